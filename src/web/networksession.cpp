@@ -1,0 +1,72 @@
+#include "networksession.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+namespace {
+QPointer<QNetworkAccessManager> &current()
+{
+    static QPointer<QNetworkAccessManager> manager;
+    return manager;
+}
+} // namespace
+
+QNetworkAccessManager *sharedNetwork()
+{
+    QPointer<QNetworkAccessManager> &manager = current();
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return manager;
+}
+
+void setSharedNetwork(QNetworkAccessManager *manager)
+{
+    current() = manager;
+}
+
+namespace WebRequest {
+
+QUrl siteUrl(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+bool transferBroken(const QNetworkReply *reply, qint64 bodyBytes)
+{
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool hasStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    // Content (2xx) and server (4xx) error codes only mirror the HTTP status;
+    // everything else means the bytes did not arrive as sent.
+    const bool statusError = hasStatus
+            && ((error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+                || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError));
+    if (error != QNetworkReply::NoError && !statusError)
+        return true;
+    // A compressed body is counted after decompression, so only a plain body
+    // can be checked against Content-Length.
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (length.isValid() && (encoding.isEmpty() || encoding == "identity"))
+        return bodyBytes < length.toLongLong();
+    return false;
+}
+
+void dropReply(QPointer<QNetworkReply> &reply)
+{
+    if (!reply)
+        return;
+    QNetworkReply *r = reply;
+    reply = nullptr;
+    // abort() emits finished() at once; nobody must hear it.
+    r->disconnect();
+    r->abort();
+    r->deleteLater();
+}
+
+} // namespace WebRequest
