@@ -1,1 +1,32 @@
 #pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QRgb>
+#include <QString>
+
+struct Seed;
+struct SeedPicture;
+
+// Deterministic picture bytes: the same id always gives the same file, and
+// different ids give different files, so downloads can be compared byte for
+// byte with what the site serves.
+QByteArray jpegPicture(const QString &id, int width, int height);
+QByteArray gifPicture(const QString &id, int width, int height);
+
+// A GIF89a file of one 256-colour image; indices holds width*height palette
+// indices row by row. Qt reads GIF but cannot write it.
+QByteArray encodeGif(int width, int height, const QList<QRgb> &palette, const QByteArray &indices);
+
+// All picture files of a seed, keyed by pictureKey().
+class PictureStore
+{
+public:
+    void generate(const Seed &seed);
+    QByteArray bytes(const QString &albumId, const QString &pictureId, const QString &file) const;
+    static QString key(const QString &albumId, const QString &pictureId, const QString &file);
+
+private:
+    QHash<QString, QByteArray> m_files;
+};

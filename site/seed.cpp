@@ -1,1 +1,236 @@
 #include "seed.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// Keeps a mistyped seed from making the site generate millions of pictures.
+constexpr int MaxPictures = 20000;
+constexpr int MaxPages = 1000;
+constexpr int MaxPerPage = 1000;
+constexpr int MaxSide = 4000;
+
+std::optional<PictureKind> kindFromText(const QString &text)
+{
+    if (text == u"jpg")
+        return PictureKind::Jpg;
+    if (text == u"gif")
+        return PictureKind::Gif;
+    if (text == u"both")
+        return PictureKind::Both;
+    if (text == u"none")
+        return PictureKind::None;
+    return std::nullopt;
+}
+
+// Ids may be written as JSON numbers or strings.
+QString idText(const QJsonValue &value)
+{
+    if (value.isDouble())
+        return QString::number(qint64(value.toDouble()));
+    return value.toString().trimmed();
+}
+
+QString baseName(const QString &file)
+{
+    const qsizetype dot = file.lastIndexOf(u'.');
+    return dot > 0 ? file.left(dot) : file;
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture *picture, QString *error)
+{
+    picture->id = idText(object.value(u"id"));
+    if (picture->id.isEmpty() || picture->id.contains(u'/'))
+        return fail(error, QStringLiteral("picture without a usable id in album %1").arg(album.id));
+    const auto kind = kindFromText(object.value(u"kind").toString(QStringLiteral("")));
+    if (object.contains(u"kind") && !kind)
+        return fail(error, QStringLiteral("unknown picture kind in album %1").arg(album.id));
+    picture->kind = kind.value_or(album.kind);
+    picture->file = object.value(u"file").toString();
+    if (picture->file.contains(u'/'))
+        return fail(error, QStringLiteral("picture file name with a slash in album %1").arg(album.id));
+    picture->status = object.value(u"status").toInt(200);
+    if (picture->status < 200 || picture->status > 599)
+        return fail(error, QStringLiteral("picture status out of range in album %1").arg(album.id));
+    picture->cut = object.value(u"cut").toBool(false);
+    picture->width = qBound(0, object.value(u"width").toInt(0), MaxSide);
+    picture->height = qBound(0, object.value(u"height").toInt(0), MaxSide);
+    return true;
+}
+
+bool readAlbum(const QJsonObject &object, SeedAlbum *album, int *pictureCount, QString *error)
+{
+    album->id = idText(object.value(u"id"));
+    if (album->id.isEmpty() || album->id.contains(u'/'))
+        return fail(error, QStringLiteral("album without a usable id"));
+    album->name = object.value(u"name").toString(album->id);
+    album->perPage = qBound(1, object.value(u"perPage").toInt(4), MaxPerPage);
+    album->pages = qBound(1, object.value(u"pages").toInt(1), MaxPages);
+    const auto kind = kindFromText(object.value(u"kind").toString(QStringLiteral("jpg")));
+    if (!kind)
+        return fail(error, QStringLiteral("unknown picture kind in album %1").arg(album->id));
+    album->kind = *kind;
+    album->inProfile = object.value(u"inProfile").toBool(true);
+    album->repeatAcrossPages = object.value(u"repeatAcrossPages").toBool(false);
+    album->loopBack = object.value(u"loopBack").toBool(false);
+
+    if (object.contains(u"pictures")) {
+        const QJsonArray pictures = object.value(u"pictures").toArray();
+        for (const QJsonValue &value : pictures) {
+            SeedPicture picture;
+            if (!readPicture(value.toObject(), *album, &picture, error))
+                return false;
+            album->pictures.append(picture);
+        }
+        // Explicit pictures decide how many pages there are at least.
+        const int needed = int((album->pictures.size() + album->perPage - 1) / album->perPage);
+        album->pages = qBound(1, qMax(album->pages, needed), MaxPages);
+    } else {
+        const int count = album->pages * album->perPage;
+        if (*pictureCount + count > MaxPictures)
+            return fail(error, QStringLiteral("too many pictures in the seed"));
+        for (int i = 1; i <= count; ++i) {
+            SeedPicture picture;
+            picture.id = album->id + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+            picture.kind = album->kind;
+            album->pictures.append(picture);
+        }
+    }
+    *pictureCount += int(album->pictures.size());
+    if (*pictureCount > MaxPictures)
+        return fail(error, QStringLiteral("too many pictures in the seed"));
+    return true;
+}
+
+} // namespace
+
+QString SeedPicture::jpgFile() const
+{
+    if (file.isEmpty())
+        return QStringLiteral("p%1.jpg").arg(id);
+    if (kind == PictureKind::Both && !file.endsWith(u".jpg", Qt::CaseInsensitive))
+        return baseName(file) + QStringLiteral(".jpg");
+    return file;
+}
+
+QString SeedPicture::gifFile() const
+{
+    if (file.isEmpty())
+        return QStringLiteral("p%1.gif").arg(id);
+    if (kind == PictureKind::Both && !file.endsWith(u".gif", Qt::CaseInsensitive))
+        return baseName(file) + QStringLiteral(".gif");
+    return file;
+}
+
+QList<const SeedPicture *> SeedAlbum::picturesOnPage(int page) const
+{
+    QList<const SeedPicture *> result;
+    if (page < 1 || page > pages)
+        return result;
+    const qsizetype first = qsizetype(page - 1) * perPage;
+    const qsizetype end = qMin<qsizetype>(first + perPage, pictures.size());
+    if (repeatAcrossPages && page > 1 && first - 1 < pictures.size())
+        result.append(&pictures.at(first - 1));
+    for (qsizetype i = first; i < end; ++i)
+        result.append(&pictures.at(i));
+    return result;
+}
+
+const SeedPicture *SeedAlbum::picture(const QString &pictureId) const
+{
+    for (const SeedPicture &picture : pictures) {
+        if (picture.id == pictureId)
+            return &picture;
+    }
+    return nullptr;
+}
+
+const SeedAlbum *SeedMember::album(const QString &albumId) const
+{
+    for (const SeedAlbum &album : albums) {
+        if (album.id == albumId)
+            return &album;
+    }
+    return nullptr;
+}
+
+const SeedMember *Seed::member(const QString &memberId) const
+{
+    for (const SeedMember &member : members) {
+        if (member.id == memberId)
+            return &member;
+    }
+    return nullptr;
+}
+
+std::optional<Seed> parseSeed(const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (!document.isObject()) {
+        fail(error, QStringLiteral("seed is not a JSON object: %1").arg(parseError.errorString()));
+        return std::nullopt;
+    }
+    const QJsonObject root = document.object();
+    Seed seed;
+    seed.delayMs = qBound(0, root.value(u"delayMs").toInt(0), 60000);
+    int pictureCount = 0;
+    const QJsonArray members = root.value(u"members").toArray();
+    for (const QJsonValue &memberValue : members) {
+        const QJsonObject object = memberValue.toObject();
+        SeedMember member;
+        member.id = idText(object.value(u"id"));
+        if (member.id.isEmpty() || member.id.contains(u'/')) {
+            fail(error, QStringLiteral("member without a usable id"));
+            return std::nullopt;
+        }
+        member.noAlbums = object.value(u"noAlbums").toBool(false);
+        member.profileRepeatsLinks = object.value(u"profileRepeatsLinks").toBool(false);
+        const QJsonArray albums = object.value(u"albums").toArray();
+        for (const QJsonValue &albumValue : albums) {
+            SeedAlbum album;
+            if (!readAlbum(albumValue.toObject(), &album, &pictureCount, error))
+                return std::nullopt;
+            member.albums.append(album);
+        }
+        seed.members.append(member);
+    }
+    seed.friendsId = idText(root.value(u"friendsId"));
+    if (seed.friendsId.isEmpty())
+        seed.friendsId = seed.members.isEmpty() ? QStringLiteral("100000001") : seed.members.first().id;
+    return seed;
+}
+
+QByteArray builtInSeedJson()
+{
+    return R"({
+  "friendsId": "100000001",
+  "members": [
+    { "id": "100000001",
+      "albums": [
+        { "id": "5001", "name": "春游 2026", "pages": 3, "perPage": 4, "kind": "jpg" },
+        { "id": "5002", "name": "校园/风景", "pages": 1, "perPage": 4, "kind": "gif" },
+        { "id": "5003", "name": "毕业照", "pages": 2, "perPage": 4, "kind": "jpg", "inProfile": false },
+        { "id": "5004", "name": "家人 & 朋友", "pages": 1, "perPage": 3, "kind": "jpg" }
+      ] },
+    { "id": "100000002", "noAlbums": true, "albums": [] }
+  ]
+})";
+}
+
+Seed builtInSeed()
+{
+    QString error;
+    const auto seed = parseSeed(builtInSeedJson(), &error);
+    Q_ASSERT_X(seed, "builtInSeed", qPrintable(error));
+    return seed.value_or(Seed{});
+}
