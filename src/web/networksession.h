@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QUrl>
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 // The one network manager of the program. Page fetches and picture downloads
 // go through it, so they share its cookie jar, into which the browser panes
