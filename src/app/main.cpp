@@ -1,7 +1,44 @@
+#include "mainform.h"
+#include "platform/browserpane.h"
+#include "web/siteaddresses.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QUrl>
 
 int main(int argc, char *argv[])
 {
+    prepareWebEngine();
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    QApplication::setApplicationVersion(QStringLiteral("Beta 4.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Downloads Kestrelnet photo albums."));
+    parser.addHelpOption();
+    QCommandLineOption site(QStringLiteral("site"),
+                            QStringLiteral("Use the site at BASE (e.g. http://127.0.0.1:8080) for every site address."),
+                            QStringLiteral("BASE"));
+    parser.addOption(site);
+    parser.process(app);
+    if (parser.isSet(site)) {
+        const QUrl base(parser.value(site));
+        if (!base.isValid() || base.scheme() != QLatin1String("http") || base.host().isEmpty()) {
+            fprintf(stderr, "quillmoor: --site needs an address like http://127.0.0.1:8080\n");
+            return 2;
+        }
+        setSiteAddresses(SiteAddresses::forBase(parser.value(site)));
+    }
+
+    auto *window = new MainForm;
+    window->show();
+    const int code = app.exec();
+
+    // Pages must go before the browser profile they use.
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<MainForm *>(w))
+            delete w;
+    }
+    BrowserProfile::shutdown();
+    return code;
 }

@@ -1,0 +1,75 @@
+#include "icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace Icons {
+
+QIcon windowIcon()
+{
+    // A quill over a photo frame, in the program's blue.
+    QPixmap pm(64, 64);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 70, 130), 3));
+    p.setBrush(QColor(225, 236, 250));
+    p.drawRoundedRect(QRectF(6, 14, 44, 40), 4, 4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(90, 160, 90));
+    QPainterPath hill;
+    hill.moveTo(9, 51);
+    hill.lineTo(24, 32);
+    hill.lineTo(34, 44);
+    hill.lineTo(40, 38);
+    hill.lineTo(47, 51);
+    hill.closeSubpath();
+    p.drawPath(hill);
+    p.setBrush(QColor(240, 190, 60));
+    p.drawEllipse(QPointF(38, 24), 4, 4);
+    QPainterPath quill;
+    quill.moveTo(60, 4);
+    quill.cubicTo(44, 10, 36, 24, 32, 40);
+    quill.cubicTo(42, 30, 54, 20, 60, 4);
+    p.setBrush(QColor(30, 70, 130));
+    p.drawPath(quill);
+    return QIcon(pm);
+}
+
+QIcon statusIcon(int index)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (index) {
+    case 1: // collecting: a magnifier
+        p.setPen(QPen(QColor(40, 90, 160), 2));
+        p.drawEllipse(QRectF(2, 2, 8, 8));
+        p.drawLine(QPointF(9, 9), QPointF(14, 14));
+        break;
+    case 2: // saved: a green tick
+        p.setPen(QPen(QColor(30, 140, 50), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+        break;
+    case 3: // finished: a gold star
+    {
+        QPolygonF star;
+        for (int i = 0; i < 10; ++i) {
+            const double r = (i % 2) ? 3.0 : 7.0;
+            const double a = -M_PI / 2 + i * M_PI / 5;
+            star << QPointF(8 + r * std::cos(a), 8.5 + r * std::sin(a));
+        }
+        p.setPen(QPen(QColor(170, 120, 0), 1));
+        p.setBrush(QColor(250, 200, 40));
+        p.drawPolygon(star);
+        break;
+    }
+    default:
+        return {};
+    }
+    return QIcon(pm);
+}
+
+} // namespace Icons

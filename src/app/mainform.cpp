@@ -1,0 +1,449 @@
+#include "mainform.h"
+
+#include "download/jobrules.h"
+#include "icons.h"
+#include "platform/browserpane.h"
+#include "platform/dialogs.h"
+#include "platform/filesystem.h"
+#include "settingsfile.h"
+#include "web/siteaddresses.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+// Places in the window's layout are kept in twips, as the layout was drawn.
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+QRect twips(int x, int y, int w, int h)
+{
+    return QRect(px(x), px(y), px(w), px(h));
+}
+
+QFont songFont(double pointSize, bool bold)
+{
+    // SimSun is a Windows font; an installed CJK font of the same size stands in.
+    QFont f;
+    f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("Noto Sans CJK")});
+    f.setPointSizeF(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+QFont buttonFont()
+{
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(8.25);
+    return f;
+}
+
+QTreeWidget *makeProgressList(QWidget *parent)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setColumnCount(2);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setIconSize(QSize(16, 16));
+    return list;
+}
+
+} // namespace
+
+MainForm::MainForm(const QString &applicationFolder, QWidget *parent)
+    : QMainWindow(parent)
+    , m_applicationFolder(applicationFolder)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(caption());
+    setWindowIcon(Icons::windowIcon());
+    m_job = new QObject(this);
+    createControls();
+    createMenus();
+    setTabOrder();
+    Form_Load();
+}
+
+MainForm::~MainForm()
+{
+    // Requests of a job must not answer into a window being torn down.
+    delete m_job;
+}
+
+QString MainForm::settingsFile() const
+{
+    return SettingsFilePath(m_applicationFolder);
+}
+
+QString MainForm::saveFolder() const
+{
+    return TxtPath->text();
+}
+
+void MainForm::placeOnTab(QWidget *w, int x, int y, int width, int height)
+{
+    // Places on a tab are measured from the tab control's corner, like the
+    // save-folder row above them; the page itself starts below the tab strip.
+    m_tabPlaces.append({w, twips(x, y, width, height)});
+    w->setGeometry(twips(x, y, width, height));
+}
+
+void MainForm::createControls()
+{
+    auto *central = new QWidget(this);
+    central->setFixedSize(887, 563);
+    setCentralWidget(central);
+
+    // Earlier controls lie over later ones: create in reverse and raise as listed.
+    SSTab1 = new QTabWidget(central);
+    SSTab1->setGeometry(twips(0, 0, 13215, 8400));
+    SSTab1->setFont(songFont(10.5, false));
+    auto *tab0 = new QWidget;
+    auto *tab1 = new QWidget;
+    SSTab1->addTab(tab0, QStringLiteral("下载热门相册"));
+    SSTab1->addTab(tab1, QStringLiteral("下载指定ID用户相册"));
+    const QFont defaultFont = font();
+
+    TxtPath = new QLineEdit(central);
+    TxtPath->setGeometry(twips(1800, 720, 4695, 270));
+    TxtPath->setEnabled(false);
+
+    TimerGetCode = new QTimer(this);
+    TimerGetCode->setInterval(100);
+    // The tick switches the timer on again when its work is done.
+    TimerGetCode->setSingleShot(false);
+    connect(TimerGetCode, &QTimer::timeout, this, &MainForm::TimerGetCode_Timer);
+
+    CmdChangePath = new CommandButton(central);
+    CmdChangePath->setGeometry(twips(6840, 600, 1215, 375));
+    CmdChangePath->setCaption(QStringLiteral("更改路径"));
+    CmdShellFolder = new CommandButton(central);
+    CmdShellFolder->setGeometry(twips(8400, 600, 1215, 375));
+    CmdShellFolder->setCaption(QStringLiteral("打开文件夹"));
+
+    // Tab 0: the browsing tab.
+    Label2 = new QLabel(QStringLiteral("图片保存路径："), tab0);
+    Label2->setFont(songFont(9, true));
+    placeOnTab(Label2, 360, 720, 1365, 180);
+
+    Frame1 = new QGroupBox(IdleFrameText, tab0);
+    Frame1->setFont(songFont(10.5, false));
+    placeOnTab(Frame1, 120, 1080, 12975, 7095);
+
+    List1 = new QListWidget(Frame1);
+    List1->setGeometry(twips(600, 1320, 9015, 1320));
+    List1->setFont(defaultFont);
+    List1->hide();
+    List2 = new QListWidget(Frame1);
+    List2->setGeometry(twips(600, 3000, 9015, 1500));
+    List2->setFont(defaultFont);
+    List2->hide();
+
+    CmdStartDown = new CommandButton(Frame1);
+    CmdStartDown->setGeometry(twips(360, 255, 1815, 375));
+    CmdStartDown->setCaption(QStringLiteral("开始列队下载"));
+    CmdStartDown->setEnabled(false);
+
+    ImageList1 = {QIcon(), Icons::statusIcon(1), Icons::statusIcon(2), Icons::statusIcon(3)};
+
+    WebBrowser1 = new BrowserPane(BrowserProfile::instance(), Frame1);
+    WebBrowser1->setGeometry(twips(240, 720, 12615, 6135));
+    ListView1 = makeProgressList(Frame1);
+    ListView1->setGeometry(twips(240, 720, 12615, 6135));
+    ListView1->setFont(defaultFont);
+    ListView1->hide();
+    ListView1->raise();
+
+    CmdFriendAlbum = new CommandButton(Frame1);
+    CmdFriendAlbum->setGeometry(twips(8280, 240, 1215, 375));
+    CmdFriendAlbum->setCaption(QStringLiteral("打开好友相册"));
+    CmdViewHot = new CommandButton(Frame1);
+    CmdViewHot->setGeometry(twips(9720, 240, 1575, 375));
+    CmdViewHot->setCaption(QStringLiteral("打开热门相册首页"));
+    CmdHomePage = new CommandButton(Frame1);
+    CmdHomePage->setGeometry(twips(11520, 240, 975, 375));
+    CmdHomePage->setCaption(QStringLiteral("Kestrelnet首页"));
+
+    Label1 = new QLabel(IdleLabelText, Frame1);
+    Label1->setGeometry(twips(2280, 360, 9735, 255));
+    Label1->setFont(songFont(10.5, true));
+
+    // Tab 1: the member tab.
+    Frame2 = new QGroupBox(QStringLiteral("使用该功能，可以下载非好友的相册"), tab1);
+    Frame2->setFont(defaultFont);
+    placeOnTab(Frame2, 240, 1200, 12855, 1455);
+
+    LstUrl = new QListWidget(Frame2);
+    LstUrl->setGeometry(twips(11040, 240, 5415, 600));
+    LstUrl->hide();
+    LstAlbumName = new QListWidget(Frame2);
+    LstAlbumName->setGeometry(twips(5760, 240, 4095, 960));
+    LstAlbumName->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    TxtUserId = new QLineEdit(QStringLiteral("100000001"), Frame2);
+    TxtUserId->setGeometry(twips(2040, 590, 1095, 270));
+
+    CmdList = new CommandButton(Frame2);
+    CmdList->setGeometry(twips(3480, 480, 1215, 375));
+    CmdList->setCaption(QStringLiteral("列出相册"));
+    CmdDownloadThis = new CommandButton(Frame2);
+    CmdDownloadThis->setGeometry(twips(10200, 840, 1335, 375));
+    CmdDownloadThis->setCaption(QStringLiteral("下载选中相册"));
+
+    lblstate = new QLabel(Frame2);
+    lblstate->setGeometry(twips(240, 960, 5175, 255));
+    lblstate->setFont(songFont(10.5, true));
+    Label8 = new QLabel(QStringLiteral("但下载无影响"), Frame2);
+    Label8->setGeometry(twips(10080, 480, 1080, 180));
+    Label7 = new QLabel(QStringLiteral("部分特殊字符无法显示在列表中"), Frame2);
+    Label7->setGeometry(twips(10080, 240, 2520, 180));
+    Label6 = new QLabel(QStringLiteral("=>>>>"), Frame2);
+    Label6->setGeometry(twips(5160, 600, 450, 180));
+    Label4 = new QLabel(QStringLiteral("需要下载的用户ID:"), Frame2);
+    Label4->setGeometry(twips(240, 600, 1530, 180));
+
+    WebBrowser2 = new BrowserPane(BrowserProfile::instance(), tab1);
+    placeOnTab(WebBrowser2, 360, 2760, 12495, 5475);
+    ListView2 = makeProgressList(tab1);
+    ListView2->setFont(defaultFont);
+    placeOnTab(ListView2, 240, 2760, 12615, 5535);
+    ListView2->raise();
+
+    Label9 = new QLabel(QStringLiteral("图片保存路径："), tab1);
+    Label9->setFont(songFont(9, true));
+    placeOnTab(Label9, 360, 720, 1365, 180);
+
+    // The save-folder row lies over the tab control, seen on both tabs.
+    TxtPath->raise();
+    CmdChangePath->raise();
+    CmdShellFolder->raise();
+
+    for (CommandButton *b : {CmdChangePath, CmdShellFolder, CmdStartDown, CmdFriendAlbum, CmdViewHot,
+                             CmdHomePage, CmdList, CmdDownloadThis})
+        b->setFont(buttonFont());
+
+    connect(CmdChangePath, &CommandButton::Click, this, &MainForm::ChangeFolder);
+    connect(CmdShellFolder, &CommandButton::Click, this, &MainForm::OpenFolder);
+    connect(CmdStartDown, &CommandButton::Click, this, &MainForm::CmdStartDown_Click);
+    connect(CmdFriendAlbum, &CommandButton::Click, this, &MainForm::CmdFriendAlbum_Click);
+    connect(CmdViewHot, &CommandButton::Click, this, &MainForm::CmdViewHot_Click);
+    connect(CmdHomePage, &CommandButton::Click, this, &MainForm::CmdHomePage_Click);
+    connect(CmdList, &CommandButton::Click, this, &MainForm::CmdList_Click);
+    connect(CmdDownloadThis, &CommandButton::Click, this, &MainForm::CmdDownloadThis_Click);
+    connect(WebBrowser1, &BrowserPane::documentComplete, this, &MainForm::WebBrowser1_DocumentComplete);
+    connect(WebBrowser2, &BrowserPane::documentComplete, this, &MainForm::WebBrowser2_DocumentComplete);
+    connect(WebBrowser1, &BrowserPane::newWindow, this, &MainForm::WebBrowser1_NewWindow);
+}
+
+void MainForm::createMenus()
+{
+    Pro = menuBar()->addMenu(QStringLiteral("程序"));
+    Path = Pro->addAction(QStringLiteral("图片保存路径"));
+    DownMode = Pro->addMenu(QStringLiteral("下载模式"));
+    AllNew = DownMode->addAction(QStringLiteral("全部重新下载"));
+    AllNew->setCheckable(true);
+    AllNew->setChecked(true);
+    OnlyNew = DownMode->addAction(QStringLiteral("只下载新上传的图片"));
+    OnlyNew->setCheckable(true);
+    OnlyNew->setEnabled(false);
+    Help = Pro->addAction(QStringLiteral("使用帮助"));
+    FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
+    exit = Pro->addAction(QStringLiteral("退出"));
+
+    connect(Path, &QAction::triggered, this, &MainForm::ChangeFolder);
+    // The item has no action: a click must not move its check mark.
+    connect(AllNew, &QAction::triggered, this, [this](bool checked) { AllNew->setChecked(!checked); });
+    connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
+    connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
+    connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
+}
+
+void MainForm::setTabOrder()
+{
+    const QList<QWidget *> order = {TxtPath, CmdChangePath, CmdShellFolder, SSTab1, TxtUserId,
+                                    LstAlbumName, LstUrl, List2, List1, CmdStartDown, ListView1,
+                                    WebBrowser1, ListView2, WebBrowser2, CmdFriendAlbum, CmdViewHot,
+                                    CmdList, CmdDownloadThis, CmdHomePage};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void MainForm::showEvent(QShowEvent *event)
+{
+    // The tab pages start below the tab strip, known only once laid out.
+    if (!m_tabPlaces.isEmpty()) {
+        const QPoint origin = SSTab1->widget(0)->mapTo(SSTab1, QPoint(0, 0));
+        for (const auto &[w, place] : std::as_const(m_tabPlaces)) {
+            if (w)
+                w->setGeometry(place.translated(-origin));
+        }
+        m_tabPlaces.clear();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void MainForm::Form_Load()
+{
+    const QString file = settingsFile();
+    const QString section = QStringLiteral("Settings");
+
+    const QString path = ReadSetting(file, section, QStringLiteral("Path"));
+    if (!path.isEmpty()) {
+        TxtPath->setText(path);
+    } else {
+        WriteSetting(file, section, QStringLiteral("Path"), m_applicationFolder);
+        TxtPath->setText(m_applicationFolder);
+    }
+
+    const QString userId = ReadSetting(file, section, QStringLiteral("UserId"));
+    if (!userId.isEmpty()) {
+        TxtUserId->setText(userId);
+    } else {
+        WriteSetting(file, section, QStringLiteral("UserId"), QString::fromLatin1(DefaultUserId));
+        TxtUserId->setText(QString::fromLatin1(DefaultUserId));
+    }
+
+    WebBrowser1->navigate(siteAddresses().startPage);
+    WebBrowser2->navigate(QStringLiteral("about:blank"));
+
+    const int width = ListView1->width();
+    for (QTreeWidget *list : {ListView1, ListView2}) {
+        list->setHeaderLabels({QStringLiteral("Status"), QStringLiteral("下载进度")});
+        list->setColumnWidth(0, qRound(0.15 * width));
+        list->setColumnWidth(1, qRound(0.85 * width));
+    }
+
+    JobState = JobStates::Login;
+}
+
+void MainForm::information(const QString &text, const QString &title)
+{
+    dialogs().information(this, title.isNull() ? caption() : title, text);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (JobSource == NoJob) {
+        event->accept();
+        return;
+    }
+    if (!dialogs().question(this, QStringLiteral("提示"),
+                            QStringLiteral("正在进行下载操作,真的需要退出吗？退出将删除正在下载的文件"))) {
+        event->ignore();
+        return;
+    }
+    // Stop the job first, so no request in flight writes into the folder
+    // that is about to go.
+    abandonJob();
+    if (!TempFolderName.isEmpty()) {
+        const QString folder = saveFolder() + QLatin1Char('/') + TempFolderName;
+        if (FileSystem::FolderExists(folder))
+            FileSystem::DeleteFolder(folder, false); // failures are passed over
+    }
+    event->accept();
+}
+
+void MainForm::abandonJob()
+{
+    TimerGetCode->stop();
+    delete m_job;
+    m_job = new QObject(this);
+}
+
+void MainForm::ChangeFolder()
+{
+    if (!(CmdStartDown->isEnabled() || JobState == JobStates::Login)) {
+        information(QStringLiteral("此时无法更改路径，请等待下载完毕"));
+        return;
+    }
+    ChosenFolder = dialogs().chooseFolder(this, QStringLiteral("选择保存【图片】的【文件夹】"));
+    if (ChosenFolder.isEmpty())
+        return;
+    WriteSetting(settingsFile(), QStringLiteral("Settings"), QStringLiteral("Path"), ChosenFolder);
+    TxtPath->setText(ChosenFolder);
+}
+
+void MainForm::OpenFolder()
+{
+    if (!dialogs().openUrl(QUrl::fromLocalFile(saveFolder())))
+        information(QStringLiteral("无法打开文件夹：") + saveFolder());
+}
+
+void MainForm::Help_Click()
+{
+    if (!dialogs().openUrl(QUrl(siteAddresses().helpPage)))
+        information(QStringLiteral("无法打开网页：") + siteAddresses().helpPage);
+}
+
+void MainForm::FeedBack_Click()
+{
+    if (!dialogs().openUrl(QUrl(siteAddresses().feedbackPage)))
+        information(QStringLiteral("无法打开网页：") + siteAddresses().feedbackPage);
+}
+
+void MainForm::exit_Click()
+{
+    // Ends the program at once: no question, no clean-up; a running job's
+    // temporary folder stays on disk.
+    QCoreApplication::exit(0);
+}
+
+void MainForm::CmdFriendAlbum_Click()
+{
+    if (JobState != JobStates::Login) {
+        information(QStringLiteral("当前状态不可进行此操作"));
+        return;
+    }
+    WebBrowser1->navigate(siteAddresses().photoHostBase + QStringLiteral("/photo/")
+                          + QString::fromLatin1(FriendsMemberId) + QStringLiteral("/album/friends?fb"));
+}
+
+void MainForm::CmdViewHot_Click()
+{
+    if (JobState != JobStates::Login) {
+        information(QStringLiteral("当前状态不可进行此操作"));
+        return;
+    }
+    WebBrowser1->navigate(siteAddresses().shareHostBase + QStringLiteral("/share/hotsharelist.do?t=8"));
+}
+
+void MainForm::CmdHomePage_Click()
+{
+    WebBrowser1->navigate(siteAddresses().homePage);
+}
+
+void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
+{
+    if (!CmdDownloadThis->isEnabled()) {
+        request.cancel = true;
+        // Shown once the browser has its answer; a modal box inside its
+        // callback would hold the browser up.
+        QTimer::singleShot(0, this, [this] {
+            information(QStringLiteral("此时不能打开新窗口，请等待下载完毕"));
+        });
+        return;
+    }
+    auto *next = new MainForm(m_applicationFolder);
+    next->WebBrowser1->setRegisterAsBrowser(true);
+    request.target = next->WebBrowser1;
+    // The swap runs once the browser has its target: the close may ask a
+    // question, and a modal box must not run inside the browser's callback.
+    QTimer::singleShot(0, next, [self = QPointer<MainForm>(this), next] {
+        if (self)
+            self->close();
+        next->show();
+    });
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/pagelink.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The rules of a download job that need no window: work states, album names,
+// which links are picture pages and next pages, the temporary album folder and
+// how a picture page yields its picture address.
+namespace JobStates {
+inline const QString Login = QStringLiteral("login");
+inline const QString CollectPicture = QStringLiteral("CollectPicture");
+inline const QString CollectPicture2 = QStringLiteral("CollectPicture2");
+inline const QString GetUrl = QStringLiteral("GetUrl");
+} // namespace JobStates
+
+// Job sources: who started the job.
+inline constexpr qint16 NoJob = 0;
+inline constexpr qint16 BrowserPaneJob = 1;
+inline constexpr qint16 MemberListJob = 2;
+
+inline const QString AlbumTitlePrefix = QStringLiteral("Kestrelnet Kampus - 浏览相册 - ");
+inline const QString TempFolderBaseName = QStringLiteral("相册文件夹");
+
+// Page title -> album name: the site's title prefix and the characters a
+// folder name cannot hold are deleted; nothing is trimmed.
+QString CleanAlbumTitle(const QString &title);
+
+// The album name as captions show it: cut to 30 characters plus "... ...".
+QString ShortAlbumName(const QString &albumName);
+
+// An album name that may serve as a folder name under the save folder.
+bool IsUsableFolderName(const QString &name);
+
+// A link of an album page that leads to a picture page.
+bool IsPicturePageLink(const QString &address, const QString &photoHostBase);
+
+// The picture-page links of a document, in document order, repeats included.
+QStringList PicturePageLinks(const QList<PageLink> &links, const QString &photoHostBase);
+
+// The index of the next-page link of a document, or -1. The browser pane
+// also wants "curpage=" in the link's href; the second pane does not.
+qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage);
+
+// Whether the start button may be used on the page at `location`.
+bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase,
+                           const QString &jobState);
+
+// The name of the next temporary album folder under `saveFolder`: the base
+// name with the smallest number from 1 that no entry of the folder uses.
+// The empty text when the 16-bit counter runs out.
+QString NextTempFolderName(const QString &saveFolder);
+
+// The full-size picture address embedded in a picture page, or the empty
+// text. A jpg entry wins over a gif entry.
+QString ResolvePictureAddress(const QString &pageText);
+
+// `fileName`, or when a file of that name is already in `folder`, the first
+// free "name(2).ext", "name(3).ext", ... so no picture of the album is lost.
+QString FreeFileName(const QString &folder, const QString &fileName);

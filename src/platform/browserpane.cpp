@@ -1,0 +1,188 @@
+#include "browserpane.h"
+
+#include "web/networksession.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QVBoxLayout>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <memory>
+#include <unistd.h>
+
+// The page forwards window requests to its pane, whose owner decides.
+class BrowserPane::Page : public QWebEnginePage
+{
+public:
+    Page(QWebEngineProfile *profile, BrowserPane *pane)
+        : QWebEnginePage(profile, pane)
+        , m_pane(pane)
+    {
+    }
+
+protected:
+    QWebEnginePage *createWindow(WebWindowType) override { return m_pane->createWindowPage(); }
+
+private:
+    BrowserPane *m_pane;
+};
+
+namespace {
+
+// Read in an isolated world so the page's own scripts cannot change what we see.
+// textContent keeps the link text exactly as written; innerText would trim it.
+const char LinksScript[] = R"((function() {
+    var out = [];
+    var links = document.links;
+    for (var i = 0; i < links.length; ++i)
+        out.push([links[i].href, links[i].href, links[i].textContent]);
+    return JSON.stringify({ title: document.title, links: out });
+})())";
+
+} // namespace
+
+BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
+    : QWidget(parent)
+    , m_view(new QWebEngineView(this))
+    , m_page(new Page(profile, this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->setPage(m_page);
+    connect(m_page, &QWebEnginePage::loadStarted, this, &BrowserPane::onLoadStarted);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &BrowserPane::onLoadFinished);
+}
+
+BrowserPane::~BrowserPane()
+{
+    // The page must go before the profile; make sure it does not outlive us.
+    m_view->setPage(nullptr);
+    delete m_page;
+    m_page = nullptr;
+}
+
+QWebEnginePage *BrowserPane::page() const
+{
+    return m_page;
+}
+
+void BrowserPane::navigate(const QString &address)
+{
+    m_page->load(QUrl(address));
+}
+
+QString BrowserPane::locationUrl() const
+{
+    return m_page->url().toString();
+}
+
+void BrowserPane::onLoadStarted()
+{
+    ++m_loadSerial;
+}
+
+void BrowserPane::onLoadFinished(bool)
+{
+    const quint64 serial = ++m_loadSerial;
+    const QString address = m_page->url().toString();
+    QPointer<BrowserPane> self(this);
+    m_page->runJavaScript(QString::fromLatin1(LinksScript), QWebEngineScript::ApplicationWorld,
+                          [self, serial, address](const QVariant &result) {
+                              // A newer load started meanwhile: this snapshot is stale.
+                              if (!self || self->m_loadSerial != serial)
+                                  return;
+                              const QJsonObject doc =
+                                  QJsonDocument::fromJson(result.toString().toUtf8()).object();
+                              self->m_title = doc.value(QLatin1String("title")).toString();
+                              self->m_links.clear();
+                              const QJsonArray links = doc.value(QLatin1String("links")).toArray();
+                              self->m_links.reserve(links.size());
+                              for (const QJsonValue &v : links) {
+                                  const QJsonArray l = v.toArray();
+                                  self->m_links.append(
+                                      {l.at(0).toString(), l.at(1).toString(), l.at(2).toString()});
+                              }
+                              emit self->documentComplete(address);
+                          });
+}
+
+QWebEnginePage *BrowserPane::createWindowPage()
+{
+    NewWindowRequest request;
+    emit newWindow(request);
+    if (request.cancel || !request.target)
+        return nullptr;
+    return request.target->page();
+}
+
+namespace BrowserProfile {
+namespace {
+QString g_storagePath;
+std::unique_ptr<QWebEngineProfile> g_profile;
+
+void mirrorCookies(QWebEngineProfile *profile)
+{
+    QWebEngineCookieStore *store = profile->cookieStore();
+    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, profile,
+                     [](const QNetworkCookie &cookie) {
+                         if (QNetworkCookieJar *jar = sharedNetwork()->cookieJar())
+                             jar->insertCookie(cookie);
+                     });
+    QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, profile,
+                     [](const QNetworkCookie &cookie) {
+                         if (QNetworkCookieJar *jar = sharedNetwork()->cookieJar())
+                             jar->deleteCookie(cookie);
+                     });
+    store->loadAllCookies();
+}
+} // namespace
+
+void setStoragePath(const QString &path)
+{
+    g_storagePath = path;
+}
+
+QWebEngineProfile *instance()
+{
+    if (!g_profile) {
+        g_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("Quillmoor"));
+        if (!g_storagePath.isEmpty()) {
+            g_profile->setPersistentStoragePath(g_storagePath + QStringLiteral("/storage"));
+            g_profile->setCachePath(g_storagePath + QStringLiteral("/cache"));
+        }
+        // A login is a session cookie on most sites; keep it across restarts
+        // the way a browser that restores its session does.
+        g_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+        mirrorCookies(g_profile.get());
+    }
+    return g_profile.get();
+}
+
+void shutdown()
+{
+    g_profile.reset();
+}
+} // namespace BrowserProfile
+
+void prepareWebEngine()
+{
+    // Chromium refuses to run its sandbox as root; only then is it turned off.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--disable-gpu"))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --disable-gpu");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}

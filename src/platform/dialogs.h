@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+// Every modal box and shell hand-off of the program goes through here, so
+// that a test can answer them instead of a person.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // An OK box with an information icon.
+    virtual void information(QWidget *parent, const QString &title, const QString &text);
+    // A Yes/No question with a question icon; true for Yes.
+    virtual bool question(QWidget *parent, const QString &title, const QString &text);
+    // The folder dialog; the empty text when cancelled.
+    virtual QString chooseFolder(QWidget *parent, const QString &title);
+    // Hands an address or a folder to the desktop; false when nothing could open it.
+    virtual bool openUrl(const QUrl &url);
+};
+
+// The dialogs in force: the real ones unless a test installed its own.
+Dialogs &dialogs();
+// Installs `d` (not owned); nullptr restores the real dialogs.
+void setDialogs(Dialogs *d);
