@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+// Answers the program's dialogs for a test and remembers what was shown.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Message {
+        QString title;
+        QString text;
+    };
+
+    ScriptedDialogs() { setDialogs(this); }
+    ~ScriptedDialogs() override { setDialogs(nullptr); }
+
+    void information(QWidget *, const QString &title, const QString &text) override
+    {
+        messages.append({title, text});
+    }
+    bool question(QWidget *, const QString &title, const QString &text) override
+    {
+        questions.append({title, text});
+        return answerYes;
+    }
+    QString chooseFolder(QWidget *, const QString &title) override
+    {
+        folderDialogTitles << title;
+        return folderAnswer;
+    }
+    bool openUrl(const QUrl &url) override
+    {
+        opened << url;
+        return openSucceeds;
+    }
+
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.constLast().text; }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Message &m : messages)
+            out << m.text;
+        return out;
+    }
+
+    QList<Message> messages;
+    QList<Message> questions;
+    QStringList folderDialogTitles;
+    QList<QUrl> opened;
+    bool answerYes = false;
+    QString folderAnswer;
+    bool openSucceeds = true;
+};

@@ -1,0 +1,130 @@
+// The settings file and the folder operations, without a window.
+#include "app/settingsfile.h"
+#include "platform/filesystem.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void missingFileSectionOrKeyReadsEmpty()
+    {
+        QTemporaryDir dir;
+        const QString file = SettingsFilePath(dir.path());
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString());
+        writeAll(file, "[Other]\nPath=/x\n[Settings]\nUserId=\n");
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString()); // only in another section
+        QCOMPARE(ReadSetting(file, "Settings", "UserId"), QString()); // present but empty
+        QCOMPARE(ReadSetting(file, "settings", "path"), QString());
+    }
+
+    void writeCreatesAndReplacesKeepingOtherLines()
+    {
+        QTemporaryDir dir;
+        const QString file = SettingsFilePath(dir.path());
+        QVERIFY(WriteSetting(file, "Settings", "Path", "/home/a"));
+        QCOMPARE(readAll(file), QByteArray("[Settings]\nPath=/home/a\n"));
+        QVERIFY(WriteSetting(file, "Settings", "UserId", "100000001"));
+        QVERIFY(WriteSetting(file, "Settings", "Path", "/home/b"));
+        QCOMPARE(readAll(file), QByteArray("[Settings]\nPath=/home/b\nUserId=100000001\n"));
+
+        // A hand-edited file keeps its other sections and comments.
+        writeAll(file, "; mine\r\n[Window]\r\nX=3\r\n\r\n[SETTINGS]\r\npath = /old\r\n\r\n[Tail]\r\nY=4\r\n");
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString("/old"));
+        QVERIFY(WriteSetting(file, "Settings", "UserId", "42"));
+        QVERIFY(WriteSetting(file, "Settings", "Path", "/new"));
+        QCOMPARE(readAll(file),
+                 QByteArray("; mine\n[Window]\nX=3\n\n[SETTINGS]\nPath=/new\nUserId=42\n\n[Tail]\nY=4\n"));
+        QCOMPARE(ReadSetting(file, "Window", "X"), QString("3"));
+        QCOMPARE(ReadSetting(file, "Tail", "Y"), QString("4"));
+    }
+
+    void valuesRoundTripWholeAsUtf8()
+    {
+        QTemporaryDir dir;
+        const QString file = SettingsFilePath(dir.path());
+        // Longer than the 99 bytes an old reader would have kept.
+        const QString longPath = "/home/用户/" + QString(150, QChar('p')) + "/图片 保存";
+        QVERIFY(WriteSetting(file, "Settings", "Path", longPath));
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), longPath);
+        QVERIFY(readAll(file).contains(longPath.toUtf8()));
+        QVERIFY(WriteSetting(file, "Settings", "UserId", "a=b"));
+        QCOMPARE(ReadSetting(file, "Settings", "UserId"), QString("a=b"));
+    }
+
+    void unwritableFileReportsFailure()
+    {
+        QTemporaryDir dir;
+        QVERIFY(!WriteSetting(dir.path() + "/missing/Settings.ini", "Settings", "Path", "x"));
+    }
+
+    void folderOperations()
+    {
+        QTemporaryDir dir;
+        const QString a = dir.path() + "/a";
+        QVERIFY(!FileSystem::FolderExists(a));
+        QVERIFY(FileSystem::CreateFolder(a));
+        QVERIFY(FileSystem::FolderExists(a));
+        QVERIFY(!FileSystem::CreateFolder(a));                       // exists already
+        QString error;
+        QVERIFY(!FileSystem::CreateFolder(dir.path() + "/no/b", &error)); // parent missing
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!FileSystem::FolderExists(dir.path() + "/no"));
+
+        writeAll(a + "/file.jpg", "x");
+        QVERIFY(!FileSystem::FolderExists(a + "/file.jpg"));         // a file is no folder
+
+        // A move never replaces what is at the target.
+        QVERIFY(FileSystem::CreateFolder(dir.path() + "/taken"));
+        QVERIFY(!FileSystem::MoveFolder(a, dir.path() + "/taken"));
+        QVERIFY(QFile::exists(a + "/file.jpg"));
+        QVERIFY(FileSystem::MoveFolder(a, dir.path() + "/相册"));
+        QVERIFY(QFile::exists(dir.path() + "/相册/file.jpg"));
+        QVERIFY(!FileSystem::FolderExists(a));
+        QVERIFY(!FileSystem::MoveFolder(a, dir.path() + "/c"));      // source gone
+    }
+
+    void forcedDeleteTakesReadOnlyContent()
+    {
+        QTemporaryDir dir;
+        const QString album = dir.path() + "/album";
+        QVERIFY(FileSystem::CreateFolder(album));
+        QVERIFY(FileSystem::CreateFolder(album + "/inner"));
+        writeAll(album + "/inner/p.jpg", "jpeg");
+        QFile::setPermissions(album + "/inner/p.jpg", QFile::ReadOwner);
+        QFile::setPermissions(album + "/inner", QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(FileSystem::DeleteFolder(album, true));
+        QVERIFY(!QFile::exists(album));
+        QVERIFY(!FileSystem::DeleteFolder(album, true)); // nothing left to delete
+    }
+
+    void deleteNeverFollowsALink()
+    {
+        QTemporaryDir dir, outside;
+        writeAll(outside.path() + "/keep.jpg", "keep");
+        QVERIFY(QFile::link(outside.path(), dir.path() + "/link"));
+        QVERIFY(!FileSystem::FolderExists(dir.path() + "/link"));
+        QVERIFY(!FileSystem::DeleteFolder(dir.path() + "/link", true));
+        QVERIFY(QFile::exists(outside.path() + "/keep.jpg"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
