@@ -24,7 +24,8 @@ DownPicResult failure(DownPicError error, const QString &message, int httpStatus
 
 // Owns one picture transfer and its temporary file. A child of the caller's
 // context: destroying the context aborts the transfer and, through the
-// QTemporaryFile, removes the partial file.
+// QTemporaryFile, removes the partial file. (On Linux the temporary file has
+// no name at all until it is renamed, so not even a crash leaves one behind.)
 class PictureTransfer : public QObject
 {
 public:
@@ -61,6 +62,12 @@ public:
         // Written as it arrives, so a large picture is never held in memory whole.
         connect(m_reply, &QNetworkReply::readyRead, this, &PictureTransfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &PictureTransfer::onFinished);
+        // A manager deleted under a running reply takes the reply with it
+        // without finished(); the caller still gets its one answer.
+        connect(m_reply, &QObject::destroyed, this, [this] {
+            if (m_done)
+                finish(failure(DownPicError::Aborted, QStringLiteral("network session closed")));
+        });
         return {};
     }
 
@@ -68,7 +75,7 @@ public:
     {
         // A failure must not leave the partial file for the caller to trip over,
         // and `done` may delete the context (and this object with it).
-        if (!result.ok())
+        if (!result.ok() && !m_part.fileName().isEmpty())
             m_part.remove();
         DownPicCallback done = std::move(m_done);
         setParent(nullptr);
@@ -79,7 +86,7 @@ public:
 private:
     void onReadyRead()
     {
-        if (m_writeFailed)
+        if (m_writeFailed || !m_reply->isOpen())
             return;
         const QByteArray chunk = m_reply->readAll();
         if (m_part.write(chunk) != chunk.size()) {
@@ -94,6 +101,7 @@ private:
         onReadyRead();
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
+        disconnect(reply, &QObject::destroyed, this, nullptr);
         reply->deleteLater();
         finish(place(reply));
     }
@@ -108,8 +116,9 @@ private:
                            QStringLiteral("HTTP %1 for %2").arg(status).arg(reply->url().toString()),
                            status);
         if (WebRequest::transferBroken(reply, m_received)) {
+            // Nobody else cancels a reply we still listen to: this is the transfer timeout.
             if (reply->error() == QNetworkReply::OperationCanceledError)
-                return failure(DownPicError::Aborted, reply->errorString(), status);
+                return failure(DownPicError::Network, QStringLiteral("timed out"), status);
             if (reply->error() == QNetworkReply::NoError
                 || reply->error() == QNetworkReply::RemoteHostClosedError)
                 return failure(DownPicError::Truncated,

@@ -34,6 +34,12 @@ public:
                 ? network->get(request)
                 : network->sendCustomRequest(request, QByteArrayLiteral("GET"), body.toUtf8());
         connect(m_reply, &QNetworkReply::finished, this, &PageRequest::onFinished);
+        // A manager deleted under a running reply takes the reply with it
+        // without finished(); the caller still gets its one answer.
+        connect(m_reply, &QObject::destroyed, this, [this] {
+            if (m_done)
+                finish({});
+        });
     }
 
     void finish(const QString &text)
@@ -51,9 +57,11 @@ private:
     {
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
+        disconnect(reply, &QObject::destroyed, this, nullptr);
         reply->deleteLater();
         // An HTTP error page still counts as a page; a broken transfer does not.
-        const QByteArray bytes = reply->readAll();
+        // An aborted (timed out) reply is closed and has nothing left to read.
+        const QByteArray bytes = reply->isOpen() ? reply->readAll() : QByteArray();
         const bool failed = WebRequest::transferBroken(reply, bytes.size()) || bytes.isEmpty();
         finish(failed ? QString() : BytesToText(bytes, m_charset));
     }

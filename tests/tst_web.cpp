@@ -1,0 +1,391 @@
+#include "albums/albumlist.h"
+#include "demosite.h"
+#include "web/downpic.h"
+#include "web/fetchpage.h"
+#include "web/networksession.h"
+#include "web/textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+namespace {
+
+const QString PageText = QStringLiteral("<html><body>汉字 Kestrelnet 相册</body></html>");
+
+// The body /test/bytes and /test/cut send: byte i is (i*7+3) % 256.
+QByteArray testPattern(int n)
+{
+    QByteArray bytes(n, Qt::Uninitialized);
+    for (int i = 0; i < n; ++i)
+        bytes[i] = char((i * 7 + 3) % 256);
+    return bytes;
+}
+
+// Runs one fetch to its end; nullopt when the callback never came.
+std::optional<QString> fetch(const QString &address, const QString &charset = QStringLiteral("UTF-8"),
+                             const QString &body = {}, int timeoutMs = 20000)
+{
+    QObject context;
+    std::optional<QString> result;
+    int calls = 0;
+    FetchPage(charset, address, body, &context, [&](const QString &text) {
+        result = text;
+        ++calls;
+    }, timeoutMs);
+    if (!QTest::qWaitFor([&] { return calls > 0; }, 30000))
+        return std::nullopt;
+    // Exactly once: give a stray second call the chance to show up.
+    QTest::qWait(20);
+    return calls == 1 ? result : std::nullopt;
+}
+
+std::optional<DownPicResult> download(const QString &address, const QString &path,
+                                      int timeoutMs = 20000)
+{
+    QObject context;
+    std::optional<DownPicResult> result;
+    DownPic(address, path, &context, [&](const DownPicResult &r) { result = r; }, timeoutMs);
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 30000))
+        return std::nullopt;
+    return result;
+}
+
+QString freePortAddress()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost))
+        return {};
+    const quint16 port = server.serverPort();
+    server.close();
+    return QStringLiteral("http://127.0.0.1:%1/x").arg(port);
+}
+
+QStringList entriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(DownPicError)
+
+class TestWeb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void helpers_data();
+    void helpers();
+
+    void fetchKeepsEventLoopRunning();
+    void fetchDecodesWithCallersCharset();
+    void fetchReturnsErrorPageBodies();
+    void fetchFailuresGiveEmptyText_data();
+    void fetchFailuresGiveEmptyText();
+    void fetchSendsSharedCookies();
+
+    void pictureSavedByteForByte();
+    void refusedBeforeTransfer_data();
+    void refusedBeforeTransfer();
+    void failedTransferLeavesNothing_data();
+    void failedTransferLeavesNothing();
+    void closedContextLeavesNoFile();
+    void closedSessionStillAnswers();
+
+private:
+    DemoSite m_site;
+    QTemporaryDir m_dir;
+};
+
+void TestWeb::initTestCase()
+{
+    QVERIFY(m_site.start());
+    QVERIFY(m_dir.isValid());
+}
+
+void TestWeb::init()
+{
+    DownloadedCount = 0;
+}
+
+void TestWeb::helpers_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("match");
+
+    QTest::newRow("case ignored") << "http://[^\"]*\\.jpg" << "x=\"HTTP://H/A.JPG\""
+                                  << "HTTP://H/A.JPG";
+    QTest::newRow("dot stops at a line feed")
+            << "largeurl.*jpg" << "largeurl: \"a\nb.jpg\"" << "";
+    QTest::newRow("greedy to the end of its line only")
+            << "a.*" << "xabc abc\nabc" << "abc abc";
+    QTest::newRow("greedy within the line")
+            << "\"largeurl\":\".*\"" << "{\"largeurl\":\"http://p/1.jpg\",\"x\":\"y\"}\nnext \"z\""
+            << "\"largeurl\":\"http://p/1.jpg\",\"x\":\"y\"";
+    QTest::newRow("dot still takes a carriage return") << "a.b" << "a\rb" << "a\rb";
+    QTest::newRow("anchors at line breaks") << "^two$" << "one\ntwo\nthree" << "two";
+    QTest::newRow("first match wins") << "p\\d" << "p1 p2" << "p1";
+    QTest::newRow("no match") << "zzz" << "abc" << "";
+    QTest::newRow("bad pattern") << "(" << "(" << "";
+}
+
+void TestWeb::helpers()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, text);
+    QFETCH(QString, match);
+    if (QByteArray(QTest::currentDataTag()) == "bad pattern")
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("bad pattern"));
+    QCOMPARE(RegExMatch(pattern, text), match);
+
+    // The file-name helper rides along once; it has no data of its own.
+    if (QByteArray(QTest::currentDataTag()) == "case ignored") {
+        QCOMPARE(GetPicName("http://h/photo/1/abc.jpg"), QStringLiteral("abc.jpg"));
+        QCOMPARE(GetPicName("http://h/photo/1/abc.jpg?v=2#f"), QStringLiteral("abc.jpg?v=2#f"));
+        QCOMPARE(GetPicName("http://h/photo/1/"), QString());
+        QCOMPARE(GetPicName("abc.jpg"), QString());
+        QCOMPARE(GetPicName(QString()), QString());
+    }
+}
+
+void TestWeb::fetchKeepsEventLoopRunning()
+{
+    QObject context;
+    QStringList order;
+    bool ticked = false;
+    FetchPage("UTF-8", m_site.url("/test/slow?ms=1500"), {}, &context,
+              [&](const QString &text) { order << (text.contains(u"slow 慢") ? "slow" : "slow-empty"); });
+    QTimer::singleShot(20, &context, [&] { ticked = true; });
+    FetchPage("UTF-8", m_site.url("/test/text?len=120"), {}, &context,
+              [&](const QString &text) { order << (text.size() == 120 ? "quick" : "quick-wrong"); });
+    QVERIFY(order.isEmpty()); // neither answer arrives inside the call
+    QTRY_VERIFY_WITH_TIMEOUT(ticked, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, 20000);
+    QCOMPARE(order, QStringList({"quick", "slow"}));
+}
+
+void TestWeb::fetchDecodesWithCallersCharset()
+{
+    // The header declares GBK; the caller's charset decides.
+    QCOMPARE(fetch(m_site.url("/test/charset?declared=GBK")), PageText);
+    QCOMPARE(fetch(m_site.url("/test/charset?declared=UTF-8"), "ISO-8859-1"),
+             QString::fromLatin1(PageText.toUtf8()));
+    // A request body is sent as well and changes nothing for the page.
+    QCOMPARE(fetch(m_site.url("/test/text?len=7"), "utf-8", "a=1&b=2"), QStringLiteral("abcdefg"));
+    // A byte order mark is not part of the text.
+    QCOMPARE(BytesToText("\xEF\xBB\xBFok", "UTF-8"), QStringLiteral("ok"));
+}
+
+void TestWeb::fetchReturnsErrorPageBodies()
+{
+    const std::optional<QString> notFound = fetch(m_site.url("/test/status?code=404"));
+    QVERIFY(notFound.has_value());
+    QVERIFY2(notFound->contains("status 404"), qPrintable(*notFound));
+    const std::optional<QString> serverError = fetch(m_site.url("/test/status?code=500"));
+    QVERIFY(serverError.has_value());
+    QVERIFY2(serverError->contains("status 500"), qPrintable(*serverError));
+}
+
+void TestWeb::fetchFailuresGiveEmptyText_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<int>("timeoutMs");
+
+    QTest::newRow("unreachable port") << freePortAddress() << "UTF-8" << 20000;
+    QTest::newRow("no host") << "http:///page" << "UTF-8" << 20000;
+    QTest::newRow("not an address") << "just words" << "UTF-8" << 20000;
+    QTest::newRow("local file") << "file:///etc/hostname" << "UTF-8" << 20000;
+    QTest::newRow("unknown charset") << m_site.url("/test/charset?declared=UTF-8") << "no-such-set" << 20000;
+    QTest::newRow("empty body") << m_site.url("/test/text?len=0") << "UTF-8" << 20000;
+    QTest::newRow("timeout") << m_site.url("/test/hang") << "UTF-8" << 300;
+    QTest::newRow("cut off") << m_site.url("/test/cut?n=4000") << "ISO-8859-1" << 20000;
+}
+
+void TestWeb::fetchFailuresGiveEmptyText()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, charset);
+    QFETCH(int, timeoutMs);
+    QObject context;
+    QStringList answers;
+    FetchPage(charset, address, {}, &context, [&](const QString &text) { answers << text; }, timeoutMs);
+    QVERIFY(answers.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 20000);
+    QCOMPARE(answers.first(), QString());
+    QTest::qWait(20);
+    QCOMPARE(answers.size(), 1);
+}
+
+void TestWeb::fetchSendsSharedCookies()
+{
+    const QString profile = m_site.url("/getalbumprofile.do?owner=100000001");
+    QVERIFY(!IsLoggedInPage(fetch(profile).value_or("no answer")));
+
+    // A cookie put into the shared jar (as the browser panes do) goes out.
+    QNetworkCookie cookie("mirrored", "from-browser");
+    cookie.setDomain("127.0.0.1");
+    cookie.setPath("/");
+    QVERIFY(sharedNetwork()->cookieJar()->insertCookie(cookie));
+    QVERIFY(fetch(m_site.url("/test/cookie")).value_or("").contains("mirrored=from-browser"));
+
+    // Logging in through one fetch logs in every later one.
+    QVERIFY(fetch(m_site.url("/login?user=tester")).has_value());
+    QVERIFY(IsLoggedInPage(fetch(profile).value_or("")));
+}
+
+void TestWeb::pictureSavedByteForByte()
+{
+    const QString path = m_dir.filePath("p1.jpg");
+    const std::optional<DownPicResult> first = download(m_site.url("/test/bytes?n=100000"), path);
+    QVERIFY(first.has_value());
+    QVERIFY2(first->ok(), qPrintable(first->message));
+    QCOMPARE(DownloadedCount, qint16(1));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), testPattern(100000));
+    file.close();
+    QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"}); // no temporary file left
+
+    // Saving again under the same name keeps the first picture.
+    const std::optional<DownPicResult> second = download(m_site.url("/test/bytes?n=10"), path);
+    QVERIFY(second.has_value());
+    QCOMPARE(second->error, DownPicError::FileExists);
+    QCOMPARE(DownloadedCount, qint16(1));
+    QCOMPARE(QFileInfo(path).size(), qint64(100000));
+    QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"});
+    QVERIFY(QFile::remove(path));
+}
+
+void TestWeb::refusedBeforeTransfer_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint16>("countBefore");
+    QTest::addColumn<DownPicError>("error");
+
+    const QString bytes = m_site.url("/test/bytes?n=10");
+    QTest::newRow("missing folder") << bytes << "missing/p.jpg" << qint16(0) << DownPicError::NoFolder;
+    QTest::newRow("local file") << "file:///etc/hostname" << "p.jpg" << qint16(0) << DownPicError::BadAddress;
+    QTest::newRow("no host") << "http:///p.jpg" << "p.jpg" << qint16(0) << DownPicError::BadAddress;
+    QTest::newRow("count full") << bytes << "p.jpg" << qint16(32767) << DownPicError::CountFull;
+}
+
+void TestWeb::refusedBeforeTransfer()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, name);
+    QFETCH(qint16, countBefore);
+    QFETCH(DownPicError, error);
+    QTemporaryDir dir;
+    DownloadedCount = countBefore;
+    const std::optional<DownPicResult> result = download(address, dir.filePath(name));
+    QVERIFY(result.has_value());
+    QCOMPARE(result->error, error);
+    QCOMPARE(DownloadedCount, countBefore);
+    QVERIFY(entriesIn(dir.path()).isEmpty()); // not even the missing folder
+}
+
+void TestWeb::failedTransferLeavesNothing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<DownPicError>("error");
+    QTest::addColumn<int>("status");
+    QTest::newRow("404") << "/test/status?code=404" << DownPicError::HttpStatus << 404;
+    QTest::newRow("503") << "/test/status?code=503" << DownPicError::HttpStatus << 503;
+    QTest::newRow("cut half-way") << "/test/cut?n=200000" << DownPicError::Truncated << 200;
+    QTest::newRow("timeout") << "/test/hang" << DownPicError::Network << 0;
+}
+
+void TestWeb::failedTransferLeavesNothing()
+{
+    QFETCH(QString, path);
+    QFETCH(DownPicError, error);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const std::optional<DownPicResult> result = download(m_site.url(path), dir.filePath("p.jpg"), 500);
+    QVERIFY(result.has_value());
+    QCOMPARE(result->error, error);
+    QCOMPARE(result->httpStatus, status);
+    QCOMPARE(DownloadedCount, qint16(0));
+    QVERIFY2(entriesIn(dir.path()).isEmpty(), qPrintable(entriesIn(dir.path()).join(", ")));
+}
+
+void TestWeb::closedContextLeavesNoFile()
+{
+    // A server of the test's own, so the picture can be stopped half-way.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    auto *window = new QObject;
+    bool called = false;
+    DownPic(QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
+            window, [&](const DownPicResult &) { called = true; });
+
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket *socket = server.nextPendingConnection();
+    QByteArray request;
+    QTRY_VERIFY((request += socket->readAll()).contains("\r\n\r\n"));
+    QVERIFY(request.startsWith("GET /p.jpg HTTP/1.1"));
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 20000\r\n\r\n");
+    socket->write(testPattern(10000));
+    QTRY_COMPARE(socket->bytesToWrite(), qint64(0));
+    QTest::qWait(100); // let the first half reach the file
+
+    delete window;
+    QVERIFY(entriesIn(dir.path()).isEmpty());
+    // Had the transfer lived on, the rest of the picture would complete it now.
+    socket->write(testPattern(10000));
+    socket->disconnectFromHost();
+    QTest::qWait(300);
+    QVERIFY(entriesIn(dir.path()).isEmpty());
+    QVERIFY(!called);
+    QCOMPARE(DownloadedCount, qint16(0));
+
+    // The same for a page fetch.
+    auto *pane = new QObject;
+    FetchPage("UTF-8", m_site.url("/test/slow?ms=200"), {}, pane, [&](const QString &) { called = true; });
+    delete pane;
+    QTest::qWait(500);
+    QVERIFY(!called);
+}
+
+void TestWeb::closedSessionStillAnswers()
+{
+    auto *session = new QNetworkAccessManager;
+    setSharedNetwork(session);
+    QTemporaryDir dir;
+    QObject context;
+    QStringList pages;
+    std::optional<DownPicResult> picture;
+    FetchPage("UTF-8", m_site.url("/test/hang"), {}, &context, [&](const QString &text) { pages << text; });
+    DownPic(m_site.url("/test/hang"), dir.filePath("p.jpg"), &context,
+            [&](const DownPicResult &r) { picture = r; });
+    QTest::qWait(100); // both requests leave
+    delete session;
+    QTRY_COMPARE(pages, QStringList{QString()});
+    QTRY_VERIFY(picture.has_value());
+    QCOMPARE(picture->error, DownPicError::Aborted);
+    QVERIFY(entriesIn(dir.path()).isEmpty());
+    // The program's session comes back by itself.
+    QVERIFY(sharedNetwork() != nullptr);
+    QCOMPARE(fetch(m_site.url("/test/text?len=3")), QStringLiteral("abc"));
+}
+
+QTEST_GUILESS_MAIN(TestWeb)
+#include "tst_web.moc"
