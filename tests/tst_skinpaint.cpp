@@ -281,11 +281,22 @@ void TestSkinPaint::iconPlacement()
     QCOMPARE(at(img, 45, 19), Value(0x808080));
     QCOMPARE(at(img, 46, 20), SkinColor::lighten(System.highlight, 176)); // only the icon's own pixels
 
-    // An icon that cannot fit must not be drawn outside the control.
+    // An icon that cannot fit must not be drawn outside the control, and a
+    // grey icon of size 0 must not cost the caption.
     look.iconSize = 200;
     look.style = Standard;
     look.state = Normal;
     QVERIFY(render(look, QSize(20, 20)).outcome.ok);
+    look.iconSize = 0;
+    look.enabled = false;
+    look.style = Flat;
+    look.caption = QStringLiteral("\u2588\u2588");
+    const Rendered disabled = render(look, QSize(75, 23));
+    QVERIFY(disabled.outcome.ok);
+    bool captionDrawn = false;
+    for (int x = 0; x < 75; ++x)
+        captionDrawn = captionDrawn || at(disabled.image, x, 11) == System.grayText;
+    QVERIFY(captionDrawn);
 }
 
 void TestSkinPaint::iconKeyColour()

@@ -302,8 +302,11 @@ bool paintIcon(QImage &img, const Look &look, VisualState state)
         drawIcon(img, look.icon, x, y, s);
         return true;
     }
+    // A grey icon that cannot be made (say, size 0) is simply not shown; the
+    // caption still has to appear.
     QPainter p(&img);
-    return paintIconGrayscale(&p, look.icon, x, y, s, s);
+    paintIconGrayscale(&p, look.icon, x, y, s, s);
+    return true;
 }
 
 // ---------------------------------------------------------------- caption
