@@ -30,7 +30,10 @@ QFont titleFont(const QFont &base)
 } // namespace
 
 SkinToolTip::SkinToolTip(QWidget *tool, Kind kind)
-    : QWidget(tool, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    // Input passes through, as with a platform tip: a tip that pops up under
+    // the pointer must not count as the pointer leaving the button.
+    : QWidget(tool, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                          | Qt::WindowTransparentForInput)
     , m_tool(tool)
     , m_kind(kind)
 {
@@ -235,12 +238,6 @@ bool SkinToolTip::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void SkinToolTip::mousePressEvent(QMouseEvent *event)
-{
-    hideTip();
-    event->accept();
 }
 
 void SkinToolTip::paintEvent(QPaintEvent *)
