@@ -71,6 +71,19 @@ QString freePortAddress()
     return QStringLiteral("http://127.0.0.1:%1/x").arg(port);
 }
 
+// A picture server of the test's own, for transfers the test must hold
+// half-way. Returns the socket of the first request once its head arrived.
+QTcpSocket *acceptRequest(QTcpServer &server)
+{
+    if (!QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 10000))
+        return nullptr;
+    QTcpSocket *socket = server.nextPendingConnection();
+    QByteArray head;
+    if (!QTest::qWaitFor([&] { return (head += socket->readAll()).contains("\r\n\r\n"); }, 10000))
+        return nullptr;
+    return head.startsWith("GET /p.jpg HTTP/1.1") ? socket : nullptr;
+}
+
 QStringList entriesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -103,6 +116,7 @@ private slots:
     void refusedBeforeTransfer();
     void failedTransferLeavesNothing_data();
     void failedTransferLeavesNothing();
+    void fileAppearingMeanwhileIsKept();
     void closedContextLeavesNoFile();
     void closedSessionStillAnswers();
 
@@ -326,6 +340,34 @@ void TestWeb::failedTransferLeavesNothing()
     QVERIFY2(entriesIn(dir.path()).isEmpty(), qPrintable(entriesIn(dir.path()).join(", ")));
 }
 
+void TestWeb::fileAppearingMeanwhileIsKept()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.jpg");
+    QObject context;
+    std::optional<DownPicResult> result;
+    DownPic(QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
+            [&](const DownPicResult &r) { result = r; });
+    QTcpSocket *socket = acceptRequest(server);
+    QVERIFY(socket);
+
+    // Another picture of the same name lands while this one is on its way.
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("mine");
+    other.close();
+    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + testPattern(1000));
+
+    QTRY_VERIFY(result.has_value());
+    QCOMPARE(result->error, DownPicError::FileExists);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("mine"));
+    QCOMPARE(entriesIn(dir.path()), QStringList{"p.jpg"});
+    QCOMPARE(DownloadedCount, qint16(0));
+}
+
 void TestWeb::closedContextLeavesNoFile()
 {
     // A server of the test's own, so the picture can be stopped half-way.
@@ -337,11 +379,8 @@ void TestWeb::closedContextLeavesNoFile()
     DownPic(QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
             window, [&](const DownPicResult &) { called = true; });
 
-    QTRY_VERIFY(server.hasPendingConnections());
-    QTcpSocket *socket = server.nextPendingConnection();
-    QByteArray request;
-    QTRY_VERIFY((request += socket->readAll()).contains("\r\n\r\n"));
-    QVERIFY(request.startsWith("GET /p.jpg HTTP/1.1"));
+    QTcpSocket *socket = acceptRequest(server);
+    QVERIFY(socket);
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 20000\r\n\r\n");
     socket->write(testPattern(10000));
     QTRY_COMPARE(socket->bytesToWrite(), qint64(0));

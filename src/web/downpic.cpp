@@ -2,7 +2,6 @@
 
 #include "networksession.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QNetworkAccessManager>
@@ -119,8 +118,9 @@ private:
             // Nobody else cancels a reply we still listen to: this is the transfer timeout.
             if (reply->error() == QNetworkReply::OperationCanceledError)
                 return failure(DownPicError::Network, QStringLiteral("timed out"), status);
-            if (reply->error() == QNetworkReply::NoError
-                || reply->error() == QNetworkReply::RemoteHostClosedError)
+            if (status != 0
+                && (reply->error() == QNetworkReply::NoError
+                    || reply->error() == QNetworkReply::RemoteHostClosedError))
                 return failure(DownPicError::Truncated,
                                QStringLiteral("only %1 bytes arrived").arg(m_received), status);
             return failure(DownPicError::Network, reply->errorString(), status);
@@ -129,12 +129,10 @@ private:
             return failure(DownPicError::WriteFailed, m_part.errorString(), status);
         m_part.close();
 
-        // Another transfer may have filled the count or taken the name meanwhile.
+        // Another transfer may have filled the count meanwhile, or a file may
+        // have taken the name: QTemporaryFile::rename never replaces one.
         if (DownloadedCount == std::numeric_limits<qint16>::max())
             return failure(DownPicError::CountFull, QStringLiteral("picture count is full"), status);
-        if (QFileInfo(m_filePath).exists() || QFileInfo(m_filePath).isSymLink())
-            return failure(DownPicError::FileExists, QStringLiteral("%1 exists already").arg(m_filePath), status);
-        // QTemporaryFile::rename never replaces an existing file.
         if (!m_part.rename(m_filePath)) {
             const bool exists = QFileInfo::exists(m_filePath);
             return failure(exists ? DownPicError::FileExists : DownPicError::WriteFailed,

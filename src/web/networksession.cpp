@@ -48,8 +48,9 @@ bool transferBroken(const QNetworkReply *reply, qint64 bodyBytes)
                 || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError));
     if (error != QNetworkReply::NoError && !statusError)
         return true;
-    // A compressed body is counted after decompression, so only a plain body
-    // can be checked against Content-Length.
+    // Qt does not always flag a connection closed before Content-Length was
+    // reached. A compressed body is counted after decompression, so only a
+    // plain one can be checked.
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
     if (length.isValid() && (encoding.isEmpty() || encoding == "identity"))
