@@ -77,6 +77,7 @@ public:
         if (!result.ok() && !m_part.fileName().isEmpty())
             m_part.remove();
         DownPicCallback done = std::move(m_done);
+        m_done = nullptr;
         setParent(nullptr);
         deleteLater();
         done(result);

@@ -47,6 +47,7 @@ public:
         // `done` may delete the context and with it this object: detach first
         // and touch no member after the call.
         FetchCallback done = std::move(m_done);
+        m_done = nullptr;
         setParent(nullptr);
         deleteLater();
         done(text);
