@@ -101,6 +101,7 @@ private slots:
     void propertyBagRejectsDamagedText();
     void propertyBagWriteSemantics();
     void propertyBagFileWithSections();
+    void mainWindowButtonsFile();
     void newInstanceValues();
     void defaultsFromEmptyStore();
     void savedControlLoadsBackEqual();
@@ -228,6 +229,73 @@ void TestSkinButton::propertyBagFileWithSections()
     QCOMPARE(*back->value(QStringLiteral("CmdStartDown")).value(QStringLiteral("Enabled"))->toBool(), false);
     QVERIFY(!PropertyBag::loadFile(dir.filePath(QStringLiteral("missing")), &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TestSkinButton::mainWindowButtonsFile()
+{
+    // Two sections of the file the main window loads for its buttons.
+    const QString text = QStringLiteral(
+        "[CmdChangePath]\n"
+        "Icon=picture:\n"
+        "Style=i32:6\n"
+        "Caption=text:更改路径\n"
+        "IconAlign=i32:0\n"
+        "iNonThemeStyle=i32:0\n"
+        "Tooltiptitle=text:\n"
+        "ToolTipIcon=i32:0\n"
+        "ToolTipType=i32:1\n"
+        "ttBackColor=color:0x000000\n"
+        "ttForeColor=color:0x000000\n"
+        "Font=font:Verdana,8.25,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\n"
+        "MaskColor=color:0x000000\n"
+        "\n"
+        "[CmdStartDown]\n"
+        "Icon=picture:\n"
+        "Style=i32:6\n"
+        "Caption=text:开始列队下载\n"
+        "IconAlign=i32:0\n"
+        "iNonThemeStyle=i32:0\n"
+        "Enabled=bool:False\n"
+        "BackColor=color:0xFFFFFF\n"
+        "Tooltiptitle=text:\n"
+        "ToolTipIcon=i32:0\n"
+        "ToolTipType=i32:1\n"
+        "ttBackColor=color:0x000000\n"
+        "ttForeColor=color:0x000000\n"
+        "Font=font:Verdana,8.25,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\n"
+        "MaskColor=color:0x000000\n");
+    QString error;
+    const auto bags = PropertyBag::sectionsFromText(text, &error);
+    QVERIFY2(bags, qPrintable(error));
+
+    QWidget window;
+    auto *change = new SkinButton(&window);
+    auto *start = new SkinButton(&window);
+    QSignalSpy changes(start, &SkinButton::propertyChanged);
+    change->readProperties(bags->value(QStringLiteral("CmdChangePath")));
+    start->readProperties(bags->value(QStringLiteral("CmdStartDown")));
+    QCOMPARE(changes.count(), 0); // loading is no edit
+
+    for (SkinButton *b : {change, start}) {
+        QCOMPARE(b->Style(), 6);
+        QCOMPARE(b->NonThemeStyle(), 0);
+        QCOMPARE(b->IconAlign(), 0);
+        QCOMPARE(b->ToolTipType(), 1);
+        QCOMPARE(b->MaskColor(), 0u);
+        QCOMPARE(b->ToolTipForeColor(), 0u);
+        QCOMPARE(b->ToolTipBackColor(), 0u);
+        QCOMPARE(b->ToolTipTitle(), QString());
+        QVERIFY(b->Icon().isNull());
+        QCOMPARE(b->Font().family(), QStringLiteral("Verdana"));
+        QCOMPARE(b->Font().pointSizeF(), 8.25);
+        QCOMPARE(b->HighlightColor(), sys(OleColor::SysHighlight));
+    }
+    QCOMPARE(change->Caption(), QStringLiteral("更改路径"));
+    QVERIFY(change->isEnabled());
+    QCOMPARE(change->BackColor(), sys(OleColor::SysButtonFace));
+    QCOMPARE(start->Caption(), QStringLiteral("开始列队下载"));
+    QVERIFY(!start->isEnabled());
+    QCOMPARE(start->BackColor(), 0xFFFFFFu);
 }
 
 void TestSkinButton::newInstanceValues()
@@ -483,6 +551,14 @@ void TestSkinButton::enabledResetsStateAndMinimumSize()
     PropertyBag bag;
     h.button->writeProperties(bag);
     QCOMPARE(*bag.value(QStringLiteral("Enabled"))->toBool(), false);
+    // System colours are the desktop's, not the disabled widget's.
+    QVERIFY(!bag.contains(QStringLiteral("BackColor")));
+    QVERIFY(!bag.contains(QStringLiteral("HighlightColor")));
+    QVERIFY(!bag.contains(QStringLiteral("FontColor")));
+    SkinButton reloaded;
+    reloaded.setEnabled(false);
+    reloaded.readProperties(bag);
+    QCOMPARE(reloaded.HighlightColor(), sys(OleColor::SysHighlight));
 
     h.button->setGeometry(0, 0, 10, 10);
     QCOMPARE(h.button->size(), QSize(20, 20));

@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QUrl>
 
 #include <algorithm>
@@ -101,7 +102,7 @@ SkinButton::SkinButton(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(MinimumSide, MinimumSide);
 
-    const QPalette pal = palette();
+    const QPalette pal = systemPalette();
     m_backColor = OleColor::translate(OleColor::SysButtonFace, pal);
     m_highlightColor = OleColor::translate(OleColor::SysHighlight, pal);
     m_fontColor = OleColor::translate(OleColor::SysButtonText, pal);
@@ -135,6 +136,15 @@ void SkinButton::setThemeAvailable(bool available)
     s_themeAvailable = available;
 }
 
+QPalette SkinButton::systemPalette() const
+{
+    // The desktop's colours do not depend on this button's state; a disabled
+    // widget's palette would otherwise answer with its disabled colours.
+    QPalette pal = palette();
+    pal.setCurrentColorGroup(QPalette::Active);
+    return pal;
+}
+
 // --- properties -----------------------------------------------------------
 
 void SkinButton::changed(const char *name, bool relayoutNeeded)
@@ -143,7 +153,8 @@ void SkinButton::changed(const char *name, bool relayoutNeeded)
         relayout();
     else
         update();
-    emit propertyChanged(QString::fromLatin1(name));
+    if (!m_loading)
+        emit propertyChanged(QString::fromLatin1(name));
 }
 
 void SkinButton::setStyle(int style)
@@ -333,6 +344,16 @@ void SkinButton::About()
     m_about->raise();
 }
 
+AboutWindow *SkinButton::aboutWindow() const
+{
+    return m_about;
+}
+
+SkinToolTip *SkinButton::toolTipWindow() const
+{
+    return m_tip;
+}
+
 void SkinButton::Refresh()
 {
     repaint();
@@ -363,7 +384,9 @@ QFont SkinButton::ambientFont() const
 void SkinButton::readProperties(const PropertyBag &bag)
 {
     using PV = PropertyValue;
-    const QPalette pal = palette();
+    const QPalette pal = systemPalette();
+    // Loading is no change the container has to save again.
+    const QScopedValueRollback loading(m_loading, true);
     m_state = Normal;
 
     m_icon = QIcon(bag.readProperty(QStringLiteral("Icon"), PV::picture({})).toPicture().value_or(QPixmap()));
@@ -418,7 +441,7 @@ void SkinButton::readProperties(const PropertyBag &bag)
 void SkinButton::writeProperties(PropertyBag &bag) const
 {
     using PV = PropertyValue;
-    const QPalette pal = palette();
+    const QPalette pal = systemPalette();
 
     bag.writeProperty(QStringLiteral("Icon"), PV::picture(iconPicture(m_icon)));
     bag.writeProperty(QStringLiteral("Style"), PV::int32(m_style), PV::int16(3));
@@ -510,7 +533,7 @@ void SkinButton::paintEvent(QPaintEvent *)
     theme.themeAvailable = s_themeAvailable;
     theme.widget = this;
     const PaintOutcome outcome = SkinButtonLook::paint(painter, size(), look(),
-                                                       SystemColors::fromPalette(palette()), theme);
+                                                       SystemColors::fromPalette(systemPalette()), theme);
     m_state = outcome.state;
     if (outcome.style != m_style) {
         // Themed without a theme: from now on the fallback style is the style.
@@ -560,7 +583,8 @@ void SkinButton::changeEvent(QEvent *e)
         // Runs for QWidget::setEnabled too, which is how the host enables us.
         m_state = Normal;
         update();
-        emit propertyChanged(QStringLiteral("Enabled"));
+        if (!m_loading)
+            emit propertyChanged(QStringLiteral("Enabled"));
         break;
     case QEvent::StyleChange:
     case QEvent::PaletteChange:
@@ -773,7 +797,7 @@ void SkinButton::buildToolTip()
     tip->setText(m_toolTipText);
     if (!m_toolTipTitle.isEmpty() || m_toolTipIcon != TipNone)
         tip->setTitle(m_toolTipIcon, m_toolTipTitle);
-    const QPalette pal = palette();
+    const QPalette pal = systemPalette();
     // 0 (black) means "the tip's own colour"; untranslatable colours also
     // leave the tip's own colour.
     if (m_toolTipForeColor != 0)

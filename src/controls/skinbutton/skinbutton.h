@@ -116,8 +116,8 @@ public:
     int lastUpButton() const { return m_lastUpButton; }
     int textFormat() const { return m_textFormat; }
     QRect captionRect() const { return m_captionRect; }
-    SkinToolTip *toolTipWindow() const { return m_tip; }
-    AboutWindow *aboutWindow() const { return m_about; }
+    SkinToolTip *toolTipWindow() const;
+    AboutWindow *aboutWindow() const;
     // What the next repaint hands to the painter.
     SkinButtonLook::Look look() const;
 
@@ -162,6 +162,7 @@ private:
     void updateShortcuts();
     void applyMousePointer();
     QFont ambientFont() const;
+    QPalette systemPalette() const;
 
     // Properties
     int m_style = SkinButtonLook::Standard;
@@ -203,6 +204,7 @@ private:
     bool m_releaseEndsDoubleClick = false;
     bool m_spaceDown = false;
     bool m_captionFromName = true;
+    bool m_loading = false;
     QRect m_wholeRect;
     QRect m_captionRect;
     int m_textFormat = SkinButtonLook::NewInstanceTextFormat;
