@@ -141,7 +141,7 @@ QByteArray SitePages::loginForm() const
                              "<form method=\"post\" action=\"%1/login\">\n"
                              "<p><label>用户名 <input type=\"text\" name=\"user\" id=\"user\"></label></p>\n"
                              "<p><label>密码 <input type=\"password\" name=\"password\" id=\"password\"></label></p>\n"
-                             "<p><input type=\"submit\" id=\"submit\" value=\"登录\"></p>\n</form>")
+                             "<p><input type=\"submit\" id=\"login-button\" value=\"登录\"></p>\n</form>")
                              .arg(m_base);
     return document(QStringLiteral("Kestrelnet - 登录"), body);
 }

@@ -3,6 +3,7 @@
 
 #include "demosite.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -143,6 +144,10 @@ void TestDemoSite::loginGatesTheProfile()
 {
     const QString profile = m_site.url(QStringLiteral("/getalbumprofile.do?owner=100000001"));
     QVERIFY(fetch(m_manager, profile).text().size() < 100);
+
+    const QString form = fetch(m_manager, m_site.url(QStringLiteral("/login"))).text();
+    QVERIFY(form.contains(QStringLiteral("method=\"post\" action=\"%1/login\"").arg(m_site.base())));
+    QVERIFY(form.contains(QStringLiteral("name=\"user\"")) && form.contains(QStringLiteral("name=\"password\"")));
 
     const Response login = fetch(m_manager, m_site.url(QStringLiteral("/login?user=alice")));
     QCOMPARE(login.status, 302);
@@ -380,6 +385,14 @@ void TestDemoSite::testEndpoints()
     QVERIFY(!hang->isFinished());
     hang->abort();
     hang->deleteLater();
+
+    // A seeded delay holds back every answer.
+    DemoSite delayed(R"({"delayMs": 300, "members": []})");
+    QVERIFY(delayed.start());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(fetch(m_manager, delayed.url(QStringLiteral("/quillmoor/help"))).status, 200);
+    QVERIFY(timer.elapsed() >= 300);
 }
 
 QTEST_MAIN(TestDemoSite)
