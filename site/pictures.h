@@ -19,7 +19,7 @@ QByteArray gifPicture(const QString &id, int width, int height);
 // indices row by row. Qt reads GIF but cannot write it.
 QByteArray encodeGif(int width, int height, const QList<QRgb> &palette, const QByteArray &indices);
 
-// All picture files of a seed, keyed by pictureKey().
+// All picture files of a seed, made once at start and keyed by key().
 class PictureStore
 {
 public:
