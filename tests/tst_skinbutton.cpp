@@ -353,8 +353,8 @@ void TestSkinButton::defaultsFromEmptyStore()
     QCOMPARE(b->HighlightColor(), sys(OleColor::SysHighlight));
     QCOMPARE(b->FontColor(), sys(OleColor::SysButtonText));
     QCOMPARE(b->FontHighlightColor(), sys(OleColor::SysButtonText));
-    QCOMPARE(b->ToolTipBackColor(), sys(OleColor::SysInfoText));
-    QCOMPARE(b->ToolTipForeColor(), sys(OleColor::SysInfoBackground));
+    QCOMPARE(b->ToolTipBackColor(), sys(OleColor::SysInfoBackground));
+    QCOMPARE(b->ToolTipForeColor(), sys(OleColor::SysInfoText));
     QVERIFY(b->trackingEnabled());
     QVERIFY(b->Icon().isNull());
 }
@@ -452,14 +452,22 @@ void TestSkinButton::toolTipTextRulesOnSaveAndLoad()
     auto *a = new SkinButton(&host);
     a->readProperties(PropertyBag());
 
-    // The tooltip background equal to the system info-text colour is not
-    // stored, and loads back as that colour.
-    a->setToolTipBackColor(sys(OleColor::SysInfoText));
-    a->setToolTipForeColor(0);
+    // A button without stored tip colours shows a readable tip: text and
+    // background are the tooltip colours, not swapped.
+    sendEnter(a);
+    QVERIFY(a->toolTipWindow());
+    QCOMPARE(a->toolTipWindow()->textColor(), QApplication::palette().color(QPalette::ToolTipText));
+    QCOMPARE(a->toolTipWindow()->backgroundColor(), QApplication::palette().color(QPalette::ToolTipBase));
+    sendLeave(a);
+
+    // A tip background equal to the system info background is not stored,
+    // and loads back as that colour.
+    a->setToolTipBackColor(sys(OleColor::SysInfoBackground));
+    a->setToolTipForeColor(0x00FF00);
     PropertyBag bag;
     a->writeProperties(bag);
     QVERIFY(!bag.contains(QStringLiteral("ttBackColor")));
-    QCOMPARE(*bag.value(QStringLiteral("ttForeColor"))->toInteger(), 0);
+    QCOMPARE(*bag.value(QStringLiteral("ttForeColor"))->toInteger(), 0x00FF00);
 
     // Text equal to the host slot is not stored...
     a->setToolTip(QStringLiteral("Save here"));
@@ -477,7 +485,7 @@ void TestSkinButton::toolTipTextRulesOnSaveAndLoad()
     b->setToolTip(QStringLiteral("Save here"));
     b->readProperties(bag);
     QCOMPARE(b->ToolTipBackColor(), a->ToolTipBackColor());
-    QCOMPARE(b->ToolTipForeColor(), 0u);
+    QCOMPARE(b->ToolTipForeColor(), 0x00FF00u);
     QCOMPARE(b->ToolTipText(), QStringLiteral("Save here"));
     QCOMPARE(b->toolTip(), QStringLiteral("Save here"));
 
@@ -548,6 +556,12 @@ void TestSkinButton::enabledResetsStateAndMinimumSize()
     QCOMPARE(changed.first().first().toString(), QStringLiteral("Enabled"));
     h.button->Refresh();
     QCOMPARE(h.button->visualState(), SkinButtonLook::Disabled);
+    // The pointer leaving a button that was disabled under it still counts,
+    // or the next entry after re-enabling would raise no MouseEnter.
+    QSignalSpy leaves(h.button, &SkinButton::MouseLeave);
+    sendLeave(h.button);
+    QCOMPARE(leaves.count(), 1);
+    QVERIFY(!h.button->toolTipWindow());
     PropertyBag bag;
     h.button->writeProperties(bag);
     QCOMPARE(*bag.value(QStringLiteral("Enabled"))->toBool(), false);

@@ -418,8 +418,11 @@ void SkinButton::readProperties(const PropertyBag &bag)
     m_toolTipTitle = readText(bag, QStringLiteral("Tooltiptitle"), QString());
     m_toolTipIcon = readInt(bag, QStringLiteral("ToolTipIcon"), PV::int16(TipNone));
     m_toolTipType = readInt(bag, QStringLiteral("ToolTipType"), PV::int16(Balloon));
-    m_toolTipBackColor = readColor(bag, QStringLiteral("ttBackColor"), OleColor::translate(OleColor::SysInfoText, pal));
-    m_toolTipForeColor = readColor(bag, QStringLiteral("ttForeColor"), OleColor::translate(OleColor::SysInfoBackground, pal));
+    // Background defaults to the info background and text to the info text.
+    // Crossed over, a button without stored tip colours would get its tip
+    // text in the tip's own background colour and show an unreadable tip.
+    m_toolTipBackColor = readColor(bag, QStringLiteral("ttBackColor"), OleColor::translate(OleColor::SysInfoBackground, pal));
+    m_toolTipForeColor = readColor(bag, QStringLiteral("ttForeColor"), OleColor::translate(OleColor::SysInfoText, pal));
     setFont(bag.readProperty(QStringLiteral("Font"), PV::font(font())).toFont().value_or(font()));
     m_buttonType = readInt(bag, QStringLiteral("ButtonType"), PV::int32(Push));
     m_value = readBool(bag, QStringLiteral("Value"), false);
@@ -463,8 +466,8 @@ void SkinButton::writeProperties(PropertyBag &bag) const
     bag.writeProperty(QStringLiteral("Tooltiptitle"), PV::text(m_toolTipTitle));
     bag.writeProperty(QStringLiteral("ToolTipIcon"), PV::int32(m_toolTipIcon));
     bag.writeProperty(QStringLiteral("ToolTipType"), PV::int32(m_toolTipType));
-    bag.writeProperty(QStringLiteral("ttBackColor"), PV::color(m_toolTipBackColor), PV::color(OleColor::translate(OleColor::SysInfoText, pal)));
-    bag.writeProperty(QStringLiteral("ttForeColor"), PV::color(m_toolTipForeColor), PV::color(OleColor::translate(OleColor::SysInfoBackground, pal)));
+    bag.writeProperty(QStringLiteral("ttBackColor"), PV::color(m_toolTipBackColor), PV::color(OleColor::translate(OleColor::SysInfoBackground, pal)));
+    bag.writeProperty(QStringLiteral("ttForeColor"), PV::color(m_toolTipForeColor), PV::color(OleColor::translate(OleColor::SysInfoText, pal)));
     // Against the container's font: compared with the control's own font the
     // font would never be stored and would be lost on the next load.
     bag.writeProperty(QStringLiteral("Font"), PV::font(font()), PV::font(ambientFont()));
