@@ -3,6 +3,10 @@
 #include "web/networksession.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -93,6 +97,7 @@ void BrowserPane::onLoadStarted()
 
 void BrowserPane::onLoadFinished(bool)
 {
+
     const quint64 serial = ++m_loadSerial;
     const QString address = m_page->url().toString();
     QPointer<BrowserPane> self(this);
@@ -125,6 +130,71 @@ QWebEnginePage *BrowserPane::createWindowPage()
     return request.target->page();
 }
 
+namespace {
+
+// The network session's own cookies, kept in the profile's folder. The
+// browser keeps its cookies across runs, but Qt WebEngine 6.4 does not hand
+// stored cookies back through loadAllCookies(), so the network session keeps
+// the ones it was given itself.
+class PersistentCookieJar : public QNetworkCookieJar
+{
+public:
+    PersistentCookieJar(const QString &file, QObject *parent)
+        : QNetworkCookieJar(parent)
+        , m_file(file)
+    {
+        QFile in(m_file);
+        if (!in.open(QIODevice::ReadOnly))
+            return;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QList<QNetworkCookie> cookies;
+        for (const QByteArray &line : in.readAll().split('\n')) {
+            for (const QNetworkCookie &c : QNetworkCookie::parseCookies(line)) {
+                if (!c.isSessionCookie() && c.expirationDate() > now)
+                    cookies << c;
+            }
+        }
+        setAllCookies(cookies);
+    }
+
+    bool insertCookie(const QNetworkCookie &cookie) override
+    {
+        const bool changed = QNetworkCookieJar::insertCookie(cookie);
+        save();
+        return changed;
+    }
+    bool deleteCookie(const QNetworkCookie &cookie) override
+    {
+        const bool changed = QNetworkCookieJar::deleteCookie(cookie);
+        save();
+        return changed;
+    }
+    bool setCookiesFromUrl(const QList<QNetworkCookie> &cookies, const QUrl &url) override
+    {
+        const bool changed = QNetworkCookieJar::setCookiesFromUrl(cookies, url);
+        if (changed)
+            save();
+        return changed;
+    }
+
+private:
+    void save()
+    {
+        QSaveFile out(m_file);
+        if (!out.open(QIODevice::WriteOnly))
+            return;
+        for (const QNetworkCookie &c : allCookies()) {
+            if (!c.isSessionCookie())
+                out.write(c.toRawForm(QNetworkCookie::Full) + '\n');
+        }
+        out.commit();
+    }
+
+    QString m_file;
+};
+
+} // namespace
+
 namespace BrowserProfile {
 namespace {
 QString g_storagePath;
@@ -143,7 +213,6 @@ void mirrorCookies(QWebEngineProfile *profile)
                          if (QNetworkCookieJar *jar = sharedNetwork()->cookieJar())
                              jar->deleteCookie(cookie);
                      });
-    store->loadAllCookies();
 }
 } // namespace
 
@@ -163,6 +232,9 @@ QWebEngineProfile *instance()
         // A login is a session cookie on most sites; keep it across restarts
         // the way a browser that restores its session does.
         g_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+        QDir().mkpath(g_profile->persistentStoragePath());
+        sharedNetwork()->setCookieJar(new PersistentCookieJar(
+            g_profile->persistentStoragePath() + QStringLiteral("/NetworkCookies"), sharedNetwork()));
         mirrorCookies(g_profile.get());
     }
     return g_profile.get();

@@ -15,7 +15,12 @@
         prepareWebEngine();                                                                       \
         QStandardPaths::setTestModeEnabled(true);                                                 \
         QTemporaryDir profileDir;                                                                 \
-        BrowserProfile::setStoragePath(profileDir.path());                                        \
+        /* A test may run one of its functions in a child process on its own profile. */         \
+        const QByteArray sharedProfile = qgetenv("QUILLMOOR_TEST_PROFILE");                      \
+        const QString profilePath =                                                               \
+            sharedProfile.isEmpty() ? profileDir.path() : QString::fromLocal8Bit(sharedProfile);  \
+        BrowserProfile::setStoragePath(profilePath);                                              \
+        qputenv("QUILLMOOR_TEST_PROFILE_IN_USE", profilePath.toLocal8Bit());                     \
         QApplication app(argc, argv);                                                             \
         QApplication::setApplicationName(QStringLiteral("Quillmoor"));                           \
         int rc = 0;                                                                               \

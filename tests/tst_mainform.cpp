@@ -1,0 +1,390 @@
+// The main window: start-up and settings, controls and menus, the folder
+// commands, closing, and the browser pane against the demo site.
+#include "app/mainform.h"
+#include "app/settingsfile.h"
+#include "demosite.h"
+#include "platform/browserpane.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "web/fetchpage.h"
+#include "web/networksession.h"
+#include "web/siteaddresses.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QNetworkCookieJar>
+#include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+
+namespace {
+QByteArray fileText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool waitForDocument(BrowserPane *pane, const QString &addressPart)
+{
+    QSignalSpy spy(pane, &BrowserPane::documentComplete);
+    return QTest::qWaitFor([&] {
+        for (const auto &args : spy)
+            if (args.at(0).toString().contains(addressPart))
+                return true;
+        return false;
+    }, 30000);
+}
+
+bool hasSessionCookie(const QUrl &site)
+{
+    for (const QNetworkCookie &c : sharedNetwork()->cookieJar()->cookiesForUrl(site))
+        if (c.name() == "ksession")
+            return true;
+    return false;
+}
+
+QList<MainForm *> mainForms()
+{
+    QList<MainForm *> out;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *f = qobject_cast<MainForm *>(w))
+            out << f;
+    return out;
+}
+} // namespace
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+private:
+    DemoSite m_site;
+    QTemporaryDir m_appDir;
+
+    MainForm *newWindow() { return new MainForm(m_appDir.path()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.start());
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(mainForms());
+        QFile::remove(SettingsFilePath(m_appDir.path()));
+    }
+
+    void firstStartWritesDefaultsAndShowsStartPage()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> w = newWindow();
+        const QString file = SettingsFilePath(m_appDir.path());
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), m_appDir.path());
+        QCOMPARE(ReadSetting(file, "Settings", "UserId"), QString(DefaultUserId));
+        QCOMPARE(w->TxtPath->text(), m_appDir.path());
+        QCOMPARE(w->TxtUserId->text(), QString(DefaultUserId));
+        QCOMPARE(w->JobState, QString("login"));
+        QCOMPARE(w->JobSource, qint16(0));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/quillmoor/start"));
+        QCOMPARE(w->WebBrowser1->locationUrl(), siteAddresses().startPage);
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void storedSettingsAreKept()
+    {
+        const QString file = SettingsFilePath(m_appDir.path());
+        // A stored folder without a user id: the folder stays, only the id is written.
+        QVERIFY(WriteSetting(file, "Settings", "Path", "/srv/相册 保存"));
+        delete newWindow();
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString("/srv/相册 保存"));
+        QCOMPARE(ReadSetting(file, "Settings", "UserId"), QString(DefaultUserId));
+
+        // An empty stored folder counts as missing.
+        QVERIFY(WriteSetting(file, "Settings", "Path", ""));
+        QVERIFY(WriteSetting(file, "Settings", "UserId", "  777 "));
+        QPointer<MainForm> w = newWindow();
+        QCOMPARE(w->TxtPath->text(), m_appDir.path());
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), m_appDir.path());
+        QCOMPARE(w->TxtUserId->text(), QString("777"));
+    }
+
+    void controlsMenusAndColumns()
+    {
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        QCOMPARE(w->windowTitle(), QString("Quillmoor Beta 4.0"));
+        QCOMPARE(w->centralWidget()->size(), QSize(887, 563));
+        QVERIFY(!w->windowIcon().isNull());
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QCOMPARE(w->SSTab1->tabText(0), QString("下载热门相册"));
+        QCOMPARE(w->SSTab1->tabText(1), QString("下载指定ID用户相册"));
+        QVERIFY(!w->TxtPath->isEnabled());
+        QVERIFY(!w->CmdStartDown->isEnabled());
+        QVERIFY(w->CmdDownloadThis->isEnabled());
+        QVERIFY(w->List1->isHidden() && w->List2->isHidden() && w->LstUrl->isHidden());
+        QVERIFY(w->ListView1->isHidden());
+        QVERIFY(!w->TimerGetCode->isActive());
+        QCOMPARE(w->TimerGetCode->interval(), 100);
+        QCOMPARE(w->CmdChangePath->geometry(), QRect(456, 40, 81, 25));
+        QCOMPARE(w->CmdStartDown->Caption(), QString("开始列队下载"));
+        QCOMPARE(w->Frame1->title(), MainForm::IdleFrameText);
+        // The progress list covers the browser pane exactly.
+        QCOMPARE(w->ListView1->geometry(), w->WebBrowser1->geometry());
+
+        QVERIFY(w->AllNew->isChecked());
+        w->AllNew->trigger();
+        QVERIFY(w->AllNew->isChecked());
+        QVERIFY(!w->OnlyNew->isEnabled());
+        QVERIFY(!w->OnlyNew->isChecked());
+        QCOMPARE(w->Pro->title(), QString("程序"));
+
+        for (QTreeWidget *list : {w->ListView1, w->ListView2}) {
+            QCOMPARE(list->headerItem()->text(0), QString("Status"));
+            QCOMPARE(list->headerItem()->text(1), QString("下载进度"));
+            QCOMPARE(list->columnWidth(0), qRound(0.15 * w->ListView1->width()));
+            QCOMPARE(list->columnWidth(1), qRound(0.85 * w->ListView1->width()));
+        }
+        QCOMPARE(w->ImageList1.size(), 4);
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(w->ImageList1.at(i).availableSizes().value(0), QSize(16, 16));
+    }
+
+    void closeRules()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QDir d(save.path());
+
+        // Idle: no question.
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        QVERIFY(w->close());
+        QVERIFY(dialogs.questions.isEmpty());
+        QTRY_VERIFY(!w);
+
+        // During a job, No keeps everything; Yes deletes the job's folder only.
+        w = newWindow();
+        w->show();
+        w->TxtPath->setText(save.path());
+        QVERIFY(d.mkpath("相册文件夹2/sub"));
+        QVERIFY(d.mkdir("相册文件夹1"));
+        QVERIFY(d.mkdir("旧相册"));
+        QFile pic(save.path() + "/相册文件夹2/sub/p.jpg");
+        QVERIFY(pic.open(QIODevice::WriteOnly));
+        pic.close();
+        w->JobSource = 1;
+        w->JobState = "GetUrl";
+        w->TempFolderName = "相册文件夹2";
+
+        dialogs.answerYes = false;
+        QVERIFY(!w->close());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions.at(0).title, QString("提示"));
+        QCOMPARE(dialogs.questions.at(0).text,
+                 QString("正在进行下载操作,真的需要退出吗？退出将删除正在下载的文件"));
+        QVERIFY(w->isVisible());
+        QVERIFY(d.exists("相册文件夹2/sub/p.jpg"));
+
+        dialogs.answerYes = true;
+        QVERIFY(w->close());
+        QTRY_VERIFY(!w);
+        QVERIFY(!d.exists("相册文件夹2"));
+        QVERIFY(d.exists("相册文件夹1"));
+        QVERIFY(d.exists("旧相册"));
+    }
+
+    void exitLeavesTheTemporaryFolder()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        w->TxtPath->setText(save.path());
+        QVERIFY(QDir(save.path()).mkdir("相册文件夹1"));
+        w->JobSource = 2;
+        w->TempFolderName = "相册文件夹1";
+        w->exit->trigger();
+        QVERIFY(dialogs.questions.isEmpty());
+        QVERIFY(QDir(save.path()).exists("相册文件夹1"));
+    }
+
+    void changeAndOpenFolder()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> w = newWindow();
+        const QString file = SettingsFilePath(m_appDir.path());
+
+        dialogs.folderAnswer = "/data/图片 新";
+        w->CmdChangePath->Click();
+        QCOMPARE(dialogs.folderDialogTitles, QStringList{"选择保存【图片】的【文件夹】"});
+        QCOMPARE(w->TxtPath->text(), QString("/data/图片 新"));
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString("/data/图片 新"));
+
+        dialogs.folderAnswer.clear(); // cancelled
+        w->Path->trigger();
+        QCOMPARE(dialogs.folderDialogTitles.size(), 2);
+        QCOMPARE(w->TxtPath->text(), QString("/data/图片 新"));
+        QCOMPARE(ReadSetting(file, "Settings", "Path"), QString("/data/图片 新"));
+
+        // While a job runs the command is refused, unless the start button is enabled.
+        w->JobState = "GetUrl";
+        dialogs.folderAnswer = "/elsewhere";
+        w->CmdChangePath->Click();
+        QCOMPARE(dialogs.folderDialogTitles.size(), 2);
+        QCOMPARE(dialogs.lastText(), QString("此时无法更改路径，请等待下载完毕"));
+        QCOMPARE(dialogs.messages.constLast().title, MainForm::caption());
+        w->CmdStartDown->setEnabled(true);
+        w->CmdChangePath->Click();
+        QCOMPARE(w->TxtPath->text(), QString("/elsewhere"));
+
+        // Opening works in any state and hands the folder, blanks and all, to the desktop.
+        w->CmdShellFolder->Click();
+        QCOMPARE(dialogs.opened.constLast(), QUrl::fromLocalFile("/elsewhere"));
+        w->Help->trigger();
+        QCOMPARE(dialogs.opened.constLast(), QUrl(m_site.url("/quillmoor/help")));
+        dialogs.openSucceeds = false;
+        w->FeedBack->trigger();
+        QCOMPARE(dialogs.opened.constLast(), QUrl(m_site.url("/quillmoor/feedback")));
+        QVERIFY(dialogs.lastText().contains("/quillmoor/feedback"));
+    }
+
+    void browserPaneReadsTitleAndLinks()
+    {
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        w->WebBrowser1->navigate(m_site.url("/test/links"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/links"));
+        // The links are readable when the event arrives.
+        QCOMPARE(w->WebBrowser1->Title(), QString("links"));
+        const QList<PageLink> links = w->WebBrowser1->links();
+        QCOMPARE(links.size(), 3);
+        QCOMPARE(links.at(0).address, m_site.url("/quillmoor/help"));
+        QCOMPARE(links.at(0).innerText, QString(" 下一页"));
+        QCOMPARE(links.at(1).address, m_site.url("/test/photo/1/photo-2"));
+        QCOMPARE(links.at(2).href, m_site.url("/quillmoor/start?curpage=2"));
+        QCOMPARE(links.at(2).innerText, QString("下一页"));
+        QCOMPARE(w->WebBrowser1->locationUrl(), m_site.url("/test/links"));
+    }
+
+    void cookiesOfThePaneReachTheNetwork()
+    {
+        QPointer<MainForm> w = newWindow();
+        w->WebBrowser1->navigate(m_site.url("/test/setcookie?name=qm&value=42"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/setcookie"));
+        QString echoed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                bool done = false;
+                FetchPage("UTF-8", m_site.url("/test/cookie"), QString(), w, [&](const QString &t) {
+                    echoed = t;
+                    done = true;
+                });
+                QTest::qWaitFor([&] { return done; }, 5000);
+                return echoed.contains("qm=42");
+            }(),
+            10000);
+    }
+
+    void newWindowTakesThePlaceOfTheWindow()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
+        w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
+        QTRY_VERIFY_WITH_TIMEOUT(!w, 15000);
+        QTRY_COMPARE(mainForms().size(), 1);
+        MainForm *next = mainForms().constFirst();
+        QVERIFY(next->isVisible());
+        QVERIFY(next->WebBrowser1->registerAsBrowser());
+        QVERIFY(waitForDocument(next->WebBrowser1, "/quillmoor/help"));
+        QVERIFY(dialogs.questions.isEmpty());
+    }
+
+    void newWindowRefusedDuringAMemberListJob()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
+        w->CmdDownloadThis->setEnabled(false);
+        w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList{"此时不能打开新窗口，请等待下载完毕"}, 15000);
+        QCOMPARE(dialogs.messages.constFirst().title, MainForm::caption());
+        QVERIFY(w);
+        QCOMPARE(mainForms().size(), 1);
+        QCOMPARE(w->WebBrowser1->locationUrl(), m_site.url("/test/newwindow"));
+    }
+
+    void loginSurvivesARestart()
+    {
+        if (qEnvironmentVariableIsSet("QUILLMOOR_TEST_PROFILE"))
+            QSKIP("runs in the parent process only");
+        // Two runs of the program on one profile: the first logs in and ends,
+        // the second must start logged in.
+        QTemporaryDir profile;
+        auto runChild = [&](const char *function) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QUILLMOOR_TEST_PROFILE", profile.path());
+            env.insert("QUILLMOOR_TEST_SITE", m_site.base());
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(function)});
+            if (!child.waitForFinished(120000))
+                return QByteArray("timed out");
+            const QByteArray out = child.readAll();
+            return out.contains(QByteArray("PASS   : TestMainForm::") + function + "()")
+                ? QByteArray()
+                : out.right(3000);
+        };
+        const QByteArray first = runChild("logInAndEnd");
+        QVERIFY2(first.isEmpty(), first.constData());
+        const QByteArray second = runChild("storedLoginIsLoaded");
+        QVERIFY2(second.isEmpty(), second.constData());
+    }
+
+    // The two runs of loginSurvivesARestart, each in a process of its own.
+    void logInAndEnd()
+    {
+        if (!qEnvironmentVariableIsSet("QUILLMOOR_TEST_PROFILE"))
+            QSKIP("runs in a child process of loginSurvivesARestart only");
+        const QString site = qEnvironmentVariable("QUILLMOOR_TEST_SITE");
+        QPointer<MainForm> w = newWindow();
+        w->WebBrowser1->navigate(site + "/login?user=restart");
+        QVERIFY(waitForDocument(w->WebBrowser1, "/quillmoor/start"));
+        QTRY_VERIFY(hasSessionCookie(QUrl(site)));
+    }
+
+    void storedLoginIsLoaded()
+    {
+        if (!qEnvironmentVariableIsSet("QUILLMOOR_TEST_PROFILE"))
+            QSKIP("runs in a child process of loginSurvivesARestart only");
+        QVERIFY(!hasSessionCookie(QUrl(qEnvironmentVariable("QUILLMOOR_TEST_SITE"))));
+        QPointer<MainForm> w = newWindow();
+        w->WebBrowser1->navigate(qEnvironmentVariable("QUILLMOOR_TEST_SITE") + "/test/cookie");
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/cookie"));
+        // The pane sends the stored login ...
+        QString shown;
+        w->WebBrowser1->page()->toPlainText([&](const QString &t) { shown = t; });
+        QTRY_VERIFY(shown.contains("ksession="));
+        // ... and so does the network session of the page fetch.
+        QVERIFY(hasSessionCookie(QUrl(qEnvironmentVariable("QUILLMOOR_TEST_SITE"))));
+    }
+};
+
+QUILLMOOR_TEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
