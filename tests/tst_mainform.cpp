@@ -137,7 +137,17 @@ private slots:
         QVERIFY(!w->TimerGetCode->isActive());
         QCOMPARE(w->TimerGetCode->interval(), 100);
         QCOMPARE(w->CmdChangePath->geometry(), QRect(456, 40, 81, 25));
+        // The buttons come from their stored properties.
         QCOMPARE(w->CmdStartDown->Caption(), QString("开始列队下载"));
+        QCOMPARE(w->CmdHomePage->Caption(), QString("Kestrelnet首页"));
+        QCOMPARE(w->CmdStartDown->BackColor(), OleColor::Value(0xFFFFFF));
+        for (CommandButton *b : w->findChildren<CommandButton *>()) {
+            QCOMPARE(b->Style(), 6);
+            QCOMPARE(b->NonThemeStyle(), 0);
+            QCOMPARE(b->ToolTipType(), 1);
+            QCOMPARE(b->font().family(), QString("Verdana"));
+        }
+        QCOMPARE(w->findChildren<CommandButton *>().size(), 8);
         QCOMPARE(w->Frame1->title(), MainForm::IdleFrameText);
         // The progress list covers the browser pane exactly.
         QCOMPARE(w->ListView1->geometry(), w->WebBrowser1->geometry());

@@ -2,6 +2,7 @@
 
 #include "download/jobrules.h"
 #include "icons.h"
+#include "propertybag.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
 #include "platform/filesystem.h"
@@ -18,6 +19,12 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+
+// The window's resources live in a static library, which does not register them by itself.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 
@@ -43,11 +50,24 @@ QFont songFont(double pointSize, bool bold)
     return f;
 }
 
-QFont buttonFont()
+// The buttons' stored properties: style, fonts, captions, states.
+const QMap<QString, PropertyBag> &storedButtons()
 {
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(8.25);
-    return f;
+    static const QMap<QString, PropertyBag> bags = [] {
+        initResources();
+        return PropertyBag::loadFile(QStringLiteral(":/quillmoor/mainform.buttons"))
+            .value_or(QMap<QString, PropertyBag>());
+    }();
+    return bags;
+}
+
+CommandButton *makeButton(const QString &name, QWidget *parent, const QRect &place)
+{
+    auto *button = new CommandButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(place);
+    button->readProperties(storedButtons().value(name));
+    return button;
 }
 
 QTreeWidget *makeProgressList(QWidget *parent)
@@ -127,12 +147,8 @@ void MainForm::createControls()
     TimerGetCode->setSingleShot(false);
     connect(TimerGetCode, &QTimer::timeout, this, &MainForm::TimerGetCode_Timer);
 
-    CmdChangePath = new CommandButton(central);
-    CmdChangePath->setGeometry(twips(6840, 600, 1215, 375));
-    CmdChangePath->setCaption(QStringLiteral("更改路径"));
-    CmdShellFolder = new CommandButton(central);
-    CmdShellFolder->setGeometry(twips(8400, 600, 1215, 375));
-    CmdShellFolder->setCaption(QStringLiteral("打开文件夹"));
+    CmdChangePath = makeButton(QStringLiteral("CmdChangePath"), central, twips(6840, 600, 1215, 375));
+    CmdShellFolder = makeButton(QStringLiteral("CmdShellFolder"), central, twips(8400, 600, 1215, 375));
 
     // Tab 0: the browsing tab.
     Label2 = new QLabel(QStringLiteral("图片保存路径："), tab0);
@@ -152,10 +168,7 @@ void MainForm::createControls()
     List2->setFont(defaultFont);
     List2->hide();
 
-    CmdStartDown = new CommandButton(Frame1);
-    CmdStartDown->setGeometry(twips(360, 255, 1815, 375));
-    CmdStartDown->setCaption(QStringLiteral("开始列队下载"));
-    CmdStartDown->setEnabled(false);
+    CmdStartDown = makeButton(QStringLiteral("CmdStartDown"), Frame1, twips(360, 255, 1815, 375));
 
     ImageList1 = {QIcon(), Icons::statusIcon(1), Icons::statusIcon(2), Icons::statusIcon(3)};
 
@@ -167,15 +180,9 @@ void MainForm::createControls()
     ListView1->hide();
     ListView1->raise();
 
-    CmdFriendAlbum = new CommandButton(Frame1);
-    CmdFriendAlbum->setGeometry(twips(8280, 240, 1215, 375));
-    CmdFriendAlbum->setCaption(QStringLiteral("打开好友相册"));
-    CmdViewHot = new CommandButton(Frame1);
-    CmdViewHot->setGeometry(twips(9720, 240, 1575, 375));
-    CmdViewHot->setCaption(QStringLiteral("打开热门相册首页"));
-    CmdHomePage = new CommandButton(Frame1);
-    CmdHomePage->setGeometry(twips(11520, 240, 975, 375));
-    CmdHomePage->setCaption(QStringLiteral("Kestrelnet首页"));
+    CmdFriendAlbum = makeButton(QStringLiteral("CmdFriendAlbum"), Frame1, twips(8280, 240, 1215, 375));
+    CmdViewHot = makeButton(QStringLiteral("CmdViewHot"), Frame1, twips(9720, 240, 1575, 375));
+    CmdHomePage = makeButton(QStringLiteral("CmdHomePage"), Frame1, twips(11520, 240, 975, 375));
 
     Label1 = new QLabel(IdleLabelText, Frame1);
     Label1->setGeometry(twips(2280, 360, 9735, 255));
@@ -196,12 +203,8 @@ void MainForm::createControls()
     TxtUserId = new QLineEdit(QStringLiteral("100000001"), Frame2);
     TxtUserId->setGeometry(twips(2040, 590, 1095, 270));
 
-    CmdList = new CommandButton(Frame2);
-    CmdList->setGeometry(twips(3480, 480, 1215, 375));
-    CmdList->setCaption(QStringLiteral("列出相册"));
-    CmdDownloadThis = new CommandButton(Frame2);
-    CmdDownloadThis->setGeometry(twips(10200, 840, 1335, 375));
-    CmdDownloadThis->setCaption(QStringLiteral("下载选中相册"));
+    CmdList = makeButton(QStringLiteral("CmdList"), Frame2, twips(3480, 480, 1215, 375));
+    CmdDownloadThis = makeButton(QStringLiteral("CmdDownloadThis"), Frame2, twips(10200, 840, 1335, 375));
 
     lblstate = new QLabel(Frame2);
     lblstate->setGeometry(twips(240, 960, 5175, 255));
@@ -230,10 +233,6 @@ void MainForm::createControls()
     TxtPath->raise();
     CmdChangePath->raise();
     CmdShellFolder->raise();
-
-    for (CommandButton *b : {CmdChangePath, CmdShellFolder, CmdStartDown, CmdFriendAlbum, CmdViewHot,
-                             CmdHomePage, CmdList, CmdDownloadThis})
-        b->setFont(buttonFont());
 
     connect(CmdChangePath, &CommandButton::Click, this, &MainForm::ChangeFolder);
     connect(CmdShellFolder, &CommandButton::Click, this, &MainForm::OpenFolder);
