@@ -9,7 +9,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin
     libcpp-httplib-dev libgl-dev libxkbcommon-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei fonts-dejavu-extra
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -87,6 +87,10 @@ MainForm::MainForm(const QString &applicationFolder, QWidget *parent)
     : QMainWindow(parent)
     , m_applicationFolder(applicationFolder)
 {
+    // Verdana is a Windows font; a condensed sans keeps captions inside
+    // buttons sized for it.
+    QFont::insertSubstitutions(QStringLiteral("Verdana"),
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption());
     setWindowIcon(Icons::windowIcon());

@@ -29,7 +29,8 @@ namespace WebRequest {
 
 QUrl siteUrl(const QString &address)
 {
-    const QUrl url(address, QUrl::StrictMode);
+    // Tolerant like a browser: a blank typed into an id is sent encoded.
+    const QUrl url(address, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))

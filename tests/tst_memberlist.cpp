@@ -1,0 +1,180 @@
+// The member tab's list command against the demo site.
+#include "app/mainform.h"
+#include "app/settingsfile.h"
+#include "demosite.h"
+#include "platform/browserpane.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "web/siteaddresses.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+const QByteArray Seed = R"({
+  "members": [
+    { "id": "100000001", "profileRepeatsLinks": true, "albums": [
+        { "id": "11", "name": "春游", "pages": 1, "perPage": 1 },
+        { "id": "12", "name": "家人 & 朋友", "pages": 1, "perPage": 1 },
+        { "id": "13", "name": "毕业照", "pages": 1, "perPage": 1, "inProfile": false } ] },
+    { "id": "100000002", "noAlbums": true, "albums": [
+        { "id": "21", "name": "看不见", "pages": 1, "perPage": 1 } ] }
+  ] })";
+
+QStringList texts(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+bool waitForDocument(BrowserPane *pane, const QString &addressPart)
+{
+    QSignalSpy spy(pane, &BrowserPane::documentComplete);
+    return QTest::qWaitFor([&] {
+        for (const auto &args : spy)
+            if (args.at(0).toString().contains(addressPart))
+                return true;
+        return false;
+    }, 30000);
+}
+} // namespace
+
+class TestMemberList : public QObject
+{
+    Q_OBJECT
+private:
+    DemoSite m_site{Seed};
+    QTemporaryDir m_appDir;
+    QPointer<MainForm> m_w;
+
+    QString album(const QString &id) const { return m_site.url("/photo/100000001/album-" + id); }
+
+    // Runs the command and waits until it has ended (its button comes back).
+    void list(const QString &typed)
+    {
+        m_w->TxtUserId->setText(typed);
+        m_w->CmdList->Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->CmdList->isEnabled(), 30000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.start());
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+        m_w = new MainForm(m_appDir.path());
+        m_w->show();
+    }
+    void cleanupTestCase() { delete m_w; }
+
+    // First, while the browser pane has not logged in.
+    void notLoggedInSendsTheUserToTheBrowsingTab()
+    {
+        ScriptedDialogs dialogs;
+        m_w->SSTab1->setCurrentIndex(1);
+        m_w->LstAlbumName->addItem("old");
+        m_w->LstUrl->addItem("old");
+        list("100000001");
+        QCOMPARE(dialogs.texts(), QStringList{"您还没有登录，请先在浏览器窗口登录"});
+        QCOMPARE(dialogs.messages.constFirst().title, MainForm::caption());
+        QCOMPARE(m_w->SSTab1->currentIndex(), 0);
+        QCOMPARE(m_w->LstAlbumName->count(), 0);
+        QCOMPARE(m_w->LstUrl->count(), 0);
+        // The id was stored before the request.
+        QCOMPARE(ReadSetting(m_w->settingsFile(), "Settings", "UserId"), QString("100000001"));
+    }
+
+    void invalidIdsAreRejectedWithoutTouchingAnything()
+    {
+        ScriptedDialogs dialogs;
+        m_w->LstAlbumName->addItems({"keep"});
+        m_w->LstUrl->addItems({"keep-url"});
+        WriteSetting(m_w->settingsFile(), "Settings", "UserId", "555");
+        for (const QString &typed : {"", "   ", "abc", "12ab", "inf"})
+            list(typed);
+        QCOMPARE(dialogs.texts(), QStringList(5, "用户ID输入有误"));
+        QCOMPARE(texts(m_w->LstAlbumName), QStringList{"keep"});
+        QCOMPARE(texts(m_w->LstUrl), QStringList{"keep-url"});
+        QCOMPARE(ReadSetting(m_w->settingsFile(), "Settings", "UserId"), QString("555"));
+    }
+
+    void logIn()
+    {
+        m_w->WebBrowser1->navigate(m_site.url("/login?user=demo"));
+        QVERIFY(waitForDocument(m_w->WebBrowser1, "/quillmoor/start"));
+    }
+
+    void listsEveryAlbumOnceWithTitlesAsWritten()
+    {
+        ScriptedDialogs dialogs;
+        m_w->SSTab1->setCurrentIndex(1);
+        list("100000001");
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.lastText()));
+        // The profile repeats every link; the third album is only on album pages.
+        QCOMPARE(texts(m_w->LstUrl), QStringList({album("11"), album("12"), album("13")}));
+        QCOMPARE(texts(m_w->LstAlbumName), QStringList({"春游", "家人 &amp; 朋友", "毕业照"}));
+        QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+
+        // A second run starts from empty lists.
+        list("100000001");
+        QCOMPARE(m_w->LstUrl->count(), 3);
+    }
+
+    void memberWithoutAlbums()
+    {
+        ScriptedDialogs dialogs;
+        m_w->SSTab1->setCurrentIndex(1);
+        list("100000002");
+        QCOMPARE(dialogs.texts(), QStringList{"该用户没有可供下载的相册"});
+        QCOMPARE(dialogs.messages.constFirst().title, QCoreApplication::applicationName());
+        QCOMPARE(m_w->LstUrl->count(), 0);
+        QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+    }
+
+    void idWithBlanksIsStoredAndRequestedAsTyped()
+    {
+        ScriptedDialogs dialogs;
+        list(" 100000001 ");
+        QVERIFY(dialogs.messages.isEmpty());
+        QFile file(m_w->settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("UserId= 100000001 \n"));
+        // The links carry the id without blanks, so the typed prefix finds none.
+        QCOMPARE(m_w->LstUrl->count(), 0);
+    }
+
+    void windowStaysAliveWhileTheSiteIsSlow()
+    {
+        DemoSite slow(R"({"delayMs": 1500, "members": [{"id": "7", "albums": [{"id": "1", "name": "慢"}]}]})");
+        QVERIFY(slow.start());
+        setSiteAddresses(SiteAddresses::forBase(slow.base()));
+        ScriptedDialogs dialogs;
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(50);
+
+        m_w->TxtUserId->setText("7");
+        m_w->CmdList->Click();
+        QVERIFY(!m_w->CmdList->isEnabled());
+        // Another command runs and the timer fires while the request waits.
+        m_w->CmdChangePath->Click();
+        QCOMPARE(dialogs.folderDialogTitles.size(), 1);
+        QTRY_VERIFY(ticks >= 5);
+        QVERIFY(!m_w->CmdList->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->CmdList->isEnabled(), 30000);
+        QCOMPARE(texts(m_w->LstAlbumName), QStringList{"慢"});
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+    }
+};
+
+QUILLMOOR_TEST_MAIN(TestMemberList)
+#include "tst_memberlist.moc"
