@@ -6,6 +6,7 @@
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
+#include "windowtesting.h"
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 #include "web/siteaddresses.h"
@@ -34,16 +35,6 @@ QByteArray fileText(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool waitForDocument(BrowserPane *pane, const QString &addressPart)
-{
-    QSignalSpy spy(pane, &BrowserPane::documentComplete);
-    return QTest::qWaitFor([&] {
-        for (const auto &args : spy)
-            if (args.at(0).toString().contains(addressPart))
-                return true;
-        return false;
-    }, 30000);
-}
 
 bool hasSessionCookie(const QUrl &site)
 {
@@ -53,14 +44,6 @@ bool hasSessionCookie(const QUrl &site)
     return false;
 }
 
-QList<MainForm *> mainForms()
-{
-    QList<MainForm *> out;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *f = qobject_cast<MainForm *>(w))
-            out << f;
-    return out;
-}
 } // namespace
 
 class TestMainForm : public QObject

@@ -5,6 +5,7 @@
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
+#include "windowtesting.h"
 #include "web/siteaddresses.h"
 
 #include <QFile>
@@ -35,16 +36,6 @@ QStringList texts(const QListWidget *list)
     return out;
 }
 
-bool waitForDocument(BrowserPane *pane, const QString &addressPart)
-{
-    QSignalSpy spy(pane, &BrowserPane::documentComplete);
-    return QTest::qWaitFor([&] {
-        for (const auto &args : spy)
-            if (args.at(0).toString().contains(addressPart))
-                return true;
-        return false;
-    }, 30000);
-}
 } // namespace
 
 class TestMemberList : public QObject
