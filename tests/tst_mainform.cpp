@@ -12,6 +12,8 @@
 #include "web/siteaddresses.h"
 
 #include <QDir>
+#include <QEnterEvent>
+#include "skintooltip.h"
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -131,6 +133,21 @@ private slots:
             QCOMPARE(b->font().family(), QString("Verdana"));
         }
         QCOMPARE(w->findChildren<CommandButton *>().size(), 8);
+
+        // They react to the pointer and show their own balloon tooltip.
+        QSignalSpy entered(w->CmdShellFolder, &CommandButton::MouseEnter);
+        const QPointF inside(5, 5);
+        QEnterEvent enter(inside, inside, w->CmdShellFolder->mapToGlobal(inside));
+        QApplication::sendEvent(w->CmdShellFolder, &enter);
+        QCOMPARE(entered.count(), 1);
+        QVERIFY(w->CmdShellFolder->toolTipWindow());
+        QCOMPARE(w->CmdShellFolder->toolTipWindow()->kind(), SkinToolTip::Balloon);
+        QCOMPARE(w->CmdShellFolder->ToolTipText(), QString("在文件管理器中打开保存文件夹"));
+        QVERIFY(w->CmdShellFolder->toolTip().isEmpty()); // the window's own tooltip gives way
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(w->CmdShellFolder, &leave);
+        QVERIFY(!w->CmdShellFolder->toolTipWindow());
+        QCOMPARE(w->CmdShellFolder->toolTip(), QString("在文件管理器中打开保存文件夹"));
         QCOMPARE(w->Frame1->title(), MainForm::IdleFrameText);
         // The progress list covers the browser pane exactly.
         QCOMPARE(w->ListView1->geometry(), w->WebBrowser1->geometry());

@@ -1,4 +1,5 @@
 #include "mainform.h"
+#include "skinbutton.h"
 #include "platform/browserpane.h"
 #include "web/siteaddresses.h"
 
@@ -20,6 +21,9 @@ int main(int argc, char *argv[])
                             QStringLiteral("Use the site at BASE (e.g. http://127.0.0.1:8080) for every site address."),
                             QStringLiteral("BASE"));
     parser.addOption(site);
+    QCommandLineOption noTheme(QStringLiteral("no-theme"),
+                               QStringLiteral("Draw the buttons in their plain look instead of the desktop theme."));
+    parser.addOption(noTheme);
     parser.process(app);
     if (parser.isSet(site)) {
         const QUrl base(parser.value(site));
@@ -29,6 +33,9 @@ int main(int argc, char *argv[])
         }
         setSiteAddresses(SiteAddresses::forBase(parser.value(site)));
     }
+
+    if (parser.isSet(noTheme))
+        SkinButton::setThemeAvailable(false);
 
     auto *window = new MainForm;
     window->show();
