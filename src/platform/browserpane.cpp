@@ -69,6 +69,9 @@ BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
 
 BrowserPane::~BrowserPane()
 {
+    // Deleting the page answers its pending scripts; those answers are stale
+    // and must not raise documentComplete into an owner being torn down.
+    ++m_loadSerial;
     // The page must go before the profile; make sure it does not outlive us.
     m_view->setPage(nullptr);
     delete m_page;
