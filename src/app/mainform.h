@@ -131,6 +131,7 @@ private:
     void DownloadStep(const std::function<void()> &then);
     void completeJob();
     void abandonJob();
+    bool followNextPage(BrowserPane *pane, bool requireCurpage);
 
     QString m_applicationFolder;
     // Every request of a job answers to this object; deleting it abandons them.
@@ -138,6 +139,9 @@ private:
     // Album pages collected in this job, so a page that links back to an
     // earlier one ends the collection instead of looping.
     QSet<QString> m_collectedPages;
+    // Picture addresses saved in this job: a link the album shows on two
+    // pages is one picture and is saved once.
+    QSet<QString> m_savedAddresses;
     // Tab-page controls and their places relative to the tab control.
     QList<QPair<QPointer<QWidget>, QRect>> m_tabPlaces;
 };

@@ -80,14 +80,12 @@ void MainForm::CmdStartDown_Click()
         FileSystem::DeleteFolder(albumFolder, true);
 
     AlbumPageUrl = WebBrowser1->locationUrl();
-    m_collectedPages = {AlbumPageUrl};
+    m_collectedPages = {AlbumPageKey(AlbumPageUrl)};
+    m_savedAddresses.clear();
     JobState = JobStates::CollectPicture;
 
-    const qsizetype next = NextPageLinkIndex(WebBrowser1->links(), true);
-    if (next >= 0 && !m_collectedPages.contains(WebBrowser1->links().at(next).address)) {
-        WebBrowser1->navigate(WebBrowser1->links().at(next).address);
+    if (followNextPage(WebBrowser1, true))
         return;
-    }
     Frame1->setTitle(QStringLiteral("相册《 ") + ShortAlbumName(AlbumName) + QStringLiteral(" 》有 ")
                      + count(List1) + QStringLiteral(" 张图片"));
     JobState = JobStates::GetUrl;
@@ -113,7 +111,8 @@ void MainForm::CmdDownloadThis_Click()
     ListView2->clear();
     addProgressRow(ListView2, QStringLiteral("Collecting"), QStringLiteral("程序开始采集图片"), 1);
     const QString address = LstUrl->item(row)->text();
-    m_collectedPages = {address};
+    m_collectedPages = {AlbumPageKey(address)};
+    m_savedAddresses.clear();
     JobState = JobStates::CollectPicture2;
     WebBrowser2->navigate(address);
 }
@@ -128,16 +127,12 @@ void MainForm::WebBrowser1_DocumentComplete(const QString &address)
     if (!address.contains(base + QStringLiteral("/photo/")))
         return;
 
-    m_collectedPages.insert(address);
+    m_collectedPages.insert(AlbumPageKey(address));
     List1->addItems(PicturePageLinks(WebBrowser1->links(), base));
     setCollectingText(ListView1, QStringLiteral("已采集") + count(List1) + QStringLiteral("张图片列表，请稍等... ..."));
 
-    const qsizetype next = NextPageLinkIndex(WebBrowser1->links(), true);
-    // A next page already collected means the site loops: hand over what we have.
-    if (next >= 0 && !m_collectedPages.contains(WebBrowser1->links().at(next).address)) {
-        WebBrowser1->navigate(WebBrowser1->links().at(next).address);
+    if (followNextPage(WebBrowser1, true))
         return;
-    }
     WebBrowser1->navigate(QStringLiteral("about:blank"));
     setCollectingText(ListView1, QStringLiteral("共采集") + count(List1) + QStringLiteral("张图片列表，开始下载"));
     Frame1->setTitle(QStringLiteral("相册《 ") + ShortAlbumName(AlbumName) + QStringLiteral(" 》共有")
@@ -150,9 +145,13 @@ void MainForm::WebBrowser2_DocumentComplete(const QString &address)
 {
     if (JobState != JobStates::CollectPicture2)
         return;
+    // The blank page the pane shows before the album (at start-up or after
+    // an earlier job) may complete late; it is not the album's last page.
+    if (address.startsWith(QLatin1String("about:")))
+        return;
 
     AlbumName = CleanAlbumTitle(WebBrowser2->Title());
-    m_collectedPages.insert(address);
+    m_collectedPages.insert(AlbumPageKey(address));
     const QStringList found = PicturePageLinks(WebBrowser2->links(), siteAddresses().photoHostBase);
     for (const QString &link : found) {
         if (List1->findItems(link, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
@@ -160,11 +159,8 @@ void MainForm::WebBrowser2_DocumentComplete(const QString &address)
     }
     setCollectingText(ListView2, QStringLiteral("已采集") + count(List1) + QStringLiteral("张图片列表，请稍等... ..."));
 
-    const qsizetype next = NextPageLinkIndex(WebBrowser2->links(), false);
-    if (next >= 0 && !m_collectedPages.contains(WebBrowser2->links().at(next).address)) {
-        WebBrowser2->navigate(WebBrowser2->links().at(next).address);
+    if (followNextPage(WebBrowser2, false))
         return;
-    }
     setCollectingText(ListView2, QStringLiteral("共采集") + count(List1) + QStringLiteral("张图片列表，开始下载"));
     JobState = JobStates::GetUrl;
     WebBrowser2->navigate(QStringLiteral("about:blank"));
@@ -173,6 +169,19 @@ void MainForm::WebBrowser2_DocumentComplete(const QString &address)
         && FileSystem::FolderExists(albumFolder))
         FileSystem::DeleteFolder(albumFolder, true);
     TimerGetCode->start();
+}
+
+bool MainForm::followNextPage(BrowserPane *pane, bool requireCurpage)
+{
+    const qsizetype next = NextPageLinkIndex(pane->links(), requireCurpage);
+    if (next < 0)
+        return false;
+    const QString address = pane->links().at(next).address;
+    // A next page already collected means the site loops: hand over what we have.
+    if (m_collectedPages.contains(AlbumPageKey(address)))
+        return false;
+    pane->navigate(address);
+    return true;
 }
 
 void MainForm::TimerGetCode_Timer()
@@ -210,8 +219,14 @@ void MainForm::DownloadStep(const std::function<void()> &then)
     const QString address = List2->item(0)->text();
     const QString folder = saveFolder() + QLatin1Char('/') + TempFolderName;
 
-    auto finish = [this, progress, status, address, then](const QString &failure) {
-        if (failure.isEmpty()) {
+    // A row for every picture: saved, failed (with the reason) or skipped.
+    auto finish = [this, progress, status, address, then](const QString &failure,
+                                                          const QString &word = QString(),
+                                                          const QString &note = QString()) {
+        if (!word.isEmpty()) {
+            addProgressRow(progress, word, QStringLiteral("图片") + address + note, 0);
+        } else if (failure.isEmpty()) {
+            m_savedAddresses.insert(address);
             addProgressRow(progress, QStringLiteral("Success"),
                            QStringLiteral("图片") + address + QStringLiteral("下载完毕."), 2);
         } else {
@@ -226,6 +241,10 @@ void MainForm::DownloadStep(const std::function<void()> &then)
             then();
     };
 
+    if (m_savedAddresses.contains(address)) {
+        finish(QString(), QStringLiteral("Skipped"), QStringLiteral("已保存过，不再重复下载."));
+        return;
+    }
     const QString name = GetPicName(address);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
         finish(QStringLiteral("地址中没有文件名"));
@@ -264,7 +283,11 @@ void MainForm::completeJob()
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
 
+    // The window may be closed while the message is up.
+    const QPointer<MainForm> self(this);
     information(QStringLiteral("下载完毕\n保存在 《") + finalName + QStringLiteral("》") + note);
+    if (!self)
+        return;
 
     if (JobSource == BrowserPaneJob) {
         Frame1->setTitle(IdleFrameText);

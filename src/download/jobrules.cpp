@@ -3,6 +3,8 @@
 #include "web/textutil.h"
 
 #include <QFileInfo>
+#include <QUrl>
+#include <QUrlQuery>
 
 QString CleanAlbumTitle(const QString &title)
 {
@@ -40,6 +42,20 @@ QStringList PicturePageLinks(const QList<PageLink> &links, const QString &photoH
             found << link.address;
     }
     return found;
+}
+
+QString AlbumPageKey(const QString &address)
+{
+    QUrl url(address);
+    QUrlQuery query(url);
+    // A paged list opened without a page number shows its first page.
+    const QString page = query.hasQueryItem(QStringLiteral("curpage"))
+        ? query.queryItemValue(QStringLiteral("curpage"))
+        : QStringLiteral("1");
+    query.removeAllQueryItems(QStringLiteral("curpage"));
+    url.setQuery(query);
+    url.setFragment(QString());
+    return url.toString() + QStringLiteral("#curpage=") + page;
 }
 
 qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage)

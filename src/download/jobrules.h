@@ -40,6 +40,10 @@ bool IsPicturePageLink(const QString &address, const QString &photoHostBase);
 // The picture-page links of a document, in document order, repeats included.
 QStringList PicturePageLinks(const QList<PageLink> &links, const QString &photoHostBase);
 
+// Identifies an album page for loop detection: the same address with or
+// without "curpage=1" is the same (first) page.
+QString AlbumPageKey(const QString &address);
+
 // The index of the next-page link of a document, or -1. The browser pane
 // also wants "curpage=" in the link's href; the second pane does not.
 qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage);
