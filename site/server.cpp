@@ -85,6 +85,10 @@ DemoServer::DemoServer(Seed seed)
     : m_seed(std::move(seed))
     , m_server(std::make_unique<httplib::Server>())
 {
+    // Headers and body go out as two writes; without this each keep-alive
+    // answer waits on Nagle and the client's delayed acknowledgement (~40 ms).
+    // Set before binding: accepted sockets inherit it from the listening one.
+    m_server->set_tcp_nodelay(true);
     m_pictures.generate(m_seed);
 }
 

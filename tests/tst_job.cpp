@@ -5,6 +5,7 @@
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
+#include "windowtesting.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
 #include "web/siteaddresses.h"
@@ -131,14 +132,6 @@ QByteArray siteBytes(const QString &url)
     return bytes;
 }
 
-QList<MainForm *> mainForms()
-{
-    QList<MainForm *> out;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *f = qobject_cast<MainForm *>(w))
-            out << f;
-    return out;
-}
 
 } // namespace
 
@@ -185,12 +178,12 @@ private:
     {
         QSignalSpy spy(pane, &BrowserPane::documentComplete);
         pane->navigate(url);
-        return QTest::qWaitFor([&] {
+        return waitUntil([&] {
             for (const auto &args : spy)
                 if (args.at(0).toString() == url)
                     return true;
             return false;
-        }, 30000);
+        });
     }
 
     // The album page is open and the start button usable.
@@ -268,7 +261,7 @@ private slots:
         QCOMPARE(column(w->ListView1, 0), QStringList{"Collecting"});
         QCOMPARE(column(w->ListView1, 1), QStringList{"已采集2张图片列表，请稍等... ..."});
 
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《三页相册》"));
         QCOMPARE(m_dialogs->messages.at(m_dialogs->completionIndex()).title, MainForm::caption());
         QCOMPARE(m_dialogs->messages.size(), 1);
@@ -301,8 +294,7 @@ private slots:
         compareWithSite(save.path() + "/三页相册", expected);
 
         // The pane goes back to the album, where the button is usable again.
-        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(),
-                                 30000);
+        QVERIFY(waitUntil([&] { return w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(); }, 30000));
 
         // A second run replaces the first at once, numbers from 1 again and counts from 0.
         QFile old(save.path() + "/三页相册/旧文件.txt");
@@ -313,7 +305,7 @@ private slots:
         w->CmdStartDown->Click();
         QVERIFY(!d.exists("三页相册"));
         QCOMPARE(w->TempFolderName, QString("相册文件夹1"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->atCompletion().label1, QString("已下载6张图片 "));
         compareWithSite(save.path() + "/三页相册", expected);
     }
@@ -337,7 +329,7 @@ private slots:
         QCOMPARE(w->List1->count(), 3);
         QCOMPARE(w->WebBrowser1->locationUrl(), album);
 
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《单页相册》"));
         QCOMPARE(m_dialogs->atCompletion().label1, QString("已下载3张图片 "));
         // Row 1 keeps the text of the start.
@@ -361,7 +353,7 @@ private slots:
 
         // The browser pane collects the repeated link twice; the picture is saved once.
         w->CmdStartDown->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->atCompletion().frame1, QString("相册《 重复链接 》共有5张图片"));
         QCOMPARE(m_dialogs->atCompletion().label1, QString("已下载4张图片 "));
         QCOMPARE(column(w->ListView1, 0),
@@ -371,8 +363,7 @@ private slots:
 
         // The member list: the second pane skips the repeat; only ListView2 and
         // lblstate report, and the browser pane is left where it is.
-        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(),
-                                 30000);
+        QVERIFY(waitUntil([&] { return w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(); }, 30000));
         QFile marker(save.path() + "/重复链接/旧文件.txt");
         QVERIFY(marker.open(QIODevice::WriteOnly));
         marker.close();
@@ -390,7 +381,7 @@ private slots:
         QCOMPARE(w->TempFolderName, QString("相册文件夹1"));
         QCOMPARE(column(w->ListView2, 1), QStringList{"程序开始采集图片"});
 
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《重复链接》"));
         const JobDialogs::Seen seen = m_dialogs->atCompletion();
         QCOMPARE(seen.lblstate, QString("已下载4张图片 "));
@@ -419,7 +410,7 @@ private slots:
         QPointer<MainForm> w = openWindow(save.path());
         QVERIFY(openAlbum(w, albumUrl("6004")));
         w->CmdStartDown->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
 
         // A page without data leaves no row; a 404 picture a failed row with
         // its address; the job goes on and counts only what was saved.
@@ -455,7 +446,7 @@ private slots:
         QVERIFY(openAlbum(w, albumUrl("6005")));
         w->CmdStartDown->Click();
         QCOMPARE(w->AlbumName, QString(".."));
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QVERIFY2(m_dialogs->completion().startsWith("下载完毕\n保存在 《相册文件夹1》"),
                  qPrintable(m_dialogs->completion()));
         QCOMPARE(files(outer.path()), QStringList({"marker.txt", "save"}));
@@ -468,7 +459,7 @@ private slots:
         selectAlbum(w, "(empty)", albumUrl("6008"));
         w->CmdDownloadThis->Click();
         QCOMPARE(w->TempFolderName, QString("相册文件夹2"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QVERIFY(w->AlbumName.isEmpty());
         QVERIFY2(m_dialogs->completion().startsWith("下载完毕\n保存在 《相册文件夹2》"),
                  qPrintable(m_dialogs->completion()));
@@ -488,7 +479,7 @@ private slots:
         QPointer<MainForm> w = openWindow(save.path());
         QVERIFY(openAlbum(w, albumUrl("6006")));
         w->CmdStartDown->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         const QString text = m_dialogs->completion();
         QVERIFY2(text.startsWith("下载完毕\n保存在 《相册文件夹1》") && text.contains("占位相册"),
                  qPrintable(text));
@@ -505,7 +496,7 @@ private slots:
         QVERIFY(openAlbum(w, album));
         // The last page's next link leads back to the first (as ?curpage=1).
         w->CmdStartDown->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->atCompletion().frame1, QString("相册《 环形相册 》共有4张图片"));
         QCOMPARE(column(w->ListView1, 0),
                  QStringList{"Collecting"} + QStringList(4, "Success") + QStringList{"Finished"});
@@ -516,7 +507,7 @@ private slots:
         m_dialogs->seen.clear();
         selectAlbum(w, "环形相册", album);
         w->CmdDownloadThis->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(column(w->ListView2, 1).constFirst(), QString("共采集4张图片列表，开始下载"));
         QCOMPARE(files(save.path() + "/环形相册").size(), 4);
     }
@@ -594,7 +585,7 @@ private slots:
         QCOMPARE(w->JobSource, qint16(1));
 
         // ... and closing with No changes nothing while a picture is on its way.
-        QTRY_VERIFY_WITH_TIMEOUT(w->List2->count() == 1, 30000);
+        QVERIFY(waitUntil([&] { return w->List2->count() == 1; }, 30000));
         QVERIFY(!w->close());
         QCOMPARE(m_dialogs->questions.size(), 1);
         QVERIFY(w->isVisible());
@@ -604,24 +595,22 @@ private slots:
         // The home page has no guard.
         QSignalSpy loads(w->WebBrowser1, &BrowserPane::documentComplete);
         w->CmdHomePage->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(loads.cbegin(), loads.cend(), [](const QList<QVariant> &args) {
+        QVERIFY(waitUntil([&] { return std::any_of(loads.cbegin(), loads.cend(), [](const QList<QVariant> &args) {
                                      return QUrl(args.at(0).toString()).path() == "/";
-                                 }),
-                                 30000);
+                                 }); }, 30000));
 
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《慢相册》"));
         QCOMPARE(files(save.path() + "/慢相册").size(), 3);
 
         // A second job, closed with Yes while a picture is on its way.
-        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(),
-                                 30000);
+        QVERIFY(waitUntil([&] { return w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(); }, 30000));
         w->CmdStartDown->Click();
         QCOMPARE(w->TempFolderName, QString("相册文件夹1"));
-        QTRY_VERIFY_WITH_TIMEOUT(w->List2->count() == 1, 30000);
+        QVERIFY(waitUntil([&] { return w->List2->count() == 1; }, 30000));
         m_dialogs->answerYes = true;
         QVERIFY(w->close());
-        QTRY_VERIFY(!w);
+        QVERIFY(waitUntil([&] { return !w; }));
         QVERIFY(!d.exists("相册文件夹1"));
 
         // The abandoned picture would have arrived by the time a later,
@@ -629,7 +618,7 @@ private slots:
         bool answered = false;
         FetchPage("UTF-8", m_slow.url("/test/slow?ms=1000"), QString(), nullptr,
                   [&](const QString &) { answered = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
+        QVERIFY(waitUntil([&] { return answered; }, 30000));
         QTest::qWait(0); // lets queued answers of earlier requests run
         QVERIFY2(files(save.path()).isEmpty(), qPrintable(files(save.path()).join(", ")));
     }
@@ -648,7 +637,7 @@ private slots:
 
         // No new window while a member-list job runs.
         w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->texts().contains("此时不能打开新窗口，请等待下载完毕"), 15000);
+        QVERIFY(waitUntil([&] { return m_dialogs->texts().contains("此时不能打开新窗口，请等待下载完毕"); }, 15000));
         QCOMPARE(mainForms().size(), 1);
 
         // getalbum.do enables the start button in any state; the press is refused.
@@ -663,7 +652,7 @@ private slots:
         QVERIFY(w->ListView1->isHidden());
         QCOMPARE(w->ListView1->topLevelItemCount(), 0);
 
-        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->finished(), JobTimeout);
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《慢相册二》"));
         QCOMPARE(files(save.path()), QStringList{"慢相册二"});
         QCOMPARE(files(save.path() + "/慢相册二").size(), 4);

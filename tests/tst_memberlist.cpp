@@ -53,7 +53,7 @@ private:
     {
         m_w->TxtUserId->setText(typed);
         m_w->CmdList->Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_w->CmdList->isEnabled(), 30000);
+        QVERIFY(waitUntil([&] { return m_w->CmdList->isEnabled(); }, 30000));
     }
 
 private slots:
@@ -159,9 +159,9 @@ private slots:
         // Another command runs and the timer fires while the request waits.
         m_w->CmdChangePath->Click();
         QCOMPARE(dialogs.folderDialogTitles.size(), 1);
-        QTRY_VERIFY(ticks >= 5);
+        QVERIFY(waitUntil([&] { return ticks >= 5; }));
         QVERIFY(!m_w->CmdList->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(m_w->CmdList->isEnabled(), 30000);
+        QVERIFY(waitUntil([&] { return m_w->CmdList->isEnabled(); }, 30000));
         QCOMPARE(texts(m_w->LstAlbumName), QStringList{"慢"});
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 // Answers the program's dialogs for a test and remembers what was shown.
 class ScriptedDialogs : public Dialogs
 {
@@ -21,6 +23,8 @@ public:
     void information(QWidget *, const QString &title, const QString &text) override
     {
         messages.append({title, text});
+        if (onInformation)
+            onInformation();
     }
     bool question(QWidget *, const QString &title, const QString &text) override
     {
@@ -51,6 +55,8 @@ public:
     QList<Message> questions;
     QStringList folderDialogTitles;
     QList<QUrl> opened;
+    // Called after each information box, e.g. to end an event loop.
+    std::function<void()> onInformation;
     bool answerYes = false;
     QString folderAnswer;
     bool openSucceeds = true;
