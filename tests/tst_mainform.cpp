@@ -323,6 +323,32 @@ private slots:
         QVERIFY(dialogs.questions.isEmpty());
     }
 
+    void newWindowDuringABrowserPaneJobAsksFirst()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        w->TxtPath->setText(save.path());
+        w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
+        // A browser-pane job leaves the member-list button enabled, so the
+        // request goes ahead and the close question decides.
+        QVERIFY(QDir(save.path()).mkdir("相册文件夹1"));
+        w->JobSource = 1;
+        w->JobState = "GetUrl";
+        w->TempFolderName = "相册文件夹1";
+        dialogs.answerYes = false;
+        w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
+        QVERIFY(waitUntil([&] { return mainForms().size() == 2 && !dialogs.questions.isEmpty(); }, 15000));
+        QVERIFY(w && w->isVisible());
+        QVERIFY(QDir(save.path()).exists("相册文件夹1"));
+        MainForm *next = mainForms().constFirst() == w ? mainForms().constLast() : mainForms().constFirst();
+        QVERIFY(next->isVisible());
+        QCOMPARE(next->JobState, QString("login"));
+        QVERIFY(waitForDocument(next->WebBrowser1, "/quillmoor/help"));
+    }
+
     void newWindowRefusedDuringAMemberListJob()
     {
         ScriptedDialogs dialogs;
@@ -363,6 +389,9 @@ private slots:
         };
         const QByteArray first = runChild("logInAndEnd");
         QVERIFY2(first.isEmpty(), first.constData());
+        // Even when the browser did not get to write its cookies before the
+        // first run ended, the login must come back.
+        QFile::remove(profile.path() + "/storage/Cookies");
         const QByteArray second = runChild("storedLoginIsLoaded");
         QVERIFY2(second.isEmpty(), second.constData());
     }

@@ -180,6 +180,8 @@ public:
         return changed;
     }
 
+    QList<QNetworkCookie> storedCookies() const { return allCookies(); }
+
 private:
     void save()
     {
@@ -236,9 +238,15 @@ QWebEngineProfile *instance()
         // the way a browser that restores its session does.
         g_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
         QDir().mkpath(g_profile->persistentStoragePath());
-        sharedNetwork()->setCookieJar(new PersistentCookieJar(
-            g_profile->persistentStoragePath() + QStringLiteral("/NetworkCookies"), sharedNetwork()));
+        auto *jar = new PersistentCookieJar(
+            g_profile->persistentStoragePath() + QStringLiteral("/NetworkCookies"), sharedNetwork());
+        sharedNetwork()->setCookieJar(jar);
         mirrorCookies(g_profile.get());
+        // The browser writes its cookies to disk only now and then; a run
+        // that ended right after a login may not have stored it there. Hand
+        // it the cookies the network session kept, so both agree.
+        for (const QNetworkCookie &cookie : jar->storedCookies())
+            g_profile->cookieStore()->setCookie(cookie);
     }
     return g_profile.get();
 }
