@@ -127,6 +127,7 @@ private:
     void information(const QString &text, const QString &title = QString());
     bool createTempFolder();
     void addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon);
+    void showLastRow(QTreeWidget *list);
     void setCollectingText(QTreeWidget *list, const QString &text);
     void DownloadStep(const std::function<void()> &then);
     void completeJob();

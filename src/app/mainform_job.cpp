@@ -30,6 +30,13 @@ void MainForm::addProgressRow(QTreeWidget *list, const QString &status, const QS
         row->setIcon(0, ImageList1.at(icon));
 }
 
+void MainForm::showLastRow(QTreeWidget *list)
+{
+    QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1);
+    list->scrollToItem(last);
+    list->setCurrentItem(last);
+}
+
 void MainForm::setCollectingText(QTreeWidget *list, const QString &text)
 {
     if (QTreeWidgetItem *row = list->topLevelItem(0))
@@ -219,41 +226,35 @@ void MainForm::DownloadStep(const std::function<void()> &then)
     const QString address = List2->item(0)->text();
     const QString folder = saveFolder() + QLatin1Char('/') + TempFolderName;
 
-    // A row for every picture: saved, failed (with the reason) or skipped.
-    auto finish = [this, progress, status, address, then](const QString &failure,
-                                                          const QString &word = QString(),
-                                                          const QString &note = QString()) {
-        if (!word.isEmpty()) {
-            addProgressRow(progress, word, QStringLiteral("图片") + address + note, 0);
-        } else if (failure.isEmpty()) {
-            m_savedAddresses.insert(address);
-            addProgressRow(progress, QStringLiteral("Success"),
-                           QStringLiteral("图片") + address + QStringLiteral("下载完毕."), 2);
-        } else {
-            addProgressRow(progress, QStringLiteral("Failed"),
-                           QStringLiteral("图片") + address + QStringLiteral("下载失败: ") + failure, 0);
-        }
-        progress->scrollToItem(progress->topLevelItem(progress->topLevelItemCount() - 1));
-        progress->setCurrentItem(progress->topLevelItem(progress->topLevelItemCount() - 1));
+    // Every picture gets a row: saved, failed (with the reason) or skipped.
+    auto finish = [this, progress, status, then](const QString &word, const QString &text, int icon) {
+        addProgressRow(progress, word, text, icon);
+        showLastRow(progress);
         status->setText(QStringLiteral("已下载") + QString::number(DownloadedCount) + QStringLiteral("张图片 "));
         delete List2->takeItem(0);
         if (then)
             then();
     };
+    const QString picture = QStringLiteral("图片") + address;
 
     if (m_savedAddresses.contains(address)) {
-        finish(QString(), QStringLiteral("Skipped"), QStringLiteral("已保存过，不再重复下载."));
+        finish(QStringLiteral("Skipped"), picture + QStringLiteral("已保存过，不再重复下载."), 0);
         return;
     }
     const QString name = GetPicName(address);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
-        finish(QStringLiteral("地址中没有文件名"));
+        finish(QStringLiteral("Failed"), picture + QStringLiteral("下载失败: 地址中没有文件名"), 0);
         return;
     }
     // Two pictures of one album may share a name; neither may be lost.
     const QString path = folder + QLatin1Char('/') + FreeFileName(folder, name);
-    DownPic(address, path, m_job, [finish](const DownPicResult &result) {
-        finish(result.ok() ? QString() : result.message);
+    DownPic(address, path, m_job, [this, finish, address, picture](const DownPicResult &result) {
+        if (result.ok()) {
+            m_savedAddresses.insert(address);
+            finish(QStringLiteral("Success"), picture + QStringLiteral("下载完毕."), 2);
+        } else {
+            finish(QStringLiteral("Failed"), picture + QStringLiteral("下载失败: ") + result.message, 0);
+        }
     });
 }
 
@@ -278,8 +279,7 @@ void MainForm::completeJob()
     }
 
     addProgressRow(progress, QStringLiteral("Finished"), QStringLiteral("相册下载完毕."), 3);
-    progress->scrollToItem(progress->topLevelItem(progress->topLevelItemCount() - 1));
-    progress->setCurrentItem(progress->topLevelItem(progress->topLevelItemCount() - 1));
+    showLastRow(progress);
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
 
