@@ -127,6 +127,8 @@ void MainForm::placeOnTab(QWidget *w, int x, int y, int width, int height)
 
 void MainForm::createControls()
 {
+    // The window's default font, which every control without its own uses.
+    setFont(songFont(9, false));
     auto *central = new QWidget(this);
     central->setFixedSize(887, 563);
     setCentralWidget(central);
