@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QUrl>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     prepareWebEngine();

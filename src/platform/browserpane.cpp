@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
@@ -146,6 +147,11 @@ public:
         : QNetworkCookieJar(parent)
         , m_file(file)
     {
+        // Cookies change in bursts (a page sets several); write once per burst.
+        m_saveTimer.setSingleShot(true);
+        m_saveTimer.setInterval(200);
+        QObject::connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
+
         QFile in(m_file);
         if (!in.open(QIODevice::ReadOnly))
             return;
@@ -153,30 +159,30 @@ public:
         QList<QNetworkCookie> cookies;
         for (const QByteArray &line : in.readAll().split('\n')) {
             for (const QNetworkCookie &c : QNetworkCookie::parseCookies(line)) {
-                if (!c.isSessionCookie() && c.expirationDate() > now)
+                if (c.isSessionCookie() || c.expirationDate() > now)
                     cookies << c;
             }
         }
         setAllCookies(cookies);
     }
 
+    ~PersistentCookieJar() override
+    {
+        if (m_saveTimer.isActive())
+            save();
+    }
+
+    // setCookiesFromUrl() stores through these two as well.
     bool insertCookie(const QNetworkCookie &cookie) override
     {
         const bool changed = QNetworkCookieJar::insertCookie(cookie);
-        save();
+        m_saveTimer.start();
         return changed;
     }
     bool deleteCookie(const QNetworkCookie &cookie) override
     {
         const bool changed = QNetworkCookieJar::deleteCookie(cookie);
-        save();
-        return changed;
-    }
-    bool setCookiesFromUrl(const QList<QNetworkCookie> &cookies, const QUrl &url) override
-    {
-        const bool changed = QNetworkCookieJar::setCookiesFromUrl(cookies, url);
-        if (changed)
-            save();
+        m_saveTimer.start();
         return changed;
     }
 
@@ -185,17 +191,19 @@ public:
 private:
     void save()
     {
+        m_saveTimer.stop();
         QSaveFile out(m_file);
         if (!out.open(QIODevice::WriteOnly))
             return;
-        for (const QNetworkCookie &c : allCookies()) {
-            if (!c.isSessionCookie())
-                out.write(c.toRawForm(QNetworkCookie::Full) + '\n');
-        }
+        // Session cookies too: the browser keeps them across runs, and a login
+        // must hold for the page fetch just as it does in the pane.
+        for (const QNetworkCookie &c : allCookies())
+            out.write(c.toRawForm(QNetworkCookie::Full) + '\n');
         out.commit();
     }
 
     QString m_file;
+    QTimer m_saveTimer;
 };
 
 } // namespace
