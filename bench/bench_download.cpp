@@ -10,7 +10,8 @@
 #include "windowtesting.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
-#include "web/siteaddresses.h"
+#include "web/networksession.h"
+#include "app/siteaddresses.h"
 
 #include <QApplication>
 #include <QDir>
@@ -120,7 +121,7 @@ int run()
     QElapsedTimer waitClock;
     const double cpuBefore = processCpuSeconds();
     waitClock.start();
-    FetchPage(QStringLiteral("UTF-8"), site.url(QStringLiteral("/test/slow?ms=5000")), QString(), nullptr,
+    FetchPage(BrowserProfile::network()->manager(), QStringLiteral("UTF-8"), site.url(QStringLiteral("/test/slow?ms=5000")), QString(), nullptr,
               [&](const QString &) {
                   answered = true;
                   loop.quit();

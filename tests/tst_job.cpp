@@ -8,7 +8,8 @@
 #include "windowtesting.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
-#include "web/siteaddresses.h"
+#include "web/networksession.h"
+#include "app/siteaddresses.h"
 
 #include <QDir>
 #include <QFile>
@@ -238,7 +239,6 @@ private slots:
         qDeleteAll(mainForms());
         delete m_dialogs;
         m_dialogs = nullptr;
-        DownloadedCount = 0;
     }
 
     void threePageAlbumEndsInItsFolder()
@@ -280,7 +280,7 @@ private slots:
         QCOMPARE(w->JobState, QString("login"));
         QCOMPARE(w->JobSource, qint16(0));
         QVERIFY(w->TempFolderName.isEmpty());
-        QCOMPARE(DownloadedCount, qint16(0));
+        QCOMPARE(w->savedCount(), 0);
         QVERIFY(!w->TimerGetCode->isActive());
         QVERIFY(w->ListView1->isHidden());
         QCOMPARE(w->Frame1->title(), MainForm::IdleFrameText);
@@ -616,7 +616,7 @@ private slots:
         // The abandoned picture would have arrived by the time a later,
         // slower request to the same site answers: nothing may appear.
         bool answered = false;
-        FetchPage("UTF-8", m_slow.url("/test/slow?ms=1000"), QString(), nullptr,
+        FetchPage(BrowserProfile::network()->manager(), "UTF-8", m_slow.url("/test/slow?ms=1000"), QString(), nullptr,
                   [&](const QString &) { answered = true; });
         QVERIFY(waitUntil([&] { return answered; }, 30000));
         QTest::qWait(0); // lets queued answers of earlier requests run

@@ -1,12 +1,12 @@
 // The member tab's list command against the demo site.
 #include "app/mainform.h"
-#include "app/settingsfile.h"
+#include "storage/settingsfile.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
 #include "windowtesting.h"
-#include "web/siteaddresses.h"
+#include "app/siteaddresses.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The settings file and the folder operations, without a window.
-#include "app/settingsfile.h"
-#include "platform/filesystem.h"
+#include "storage/settingsfile.h"
+#include "storage/filesystem.h"
 
 #include <QFile>
 #include <QTemporaryDir>

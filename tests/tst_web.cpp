@@ -2,6 +2,7 @@
 #include "demosite.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
+#include "web/cookiejar.h"
 #include "web/networksession.h"
 #include "web/textutil.h"
 
@@ -21,6 +22,13 @@
 
 namespace {
 
+// The test's own network session, as the program has one.
+NetworkSession *g_session = nullptr;
+QNetworkAccessManager *network()
+{
+    return g_session ? g_session->manager() : nullptr;
+}
+
 const QString PageText = QStringLiteral("<html><body>汉字 Kestrelnet 相册</body></html>");
 
 // The body /test/bytes and /test/cut send: byte i is (i*7+3) % 256.
@@ -39,7 +47,7 @@ std::optional<QString> fetch(const QString &address, const QString &charset = QS
     QObject context;
     std::optional<QString> result;
     int calls = 0;
-    FetchPage(charset, address, body, &context, [&](const QString &text) {
+    FetchPage(network(), charset, address, body, &context, [&](const QString &text) {
         result = text;
         ++calls;
     }, timeoutMs);
@@ -55,7 +63,10 @@ std::optional<DownPicResult> download(const QString &address, const QString &pat
 {
     QObject context;
     std::optional<DownPicResult> result;
-    DownPic(address, path, &context, [&](const DownPicResult &r) { result = r; }, timeoutMs);
+    RequestOptions options;
+    options.timeoutMs = timeoutMs;
+    options.retry = RetryPolicy::none();
+    DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; }, options);
     if (!QTest::qWaitFor([&] { return result.has_value(); }, 30000))
         return std::nullopt;
     return result;
@@ -91,7 +102,7 @@ QStringList entriesIn(const QString &folder)
 
 } // namespace
 
-Q_DECLARE_METATYPE(DownPicError)
+Q_DECLARE_METATYPE(WebError)
 
 class TestWeb : public QObject
 {
@@ -133,7 +144,8 @@ void TestWeb::initTestCase()
 
 void TestWeb::init()
 {
-    DownloadedCount = 0;
+    delete g_session;
+    g_session = new NetworkSession;
 }
 
 void TestWeb::helpers_data()
@@ -182,10 +194,10 @@ void TestWeb::fetchKeepsEventLoopRunning()
     QObject context;
     QStringList order;
     bool ticked = false;
-    FetchPage("UTF-8", m_site.url("/test/slow?ms=1500"), {}, &context,
+    FetchPage(network(), "UTF-8", m_site.url("/test/slow?ms=1500"), {}, &context,
               [&](const QString &text) { order << (text.contains(u"slow 慢") ? "slow" : "slow-empty"); });
     QTimer::singleShot(20, &context, [&] { ticked = true; });
-    FetchPage("UTF-8", m_site.url("/test/text?len=120"), {}, &context,
+    FetchPage(network(), "UTF-8", m_site.url("/test/text?len=120"), {}, &context,
               [&](const QString &text) { order << (text.size() == 120 ? "quick" : "quick-wrong"); });
     QVERIFY(order.isEmpty()); // neither answer arrives inside the call
     QTRY_VERIFY_WITH_TIMEOUT(ticked, 5000);
@@ -238,7 +250,7 @@ void TestWeb::fetchFailuresGiveEmptyText()
     QFETCH(int, timeoutMs);
     QObject context;
     QStringList answers;
-    FetchPage(charset, address, {}, &context, [&](const QString &text) { answers << text; }, timeoutMs);
+    FetchPage(network(), charset, address, {}, &context, [&](const QString &text) { answers << text; }, timeoutMs);
     QVERIFY(answers.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 20000);
     QCOMPARE(answers.first(), QString());
@@ -255,7 +267,7 @@ void TestWeb::fetchSendsSharedCookies()
     QNetworkCookie cookie("mirrored", "from-browser");
     cookie.setDomain("127.0.0.1");
     cookie.setPath("/");
-    QVERIFY(sharedNetwork()->cookieJar()->insertCookie(cookie));
+    QVERIFY(g_session->cookieJar()->insertCookie(cookie));
     QVERIFY(fetch(m_site.url("/test/cookie")).value_or("").contains("mirrored=from-browser"));
 
     // Logging in through one fetch logs in every later one.
@@ -269,7 +281,6 @@ void TestWeb::pictureSavedByteForByte()
     const std::optional<DownPicResult> first = download(m_site.url("/test/bytes?n=100000"), path);
     QVERIFY(first.has_value());
     QVERIFY2(first->ok(), qPrintable(first->message));
-    QCOMPARE(DownloadedCount, qint16(1));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), testPattern(100000));
@@ -279,8 +290,7 @@ void TestWeb::pictureSavedByteForByte()
     // Saving again under the same name keeps the first picture.
     const std::optional<DownPicResult> second = download(m_site.url("/test/bytes?n=10"), path);
     QVERIFY(second.has_value());
-    QCOMPARE(second->error, DownPicError::FileExists);
-    QCOMPARE(DownloadedCount, qint16(1));
+    QCOMPARE(second->error, WebError::FileExists);
     QCOMPARE(QFileInfo(path).size(), qint64(100000));
     QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"});
     QVERIFY(QFile::remove(path));
@@ -290,53 +300,47 @@ void TestWeb::refusedBeforeTransfer_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("name");
-    QTest::addColumn<qint16>("countBefore");
-    QTest::addColumn<DownPicError>("error");
+    QTest::addColumn<WebError>("error");
 
     const QString bytes = m_site.url("/test/bytes?n=10");
-    QTest::newRow("missing folder") << bytes << "missing/p.jpg" << qint16(0) << DownPicError::NoFolder;
-    QTest::newRow("local file") << "file:///etc/hostname" << "p.jpg" << qint16(0) << DownPicError::BadAddress;
-    QTest::newRow("no host") << "http:///p.jpg" << "p.jpg" << qint16(0) << DownPicError::BadAddress;
-    QTest::newRow("count full") << bytes << "p.jpg" << qint16(32767) << DownPicError::CountFull;
+    QTest::newRow("missing folder") << bytes << "missing/p.jpg" << WebError::NoFolder;
+    QTest::newRow("local file") << "file:///etc/hostname" << "p.jpg" << WebError::BadAddress;
+    QTest::newRow("no host") << "http:///p.jpg" << "p.jpg" << WebError::BadAddress;
 }
 
 void TestWeb::refusedBeforeTransfer()
 {
     QFETCH(QString, address);
     QFETCH(QString, name);
-    QFETCH(qint16, countBefore);
-    QFETCH(DownPicError, error);
+    QFETCH(WebError, error);
     QTemporaryDir dir;
-    DownloadedCount = countBefore;
     const std::optional<DownPicResult> result = download(address, dir.filePath(name));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
-    QCOMPARE(DownloadedCount, countBefore);
     QVERIFY(entriesIn(dir.path()).isEmpty()); // not even the missing folder
 }
 
 void TestWeb::failedTransferLeavesNothing_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<DownPicError>("error");
+    QTest::addColumn<WebError>("error");
     QTest::addColumn<int>("status");
-    QTest::newRow("404") << "/test/status?code=404" << DownPicError::HttpStatus << 404;
-    QTest::newRow("503") << "/test/status?code=503" << DownPicError::HttpStatus << 503;
-    QTest::newRow("cut half-way") << "/test/cut?n=200000" << DownPicError::Truncated << 200;
-    QTest::newRow("timeout") << "/test/hang" << DownPicError::Network << 0;
+    QTest::newRow("404") << "/test/status?code=404" << WebError::HttpStatus << 404;
+    QTest::newRow("503") << "/test/status?code=503" << WebError::HttpStatus << 503;
+    QTest::newRow("cut half-way") << "/test/cut?n=200000" << WebError::Truncated << 200;
+    QTest::newRow("timeout") << "/test/hang" << WebError::Network << 0;
 }
 
 void TestWeb::failedTransferLeavesNothing()
 {
     QFETCH(QString, path);
-    QFETCH(DownPicError, error);
+    QFETCH(WebError, error);
     QFETCH(int, status);
     QTemporaryDir dir;
     const std::optional<DownPicResult> result = download(m_site.url(path), dir.filePath("p.jpg"), 500);
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     QCOMPARE(result->httpStatus, status);
-    QCOMPARE(DownloadedCount, qint16(0));
     QVERIFY2(entriesIn(dir.path()).isEmpty(), qPrintable(entriesIn(dir.path()).join(", ")));
 }
 
@@ -348,7 +352,7 @@ void TestWeb::fileAppearingMeanwhileIsKept()
     const QString path = dir.filePath("p.jpg");
     QObject context;
     std::optional<DownPicResult> result;
-    DownPic(QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
+    DownPic(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
             [&](const DownPicResult &r) { result = r; });
     QTcpSocket *socket = acceptRequest(server);
     QVERIFY(socket);
@@ -361,11 +365,10 @@ void TestWeb::fileAppearingMeanwhileIsKept()
     socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + testPattern(1000));
 
     QTRY_VERIFY(result.has_value());
-    QCOMPARE(result->error, DownPicError::FileExists);
+    QCOMPARE(result->error, WebError::FileExists);
     QVERIFY(other.open(QIODevice::ReadOnly));
     QCOMPARE(other.readAll(), QByteArray("mine"));
     QCOMPARE(entriesIn(dir.path()), QStringList{"p.jpg"});
-    QCOMPARE(DownloadedCount, qint16(0));
 }
 
 void TestWeb::closedContextLeavesNoFile()
@@ -376,7 +379,7 @@ void TestWeb::closedContextLeavesNoFile()
     QTemporaryDir dir;
     auto *window = new QObject;
     bool called = false;
-    DownPic(QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
+    DownPic(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
             window, [&](const DownPicResult &) { called = true; });
 
     QTcpSocket *socket = acceptRequest(server);
@@ -394,11 +397,10 @@ void TestWeb::closedContextLeavesNoFile()
     QTest::qWait(300);
     QVERIFY(entriesIn(dir.path()).isEmpty());
     QVERIFY(!called);
-    QCOMPARE(DownloadedCount, qint16(0));
 
     // The same for a page fetch.
     auto *pane = new QObject;
-    FetchPage("UTF-8", m_site.url("/test/slow?ms=200"), {}, pane, [&](const QString &) { called = true; });
+    FetchPage(network(), "UTF-8", m_site.url("/test/slow?ms=200"), {}, pane, [&](const QString &) { called = true; });
     delete pane;
     QTest::qWait(500);
     QVERIFY(!called);
@@ -406,23 +408,22 @@ void TestWeb::closedContextLeavesNoFile()
 
 void TestWeb::closedSessionStillAnswers()
 {
-    auto *session = new QNetworkAccessManager;
-    setSharedNetwork(session);
+    NetworkSession *session = g_session;
     QTemporaryDir dir;
     QObject context;
     QStringList pages;
     std::optional<DownPicResult> picture;
-    FetchPage("UTF-8", m_site.url("/test/hang"), {}, &context, [&](const QString &text) { pages << text; });
-    DownPic(m_site.url("/test/hang"), dir.filePath("p.jpg"), &context,
+    FetchPage(network(), "UTF-8", m_site.url("/test/hang"), {}, &context, [&](const QString &text) { pages << text; });
+    DownPic(network(), m_site.url("/test/hang"), dir.filePath("p.jpg"), &context,
             [&](const DownPicResult &r) { picture = r; });
     QTest::qWait(100); // both requests leave
     delete session;
+    g_session = nullptr;
     QTRY_COMPARE(pages, QStringList{QString()});
     QTRY_VERIFY(picture.has_value());
-    QCOMPARE(picture->error, DownPicError::Aborted);
+    QCOMPARE(picture->error, WebError::Aborted);
     QVERIFY(entriesIn(dir.path()).isEmpty());
-    // The program's session comes back by itself.
-    QVERIFY(sharedNetwork() != nullptr);
+    g_session = new NetworkSession;
     QCOMPARE(fetch(m_site.url("/test/text?len=3")), QStringLiteral("abc"));
 }
 

@@ -5,9 +5,10 @@
 #include "propertybag.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
-#include "platform/filesystem.h"
-#include "settingsfile.h"
-#include "web/siteaddresses.h"
+#include "storage/filesystem.h"
+#include "storage/settingsfile.h"
+#include "siteaddresses.h"
+#include "web/networksession.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -84,8 +85,13 @@ QTreeWidget *makeProgressList(QWidget *parent)
 } // namespace
 
 MainForm::MainForm(const QString &applicationFolder, QWidget *parent)
+    : MainForm(portableLocations(applicationFolder), parent)
+{
+}
+
+MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     : QMainWindow(parent)
-    , m_applicationFolder(applicationFolder)
+    , m_locations(locations)
 {
     // Verdana is a Windows font; a condensed sans keeps captions inside
     // buttons sized for it.
@@ -109,7 +115,12 @@ MainForm::~MainForm()
 
 QString MainForm::settingsFile() const
 {
-    return SettingsFilePath(m_applicationFolder);
+    return m_locations.settingsFile;
+}
+
+QNetworkAccessManager *MainForm::network() const
+{
+    return BrowserProfile::network()->manager();
 }
 
 QString MainForm::saveFolder() const
@@ -311,15 +322,15 @@ void MainForm::Form_Load()
     if (!path.isEmpty()) {
         TxtPath->setText(path);
     } else {
-        WriteSetting(file, section, QStringLiteral("Path"), m_applicationFolder);
-        TxtPath->setText(m_applicationFolder);
+        writeSetting(QStringLiteral("Path"), m_locations.defaultSaveFolder);
+        TxtPath->setText(m_locations.defaultSaveFolder);
     }
 
     const QString userId = ReadSetting(file, section, QStringLiteral("UserId"));
     if (!userId.isEmpty()) {
         TxtUserId->setText(userId);
     } else {
-        WriteSetting(file, section, QStringLiteral("UserId"), QString::fromLatin1(DefaultUserId));
+        writeSetting(QStringLiteral("UserId"), QString::fromLatin1(DefaultUserId));
         TxtUserId->setText(QString::fromLatin1(DefaultUserId));
     }
 
@@ -334,6 +345,18 @@ void MainForm::Form_Load()
     }
 
     JobState = JobStates::Login;
+}
+
+void MainForm::writeSetting(const QString &key, const QString &value)
+{
+    if (WriteSetting(settingsFile(), QStringLiteral("Settings"), key, value) || m_settingsFailureShown)
+        return;
+    // Once per window: the program goes on with the value for this run. Shown
+    // from the event loop, since start-up writes before the window is up.
+    m_settingsFailureShown = true;
+    QTimer::singleShot(0, this, [this] {
+        information(QStringLiteral("无法写入设置文件，本次更改只在程序运行期间有效：\n") + settingsFile());
+    });
 }
 
 void MainForm::information(const QString &text, const QString &title)
@@ -379,7 +402,7 @@ void MainForm::ChangeFolder()
     ChosenFolder = dialogs().chooseFolder(this, QStringLiteral("选择保存【图片】的【文件夹】"));
     if (ChosenFolder.isEmpty())
         return;
-    WriteSetting(settingsFile(), QStringLiteral("Settings"), QStringLiteral("Path"), ChosenFolder);
+    writeSetting(QStringLiteral("Path"), ChosenFolder);
     TxtPath->setText(ChosenFolder);
 }
 
@@ -443,7 +466,7 @@ void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
         });
         return;
     }
-    auto *next = new MainForm(m_applicationFolder);
+    auto *next = new MainForm(m_locations);
     next->WebBrowser1->setRegisterAsBrowser(true);
     request.target = next->WebBrowser1;
     // The swap runs once the browser has its target: the close may ask a

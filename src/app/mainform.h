@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandbutton.h"
+#include "storage/applocations.h"
 
 #include <QCoreApplication>
 #include <QIcon>
@@ -19,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QNetworkAccessManager;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
@@ -30,6 +32,8 @@ class MainForm : public QMainWindow
 {
     Q_OBJECT
 public:
+    explicit MainForm(const AppLocations &locations, QWidget *parent = nullptr);
+    // A program kept in `applicationFolder`, with its settings beside it.
     explicit MainForm(const QString &applicationFolder = QCoreApplication::applicationDirPath(),
                       QWidget *parent = nullptr);
     ~MainForm() override;
@@ -40,6 +44,10 @@ public:
     static inline const QString IdleLabelText =
         QStringLiteral("进入相册列表页面后按钮才可用，此时请单击开始列队下载");
     QString settingsFile() const;
+    // The network session every fetch and download of the window goes through.
+    QNetworkAccessManager *network() const;
+    // Pictures saved in the current job.
+    int savedCount() const { return m_savedCount; }
     QString saveFolder() const;
 
     // Controls, by their names.
@@ -134,7 +142,12 @@ private:
     void abandonJob();
     bool followNextPage(BrowserPane *pane, bool requireCurpage);
 
-    QString m_applicationFolder;
+    // Writes one setting; the first write that fails is reported.
+    void writeSetting(const QString &key, const QString &value);
+
+    AppLocations m_locations;
+    bool m_settingsFailureShown = false;
+    int m_savedCount = 0;
     // Every request of a job answers to this object; deleting it abandons them.
     QPointer<QObject> m_job;
     // Album pages collected in this job, so a page that links back to an

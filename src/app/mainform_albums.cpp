@@ -2,9 +2,9 @@
 #include "mainform.h"
 
 #include "albums/albumlist.h"
-#include "settingsfile.h"
+#include "storage/settingsfile.h"
 #include "web/fetchpage.h"
-#include "web/siteaddresses.h"
+#include "app/siteaddresses.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,10 +40,10 @@ void MainForm::CmdList_Click()
     }
     LstUrl->clear();
     LstAlbumName->clear();
-    WriteSetting(settingsFile(), QStringLiteral("Settings"), QStringLiteral("UserId"), typed);
+    writeSetting(QStringLiteral("UserId"), typed);
 
     const QString base = siteAddresses().photoHostBase;
-    FetchPage(QStringLiteral("UTF-8"), base + QStringLiteral("/getalbumprofile.do?owner=") + typed,
+    FetchPage(network(), QStringLiteral("UTF-8"), base + QStringLiteral("/getalbumprofile.do?owner=") + typed,
               QString(), this, [this, base](const QString &profile) {
         if (!IsLoggedInPage(profile)) {
             information(QStringLiteral("您还没有登录，请先在浏览器窗口登录"));
@@ -62,7 +62,7 @@ void MainForm::CmdList_Click()
             CmdList->setEnabled(true);
             return;
         }
-        FetchPage(QStringLiteral("UTF-8"), LstUrl->item(0)->text(), QString(), this,
+        FetchPage(network(), QStringLiteral("UTF-8"), LstUrl->item(0)->text(), QString(), this,
                   [this, prefix](const QString &albumPage) {
             appendEntries(LstUrl, LstAlbumName, ParseAlbumPass(albumPage, prefix, texts(LstUrl)));
             CmdList->setEnabled(true);

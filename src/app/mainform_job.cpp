@@ -4,10 +4,10 @@
 
 #include "download/jobrules.h"
 #include "platform/browserpane.h"
-#include "platform/filesystem.h"
+#include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
-#include "web/siteaddresses.h"
+#include "app/siteaddresses.h"
 #include "web/textutil.h"
 
 #include <QGroupBox>
@@ -200,7 +200,7 @@ void MainForm::TimerGetCode_Timer()
         return;
     }
     const QString pageAddress = List1->item(0)->text();
-    FetchPage(QStringLiteral("UTF-8"), pageAddress, QString(), m_job,
+    FetchPage(network(), QStringLiteral("UTF-8"), pageAddress, QString(), m_job,
               [this](const QString &page) {
                   const QString picture = ResolvePictureAddress(page);
                   delete List1->takeItem(0);
@@ -230,7 +230,7 @@ void MainForm::DownloadStep(const std::function<void()> &then)
     auto finish = [this, progress, status, then](const QString &word, const QString &text, int icon) {
         addProgressRow(progress, word, text, icon);
         showLastRow(progress);
-        status->setText(QStringLiteral("已下载") + QString::number(DownloadedCount) + QStringLiteral("张图片 "));
+        status->setText(QStringLiteral("已下载") + QString::number(m_savedCount) + QStringLiteral("张图片 "));
         delete List2->takeItem(0);
         if (then)
             then();
@@ -248,8 +248,9 @@ void MainForm::DownloadStep(const std::function<void()> &then)
     }
     // Two pictures of one album may share a name; neither may be lost.
     const QString path = folder + QLatin1Char('/') + FreeFileName(folder, name);
-    DownPic(address, path, m_job, [this, finish, address, picture](const DownPicResult &result) {
+    DownPic(network(), address, path, m_job, [this, finish, address, picture](const DownPicResult &result) {
         if (result.ok()) {
+            ++m_savedCount;
             m_savedAddresses.insert(address);
             finish(QStringLiteral("Success"), picture + QStringLiteral("下载完毕."), 2);
         } else {
@@ -294,7 +295,7 @@ void MainForm::completeJob()
         Label1->setText(QStringLiteral("图片下载完毕. "));
     }
     lblstate->setText(QString());
-    DownloadedCount = 0;
+    m_savedCount = 0;
     TempFolderName.clear();
     JobState = JobStates::Login;
     ListView1->hide();

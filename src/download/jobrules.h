@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pagelink.h"
+#include "web/pagelink.h"
 
 #include <QList>
 #include <QString>

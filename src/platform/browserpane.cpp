@@ -1,5 +1,6 @@
 #include "browserpane.h"
 
+#include "web/cookiejar.h"
 #include "web/networksession.h"
 
 #include <QCoreApplication>
@@ -134,96 +135,24 @@ QWebEnginePage *BrowserPane::createWindowPage()
     return request.target->page();
 }
 
-namespace {
-
-// The network session's own cookies, kept in the profile's folder. The
-// browser keeps its cookies across runs, but Qt WebEngine 6.4 does not hand
-// stored cookies back through loadAllCookies(), so the network session keeps
-// the ones it was given itself.
-class PersistentCookieJar : public QNetworkCookieJar
-{
-public:
-    PersistentCookieJar(const QString &file, QObject *parent)
-        : QNetworkCookieJar(parent)
-        , m_file(file)
-    {
-        // Cookies change in bursts (a page sets several); write once per burst.
-        m_saveTimer.setSingleShot(true);
-        m_saveTimer.setInterval(200);
-        QObject::connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
-
-        QFile in(m_file);
-        if (!in.open(QIODevice::ReadOnly))
-            return;
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        QList<QNetworkCookie> cookies;
-        for (const QByteArray &line : in.readAll().split('\n')) {
-            for (const QNetworkCookie &c : QNetworkCookie::parseCookies(line)) {
-                if (c.isSessionCookie() || c.expirationDate() > now)
-                    cookies << c;
-            }
-        }
-        setAllCookies(cookies);
-    }
-
-    ~PersistentCookieJar() override
-    {
-        if (m_saveTimer.isActive())
-            save();
-    }
-
-    // setCookiesFromUrl() stores through these two as well.
-    bool insertCookie(const QNetworkCookie &cookie) override
-    {
-        const bool changed = QNetworkCookieJar::insertCookie(cookie);
-        m_saveTimer.start();
-        return changed;
-    }
-    bool deleteCookie(const QNetworkCookie &cookie) override
-    {
-        const bool changed = QNetworkCookieJar::deleteCookie(cookie);
-        m_saveTimer.start();
-        return changed;
-    }
-
-    QList<QNetworkCookie> storedCookies() const { return allCookies(); }
-
-private:
-    void save()
-    {
-        m_saveTimer.stop();
-        QSaveFile out(m_file);
-        if (!out.open(QIODevice::WriteOnly))
-            return;
-        // Session cookies too: the browser keeps them across runs, and a login
-        // must hold for the page fetch just as it does in the pane.
-        for (const QNetworkCookie &c : allCookies())
-            out.write(c.toRawForm(QNetworkCookie::Full) + '\n');
-        out.commit();
-    }
-
-    QString m_file;
-    QTimer m_saveTimer;
-};
-
-} // namespace
-
 namespace BrowserProfile {
 namespace {
 QString g_storagePath;
 std::unique_ptr<QWebEngineProfile> g_profile;
+std::unique_ptr<NetworkSession> g_network;
 
-void mirrorCookies(QWebEngineProfile *profile)
+void mirrorCookies(QWebEngineProfile *profile, NetworkSession *network)
 {
     QWebEngineCookieStore *store = profile->cookieStore();
+    QPointer<PersistentCookieJar> jar = network->cookieJar();
     QObject::connect(store, &QWebEngineCookieStore::cookieAdded, profile,
-                     [](const QNetworkCookie &cookie) {
-                         if (QNetworkCookieJar *jar = sharedNetwork()->cookieJar())
+                     [jar](const QNetworkCookie &cookie) {
+                         if (jar)
                              jar->insertCookie(cookie);
                      });
     QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, profile,
-                     [](const QNetworkCookie &cookie) {
-                         if (QNetworkCookieJar *jar = sharedNetwork()->cookieJar())
+                     [jar](const QNetworkCookie &cookie) {
+                         if (jar)
                              jar->deleteCookie(cookie);
                      });
 }
@@ -246,10 +175,9 @@ QWebEngineProfile *instance()
         // the way a browser that restores its session does.
         g_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
         QDir().mkpath(g_profile->persistentStoragePath());
-        auto *jar = new PersistentCookieJar(
-            g_profile->persistentStoragePath() + QStringLiteral("/NetworkCookies"), sharedNetwork());
-        sharedNetwork()->setCookieJar(jar);
-        mirrorCookies(g_profile.get());
+        NetworkSession *session = network();
+        PersistentCookieJar *jar = session->cookieJar();
+        mirrorCookies(g_profile.get(), session);
         // The browser writes its cookies to disk only now and then; a run
         // that ended right after a login may not have stored it there. Hand
         // it the cookies the network session kept, so both agree.
@@ -259,9 +187,23 @@ QWebEngineProfile *instance()
     return g_profile.get();
 }
 
+NetworkSession *network()
+{
+    if (!g_network) {
+        // Kept beside the browser's own storage, so one profile folder holds the whole login.
+        const QString folder = g_storagePath.isEmpty() ? instance()->persistentStoragePath()
+                                                       : g_storagePath + QStringLiteral("/storage");
+        QDir().mkpath(folder);
+        g_network = std::make_unique<NetworkSession>(folder + QStringLiteral("/NetworkCookies"));
+    }
+    return g_network.get();
+}
+
 void shutdown()
 {
     g_profile.reset();
+    // Writes the cookie file one last time.
+    g_network.reset();
 }
 } // namespace BrowserProfile
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pagelink.h"
+#include "web/pagelink.h"
 
 #include <QList>
 #include <QPointer>
@@ -12,6 +12,7 @@ class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
 class BrowserPane;
+class NetworkSession;
 
 // A page asked for a new window. The handler either cancels it or names the
 // pane that is to receive the new window.
@@ -72,6 +73,9 @@ namespace BrowserProfile {
 // Must be called before the first use; tests point it at a temporary folder.
 void setStoragePath(const QString &path);
 QWebEngineProfile *instance();
+// The network session the profile's cookies are mirrored into; it keeps them
+// in the profile's folder.
+NetworkSession *network();
 // Deletes the profile; every page must be gone by then.
 void shutdown();
 } // namespace BrowserProfile

@@ -1,6 +1,5 @@
 #include "downpic.h"
 
-#include "networksession.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
@@ -10,15 +9,15 @@
 #include <QPointer>
 #include <QTemporaryFile>
 
-#include <limits>
-
-qint16 DownloadedCount = 0;
-
 namespace {
 
-DownPicResult failure(DownPicError error, const QString &message, int httpStatus = 0)
+DownPicResult failure(WebError error, const QString &message, int httpStatus = 0)
 {
-    return {error, httpStatus, message};
+    DownPicResult result;
+    result.error = error;
+    result.httpStatus = httpStatus;
+    result.message = message;
+    return result;
 }
 
 // Owns one picture transfer and its temporary file. A child of the caller's
@@ -35,29 +34,27 @@ public:
 
     ~PictureTransfer() override { WebRequest::dropReply(m_reply); }
 
-    DownPicResult start(const QString &address, int timeoutMs)
+    DownPicResult start(QNetworkAccessManager *network, const QString &address, int timeoutMs)
     {
         const QUrl url = WebRequest::siteUrl(address);
         if (!url.isValid())
-            return failure(DownPicError::BadAddress, QStringLiteral("not a web address: %1").arg(address));
+            return failure(WebError::BadAddress, QStringLiteral("not a web address: %1").arg(address));
         const QFileInfo target(m_filePath);
         if (target.fileName().isEmpty())
-            return failure(DownPicError::BadAddress, QStringLiteral("no file name in %1").arg(m_filePath));
+            return failure(WebError::BadAddress, QStringLiteral("no file name in %1").arg(m_filePath));
         if (!QFileInfo(target.absolutePath()).isDir())
-            return failure(DownPicError::NoFolder, QStringLiteral("no folder %1").arg(target.absolutePath()));
+            return failure(WebError::NoFolder, QStringLiteral("no folder %1").arg(target.absolutePath()));
         if (target.exists() || target.isSymLink())
-            return failure(DownPicError::FileExists, QStringLiteral("%1 exists already").arg(m_filePath));
-        if (DownloadedCount == std::numeric_limits<qint16>::max())
-            return failure(DownPicError::CountFull, QStringLiteral("picture count is full"));
+            return failure(WebError::FileExists, QStringLiteral("%1 exists already").arg(m_filePath));
 
         m_part.setFileTemplate(target.absolutePath() + QLatin1String("/.") + target.fileName()
                                + QLatin1String(".part-XXXXXX"));
         if (!m_part.open())
-            return failure(DownPicError::WriteFailed, m_part.errorString());
+            return failure(WebError::WriteFailed, m_part.errorString());
 
         QNetworkRequest request(url);
         request.setTransferTimeout(timeoutMs);
-        m_reply = sharedNetwork()->get(request);
+        m_reply = network->get(request);
         // Written as it arrives, so a large picture is never held in memory whole.
         connect(m_reply, &QNetworkReply::readyRead, this, &PictureTransfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &PictureTransfer::onFinished);
@@ -65,7 +62,7 @@ public:
         // without finished(); the caller still gets its one answer.
         connect(m_reply, &QObject::destroyed, this, [this] {
             if (m_done)
-                finish(failure(DownPicError::Aborted, QStringLiteral("network session closed")));
+                finish(failure(WebError::Aborted, QStringLiteral("network session closed")));
         });
         return {};
     }
@@ -109,39 +106,39 @@ private:
     DownPicResult place(QNetworkReply *reply)
     {
         if (m_writeFailed)
-            return failure(DownPicError::WriteFailed, m_part.errorString());
+            return failure(WebError::WriteFailed, m_part.errorString());
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status >= 400)
-            return failure(DownPicError::HttpStatus,
+            return failure(WebError::HttpStatus,
                            QStringLiteral("HTTP %1 for %2").arg(status).arg(reply->url().toString()),
                            status);
         if (WebRequest::transferBroken(reply, m_received)) {
             // Nobody else cancels a reply we still listen to: this is the transfer timeout.
             if (reply->error() == QNetworkReply::OperationCanceledError)
-                return failure(DownPicError::Network, QStringLiteral("timed out"), status);
+                return failure(WebError::Network, QStringLiteral("timed out"), status);
             if (status != 0
                 && (reply->error() == QNetworkReply::NoError
                     || reply->error() == QNetworkReply::RemoteHostClosedError))
-                return failure(DownPicError::Truncated,
+                return failure(WebError::Truncated,
                                QStringLiteral("only %1 bytes arrived").arg(m_received), status);
-            return failure(DownPicError::Network, reply->errorString(), status);
+            return failure(WebError::Network, reply->errorString(), status);
         }
         if (!m_part.flush())
-            return failure(DownPicError::WriteFailed, m_part.errorString(), status);
+            return failure(WebError::WriteFailed, m_part.errorString(), status);
         m_part.close();
 
-        // Another transfer may have filled the count meanwhile, or a file may
-        // have taken the name: QTemporaryFile::rename never replaces one.
-        if (DownloadedCount == std::numeric_limits<qint16>::max())
-            return failure(DownPicError::CountFull, QStringLiteral("picture count is full"), status);
+        // A file may have taken the name meanwhile: QTemporaryFile::rename
+        // never replaces one.
         if (!m_part.rename(m_filePath)) {
             const bool exists = QFileInfo::exists(m_filePath);
-            return failure(exists ? DownPicError::FileExists : DownPicError::WriteFailed,
+            return failure(exists ? WebError::FileExists : WebError::WriteFailed,
                            m_part.errorString(), status);
         }
         m_part.setAutoRemove(false);
-        ++DownloadedCount;
-        return {DownPicError::None, status, {}};
+        DownPicResult saved;
+        saved.httpStatus = status;
+        saved.attempts = 1;
+        return saved;
     }
 
     QString m_filePath;
@@ -154,12 +151,12 @@ private:
 
 } // namespace
 
-void DownPic(const QString &address, const QString &filePath, QObject *context,
-             DownPicCallback done, int timeoutMs)
+void DownPic(QNetworkAccessManager *network, const QString &address, const QString &filePath,
+             QObject *context, DownPicCallback done, const RequestOptions &options)
 {
-    auto *transfer = new PictureTransfer(filePath, std::move(done),
-                                         context ? context : sharedNetwork());
-    const DownPicResult refused = transfer->start(address, timeoutMs);
+    auto *transfer = new PictureTransfer(filePath, std::move(done), context ? context : network);
+    const DownPicResult refused = network ? transfer->start(network, address, options.timeoutMs)
+                                          : failure(WebError::Aborted, QStringLiteral("network session closed"));
     if (!refused.ok()) {
         // Answer from the event loop like every other outcome.
         QMetaObject::invokeMethod(transfer, [transfer, refused] { transfer->finish(refused); },

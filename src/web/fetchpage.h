@@ -1,26 +1,40 @@
 #pragma once
 
+#include "webrequest.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
 
+class QNetworkAccessManager;
 class QObject;
 
-using FetchCallback = std::function<void(const QString &text)>;
+struct PageResult : WebResult {
+    QString text; // the body decoded; also an HTTP error page's body
+};
+using PageCallback = std::function<void(const PageResult &)>;
 
-// Fetches `address` with GET on sharedNetwork() (so with the site cookies),
-// sending the header "Content-Type: application/x-www-form-urlencoded" and
-// `body` as the request body, and calls `done` exactly once with the response
-// body decoded by `charset`. `done` gets the empty text on any failure: a bad
-// or non-http address, an unreachable host, a network error, a timeout (no
-// data for `timeoutMs`), an empty body or an unknown charset. An HTTP error
-// status is not a failure: the error page's body is decoded and returned.
+// Fetches `address` with GET on `network` (so with the site cookies) and
+// calls `done` exactly once with the body decoded by `charset`, or with what
+// went wrong: a caller can tell a page that failed from a page without
+// content. An HTTP error status is a failure whose error page is in `text`.
 //
 // `done` always runs later from the event loop, never inside this call. If
 // `context` is destroyed first, the request is aborted and `done` never runs.
-void FetchPage(const QString &charset, const QString &address, const QString &body,
-               QObject *context, FetchCallback done, int timeoutMs = 60000);
+void fetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
+               QObject *context, PageCallback done, const RequestOptions &options = {});
+
+using FetchCallback = std::function<void(const QString &text)>;
+
+// The text-only form: sends the header "Content-Type:
+// application/x-www-form-urlencoded" and `body` as the request body, and
+// gives the empty text on any failure: a bad or non-http address, an
+// unreachable host, a network error, a timeout (no data for `timeoutMs`), an
+// empty body or an unknown charset. An HTTP error status is not a failure
+// here: the error page's body is decoded and returned.
+void FetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
+               const QString &body, QObject *context, FetchCallback done, int timeoutMs = 60000);
 
 // The text that `bytes` encode in `charset` (a byte order mark is skipped);
 // the empty text when the charset name is unknown.

@@ -1,7 +1,7 @@
-#include "mainform.h"
+#include "app/mainform.h"
 #include "skinbutton.h"
 #include "platform/browserpane.h"
-#include "web/siteaddresses.h"
+#include "app/siteaddresses.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
