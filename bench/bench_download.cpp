@@ -84,10 +84,10 @@ int run()
     w->CmdStartDown->Click();
     // QTest::qWaitFor sleeps 10 ms between its looks, which would hold up
     // every answer the job waits for; a plain event loop does not.
-    if (!waitUntil([&] { return w->JobState == QLatin1String("GetUrl"); }, 120000))
+    if (!waitUntil([&] { return w->JobState() == QLatin1String("GetUrl"); }, 120000))
         return fail("collection did not end");
     const qint64 collectedAt = clock.elapsed();
-    const int collected = w->List1->count();
+    const int collected = w->job()->collectedCount();
     {
         QEventLoop done;
         dialogs.onInformation = [&] { done.quit(); };

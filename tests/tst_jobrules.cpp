@@ -1,4 +1,5 @@
 // The rules of a download job that need no window.
+#include "download/albumcollection.h"
 #include "download/jobrules.h"
 
 #include <QDir>
@@ -69,13 +70,12 @@ private slots:
     void startButtonRule()
     {
         const QString album = Base + "/photo/7/album-3";
-        QVERIFY(StartButtonEnabledFor(album, Base, JobStates::Login));
-        QVERIFY(!StartButtonEnabledFor(album, Base, JobStates::GetUrl));
-        QVERIFY(!StartButtonEnabledFor(album, Base, JobStates::CollectPicture));
-        QVERIFY(StartButtonEnabledFor(Base + "/getalbum.do?id=3", Base, JobStates::GetUrl));
-        QVERIFY(!StartButtonEnabledFor("about:blank", Base, JobStates::Login));
-        QVERIFY(!StartButtonEnabledFor(Base + "/photo/7/photo-3", Base, JobStates::Login));
-        QVERIFY(!StartButtonEnabledFor("http://other/photo/7/album-3", Base, JobStates::Login));
+        QVERIFY(StartButtonEnabledFor(album, Base, true));
+        QVERIFY(!StartButtonEnabledFor(album, Base, false));
+        QVERIFY(StartButtonEnabledFor(Base + "/getalbum.do?id=3", Base, false));
+        QVERIFY(!StartButtonEnabledFor("about:blank", Base, true));
+        QVERIFY(!StartButtonEnabledFor(Base + "/photo/7/photo-3", Base, true));
+        QVERIFY(!StartButtonEnabledFor("http://other/photo/7/album-3", Base, true));
     }
 
     void temporaryFolderNumbering()
@@ -108,6 +108,9 @@ private slots:
             << "http://h/c.jpg";
         QTest::newRow("upper case scheme and extension")
             << "{\"largeurl\":\"HTTP:\\/\\/h\\/D.JPG\",\"summary\":\"\"}" << "HTTP://h/D.JPG";
+        // What the search finds in any case, the clean-up removes in any case.
+        QTest::newRow("upper case keys")
+            << "{\"LARGEURL\":\"http:\\/\\/h\\/e.jpg\",\"Summary\":\"\"}" << "http://h/e.jpg";
         QTest::newRow("no picture data") << "<html>nothing here</html>" << "";
         QTest::newRow("entry split over two lines")
             << "{\"largeurl\":\"http:\\/\\/h\\/\nx.jpg\",\"summary\":\"\"}" << "";
@@ -130,6 +133,76 @@ private slots:
         }
         QCOMPARE(FreeFileName(dir.path(), "a.jpg"), QString("a(3).jpg"));
         QCOMPARE(FreeFileName(dir.path(), "noext"), QString("noext(2)"));
+
+        // A name too long for the disk keeps its extension, is cut between
+        // characters, and still takes the (n) rule within the limit.
+        const QString longName = QString(100, QChar(u'长')) + "x.jpg"; // 306 bytes
+        const QString fitted = FitFileName(longName);
+        QVERIFY(fitted.toUtf8().size() <= 255 && fitted.endsWith("长.jpg"));
+        QCOMPARE(fitted, QString(83, QChar(u'长')) + ".jpg");
+        QFile first(dir.path() + "/" + fitted);
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.close();
+        const QString second = FreeFileName(dir.path(), longName);
+        QVERIFY(second.endsWith("(2).jpg") && second.toUtf8().size() <= 255);
+        QVERIFY(second != fitted);
+        const QString emoji = QString(200, QChar(u'a')) + QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀😀") + ".gif";
+        const QString cut = FitFileName(emoji);
+        QVERIFY(cut.toUtf8().size() <= 255 && cut.endsWith(".gif"));
+        QVERIFY(!cut.chopped(4).back().isHighSurrogate());
+        QCOMPARE(cut.toUtf8().size(), QString::fromUtf8(cut.toUtf8()).toUtf8().size()); // still valid text
+    }
+
+    void collectionFollowsOnlyWhatLeadsOn()
+    {
+        const QString album = Base + "/photo/7/album-1";
+        auto page = [&](const QString &address, const QStringList &pictures, const QList<PageLink> &more = {}) {
+            PageSnapshot p{address, "Kestrelnet Kampus - 浏览相册 - 名字" + address.right(1), {}, false, {}};
+            for (const QString &id : pictures)
+                p.links << link(Base + "/photo/7/photo-" + id);
+            p.links << more;
+            return p;
+        };
+        auto next = [](const QString &href) { return PageLink{href, href, "下一页"}; };
+
+        // Pages numbered from 0: a next page is refused only when it was
+        // loaded already (fragment aside) or the page brought nothing new.
+        AlbumCollection pane(CollectionRules::browserPane(Base));
+        auto step = pane.addPage(page(album, {"1", "2"}, {next(album + "?curpage=1")}));
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::NextPage);
+        QCOMPARE(step.nextAddress, album + "?curpage=1");
+        step = pane.addPage(page(album + "?curpage=1", {"3", "2"}, {next(album + "#top")}));
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::LastPage);
+        QCOMPARE(pane.picturePages().size(), 4); // the browser pane keeps the repeat
+        QCOMPARE(pane.albumName(), QString("名字1"));
+
+        // The hidden pane drops repeats, renames at every page and follows a
+        // next link without curpage=; a page of nothing new ends the album.
+        AlbumCollection hidden(CollectionRules::memberList(Base));
+        step = hidden.addPage(page(album, {"1", "1", "2"}, {next(album + "?p=2")}));
+        QCOMPARE(step.nextAddress, album + "?p=2");
+        step = hidden.addPage(page(album + "?p=2", {"2", "1"}, {next(album + "?p=3")}));
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::LastPage);
+        QCOMPARE(hidden.picturePages().size(), 2);
+        QCOMPARE(hidden.albumName(), QString("名字1"));
+
+        // No web address, an error page, or a page off the album: collection
+        // stops early, says at which page, and an error page names nothing.
+        AlbumCollection stops(CollectionRules::memberList(Base));
+        step = stops.addPage(page(album, {"1"}, {next("javascript:go('curpage=2')")}));
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
+        QVERIFY(step.stopReason.contains("第1页"));
+        AlbumCollection failed(CollectionRules::memberList(Base));
+        step = failed.addPage(page(album, {"1"}, {next(album + "?p=2")}));
+        step = failed.addPage({album + "?p=2", "127.0.0.1", {link(Base + "/photo/7/photo-9")}, true, "refused"});
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
+        QVERIFY(step.stopReason.contains("第2页") && step.stopReason.contains("refused"));
+        QCOMPARE(failed.albumName(), QString("名字1"));
+        QCOMPARE(failed.picturePages().size(), 1);
+        AlbumCollection away(CollectionRules::browserPane(Base));
+        step = away.addPage(page("http://elsewhere/", {"1"}));
+        QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
+        QVERIFY(away.picturePages().isEmpty());
     }
 };
 

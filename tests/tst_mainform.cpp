@@ -8,17 +8,17 @@
 #include "testmain.h"
 #include "windowtesting.h"
 #include "web/fetchpage.h"
-#include "web/networksession.h"
 #include "app/siteaddresses.h"
 #include "web/cookiejar.h"
 #include "web/networksession.h"
+#include "skintooltip.h"
 
 #include <QDir>
 #include <QEnterEvent>
-#include "skintooltip.h"
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -57,12 +57,27 @@ private:
     DemoSite m_site;
     QTemporaryDir m_appDir;
 
+    // Every answer of this site waits, so a job started on it keeps running.
+    DemoSite m_slow{R"({"delayMs": 2000, "members": [{"id": "100000001", "albums": [
+        {"id": "7001", "name": "慢相册", "pages": 1, "perPage": 3}]}]})"};
+
     MainForm *newWindow() { return new MainForm(m_appDir.path()); }
+
+    // A member-list job that is still collecting when this returns.
+    void startSlowJob(MainForm *w)
+    {
+        w->LstAlbumName->addItem("慢相册");
+        w->LstUrl->addItem(m_slow.url("/photo/100000001/album-7001"));
+        w->LstAlbumName->setCurrentRow(0);
+        w->CmdDownloadThis->Click();
+        QCOMPARE(w->JobState(), QString("CollectPicture2"));
+    }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_site.start());
+        QVERIFY(m_slow.start());
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
@@ -81,8 +96,8 @@ private slots:
         QCOMPARE(ReadSetting(file, "Settings", "UserId"), QString(DefaultUserId));
         QCOMPARE(w->TxtPath->text(), m_appDir.path());
         QCOMPARE(w->TxtUserId->text(), QString(DefaultUserId));
-        QCOMPARE(w->JobState, QString("login"));
-        QCOMPARE(w->JobSource, qint16(0));
+        QCOMPARE(w->JobState(), QString("login"));
+        QCOMPARE(w->JobSource(), qint16(0));
         QVERIFY(waitForDocument(w->WebBrowser1, "/quillmoor/start"));
         QCOMPARE(w->WebBrowser1->locationUrl(), siteAddresses().startPage);
         QVERIFY(dialogs.messages.isEmpty());
@@ -119,10 +134,8 @@ private slots:
         QVERIFY(!w->TxtPath->isEnabled());
         QVERIFY(!w->CmdStartDown->isEnabled());
         QVERIFY(w->CmdDownloadThis->isEnabled());
-        QVERIFY(w->List1->isHidden() && w->List2->isHidden() && w->LstUrl->isHidden());
+        QVERIFY(w->LstUrl->isHidden());
         QVERIFY(w->ListView1->isHidden());
-        QVERIFY(!w->TimerGetCode->isActive());
-        QCOMPARE(w->TimerGetCode->interval(), 100);
         QCOMPARE(w->CmdChangePath->geometry(), QRect(456, 40, 81, 25));
         // The buttons come from their stored properties.
         QCOMPARE(w->CmdStartDown->Caption(), QString("开始列队下载"));
@@ -167,9 +180,35 @@ private slots:
             QCOMPARE(list->columnWidth(0), qRound(0.15 * w->ListView1->width()));
             QCOMPARE(list->columnWidth(1), qRound(0.85 * w->ListView1->width()));
         }
-        QCOMPARE(w->ImageList1.size(), 4);
-        for (int i = 1; i <= 3; ++i)
+        QCOMPARE(w->ImageList1.size(), 6);
+        for (int i = 1; i <= 5; ++i)
             QCOMPARE(w->ImageList1.at(i).availableSizes().value(0), QSize(16, 16));
+    }
+
+    void navigationButtonsAnswerOnTheirWholeFace()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        for (CommandButton *b : {w->CmdFriendAlbum, w->CmdViewHot, w->CmdHomePage}) {
+            // Label1 lies beside them and must not take the lower half of their face.
+            QVERIFY(b->geometry().intersects(w->Label1->geometry()));
+            const QRect face = b->rect().adjusted(2, 2, -3, -3);
+            for (const QPoint &at : {face.topLeft(), face.topRight(), face.center(), face.bottomLeft(),
+                                     face.bottomRight()}) {
+                QSignalSpy clicks(b, &CommandButton::Click);
+                const QPoint inWindow = b->mapTo(w, at);
+                QTest::mouseMove(w->windowHandle(), inWindow);
+                QVERIFY2(b->isMouseInside(), qPrintable(b->objectName()));
+                QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, inWindow);
+                QVERIFY2(clicks.count() == 1, qPrintable(QString("%1 at %2,%3").arg(b->objectName()).arg(at.x()).arg(at.y())));
+            }
+        }
+        // A click on the home button's lower edge takes the pane home.
+        const QPoint lower = w->CmdHomePage->mapTo(w, QPoint(w->CmdHomePage->width() / 2, w->CmdHomePage->height() - 3));
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, lower);
+        QVERIFY(waitUntil([&] { return QUrl(w->WebBrowser1->locationUrl()).path() == "/"; }));
     }
 
     void closeRules()
@@ -186,18 +225,17 @@ private slots:
         QVERIFY(waitUntil([&] { return !w; }));
 
         // During a job, No keeps everything; Yes deletes the job's folder only.
+        QVERIFY(d.mkdir("相册文件夹1"));
+        QVERIFY(d.mkdir("旧相册"));
         w = newWindow();
         w->show();
         w->TxtPath->setText(save.path());
+        startSlowJob(w);
+        QCOMPARE(w->TempFolderName(), QString("相册文件夹2"));
         QVERIFY(d.mkpath("相册文件夹2/sub"));
-        QVERIFY(d.mkdir("相册文件夹1"));
-        QVERIFY(d.mkdir("旧相册"));
         QFile pic(save.path() + "/相册文件夹2/sub/p.jpg");
         QVERIFY(pic.open(QIODevice::WriteOnly));
         pic.close();
-        w->JobSource = 1;
-        w->JobState = "GetUrl";
-        w->TempFolderName = "相册文件夹2";
 
         dialogs.answerYes = false;
         QVERIFY(!w->close());
@@ -223,9 +261,8 @@ private slots:
         QPointer<MainForm> w = newWindow();
         w->show();
         w->TxtPath->setText(save.path());
-        QVERIFY(QDir(save.path()).mkdir("相册文件夹1"));
-        w->JobSource = 2;
-        w->TempFolderName = "相册文件夹1";
+        startSlowJob(w);
+        QCOMPARE(w->TempFolderName(), QString("相册文件夹1"));
         w->exit->trigger();
         QVERIFY(dialogs.questions.isEmpty());
         QVERIFY(QDir(save.path()).exists("相册文件夹1"));
@@ -249,14 +286,21 @@ private slots:
         QCOMPARE(w->TxtPath->text(), QString("/data/图片 新"));
         QCOMPARE(ReadSetting(file, "Settings", "Path"), QString("/data/图片 新"));
 
-        // While a job runs the command is refused, unless the start button is enabled.
-        w->JobState = "GetUrl";
+        // While a job runs the command is refused, the start button enabled or not.
+        QTemporaryDir save;
+        w->TxtPath->setText(save.path());
+        startSlowJob(w);
         dialogs.folderAnswer = "/elsewhere";
         w->CmdChangePath->Click();
         QCOMPARE(dialogs.folderDialogTitles.size(), 2);
         QCOMPARE(dialogs.lastText(), QString("此时无法更改路径，请等待下载完毕"));
         QCOMPARE(dialogs.messages.constLast().title, MainForm::caption());
         w->CmdStartDown->setEnabled(true);
+        w->Path->trigger();
+        QCOMPARE(dialogs.folderDialogTitles.size(), 2);
+        QCOMPARE(w->TxtPath->text(), save.path());
+        delete w;
+        w = newWindow();
         w->CmdChangePath->Click();
         QCOMPARE(w->TxtPath->text(), QString("/elsewhere"));
 
@@ -336,10 +380,15 @@ private slots:
         QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
         // A browser-pane job leaves the member-list button enabled, so the
         // request goes ahead and the close question decides.
-        QVERIFY(QDir(save.path()).mkdir("相册文件夹1"));
-        w->JobSource = 1;
-        w->JobState = "GetUrl";
-        w->TempFolderName = "相册文件夹1";
+        setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
+        w->WebBrowser1->navigate(m_slow.url("/photo/100000001/album-7001"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/album-7001"));
+        QVERIFY(w->CmdStartDown->isEnabled());
+        w->CmdStartDown->Click();
+        QCOMPARE(w->JobState(), QString("GetUrl"));
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+        w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
+        QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
         dialogs.answerYes = false;
         w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
         QVERIFY(waitUntil([&] { return mainForms().size() == 2 && !dialogs.questions.isEmpty(); }, 15000));
@@ -347,7 +396,7 @@ private slots:
         QVERIFY(QDir(save.path()).exists("相册文件夹1"));
         MainForm *next = mainForms().constFirst() == w ? mainForms().constLast() : mainForms().constFirst();
         QVERIFY(next->isVisible());
-        QCOMPARE(next->JobState, QString("login"));
+        QCOMPARE(next->JobState(), QString("login"));
         QVERIFY(waitForDocument(next->WebBrowser1, "/quillmoor/help"));
     }
 

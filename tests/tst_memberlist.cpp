@@ -25,7 +25,8 @@ const QByteArray Seed = R"({
         { "id": "12", "name": "家人 & 朋友", "pages": 1, "perPage": 1 },
         { "id": "13", "name": "毕业照", "pages": 1, "perPage": 1, "inProfile": false } ] },
     { "id": "100000002", "noAlbums": true, "albums": [
-        { "id": "21", "name": "看不见", "pages": 1, "perPage": 1 } ] }
+        { "id": "21", "name": "看不见", "pages": 1, "perPage": 1 } ] },
+    { "id": "100000003", "profileStatus": 500, "albums": [] }
   ] })";
 
 QStringList texts(const QListWidget *list)
@@ -128,6 +129,29 @@ private slots:
         QCOMPARE(dialogs.messages.constFirst().title, QCoreApplication::applicationName());
         QCOMPARE(m_w->LstUrl->count(), 0);
         QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+    }
+
+    void unreachableSiteIsNoMissingLogin()
+    {
+        // An answer that is an error, or none at all, says so; the user is
+        // not sent off to log in again.
+        ScriptedDialogs dialogs;
+        m_w->SSTab1->setCurrentIndex(1);
+        list("100000003");
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith("无法连接到网站") && dialogs.lastText().contains("500"),
+                 qPrintable(dialogs.lastText()));
+        QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+        QCOMPARE(m_w->LstUrl->count(), 0);
+
+        DemoSite gone;
+        QVERIFY(gone.start());
+        setSiteAddresses(SiteAddresses::forBase(gone.base()));
+        gone.stop();
+        list("100000001");
+        QCOMPARE(dialogs.messages.size(), 2);
+        QVERIFY2(dialogs.lastText().startsWith("无法连接到网站"), qPrintable(dialogs.lastText()));
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
     void idWithBlanksIsStoredAndRequestedAsTyped()

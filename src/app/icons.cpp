@@ -66,6 +66,19 @@ QIcon statusIcon(int index)
         p.drawPolygon(star);
         break;
     }
+    case 4: // failed: a red cross
+        p.setPen(QPen(QColor(200, 40, 40), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    case 5: // skipped or stopped: an amber warning sign
+        p.setPen(QPen(QColor(170, 110, 0), 1));
+        p.setBrush(QColor(250, 190, 50));
+        p.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
+        p.setPen(QPen(QColor(60, 40, 0), 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8, 6), QPointF(8, 10));
+        p.drawPoint(QPointF(8, 12.5));
+        break;
     default:
         return {};
     }

@@ -71,6 +71,13 @@ CommandButton *makeButton(const QString &name, QWidget *parent, const QRect &pla
     return button;
 }
 
+// Siblings stacked so that each lies over those after it.
+void stackAsListed(const QList<QWidget *> &topFirst)
+{
+    for (auto it = topFirst.crbegin(); it != topFirst.crend(); ++it)
+        (*it)->raise();
+}
+
 QTreeWidget *makeProgressList(QWidget *parent)
 {
     auto *list = new QTreeWidget(parent);
@@ -100,7 +107,6 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption());
     setWindowIcon(Icons::windowIcon());
-    m_job = new QObject(this);
     createControls();
     createMenus();
     setTabOrder();
@@ -110,7 +116,8 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
 MainForm::~MainForm()
 {
     // Requests of a job must not answer into a window being torn down.
-    delete m_job;
+    if (m_job)
+        m_job->kill();
 }
 
 QString MainForm::settingsFile() const
@@ -144,7 +151,7 @@ void MainForm::createControls()
     central->setFixedSize(887, 563);
     setCentralWidget(central);
 
-    // Earlier controls lie over later ones: create in reverse and raise as listed.
+    // Created in the order of the layout; stacked as listed at the end.
     SSTab1 = new QTabWidget(central);
     SSTab1->setGeometry(twips(0, 0, 13215, 8400));
     SSTab1->setFont(songFont(10.5, false));
@@ -158,14 +165,6 @@ void MainForm::createControls()
     TxtPath->setGeometry(twips(1800, 720, 4695, 270));
     TxtPath->setEnabled(false);
 
-    TimerGetCode = new QTimer(this);
-    TimerGetCode->setInterval(100);
-    // The gap between ticks is the job's pace; a coarse timer would add up to 5 ms to each.
-    TimerGetCode->setTimerType(Qt::PreciseTimer);
-    // The tick switches the timer on again when its work is done.
-    TimerGetCode->setSingleShot(false);
-    connect(TimerGetCode, &QTimer::timeout, this, &MainForm::TimerGetCode_Timer);
-
     CmdChangePath = makeButton(QStringLiteral("CmdChangePath"), central, twips(6840, 600, 1215, 375));
     CmdShellFolder = makeButton(QStringLiteral("CmdShellFolder"), central, twips(8400, 600, 1215, 375));
 
@@ -178,18 +177,11 @@ void MainForm::createControls()
     Frame1->setFont(songFont(10.5, false));
     placeOnTab(Frame1, 120, 1080, 12975, 7095);
 
-    List1 = new QListWidget(Frame1);
-    List1->setGeometry(twips(600, 1320, 9015, 1320));
-    List1->setFont(defaultFont);
-    List1->hide();
-    List2 = new QListWidget(Frame1);
-    List2->setGeometry(twips(600, 3000, 9015, 1500));
-    List2->setFont(defaultFont);
-    List2->hide();
-
     CmdStartDown = makeButton(QStringLiteral("CmdStartDown"), Frame1, twips(360, 255, 1815, 375));
 
-    ImageList1 = {QIcon(), Icons::statusIcon(1), Icons::statusIcon(2), Icons::statusIcon(3)};
+    ImageList1 = {QIcon()};
+    for (int i = 1; i <= 5; ++i)
+        ImageList1 << Icons::statusIcon(i);
 
     WebBrowser1 = new BrowserPane(BrowserProfile::instance(), Frame1);
     WebBrowser1->setGeometry(twips(240, 720, 12615, 6135));
@@ -197,7 +189,6 @@ void MainForm::createControls()
     ListView1->setGeometry(twips(240, 720, 12615, 6135));
     ListView1->setFont(defaultFont);
     ListView1->hide();
-    ListView1->raise();
 
     CmdFriendAlbum = makeButton(QStringLiteral("CmdFriendAlbum"), Frame1, twips(8280, 240, 1215, 375));
     CmdViewHot = makeButton(QStringLiteral("CmdViewHot"), Frame1, twips(9720, 240, 1575, 375));
@@ -242,16 +233,20 @@ void MainForm::createControls()
     ListView2 = makeProgressList(tab1);
     ListView2->setFont(defaultFont);
     placeOnTab(ListView2, 240, 2760, 12615, 5535);
-    ListView2->raise();
 
     Label9 = new QLabel(QStringLiteral("图片保存路径："), tab1);
     Label9->setFont(songFont(9, true));
     placeOnTab(Label9, 360, 720, 1365, 180);
 
-    // The save-folder row lies over the tab control, seen on both tabs.
-    TxtPath->raise();
-    CmdChangePath->raise();
-    CmdShellFolder->raise();
+    // Controls listed earlier lie over those listed later where they meet:
+    // the navigation buttons over Label1, each list view over its pane, the
+    // save-folder row over the tab control.
+    stackAsListed({TxtPath, CmdChangePath, CmdShellFolder, SSTab1});
+    stackAsListed({Label2, Frame1});
+    stackAsListed({CmdStartDown, ListView1, WebBrowser1, CmdFriendAlbum, CmdViewHot, CmdHomePage, Label1});
+    stackAsListed({LstUrl, LstAlbumName, TxtUserId, CmdList, CmdDownloadThis, lblstate, Label8, Label7,
+                   Label6, Label4});
+    stackAsListed({Frame2, ListView2, WebBrowser2, Label9});
 
     connect(CmdChangePath, &CommandButton::Click, this, &MainForm::ChangeFolder);
     connect(CmdShellFolder, &CommandButton::Click, this, &MainForm::OpenFolder);
@@ -292,7 +287,7 @@ void MainForm::createMenus()
 void MainForm::setTabOrder()
 {
     const QList<QWidget *> order = {TxtPath, CmdChangePath, CmdShellFolder, SSTab1, TxtUserId,
-                                    LstAlbumName, LstUrl, List2, List1, CmdStartDown, ListView1,
+                                    LstAlbumName, LstUrl, CmdStartDown, ListView1,
                                     WebBrowser1, ListView2, WebBrowser2, CmdFriendAlbum, CmdViewHot,
                                     CmdList, CmdDownloadThis, CmdHomePage};
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -343,8 +338,6 @@ void MainForm::Form_Load()
         list->setColumnWidth(0, qRound(0.15 * width));
         list->setColumnWidth(1, qRound(0.85 * width));
     }
-
-    JobState = JobStates::Login;
 }
 
 void MainForm::writeSetting(const QString &key, const QString &value)
@@ -366,7 +359,7 @@ void MainForm::information(const QString &text, const QString &title)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    if (JobSource == NoJob) {
+    if (!m_job) {
         event->accept();
         return;
     }
@@ -375,27 +368,16 @@ void MainForm::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // Stop the job first, so no request in flight writes into the folder
-    // that is about to go.
-    abandonJob();
-    if (!TempFolderName.isEmpty()) {
-        const QString folder = saveFolder() + QLatin1Char('/') + TempFolderName;
-        if (FileSystem::FolderExists(folder))
-            FileSystem::DeleteFolder(folder, false); // failures are passed over
-    }
+    // The job stops first, so no request in flight writes into the folder
+    // that goes with it; the folder is the one the job began in.
+    m_job->discard();
     event->accept();
-}
-
-void MainForm::abandonJob()
-{
-    TimerGetCode->stop();
-    delete m_job;
-    m_job = new QObject(this);
 }
 
 void MainForm::ChangeFolder()
 {
-    if (!(CmdStartDown->isEnabled() || JobState == JobStates::Login)) {
+    // Refused for the whole of a job: its folders lie in the folder it began in.
+    if (m_job) {
         information(QStringLiteral("此时无法更改路径，请等待下载完毕"));
         return;
     }
@@ -433,7 +415,7 @@ void MainForm::exit_Click()
 
 void MainForm::CmdFriendAlbum_Click()
 {
-    if (JobState != JobStates::Login) {
+    if (m_job) {
         information(QStringLiteral("当前状态不可进行此操作"));
         return;
     }
@@ -443,7 +425,7 @@ void MainForm::CmdFriendAlbum_Click()
 
 void MainForm::CmdViewHot_Click()
 {
-    if (JobState != JobStates::Login) {
+    if (m_job) {
         information(QStringLiteral("当前状态不可进行此操作"));
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandbutton.h"
+#include "download/downloadjob.h"
 #include "storage/applocations.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <QSet>
 
 #include <functional>
 
@@ -46,22 +46,19 @@ public:
     QString settingsFile() const;
     // The network session every fetch and download of the window goes through.
     QNetworkAccessManager *network() const;
-    // Pictures saved in the current job.
-    int savedCount() const { return m_savedCount; }
+    // The job now running (or completing), if any.
+    DownloadJob *job() const { return m_job; }
     QString saveFolder() const;
 
     // Controls, by their names.
     QLineEdit *TxtPath = nullptr;
-    QTimer *TimerGetCode = nullptr;
     CommandButton *CmdChangePath = nullptr;
     CommandButton *CmdShellFolder = nullptr;
     QTabWidget *SSTab1 = nullptr;
     QLabel *Label2 = nullptr;
     QGroupBox *Frame1 = nullptr;
-    QListWidget *List1 = nullptr;
-    QListWidget *List2 = nullptr;
     CommandButton *CmdStartDown = nullptr;
-    QList<QIcon> ImageList1; // index 0 unused: rows use the icons 1 to 3
+    QList<QIcon> ImageList1; // index 0 unused: rows use the icons 1 to 5
     QTreeWidget *ListView1 = nullptr;
     BrowserPane *WebBrowser1 = nullptr;
     CommandButton *CmdFriendAlbum = nullptr;
@@ -93,12 +90,14 @@ public:
     QAction *FeedBack = nullptr;
     QAction *exit = nullptr;
 
-    // Job variables.
-    QString JobState;
-    QString AlbumName;
-    QString TempFolderName;
+    // The job variables, as the window shows them. The job itself (its
+    // queues, pace, folders and counts) is the DownloadJob.
+    QString JobState() const;
+    QString AlbumName() const;
+    QString TempFolderName() const;
+    qint16 JobSource() const;
+    // Where the browser pane returns after its job.
     QString AlbumPageUrl;
-    qint16 JobSource = 0;
     // The folder last returned by the folder dialog.
     QString ChosenFolder;
 
@@ -115,11 +114,10 @@ public:
     void FeedBack_Click();
     void exit_Click();
 
-    // Browser and timer events.
+    // Browser events.
     void WebBrowser1_DocumentComplete(const QString &address);
     void WebBrowser2_DocumentComplete(const QString &address);
     void WebBrowser1_NewWindow(NewWindowRequest &request);
-    void TimerGetCode_Timer();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -133,29 +131,28 @@ private:
     void Form_Load();
 
     void information(const QString &text, const QString &title = QString());
-    bool createTempFolder();
+    DownloadJob *makeJob(::JobSource source);
+    void connectJob(DownloadJob *job);
+    QTreeWidget *progressList() const;
     void addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon);
     void showLastRow(QTreeWidget *list);
-    void setCollectingText(QTreeWidget *list, const QString &text);
-    void DownloadStep(const std::function<void()> &then);
-    void completeJob();
-    void abandonJob();
-    bool followNextPage(BrowserPane *pane, bool requireCurpage);
+    void setCollectingText(const QString &text);
+    void onPictureDone(const PictureReport &picture);
+    void onCollectionFinished(int collected);
+    void onJobFinished(const JobReport &report);
+    void endJob();
 
     // Writes one setting; the first write that fails is reported.
     void writeSetting(const QString &key, const QString &value);
 
     AppLocations m_locations;
     bool m_settingsFailureShown = false;
-    int m_savedCount = 0;
-    // Every request of a job answers to this object; deleting it abandons them.
-    QPointer<QObject> m_job;
-    // Album pages collected in this job, so a page that links back to an
-    // earlier one ends the collection instead of looping.
-    QSet<QString> m_collectedPages;
-    // Picture addresses saved in this job: a link the album shows on two
-    // pages is one picture and is saved once.
-    QSet<QString> m_savedAddresses;
+    QPointer<DownloadJob> m_job;
+    // The album name stays after its job, until the next one starts.
+    QString m_albumName;
+    // Set while the start button reads the page already shown: an album of
+    // one page is then announced differently.
+    bool m_startingJob = false;
     // Tab-page controls and their places relative to the tab control.
     QList<QPair<QPointer<QWidget>, QRect>> m_tabPlaces;
 };

@@ -43,8 +43,17 @@ void MainForm::CmdList_Click()
     writeSetting(QStringLiteral("UserId"), typed);
 
     const QString base = siteAddresses().photoHostBase;
-    FetchPage(network(), QStringLiteral("UTF-8"), base + QStringLiteral("/getalbumprofile.do?owner=") + typed,
-              QString(), this, [this, base](const QString &profile) {
+    RequestOptions once;
+    once.retry = RetryPolicy::none();
+    fetchPage(network(), QStringLiteral("UTF-8"), base + QStringLiteral("/getalbumprofile.do?owner=") + typed,
+              this, [this, base](const PageResult &answer) {
+        // A site that cannot be reached is no reason to log in again.
+        if (!answer.ok()) {
+            information(QStringLiteral("无法连接到网站，请稍后再试：") + answer.message);
+            CmdList->setEnabled(true);
+            return;
+        }
+        const QString &profile = answer.text;
         if (!IsLoggedInPage(profile)) {
             information(QStringLiteral("您还没有登录，请先在浏览器窗口登录"));
             SSTab1->setCurrentIndex(0);
@@ -67,5 +76,5 @@ void MainForm::CmdList_Click()
             appendEntries(LstUrl, LstAlbumName, ParseAlbumPass(albumPage, prefix, texts(LstUrl)));
             CmdList->setEnabled(true);
         });
-    });
+    }, once);
 }

@@ -3,8 +3,6 @@
 #include "web/textutil.h"
 
 #include <QFileInfo>
-#include <QUrl>
-#include <QUrlQuery>
 
 QString CleanAlbumTitle(const QString &title)
 {
@@ -44,18 +42,10 @@ QStringList PicturePageLinks(const QList<PageLink> &links, const QString &photoH
     return found;
 }
 
-QString AlbumPageKey(const QString &address)
+QString PageAddressKey(const QString &address)
 {
-    QUrl url(address);
-    QUrlQuery query(url);
-    // A paged list opened without a page number shows its first page.
-    const QString page = query.hasQueryItem(QStringLiteral("curpage"))
-        ? query.queryItemValue(QStringLiteral("curpage"))
-        : QStringLiteral("1");
-    query.removeAllQueryItems(QStringLiteral("curpage"));
-    url.setQuery(query);
-    url.setFragment(QString());
-    return url.toString() + QStringLiteral("#curpage=") + page;
+    const qsizetype hash = address.indexOf(QLatin1Char('#'));
+    return hash < 0 ? address : address.left(hash);
 }
 
 qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage)
@@ -69,12 +59,11 @@ qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage)
     return -1;
 }
 
-bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase,
-                           const QString &jobState)
+bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase, bool idle)
 {
     const bool albumPage = location.contains(QLatin1String("album-"))
         && location.contains(photoHostBase + QStringLiteral("/photo"));
-    return (albumPage && jobState == JobStates::Login)
+    return (albumPage && idle)
         || location.contains(photoHostBase + QStringLiteral("/getalbum.do"));
 }
 
@@ -103,25 +92,65 @@ QString ResolvePictureAddress(const QString &pageText)
         match = RegExMatch(gifPattern, pageText);
     if (match.isEmpty())
         return {};
-    match.remove(prefix);
-    match.remove(suffix);
+    // The search ignores case, so the clean-up must too.
+    match.remove(prefix, Qt::CaseInsensitive);
+    match.remove(suffix, Qt::CaseInsensitive);
     match.replace(QStringLiteral("\\/"), QStringLiteral("/"));
     return match;
 }
 
-QString FreeFileName(const QString &folder, const QString &fileName)
+namespace {
+
+qsizetype utf8Size(QStringView text)
+{
+    return text.toUtf8().size();
+}
+
+// `stem` cut at a character boundary so that stem + tail fits in maxBytes.
+QString fitStem(const QString &stem, const QString &tail, int maxBytes)
+{
+    const qsizetype room = maxBytes - utf8Size(tail);
+    QString cut = stem;
+    while (!cut.isEmpty() && utf8Size(cut) > room) {
+        cut.chop(1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate())
+            cut.chop(1);
+    }
+    return cut;
+}
+
+// Splits off an extension worth keeping: a short one after the last dot.
+std::pair<QString, QString> stemAndExtension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || fileName.size() - dot > 16)
+        return {fileName, QString()};
+    return {fileName.left(dot), fileName.mid(dot)};
+}
+
+} // namespace
+
+QString FitFileName(const QString &fileName, int maxBytes)
+{
+    if (utf8Size(fileName) <= maxBytes)
+        return fileName;
+    const auto [stem, ext] = stemAndExtension(fileName);
+    return fitStem(stem, ext, maxBytes) + ext;
+}
+
+QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes)
 {
     auto taken = [&](const QString &name) {
         const QFileInfo info(folder + QLatin1Char('/') + name);
         return info.exists() || info.isSymLink();
     };
-    if (!taken(fileName))
-        return fileName;
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > 0 ? fileName.left(dot) : fileName;
-    const QString ext = dot > 0 ? fileName.mid(dot) : QString();
+    const QString fitted = FitFileName(fileName, maxBytes);
+    if (!taken(fitted))
+        return fitted;
+    const auto [stem, ext] = stemAndExtension(fileName);
     for (int n = 2;; ++n) {
-        const QString candidate = stem + QStringLiteral("(%1)").arg(n) + ext;
+        const QString tail = QStringLiteral("(%1)").arg(n) + ext;
+        const QString candidate = fitStem(stem, tail, maxBytes) + tail;
         if (!taken(candidate))
             return candidate;
     }

@@ -6,20 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// The rules of a download job that need no window: work states, album names,
-// which links are picture pages and next pages, the temporary album folder and
-// how a picture page yields its picture address.
-namespace JobStates {
-inline const QString Login = QStringLiteral("login");
-inline const QString CollectPicture = QStringLiteral("CollectPicture");
-inline const QString CollectPicture2 = QStringLiteral("CollectPicture2");
-inline const QString GetUrl = QStringLiteral("GetUrl");
-} // namespace JobStates
-
-// Job sources: who started the job.
-inline constexpr qint16 NoJob = 0;
-inline constexpr qint16 BrowserPaneJob = 1;
-inline constexpr qint16 MemberListJob = 2;
+// The rules of a download job that need no window: album names, which links
+// are picture pages and next pages, the temporary album folder, how a picture
+// page yields its picture address and what a picture file is called.
 
 inline const QString AlbumTitlePrefix = QStringLiteral("Kestrelnet Kampus - 浏览相册 - ");
 inline const QString TempFolderBaseName = QStringLiteral("相册文件夹");
@@ -40,17 +29,16 @@ bool IsPicturePageLink(const QString &address, const QString &photoHostBase);
 // The picture-page links of a document, in document order, repeats included.
 QStringList PicturePageLinks(const QList<PageLink> &links, const QString &photoHostBase);
 
-// Identifies an album page for loop detection: the same address with or
-// without "curpage=1" is the same (first) page.
-QString AlbumPageKey(const QString &address);
-
 // The index of the next-page link of a document, or -1. The browser pane
 // also wants "curpage=" in the link's href; the second pane does not.
 qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage);
 
+// An address without its fragment: two addresses that differ only there
+// show the same page.
+QString PageAddressKey(const QString &address);
+
 // Whether the start button may be used on the page at `location`.
-bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase,
-                           const QString &jobState);
+bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase, bool idle);
 
 // The name of the next temporary album folder under `saveFolder`: the base
 // name with the smallest number from 1 that no entry of the folder uses.
@@ -58,9 +46,18 @@ bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase
 QString NextTempFolderName(const QString &saveFolder);
 
 // The full-size picture address embedded in a picture page, or the empty
-// text. A jpg entry wins over a gif entry.
+// text. A jpg entry wins over a gif entry; the key is found in any case.
 QString ResolvePictureAddress(const QString &pageText);
 
-// `fileName`, or when a file of that name is already in `folder`, the first
-// free "name(2).ext", "name(3).ext", ... so no picture of the album is lost.
-QString FreeFileName(const QString &folder, const QString &fileName);
+// The longest file name, in bytes of its UTF-8 form, that the file systems
+// Quillmoor writes to accept.
+inline constexpr int MaxFileNameBytes = 255;
+
+// `fileName` shortened to at most `maxBytes` bytes of UTF-8: the stem is cut
+// (never inside a character) and the extension kept.
+QString FitFileName(const QString &fileName, int maxBytes = MaxFileNameBytes);
+
+// A name for a picture that takes no existing entry of `folder`: `fileName`
+// made to fit, or when that is taken, the first free "name(2).ext",
+// "name(3).ext" ... so no picture of the album is lost.
+QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes = MaxFileNameBytes);

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineCookieStore>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -67,6 +68,12 @@ BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
     m_view->setPage(m_page);
     connect(m_page, &QWebEnginePage::loadStarted, this, &BrowserPane::onLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &BrowserPane::onLoadFinished);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            m_loadError.clear();
+        else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+            m_loadError = loadErrorText(info);
+    });
 }
 
 BrowserPane::~BrowserPane()
@@ -100,11 +107,22 @@ void BrowserPane::onLoadStarted()
     ++m_loadSerial;
 }
 
-void BrowserPane::onLoadFinished(bool)
+void BrowserPane::onLoadFinished(bool ok)
 {
-
     const quint64 serial = ++m_loadSerial;
     const QString address = m_page->url().toString();
+    if (!ok) {
+        // What shows now is an error page: it has no title or links of the
+        // site's. Answered from the event loop like a page that loaded.
+        const QString error = m_loadError.isEmpty() ? QStringLiteral("页面加载失败") : m_loadError;
+        QTimer::singleShot(0, this, [this, serial, address, error] {
+            if (m_loadSerial != serial)
+                return;
+            m_snapshot = {address, {}, {}, true, error};
+            emit documentComplete(address);
+        });
+        return;
+    }
     QPointer<BrowserPane> self(this);
     m_page->runJavaScript(QString::fromLatin1(LinksScript), QWebEngineScript::ApplicationWorld,
                           [self, serial, address](const QVariant &result) {
@@ -113,17 +131,26 @@ void BrowserPane::onLoadFinished(bool)
                                   return;
                               const QJsonObject doc =
                                   QJsonDocument::fromJson(result.toString().toUtf8()).object();
-                              self->m_title = doc.value(QLatin1String("title")).toString();
-                              self->m_links.clear();
+                              PageSnapshot snapshot;
+                              snapshot.address = address;
+                              snapshot.title = doc.value(QLatin1String("title")).toString();
                               const QJsonArray links = doc.value(QLatin1String("links")).toArray();
-                              self->m_links.reserve(links.size());
+                              snapshot.links.reserve(links.size());
                               for (const QJsonValue &v : links) {
                                   const QJsonArray l = v.toArray();
-                                  self->m_links.append(
+                                  snapshot.links.append(
                                       {l.at(0).toString(), l.at(1).toString(), l.at(2).toString()});
                               }
+                              self->m_snapshot = snapshot;
                               emit self->documentComplete(address);
                           });
+}
+
+QString BrowserPane::loadErrorText(const QWebEngineLoadingInfo &info)
+{
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        return QStringLiteral("服务器返回 HTTP %1").arg(info.errorCode());
+    return info.errorString().isEmpty() ? QStringLiteral("页面加载失败") : info.errorString();
 }
 
 QWebEnginePage *BrowserPane::createWindowPage()

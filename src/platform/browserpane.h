@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QWidget>
 
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
@@ -37,9 +38,10 @@ public:
 
     // The address of the document now shown.
     QString locationUrl() const;
-    // Title and links of the last document that completed loading.
-    QString Title() const { return m_title; }
-    const QList<PageLink> &links() const { return m_links; }
+    // What the last document that completed loading offers.
+    const PageSnapshot &snapshot() const { return m_snapshot; }
+    QString Title() const { return m_snapshot.title; }
+    const QList<PageLink> &links() const { return m_snapshot.links; }
 
     void setRegisterAsBrowser(bool on) { m_registerAsBrowser = on; }
     bool registerAsBrowser() const { return m_registerAsBrowser; }
@@ -58,11 +60,12 @@ private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
     QWebEnginePage *createWindowPage();
+    static QString loadErrorText(const QWebEngineLoadingInfo &info);
 
     QWebEngineView *m_view = nullptr;
     Page *m_page = nullptr;
-    QString m_title;
-    QList<PageLink> m_links;
+    PageSnapshot m_snapshot;
+    QString m_loadError;
     quint64 m_loadSerial = 0;
     bool m_registerAsBrowser = false;
 };

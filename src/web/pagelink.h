@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // One link of a loaded document, read when the document completed.
@@ -7,4 +8,15 @@ struct PageLink {
     QString address;   // absolute address (the link's plain text value)
     QString href;      // the href property, resolved as the browser resolves it
     QString innerText; // the visible text exactly as written, never trimmed
+};
+
+// What a browser pane offers of the document it has just loaded.
+struct PageSnapshot {
+    QString address; // the address the document was loaded from, after redirects
+    QString title;
+    QList<PageLink> links;
+    // The load failed (no answer, an error status): the document is the
+    // browser's or the server's error page; title and links are left empty.
+    bool failed = false;
+    QString error; // why, when failed
 };

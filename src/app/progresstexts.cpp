@@ -1,0 +1,90 @@
+#include "progresstexts.h"
+
+#include "download/downloadjob.h"
+#include "download/jobrules.h"
+
+namespace ProgressText {
+
+QString collectingStarted()
+{
+    return QStringLiteral("程序开始采集图片");
+}
+
+QString collectedSoFar(int collected)
+{
+    return QStringLiteral("已采集%1张图片列表，请稍等... ...").arg(collected);
+}
+
+QString collectedAll(int collected)
+{
+    return QStringLiteral("共采集%1张图片列表，开始下载").arg(collected);
+}
+
+QString albumOfOnePage(const QString &albumName, int collected)
+{
+    return QStringLiteral("相册《 %1 》有 %2 张图片").arg(ShortAlbumName(albumName)).arg(collected);
+}
+
+QString albumOfAllPages(const QString &albumName, int collected)
+{
+    return QStringLiteral("相册《 %1 》共有%2张图片").arg(ShortAlbumName(albumName)).arg(collected);
+}
+
+QString savedSoFar(int saved)
+{
+    return QStringLiteral("已下载%1张图片 ").arg(saved);
+}
+
+Row pictureRow(const PictureReport &picture)
+{
+    switch (picture.kind) {
+    case PictureReport::Kind::Saved:
+        return {QStringLiteral("Success"), QStringLiteral("图片") + picture.address + QStringLiteral("下载完毕."),
+                SavedIcon};
+    case PictureReport::Kind::Skipped:
+        return {QStringLiteral("Skipped"),
+                QStringLiteral("图片") + picture.address + picture.reason + QLatin1Char('.'), WarningIcon};
+    case PictureReport::Kind::Failed:
+        break;
+    }
+    if (picture.pageFailed)
+        return {QStringLiteral("Failed"),
+                QStringLiteral("图片页") + picture.address + QStringLiteral("无法打开：") + picture.reason,
+                FailedIcon};
+    return {QStringLiteral("Failed"),
+            QStringLiteral("图片") + picture.address + QStringLiteral("下载失败：") + picture.reason, FailedIcon};
+}
+
+Row stoppedRow(const QString &reason)
+{
+    return {QStringLiteral("Stopped"), reason + QStringLiteral("，已采集的图片照常下载"), WarningIcon};
+}
+
+static QString failedLine(const JobReport &report)
+{
+    return QStringLiteral("其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
+}
+
+Row finishedRow(const JobReport &report)
+{
+    QString text = QStringLiteral("相册下载完毕.");
+    if (report.failed > 0)
+        text += QLatin1Char(' ') + failedLine(report);
+    return {QStringLiteral("Finished"), text, FinishedIcon};
+}
+
+QString completionMessage(const JobReport &report)
+{
+    QString text = QStringLiteral("下载完毕\n");
+    text += report.folderGone ? report.folderNote
+                              : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
+    if (!report.folderGone && !report.folderNote.isEmpty())
+        text += QLatin1Char('\n') + report.folderNote;
+    if (report.failed > 0)
+        text += QLatin1Char('\n') + failedLine(report);
+    if (!report.collectionNote.isEmpty())
+        text += QLatin1Char('\n') + report.collectionNote + QStringLiteral("，相册可能不完整");
+    return text;
+}
+
+} // namespace ProgressText

@@ -1,0 +1,81 @@
+#include "albumcollection.h"
+
+#include "jobrules.h"
+#include "web/webrequest.h"
+
+#include <algorithm>
+
+CollectionRules CollectionRules::browserPane(const QString &photoHostBase)
+{
+    return {photoHostBase, true, true, false};
+}
+
+CollectionRules CollectionRules::memberList(const QString &photoHostBase)
+{
+    return {photoHostBase, false, false, true};
+}
+
+AlbumCollection::AlbumCollection(const CollectionRules &rules)
+    : m_rules(rules)
+{
+}
+
+bool AlbumCollection::isAlbumPage(const QString &address) const
+{
+    const QString &base = m_rules.photoHostBase;
+    // The hidden pane only ever loads the album's own pages, so anything on
+    // the photo host will do; the browser pane also shows other pages there.
+    if (!m_rules.nextLinkNeedsCurpage)
+        return address.startsWith(base + QLatin1Char('/'));
+    return address.contains(base + QStringLiteral("/photo/"))
+        || address.contains(base + QStringLiteral("/getalbum.do"));
+}
+
+AlbumCollection::Step AlbumCollection::stop(const QString &reason) const
+{
+    return {Outcome::StoppedEarly, {}, QStringLiteral("采集在第%1页提前结束：").arg(m_pagesRead + 1) + reason};
+}
+
+AlbumCollection::Step AlbumCollection::pageFailed(const QString &address, const QString &error)
+{
+    return stop(QStringLiteral("页面无法打开（%1）%2").arg(error, address));
+}
+
+AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
+{
+    // An error page gives no album name and no links.
+    if (page.failed)
+        return pageFailed(page.address, page.error);
+    if (!isAlbumPage(page.address))
+        return stop(QStringLiteral("窗口离开了相册，转到了 ") + page.address);
+
+    m_loadedPages.insert(PageAddressKey(page.address));
+
+    const QStringList links = PicturePageLinks(page.links, m_rules.photoHostBase);
+    const bool bringsNew = std::any_of(links.cbegin(), links.cend(),
+                                       [this](const QString &link) { return !m_collected.contains(link); });
+    // A later page that brings nothing new is the site leading back to where
+    // it began: it is not part of the album.
+    if (m_pagesRead > 0 && !bringsNew)
+        return {Outcome::LastPage, {}, {}};
+    if (m_rules.nameFromEveryPage || m_pagesRead == 0)
+        m_albumName = CleanAlbumTitle(page.title);
+    ++m_pagesRead;
+    for (const QString &link : links) {
+        if (m_collected.contains(link) && !m_rules.keepRepeats)
+            continue;
+        m_collected.insert(link);
+        m_picturePages << link;
+    }
+
+    const qsizetype next = NextPageLinkIndex(page.links, m_rules.nextLinkNeedsCurpage);
+    if (next < 0)
+        return {Outcome::LastPage, {}, {}};
+    const QString address = page.links.at(next).address;
+    if (!WebRequest::siteUrl(address).isValid())
+        return {Outcome::StoppedEarly, {},
+                QStringLiteral("采集在第%1页提前结束：“下一页”不是网址 %2").arg(m_pagesRead).arg(address)};
+    if (m_loadedPages.contains(PageAddressKey(address)))
+        return {Outcome::LastPage, {}, {}};
+    return {Outcome::NextPage, address, {}};
+}

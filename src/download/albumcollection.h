@@ -1,0 +1,69 @@
+#pragma once
+
+#include "web/pagelink.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// How collection differs between the two panes that can collect an album.
+struct CollectionRules {
+    QString photoHostBase;
+    // The browser pane follows a 下一页 link only when its href holds
+    // "curpage="; the hidden pane follows any.
+    bool nextLinkNeedsCurpage = true;
+    // The browser pane queues a picture page each time a page links it; the
+    // hidden pane queues it once.
+    bool keepRepeats = true;
+    // The hidden pane names the album after every page it loads (so the last
+    // page's title wins); the browser pane after the first page only.
+    bool nameFromEveryPage = false;
+
+    static CollectionRules browserPane(const QString &photoHostBase);
+    static CollectionRules memberList(const QString &photoHostBase);
+};
+
+// Collects the picture pages of one album from its pages as a pane loads
+// them: which links to queue, what the album is called and which page to
+// load next. It knows nothing about the site's page numbering: it refuses a
+// next page only when that address was loaded before in this album, or when
+// the page just loaded brought nothing new (a site that loops).
+class AlbumCollection
+{
+public:
+    enum class Outcome {
+        NextPage,     // load `nextAddress`
+        LastPage,     // the album is complete
+        StoppedEarly, // the album could not be read further; `stopReason` says why
+    };
+    struct Step {
+        Outcome outcome = Outcome::LastPage;
+        QString nextAddress;
+        QString stopReason;
+    };
+
+    explicit AlbumCollection(const CollectionRules &rules);
+
+    // Takes one loaded page and says what follows.
+    Step addPage(const PageSnapshot &page);
+    // A page that the pane was sent to but that never produced a document.
+    Step pageFailed(const QString &address, const QString &error);
+
+    const CollectionRules &rules() const { return m_rules; }
+    // Picture-page addresses in collection order.
+    const QStringList &picturePages() const { return m_picturePages; }
+    QString albumName() const { return m_albumName; }
+    // Album pages read so far.
+    int pagesRead() const { return m_pagesRead; }
+
+private:
+    bool isAlbumPage(const QString &address) const;
+    Step stop(const QString &reason) const;
+
+    CollectionRules m_rules;
+    QStringList m_picturePages;
+    QSet<QString> m_collected;
+    QSet<QString> m_loadedPages;
+    QString m_albumName;
+    int m_pagesRead = 0;
+};

@@ -1,0 +1,448 @@
+// Whole download jobs on the job object alone, against the demo site: the
+// pages a browser pane would load are read by the test itself, so neither a
+// window nor a browser engine takes part.
+#include "demosite.h"
+#include "download/downloadjob.h"
+#include "pageloader.h"
+#include "web/networksession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QString Member = QStringLiteral("100000001");
+
+// A long Chinese file name: 120 characters are 360 bytes of UTF-8.
+const QString LongName = QString(120, QChar(u'长')) + QStringLiteral(".jpg");
+
+QByteArray seed()
+{
+    return QStringLiteral(R"({
+  "members": [ { "id": "100000001", "albums": [
+    { "id": "6001", "name": "三页相册", "pages": 3, "perPage": 2 },
+    { "id": "6011", "name": "零起相册", "pages": 3, "perPage": 2, "firstPage": 0 },
+    { "id": "6007", "name": "环形相册", "pages": 2, "perPage": 2, "loopBack": true },
+    { "id": "6017", "name": "零起环形", "pages": 2, "perPage": 2, "firstPage": 0, "loopBack": true },
+    { "id": "6003", "name": "重复链接", "pages": 2, "perPage": 2, "repeatAcrossPages": true },
+    { "id": "6004", "name": "各种图片", "perPage": 8, "pictures": [
+        { "id": "6004001", "kind": "gif" },
+        { "id": "6004002", "kind": "none" },
+        { "id": "6004003", "status": 404 },
+        { "id": "6004004", "file": "same.jpg" },
+        { "id": "6004005", "file": "same.jpg" },
+        { "id": "6004006", "kind": "both" },
+        { "id": "6004007", "keyCase": "upper" },
+        { "id": "6004008", "file": "%1" } ] },
+    { "id": "6005", "name": "..", "pages": 1, "perPage": 2 },
+    { "id": "6006", "name": "占位相册", "pages": 1, "perPage": 2 },
+    { "id": "6008", "name": "?*:", "pages": 1, "perPage": 1 },
+    { "id": "6020", "name": "时好时坏", "perPage": 9, "pictures": [
+        { "id": "6020001", "pageFails": 1 },
+        { "id": "6020002", "pageFails": -1 },
+        { "id": "6020003", "pageFails": 1, "pageStatus": 429, "pageRetryAfter": 1 },
+        { "id": "6020004", "fails": 1, "failStatus": 503 },
+        { "id": "6020005", "body": "gzipCut" },
+        { "id": "6020006", "body": "partial" },
+        { "id": "6020007", "body": "html" },
+        { "id": "6020008", "body": "empty" },
+        { "id": "6020009", "body": "gzip" } ] },
+    { "id": "6030", "name": "死链相册", "pages": 3, "perPage": 2, "nextLink": "deadHost" },
+    { "id": "6031", "name": "脚本链接", "pages": 2, "perPage": 2, "nextLink": "javascript" },
+    { "id": "6032", "name": "跳走相册", "pages": 3, "perPage": 2, "nextLink": "redirectAway" },
+    { "id": "6033", "name": "错误页相册", "pages": 3, "perPage": 2, "nextLink": "error" },
+    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 }
+  ] } ]
+})").arg(LongName).toUtf8();
+}
+
+// Every answer of this site waits, so a job can be caught mid-flight.
+QByteArray slowSeed()
+{
+    return R"({ "delayMs": 400, "members": [ { "id": "100000001", "albums": [
+        { "id": "7001", "name": "慢相册", "pages": 1, "perPage": 3 } ] } ] })";
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Everything one job said, in order.
+struct Run {
+    std::unique_ptr<DownloadJob> job;
+    QStringList loaded;           // pages the "pane" was sent to, after the first
+    QList<int> collectedCounts;   // pageCollected, page by page
+    QStringList stopped;          // collectionStopped reasons
+    QList<PictureReport> pictures;
+    std::optional<JobReport> report;
+
+    QStringList kinds() const
+    {
+        QStringList out;
+        for (const PictureReport &p : pictures)
+            out << (p.kind == PictureReport::Kind::Saved     ? "Saved"
+                    : p.kind == PictureReport::Kind::Skipped ? "Skipped"
+                                                             : "Failed");
+        return out;
+    }
+    const PictureReport *about(const QString &addressPart) const
+    {
+        for (const PictureReport &p : pictures)
+            if (p.address.contains(addressPart))
+                return &p;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(JobSource)
+
+class TestDownloadJob : public QObject
+{
+    Q_OBJECT
+private:
+    DemoSite m_site{seed()};
+    DemoSite m_slow{slowSeed()};
+    NetworkSession m_session;
+
+    QString albumUrl(const QString &album, const DemoSite *site = nullptr) const
+    {
+        return (site ? site : &m_site)->url("/photo/" + Member + "/album-" + album);
+    }
+    QString pictureUrl(const QString &album, const QString &id, const QString &file) const
+    {
+        return m_site.url("/pic/" + album + "/" + id + "/" + file);
+    }
+    QString generated(const QString &album, int i) const
+    {
+        const QString id = album + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        return pictureUrl(album, id, "p" + id + ".jpg");
+    }
+    // The site's own bytes of a picture, fetched apart from the job.
+    QByteArray siteBytes(const QString &url)
+    {
+        QNetworkAccessManager network;
+        QNetworkReply *reply = network.get(QNetworkRequest(QUrl(url)));
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        if (!done.wait(15000))
+            return {};
+        const QByteArray bytes = reply->readAll();
+        delete reply;
+        return bytes;
+    }
+
+    JobSettings settings(JobSource source, const QString &saveFolder, const DemoSite *site = nullptr)
+    {
+        JobSettings s;
+        s.source = source;
+        s.saveFolder = saveFolder;
+        s.photoHostBase = (site ? site : &m_site)->base();
+        s.network = m_session.manager();
+        // Short waits: these tests show that a retry happens, not how long it waits.
+        s.requests.timeoutMs = 5000;
+        s.requests.retry.delaysMs = {50, 100};
+        s.pauseMs = 5;
+        return s;
+    }
+
+    // Starts a job, plays the pane: hands it the album's pages as it asks for
+    // them, then waits for its end.
+    std::unique_ptr<Run> run(const JobSettings &s, const QString &album, bool waitForEnd = true)
+    {
+        auto r = std::make_unique<Run>();
+        r->job = std::make_unique<DownloadJob>(s);
+        DownloadJob *job = r->job.get();
+        Run *out = r.get();
+        connect(job, &DownloadJob::pageCollected, job, [out](int n) { out->collectedCounts << n; });
+        connect(job, &DownloadJob::collectionStopped, job, [out](const QString &why) { out->stopped << why; });
+        connect(job, &DownloadJob::pictureDone, job, [out](const PictureReport &p) { out->pictures << p; });
+        connect(job, &DownloadJob::finished, job, [out](const JobReport &report) { out->report = report; });
+        QString error;
+        if (!job->start(&error))
+            return r;
+        QString next = job->pageLoaded(loadSnapshot(m_session.manager(), album));
+        while (!next.isEmpty()) {
+            r->loaded << next;
+            next = job->pageLoaded(loadSnapshot(m_session.manager(), next));
+        }
+        if (waitForEnd && !QTest::qWaitFor([out] { return out->report.has_value(); }, 60000))
+            qWarning("the job did not end");
+        return r;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.start());
+        QVERIFY(m_slow.start());
+    }
+
+    void pagingInBothPanes_data()
+    {
+        QTest::addColumn<JobSource>("source");
+        QTest::addColumn<QString>("album");
+        QTest::addColumn<QStringList>("pages"); // the pages loaded after the first
+        QTest::addColumn<int>("pictures");
+        const QString a = "/photo/" + Member + "/album-";
+        for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+            const char *pane = source == JobSource::BrowserPane ? "browser pane" : "member list";
+            QTest::addRow("%s, numbered from 1", pane)
+                << source << "6001" << QStringList{a + "6001?curpage=2", a + "6001?curpage=3"} << 6;
+            QTest::addRow("%s, numbered from 0", pane)
+                << source << "6011" << QStringList{a + "6011?curpage=1", a + "6011?curpage=2"} << 6;
+            // The last page leads back to the first under another address:
+            // that page brings nothing new and ends the album.
+            QTest::addRow("%s, loop from 1", pane)
+                << source << "6007" << QStringList{a + "6007?curpage=2", a + "6007?curpage=1"} << 4;
+            QTest::addRow("%s, loop from 0", pane)
+                << source << "6017" << QStringList{a + "6017?curpage=1", a + "6017?curpage=0"} << 4;
+        }
+    }
+    void pagingInBothPanes()
+    {
+        QFETCH(JobSource, source);
+        QFETCH(QString, album);
+        QFETCH(QStringList, pages);
+        QFETCH(int, pictures);
+        QTemporaryDir save;
+        const auto r = run(settings(source, save.path()), albumUrl(album));
+        QVERIFY(r->report);
+
+        QStringList expectedPages;
+        for (const QString &p : pages)
+            expectedPages << m_site.url(p);
+        QCOMPARE(r->loaded, expectedPages);
+        QVERIFY(r->stopped.isEmpty());
+        QCOMPARE(r->collectedCounts.constLast(), pictures);
+        QCOMPARE(r->kinds(), QStringList(pictures, "Saved"));
+        QCOMPARE(r->report->saved, pictures);
+        QCOMPARE(r->report->failed, 0);
+
+        // The album's folder holds each picture, byte for byte as served.
+        const QString name = r->report->albumName;
+        QCOMPARE(r->report->folderName, name);
+        QCOMPARE(entries(save.path()), QStringList{name});
+        QStringList files;
+        for (int i = 1; i <= pictures; ++i) {
+            const QString url = generated(album, i);
+            files << url.section('/', -1);
+            QCOMPARE(fileBytes(save.path() + "/" + name + "/" + url.section('/', -1)), siteBytes(url));
+        }
+        files.sort();
+        QCOMPARE(entries(save.path() + "/" + name), files);
+    }
+
+    void repeatsAndPictureKinds()
+    {
+        QTemporaryDir save;
+        // The browser pane queues a picture page each time it is linked; the
+        // picture is saved once and the repeat reported as skipped.
+        auto r = run(settings(JobSource::BrowserPane, save.path()), albumUrl("6003"));
+        QVERIFY(r->report);
+        QCOMPARE(r->collectedCounts.constLast(), 5);
+        QCOMPARE(r->kinds(), QStringList({"Saved", "Saved", "Skipped", "Saved", "Saved"}));
+        QCOMPARE(r->pictures.at(2).address, generated("6003", 2));
+        QCOMPARE(entries(save.path() + "/重复链接").size(), 4);
+        // The member list queues it once.
+        r = run(settings(JobSource::MemberList, save.path()), albumUrl("6003"));
+        QCOMPARE(r->collectedCounts.constLast(), 4);
+        QCOMPARE(r->kinds(), QStringList(4, "Saved"));
+
+        // Every kind of picture page: a gif, none (dropped without a word), a
+        // missing picture, two pictures of one name, both kinds (the jpg wins),
+        // the key in capitals, a name too long for the disk.
+        r = run(settings(JobSource::BrowserPane, save.path()), albumUrl("6004"));
+        QVERIFY(r->report);
+        QCOMPARE(r->kinds(), QStringList({"Saved", "Failed", "Saved", "Saved", "Saved", "Saved", "Saved"}));
+        QVERIFY(!r->about("6004002"));
+        const PictureReport *missing = r->about("6004003");
+        QVERIFY(missing && !missing->pageFailed);
+        QVERIFY2(missing->reason.contains("404"), qPrintable(missing->reason));
+        QCOMPARE(r->report->saved, 6);
+        QCOMPARE(r->report->failed, 1);
+
+        const QString folder = save.path() + "/各种图片";
+        QCOMPARE(fileBytes(folder + "/p6004001.gif"), siteBytes(pictureUrl("6004", "6004001", "p6004001.gif")));
+        QCOMPARE(fileBytes(folder + "/same.jpg"), siteBytes(pictureUrl("6004", "6004004", "same.jpg")));
+        QCOMPARE(fileBytes(folder + "/same(2).jpg"), siteBytes(pictureUrl("6004", "6004005", "same.jpg")));
+        QVERIFY(fileBytes(folder + "/same.jpg") != fileBytes(folder + "/same(2).jpg"));
+        QCOMPARE(fileBytes(folder + "/p6004006.jpg"), siteBytes(pictureUrl("6004", "6004006", "p6004006.jpg")));
+        QCOMPARE(fileBytes(folder + "/p6004007.jpg"), siteBytes(pictureUrl("6004", "6004007", "p6004007.jpg")));
+        const PictureReport *longOne = r->about("6004008");
+        QVERIFY(longOne && longOne->kind == PictureReport::Kind::Saved);
+        QVERIFY(longOne->fileName.endsWith(".jpg") && longOne->fileName.toUtf8().size() <= 255);
+        QVERIFY(LongName.startsWith(longOne->fileName.chopped(4)));
+        QVERIFY(!fileBytes(folder + "/" + longOne->fileName).isEmpty());
+    }
+
+    void failuresAreRetriedOrReported()
+    {
+        QTemporaryDir save;
+        const auto r = run(settings(JobSource::MemberList, save.path()), albumUrl("6020"));
+        QVERIFY(r->report);
+        // Once-failing pages and pictures arrive; what fails for good is a
+        // failure with its page or picture and its reason, and leaves no file.
+        QCOMPARE(r->kinds(), QStringList({"Saved", "Failed", "Saved", "Saved", "Failed", "Failed", "Failed",
+                                          "Failed", "Saved"}));
+        const PictureReport *page = r->about("photo-6020002");
+        QVERIFY(page && page->pageFailed);
+        QVERIFY2(page->reason.contains("500"), qPrintable(page->reason));
+        for (const QString id : {"6020005", "6020006", "6020007", "6020008"}) {
+            const PictureReport *p = r->about(id);
+            QVERIFY2(p && !p->reason.isEmpty() && p->fileName.isEmpty(), qPrintable(id));
+        }
+        const QString folder = save.path() + "/时好时坏";
+        QCOMPARE(entries(folder), QStringList({"p6020001.jpg", "p6020003.jpg", "p6020004.jpg", "p6020009.jpg"}));
+        QCOMPARE(fileBytes(folder + "/p6020009.jpg"), siteBytes(pictureUrl("6020", "6020009", "p6020009.jpg")));
+        QCOMPARE(r->report->saved, 4);
+        QCOMPARE(r->report->failed, 5);
+    }
+
+    void collectionNeverStaysStuck_data()
+    {
+        QTest::addColumn<JobSource>("source");
+        QTest::addColumn<QString>("album");
+        QTest::addColumn<int>("pictures");
+        for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+            const char *pane = source == JobSource::BrowserPane ? "browser pane" : "member list";
+            QTest::addRow("%s, dead next-page host", pane) << source << "6030" << 2;
+            QTest::addRow("%s, javascript next link", pane) << source << "6031" << 2;
+            QTest::addRow("%s, redirect off the photo host", pane) << source << "6032" << 2;
+            QTest::addRow("%s, error page", pane) << source << "6033" << 2;
+        }
+    }
+    void collectionNeverStaysStuck()
+    {
+        QFETCH(JobSource, source);
+        QFETCH(QString, album);
+        QFETCH(int, pictures);
+        QTemporaryDir save;
+        const auto r = run(settings(source, save.path()), albumUrl(album));
+        // Collection ends with what it has, says so, and the job completes.
+        QVERIFY(r->report);
+        QCOMPARE(r->stopped.size(), 1);
+        QVERIFY2(r->stopped.first().contains("第"), qPrintable(r->stopped.first()));
+        QCOMPARE(r->report->collectionNote, r->stopped.first());
+        QCOMPARE(r->report->saved, pictures);
+        // The album keeps the name of its first page, whatever came after.
+        QCOMPARE(entries(save.path()).size(), 1);
+        QCOMPARE(entries(save.path() + "/" + r->report->folderName).size(), pictures);
+    }
+
+    void anErrorPageIsNoAlbumPage()
+    {
+        // A folder named like the host the browser's error page would show.
+        QTemporaryDir save;
+        QVERIFY(QDir(save.path()).mkpath("127.0.0.1/keep"));
+        const auto r = run(settings(JobSource::MemberList, save.path()), albumUrl("6040"));
+        QVERIFY(r->report);
+        QCOMPARE(r->stopped.size(), 1);
+        QVERIFY(r->report->albumName.isEmpty());
+        QCOMPARE(r->report->saved, 0);
+        QVERIFY(QDir(save.path()).exists("127.0.0.1/keep"));
+    }
+
+    void albumNamesThatCannotBeFolders()
+    {
+        // The save folder sits inside another, so a rename to ".." would show.
+        QTemporaryDir outer;
+        QVERIFY(QDir(outer.path()).mkdir("save"));
+        QFile marker(outer.path() + "/marker.txt");
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        const QString save = outer.path() + "/save";
+
+        auto r = run(settings(JobSource::BrowserPane, save), albumUrl("6005"));
+        QVERIFY(r->report);
+        QCOMPARE(r->report->albumName, QString(".."));
+        QCOMPARE(r->report->folderName, QString("相册文件夹1"));
+        QVERIFY(!r->report->folderNote.isEmpty());
+        QCOMPARE(entries(outer.path()), QStringList({"marker.txt", "save"}));
+        QCOMPARE(entries(save + "/相册文件夹1"), QStringList({"p6005001.jpg", "p6005002.jpg"}));
+
+        // A name made only of characters a folder name cannot hold.
+        r = run(settings(JobSource::MemberList, save), albumUrl("6008"));
+        QVERIFY(r->report && r->report->albumName.isEmpty());
+        QCOMPARE(r->report->folderName, QString("相册文件夹2"));
+
+        // A name taken by a file: the file stays, the pictures stay in the
+        // temporary folder, and the report says why.
+        QFile blocker(save + "/占位相册");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.write("keep");
+        blocker.close();
+        r = run(settings(JobSource::BrowserPane, save), albumUrl("6006"));
+        QVERIFY(r->report);
+        QCOMPARE(r->report->folderName, QString("相册文件夹3"));
+        QVERIFY(r->report->folderNote.contains("占位相册"));
+        QCOMPARE(fileBytes(save + "/占位相册"), QByteArray("keep"));
+
+        // An earlier download of the same album goes before the new one comes.
+        QVERIFY(QDir(save).mkpath("三页相册/旧文件夹"));
+        r = run(settings(JobSource::MemberList, save), albumUrl("6001"));
+        QCOMPARE(entries(save + "/三页相册").size(), 6);
+    }
+
+    void startAndEndOfTheFolders()
+    {
+        QTemporaryDir save;
+        QDir d(save.path());
+        // The first free number; nothing is made when the save folder is missing.
+        QVERIFY(d.mkdir("相册文件夹1"));
+        DownloadJob refused(settings(JobSource::BrowserPane, save.path() + "/不存在"));
+        QString error;
+        QVERIFY(!refused.start(&error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(refused.state(), DownloadJob::State::Ready);
+
+        // The folder is the one captured at the start, and a job whose
+        // temporary folder vanished says so instead of naming it.
+        auto r = run(settings(JobSource::BrowserPane, save.path(), &m_slow), albumUrl("7001", &m_slow), false);
+        QCOMPARE(r->job->temporaryFolderName(), QString("相册文件夹2"));
+        QVERIFY(QTest::qWaitFor([&] { return r->pictures.size() == 1; }, 30000));
+        QVERIFY(d.rename("相册文件夹2", "挪走了"));
+        QVERIFY(QTest::qWaitFor([&] { return r->report.has_value(); }, 30000));
+        QVERIFY(r->report->folderGone);
+        QVERIFY(r->report->folderNote.contains("相册文件夹2"));
+        QCOMPARE(r->report->failed, 2);
+        QCOMPARE(entries(save.path()), QStringList({"挪走了", "相册文件夹1"}));
+    }
+
+    void killedJobWritesNothing()
+    {
+        QTemporaryDir save;
+        auto r = run(settings(JobSource::BrowserPane, save.path(), &m_slow), albumUrl("7001", &m_slow), false);
+        QVERIFY(QTest::qWaitFor([&] { return !r->job->pendingPictures().isEmpty(); }, 30000));
+        // Discarded while a picture is on its way: the folder goes, nothing comes back.
+        r->job->discard();
+        QCOMPARE(r->job->state(), DownloadJob::State::Killed);
+        QVERIFY(entries(save.path()).isEmpty());
+        QSignalSpy after(r->job.get(), &DownloadJob::pictureDone);
+        // Any answer of the abandoned request would have arrived by the time a
+        // later, slower request to the same site answers.
+        loadSnapshot(m_session.manager(), m_slow.url("/test/slow?ms=800"));
+        QCOMPARE(after.size(), 0);
+        QVERIFY(!r->report);
+        QVERIFY(entries(save.path()).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDownloadJob)
+#include "tst_downloadjob.moc"
