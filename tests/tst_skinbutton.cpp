@@ -122,7 +122,6 @@ private slots:
     void aboutWindow();
     void accessibleButton();
     void qtPropertiesAndChangeNotices();
-    void clickOnlyInsideVisibleShape();
 };
 
 void TestSkinButton::propertyBagTextRoundTrip()
@@ -515,27 +514,12 @@ void TestSkinButton::themedFallsBackWithoutTheme()
     h.button->setStyle(6);
     // The fallback is announced, but not from inside the painting, where a
     // slot could resize or repaint the button under its own painter.
-    struct Watched : SkinButton {
-        using SkinButton::SkinButton;
-        bool painting = false;
-        void paintEvent(QPaintEvent *e) override
-        {
-            painting = true;
-            SkinButton::paintEvent(e);
-            painting = false;
-        }
-    };
-    auto *watched = new Watched(&h.window);
-    watched->setNonThemeStyle(2);
-    watched->setStyle(6);
-    watched->show();
     int notices = 0, noticesWhilePainting = 0;
-    connect(watched, &SkinButton::StyleChanged, watched, [&] {
+    connect(h.button, &SkinButton::StyleChanged, h.button, [&] {
         ++notices;
-        noticesWhilePainting += watched->painting;
+        noticesWhilePainting += h.button->testAttribute(Qt::WA_WState_InPaintEvent);
     });
     h.button->Refresh();
-    watched->Refresh();
     SkinButton::setThemeAvailable(true);
     QCOMPARE(h.button->Style(), 2);
     QTRY_COMPARE(notices, 1);
@@ -636,9 +620,14 @@ void TestSkinButton::leftClickAndRightClickWithAccessKey()
     QTest::keyClick(&h.window, Qt::Key_G, Qt::AltModifier);
     QCOMPARE(clicks.count(), 4);
 
-    // A release away from the button is no click.
+    // A release away from the button is no click, nor is one over a corner
+    // its shape cuts off.
     QTest::mousePress(h.button, Qt::LeftButton);
     QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(150, 5));
+    h.button->setStyle(SkinButtonLook::Capsule);
+    QTest::mousePress(h.button, Qt::LeftButton);
+    QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(1, 1));
+    h.button->setStyle(SkinButtonLook::Etched);
     QCOMPARE(clicks.count(), 4);
 
     // The default-button key works only while the host shows it as default.
@@ -890,115 +879,51 @@ void TestSkinButton::accessibleButton()
 {
     Host h;
     h.button->setCaption(QStringLiteral("R&&D &Go"));
-    h.button->setToolTip(QStringLiteral("Runs it"));
+    h.button->setToolTipText(QStringLiteral("Runs it")); // empties the host's slot
+    h.button->setButtonType(SkinButtonLook::Toggle);
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(h.button);
-    QVERIFY(a);
     QCOMPARE(a->role(), QAccessible::PushButton);
     QCOMPARE(a->text(QAccessible::Name), QStringLiteral("R&D Go"));
     QCOMPARE(a->text(QAccessible::Description), QStringLiteral("Runs it"));
-    QCOMPARE(a->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
-             QStringList{QKeySequence(Qt::ALT | Qt::Key_G).toString(QKeySequence::NativeText)});
-    QVERIFY(!a->state().checkable);
-
-    // The description stays while the button's own tip has emptied the
-    // host's slot, and a new caption is read at once.
-    h.button->setToolTipText(QStringLiteral("Own tip"));
-    QCOMPARE(h.button->toolTip(), QString());
-    QCOMPARE(a->text(QAccessible::Description), QStringLiteral("Own tip"));
-    h.button->setCaption(QStringLiteral("Stop"));
-    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Stop"));
-
-    // Pressed while the mouse holds it down.
     QTest::mousePress(h.button, Qt::LeftButton);
-    QVERIFY(a->state().pressed);
+    QVERIFY(a->state().pressed && a->state().checkable && !a->state().checked);
     QTest::mouseRelease(h.button, Qt::LeftButton);
-    QVERIFY(!a->state().pressed);
-
-    // The press action is a whole click, also for a button no mouse has
-    // clicked yet; a Toggle says it is checked, a disabled button does nothing.
-    SkinButton *fresh = new SkinButton(&h.window);
-    fresh->readProperties(PropertyBag());
-    fresh->setButtonType(SkinButtonLook::Toggle);
-    QAccessibleInterface *t = QAccessible::queryAccessibleInterface(fresh);
-    QSignalSpy clicks(fresh, &SkinButton::Click);
-    t->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(clicks.count(), 1);
-    QVERIFY(fresh->Value());
-    QVERIFY(t->state().checkable && t->state().checked);
-    QCOMPARE(fresh->lastUpButton(), 1);
-    fresh->setEnabled(false);
-    QVERIFY(t->state().disabled);
-    QVERIFY(!t->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
-    t->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(clicks.count(), 1);
-    QVERIFY(fresh->Value());
+    QVERIFY(a->state().checked);
+    a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(!a->state().checked && !a->state().pressed && !h.button->Value());
 }
 
 void TestSkinButton::qtPropertiesAndChangeNotices()
 {
     QWidget host;
     auto *b = new SkinButton(&host);
-    b->readProperties(PropertyBag());
-    QCOMPARE(b->property("Style").toInt(), 3);
-    QCOMPARE(b->property("Caption").toString(), QStringLiteral("SkinButton"));
-
-    // Every property of the control, written through the property system,
-    // goes through its setter: its own notice and the save mark, once each.
+    // Each property written through the property system reaches its setter:
+    // its change signal and the container's save mark, once each.
     QPixmap blue(8, 8);
     blue.fill(Qt::blue);
     const QMetaObject *mo = &SkinButton::staticMetaObject;
     QCOMPARE(mo->propertyCount() - mo->propertyOffset(), 26);
     for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i) {
         const QMetaProperty p = mo->property(i);
-        QVERIFY2(p.hasNotifySignal() && p.isWritable(), p.name());
         const QVariant old = p.read(b);
         QVariant next;
         switch (old.typeId()) {
-        case QMetaType::Bool: next = !old.toBool(); break;
-        case QMetaType::Int: next = old.toInt() + 1; break;
-        case QMetaType::UInt: next = old.toUInt() ^ 0x10; break;
-        case QMetaType::QString: next = old.toString() + u'x'; break;
-        case QMetaType::QFont: {
-            QFont f = old.value<QFont>();
-            f.setPointSizeF(f.pointSizeF() + 2);
-            next = f;
-            break;
-        }
         case QMetaType::QIcon: next = QIcon(blue); break;
-        default: QFAIL(p.name());
+        case QMetaType::QFont: next = QFont(QStringLiteral("Verdana"), 20); break;
+        case QMetaType::QString: next = old.toString() + u'x'; break;
+        default: next = old.toUInt() ^ 1; next.convert(old.metaType()); // flags, numbers, colours
         }
         QSignalSpy notice(b, p.notifySignal());
         QSignalSpy marked(b, &SkinButton::propertyChanged);
-        QVERIFY2(b->setProperty(p.name(), next), p.name());
-        QVERIFY2(p.read(b) != old || old.typeId() == QMetaType::QIcon, p.name());
-        QVERIFY2(notice.count() == 1, p.name());
-        QVERIFY2(marked.count() == 1 && marked.first().first().toString() == QLatin1String(p.name()), p.name());
+        QVERIFY2(b->setProperty(p.name(), next) && notice.count() == 1 && marked.count() == 1, p.name());
+        QCOMPARE(marked.first().first().toString(), QLatin1String(p.name()));
     }
-
-    // Loading is no edit to save, but watchers still learn the new values.
+    // Loading marks nothing for saving, yet watchers learn the loaded values.
     QSignalSpy marked(b, &SkinButton::propertyChanged);
     QSignalSpy captionNotice(b, &SkinButton::CaptionChanged);
     b->readProperties(PropertyBag());
     QCOMPARE(marked.count(), 0);
     QCOMPARE(captionNotice.count(), 1);
-    QCOMPARE(b->Caption(), QStringLiteral("SkinButton"));
-}
-
-void TestSkinButton::clickOnlyInsideVisibleShape()
-{
-    Host h;
-    h.button->setStyle(SkinButtonLook::Capsule);
-    h.button->resize(75, 30);
-    QSignalSpy clicks(h.button, &SkinButton::Click);
-    const QPoint middle(37, 15);
-
-    // Released over the cut-off corner: outside the button.
-    QTest::mousePress(h.button, Qt::LeftButton, {}, middle);
-    QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(1, 1));
-    QCOMPARE(clicks.count(), 0);
-    QTest::mousePress(h.button, Qt::LeftButton, {}, middle);
-    QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(10, 15));
-    QCOMPARE(clicks.count(), 1);
 }
 
 QTEST_MAIN(TestSkinButton)

@@ -92,7 +92,6 @@ private slots:
     void paintStaysInsideRegion();
     void capsuleTables();
     void systemAndUntranslatableColours();
-    void gradientHighlightBorderInEveryState();
     void wideCaptionShrinksToFit();
 };
 
@@ -554,6 +553,18 @@ void TestSkinPaint::gradientSkinCustomColours()
     QCOMPARE(at(img, 30, 10), b);
     QCOMPARE(at(img, 30, 0), SkinColor::offset(b, -64));
     QCOMPARE(at(img, 1, 1), SkinColor::offset(b, -53));
+
+    // GradientHighlight: border lines in Offset(state base, -96) in every state.
+    look.style = GradientHighlight;
+    const int stateBase[] = {8, 24, -9, 18};
+    for (int state = Normal; state <= Disabled; ++state) {
+        look.state = VisualState(state);
+        look.enabled = state != Disabled;
+        const Value border = SkinColor::offset(SkinColor::offset(b, stateBase[state - 1]), -96);
+        img = render(look, QSize(w, h)).image;
+        QCOMPARE(at(img, 30, 0), border);
+        QCOMPARE(at(img, w - 1, 10), border);
+    }
 }
 
 void TestSkinPaint::paintStaysInsideRegion_data()
@@ -646,114 +657,68 @@ void TestSkinPaint::capsuleTables()
 
 void TestSkinPaint::systemAndUntranslatableColours()
 {
-    // Left half of the icon in the system highlight, right half green; the
-    // key colour is the highlight as a system reference.
+    // The key colour given as a system reference: the icon's left half, in
+    // that colour, is left out of the icon and of the hover shadow.
     QImage source(16, 16, QImage::Format_RGB32);
-    source.fill(QColor(OleColor::red(System.highlight), OleColor::green(System.highlight),
-                       OleColor::blue(System.highlight)));
+    source.fill(qRgb(0, 200, 0));
     for (int y = 0; y < 16; ++y)
-        for (int x = 8; x < 16; ++x)
-            source.setPixel(x, y, qRgb(0, 200, 0));
+        for (int x = 0; x < 8; ++x)
+            source.setPixel(x, y, qRgb(OleColor::red(System.highlight), OleColor::green(System.highlight),
+                                       OleColor::blue(System.highlight)));
     Look look = plainLook(Tinted);
     look.icon = QIcon(QPixmap::fromImage(source));
     look.useMaskColor = true;
     look.maskColor = OleColor::SysHighlight;
-    const Value face = SkinColor::lighten(System.face, 32);
-    QImage img = render(look, QSize(75, 23)).image;
-    QCOMPARE(at(img, 30, 4), face); // key pixels left out
-    QCOMPARE(at(img, 38, 4), fromRgb(0, 200, 0));
+    QCOMPARE(at(render(look, QSize(75, 23)).image, 30, 4), SkinColor::lighten(System.face, 32));
+    look.state = Hot; // shadow at (30, 4), the icon two pixels up-left of it
+    const QImage hot = render(look, QSize(75, 23)).image;
+    QCOMPARE(at(hot, 31, 18), SkinColor::lighten(System.highlight, 176));
+    QCOMPARE(at(hot, 44, 18), Value(0x808080));
 
-    // Hot: the grey shadow at (30, 4) is cast by the green half only; the
-    // icon itself sits two pixels up-left of it.
-    look.state = Hot;
-    img = render(look, QSize(75, 23)).image;
-    const Value hotFace = SkinColor::lighten(System.highlight, 176);
-    QCOMPARE(at(img, 31, 18), hotFace);
-    QCOMPARE(at(img, 44, 18), Value(0x808080));
-
-    // Colours that cannot be translated draw nothing, not white, not a shade
-    // derived from white, and the repaint says it failed.
-    const Value unknown = 0x80000042;
+    // Colours that cannot be translated draw nothing, neither white nor a
+    // shade derived from white, and the repaint reports the failure.
+    look.maskColor = 0x01000003; // a palette index
+    QVERIFY(!render(look, QSize(75, 23)).outcome.ok);
     for (int style : {int(Standard), int(Gradient)}) {
         Look custom = plainLook(style);
         custom.useCustomColors = true;
-        custom.backColor = unknown;
-        custom.highlightColor = unknown;
+        custom.backColor = custom.highlightColor = 0x80000042; // no such system colour
         const Rendered r = render(custom, QSize(75, 23));
         QVERIFY(!r.outcome.ok);
         QCOMPARE(at(r.image, 37, 11), System.face);
-    }
-    look.state = Normal;
-    look.maskColor = 0x01000003; // a palette index, no colour of its own
-    const Rendered noKey = render(look, QSize(75, 23));
-    QVERIFY(!noKey.outcome.ok);
-    QCOMPARE(at(noKey.image, 38, 4), face);
-    look.useMaskColor = false; // the key colour is not in use: nothing failed
-    QVERIFY(render(look, QSize(75, 23)).outcome.ok);
-}
-
-void TestSkinPaint::gradientHighlightBorderInEveryState()
-{
-    const Value back = fromRgb(150, 170, 200);
-    const int stateOffset[] = {0, 8, 24, -9, 18}; // by state, Normal = 1
-    for (bool custom : {false, true}) {
-        for (int state = Normal; state <= Disabled; ++state) {
-            Look look = plainLook(GradientHighlight);
-            look.state = VisualState(state);
-            look.enabled = state != Disabled;
-            look.useCustomColors = custom;
-            look.backColor = back;
-            const Value base = SkinColor::offset(custom ? back : System.face, stateOffset[state]);
-            const QImage img = render(look, QSize(75, 23)).image;
-            const Value border = SkinColor::offset(base, -96);
-            QCOMPARE(at(img, 30, 0), border);
-            QCOMPARE(at(img, 0, 10), border);
-            QCOMPARE(at(img, 74, 10), border);
-            QCOMPARE(at(img, 30, 22), border);
-        }
     }
 }
 
 void TestSkinPaint::wideCaptionShrinksToFit()
 {
-    // Blocks in black on white, so every piece of ink shows.
+    // Eight blocks in black on white, far too wide for the 52-pixel caption
+    // place of a 60-pixel button: all eight are drawn, inside the place.
     Look look = plainLook(Flat);
     look.useCustomColors = true;
     look.backColor = 0xFFFFFF;
     look.fontColor = 0x000000;
     look.textFormat = textFormatFor(Center, look.textFormat);
     look.font.setPixelSize(12);
-    struct Ink {
-        int first = -1, last = -1, runs = 0;
-    };
-    auto ink = [](const QImage &img) {
-        Ink out;
-        bool inside = false;
-        for (int x = 0; x < img.width(); ++x) {
-            const bool dark = at(img, x, img.height() / 2) == 0;
-            if (dark && !inside) {
-                ++out.runs;
-                out.first = out.first < 0 ? x : out.first;
-            }
-            if (dark)
-                out.last = x;
-            inside = dark;
-        }
-        return out;
-    };
-
-    // Far too wide for its 52-pixel place: drawn smaller and whole, every
-    // block there, inside the place.
     look.caption = QStringLiteral("\u2588 \u2588 \u2588 \u2588 \u2588 \u2588 \u2588 \u2588");
     QVERIFY(QFontMetrics(look.font).horizontalAdvance(look.caption) > 70);
-    Ink wide = ink(render(look, QSize(60, 23)).image);
-    QCOMPARE(wide.runs, 8);
-    QVERIFY(wide.first >= 4 && wide.last <= 55);
+    auto blocks = [&look]() {
+        const QImage img = render(look, QSize(60, 23)).image;
+        QList<int> starts, ends;
+        for (int x = 1; x < img.width(); ++x) {
+            const bool ink = at(img, x, 11) == 0, before = at(img, x - 1, 11) == 0;
+            if (ink && !before) starts << x;
+            if (!ink && before) ends << x;
+        }
+        return std::pair{starts, ends};
+    };
+    const auto [starts, ends] = blocks();
+    QCOMPARE(starts.size(), 8);
+    QVERIFY(starts.first() >= 4 && ends.last() <= 56);
 
-    // One that fits keeps its size.
+    // A caption that fits keeps its size.
     look.caption = QString(2, QChar(0x2588));
-    const Ink narrow = ink(render(look, QSize(60, 23)).image);
-    QCOMPARE(narrow.last - narrow.first + 1, QFontMetrics(look.font).horizontalAdvance(look.caption));
+    const auto [start, end] = blocks();
+    QCOMPARE(end.first() - start.first(), QFontMetrics(look.font).horizontalAdvance(look.caption));
 }
 
 QTEST_MAIN(TestSkinPaint)
