@@ -3,9 +3,11 @@
 #include "skinbutton.h"
 #include "skintooltip.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
+#include <QMetaProperty>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStyle>
@@ -118,6 +120,8 @@ private slots:
     void toolTipBuiltFromProperties();
     void toolTipTextSetterSurvivesHover();
     void aboutWindow();
+    void accessibleButton();
+    void qtPropertiesAndChangeNotices();
 };
 
 void TestSkinButton::propertyBagTextRoundTrip()
@@ -508,9 +512,18 @@ void TestSkinButton::themedFallsBackWithoutTheme()
     QVERIFY(h.exposed);
     h.button->setNonThemeStyle(2);
     h.button->setStyle(6);
+    // The fallback is announced, but not from inside the painting, where a
+    // slot could resize or repaint the button under its own painter.
+    int notices = 0, noticesWhilePainting = 0;
+    connect(h.button, &SkinButton::StyleChanged, h.button, [&] {
+        ++notices;
+        noticesWhilePainting += h.button->testAttribute(Qt::WA_WState_InPaintEvent);
+    });
     h.button->Refresh();
     SkinButton::setThemeAvailable(true);
     QCOMPARE(h.button->Style(), 2);
+    QTRY_COMPARE(notices, 1);
+    QCOMPARE(noticesWhilePainting, 0);
     PropertyBag bag;
     h.button->writeProperties(bag);
     QCOMPARE(*bag.value(QStringLiteral("Style"))->toInteger(), 2);
@@ -607,9 +620,14 @@ void TestSkinButton::leftClickAndRightClickWithAccessKey()
     QTest::keyClick(&h.window, Qt::Key_G, Qt::AltModifier);
     QCOMPARE(clicks.count(), 4);
 
-    // A release away from the button is no click.
+    // A release away from the button is no click, nor is one over a corner
+    // its shape cuts off.
     QTest::mousePress(h.button, Qt::LeftButton);
     QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(150, 5));
+    h.button->setStyle(SkinButtonLook::Capsule);
+    QTest::mousePress(h.button, Qt::LeftButton);
+    QTest::mouseRelease(h.button, Qt::LeftButton, {}, QPoint(1, 1));
+    h.button->setStyle(SkinButtonLook::Etched);
     QCOMPARE(clicks.count(), 4);
 
     // The default-button key works only while the host shows it as default.
@@ -855,6 +873,57 @@ void TestSkinButton::aboutWindow()
     h.button->About();
     QCOMPARE(h.button->aboutWindow(), about);
     QVERIFY(about->isVisible());
+}
+
+void TestSkinButton::accessibleButton()
+{
+    Host h;
+    h.button->setCaption(QStringLiteral("R&&D &Go"));
+    h.button->setToolTipText(QStringLiteral("Runs it")); // empties the host's slot
+    h.button->setButtonType(SkinButtonLook::Toggle);
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(h.button);
+    QCOMPARE(a->role(), QAccessible::PushButton);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("R&D Go"));
+    QCOMPARE(a->text(QAccessible::Description), QStringLiteral("Runs it"));
+    QTest::mousePress(h.button, Qt::LeftButton);
+    QVERIFY(a->state().pressed && a->state().checkable && !a->state().checked);
+    QTest::mouseRelease(h.button, Qt::LeftButton);
+    QVERIFY(a->state().checked);
+    a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(!a->state().checked && !a->state().pressed && !h.button->Value());
+}
+
+void TestSkinButton::qtPropertiesAndChangeNotices()
+{
+    QWidget host;
+    auto *b = new SkinButton(&host);
+    // Each property written through the property system reaches its setter:
+    // its change signal and the container's save mark, once each.
+    QPixmap blue(8, 8);
+    blue.fill(Qt::blue);
+    const QMetaObject *mo = &SkinButton::staticMetaObject;
+    QCOMPARE(mo->propertyCount() - mo->propertyOffset(), 26);
+    for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i) {
+        const QMetaProperty p = mo->property(i);
+        const QVariant old = p.read(b);
+        QVariant next;
+        switch (old.typeId()) {
+        case QMetaType::QIcon: next = QIcon(blue); break;
+        case QMetaType::QFont: next = QFont(QStringLiteral("Verdana"), 20); break;
+        case QMetaType::QString: next = old.toString() + u'x'; break;
+        default: next = old.toUInt() ^ 1; next.convert(old.metaType()); // flags, numbers, colours
+        }
+        QSignalSpy notice(b, p.notifySignal());
+        QSignalSpy marked(b, &SkinButton::propertyChanged);
+        QVERIFY2(b->setProperty(p.name(), next) && notice.count() == 1 && marked.count() == 1, p.name());
+        QCOMPARE(marked.first().first().toString(), QLatin1String(p.name()));
+    }
+    // Loading marks nothing for saving, yet watchers learn the loaded values.
+    QSignalSpy marked(b, &SkinButton::propertyChanged);
+    QSignalSpy captionNotice(b, &SkinButton::CaptionChanged);
+    b->readProperties(PropertyBag());
+    QCOMPARE(marked.count(), 0);
+    QCOMPARE(captionNotice.count(), 1);
 }
 
 QTEST_MAIN(TestSkinButton)

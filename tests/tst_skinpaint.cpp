@@ -91,6 +91,8 @@ private slots:
     void paintStaysInsideRegion_data();
     void paintStaysInsideRegion();
     void capsuleTables();
+    void systemAndUntranslatableColours();
+    void wideCaptionShrinksToFit();
 };
 
 void TestSkinPaint::colourArithmetic()
@@ -551,6 +553,18 @@ void TestSkinPaint::gradientSkinCustomColours()
     QCOMPARE(at(img, 30, 10), b);
     QCOMPARE(at(img, 30, 0), SkinColor::offset(b, -64));
     QCOMPARE(at(img, 1, 1), SkinColor::offset(b, -53));
+
+    // GradientHighlight: border lines in Offset(state base, -96) in every state.
+    look.style = GradientHighlight;
+    const int stateBase[] = {8, 24, -9, 18};
+    for (int state = Normal; state <= Disabled; ++state) {
+        look.state = VisualState(state);
+        look.enabled = state != Disabled;
+        const Value border = SkinColor::offset(SkinColor::offset(b, stateBase[state - 1]), -96);
+        img = render(look, QSize(w, h)).image;
+        QCOMPARE(at(img, 30, 0), border);
+        QCOMPARE(at(img, w - 1, 10), border);
+    }
 }
 
 void TestSkinPaint::paintStaysInsideRegion_data()
@@ -639,6 +653,72 @@ void TestSkinPaint::capsuleTables()
     const Rendered tiny = render(plainLook(Capsule), QSize(20, 20));
     QVERIFY(tiny.outcome.ok);
     QCOMPARE(at(tiny.image, 10, 0), fromRgb(107, 107, 107));
+}
+
+void TestSkinPaint::systemAndUntranslatableColours()
+{
+    // The key colour given as a system reference: the icon's left half, in
+    // that colour, is left out of the icon and of the hover shadow.
+    QImage source(16, 16, QImage::Format_RGB32);
+    source.fill(qRgb(0, 200, 0));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x)
+            source.setPixel(x, y, qRgb(OleColor::red(System.highlight), OleColor::green(System.highlight),
+                                       OleColor::blue(System.highlight)));
+    Look look = plainLook(Tinted);
+    look.icon = QIcon(QPixmap::fromImage(source));
+    look.useMaskColor = true;
+    look.maskColor = OleColor::SysHighlight;
+    QCOMPARE(at(render(look, QSize(75, 23)).image, 30, 4), SkinColor::lighten(System.face, 32));
+    look.state = Hot; // shadow at (30, 4), the icon two pixels up-left of it
+    const QImage hot = render(look, QSize(75, 23)).image;
+    QCOMPARE(at(hot, 31, 18), SkinColor::lighten(System.highlight, 176));
+    QCOMPARE(at(hot, 44, 18), Value(0x808080));
+
+    // Colours that cannot be translated draw nothing, neither white nor a
+    // shade derived from white, and the repaint reports the failure.
+    look.maskColor = 0x01000003; // a palette index
+    QVERIFY(!render(look, QSize(75, 23)).outcome.ok);
+    for (int style : {int(Standard), int(Gradient)}) {
+        Look custom = plainLook(style);
+        custom.useCustomColors = true;
+        custom.backColor = custom.highlightColor = 0x80000042; // no such system colour
+        const Rendered r = render(custom, QSize(75, 23));
+        QVERIFY(!r.outcome.ok);
+        QCOMPARE(at(r.image, 37, 11), System.face);
+    }
+}
+
+void TestSkinPaint::wideCaptionShrinksToFit()
+{
+    // Eight blocks in black on white, far too wide for the 52-pixel caption
+    // place of a 60-pixel button: all eight are drawn, inside the place.
+    Look look = plainLook(Flat);
+    look.useCustomColors = true;
+    look.backColor = 0xFFFFFF;
+    look.fontColor = 0x000000;
+    look.textFormat = textFormatFor(Center, look.textFormat);
+    look.font.setPixelSize(12);
+    look.caption = QStringLiteral("\u2588 \u2588 \u2588 \u2588 \u2588 \u2588 \u2588 \u2588");
+    QVERIFY(QFontMetrics(look.font).horizontalAdvance(look.caption) > 70);
+    auto blocks = [&look]() {
+        const QImage img = render(look, QSize(60, 23)).image;
+        QList<int> starts, ends;
+        for (int x = 1; x < img.width(); ++x) {
+            const bool ink = at(img, x, 11) == 0, before = at(img, x - 1, 11) == 0;
+            if (ink && !before) starts << x;
+            if (!ink && before) ends << x;
+        }
+        return std::pair{starts, ends};
+    };
+    const auto [starts, ends] = blocks();
+    QCOMPARE(starts.size(), 8);
+    QVERIFY(starts.first() >= 4 && ends.last() <= 56);
+
+    // A caption that fits keeps its size.
+    look.caption = QString(2, QChar(0x2588));
+    const auto [start, end] = blocks();
+    QCOMPARE(end.first() - start.first(), QFontMetrics(look.font).horizontalAdvance(look.caption));
 }
 
 QTEST_MAIN(TestSkinPaint)

@@ -224,7 +224,8 @@ void MainForm::createControls()
     Label7 = new QLabel(QStringLiteral("部分特殊字符无法显示在列表中"), Frame2);
     Label7->setGeometry(twips(10080, 240, 2520, 180));
     Label6 = new QLabel(QStringLiteral("=>>>>"), Frame2);
-    Label6->setGeometry(twips(5160, 600, 450, 180));
+    // Wider and taller than drawn, up to the album list, so the arrow is not cut off.
+    Label6->setGeometry(twips(5160, 570, 585, 240));
     Label4 = new QLabel(QStringLiteral("需要下载的用户ID:"), Frame2);
     Label4->setGeometry(twips(240, 600, 1530, 180));
 

@@ -2,12 +2,15 @@
 
 #include "aboutwindow.h"
 #include "propertybag.h"
+#include "skinbuttonaccessible.h"
 #include "skintooltip.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -99,6 +102,7 @@ QPixmap iconPicture(const QIcon &icon)
 SkinButton::SkinButton(QWidget *parent)
     : QWidget(parent)
 {
+    SkinButtonAccessible::installFactory();
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(MinimumSide, MinimumSide);
 
@@ -115,6 +119,8 @@ SkinButton::SkinButton(QWidget *parent)
             m_caption = name;
             updateShortcuts();
             relayout();
+            notifyProperty("Caption");
+            announceName();
         }
     });
     m_wholeRect = rect();
@@ -147,20 +153,55 @@ QPalette SkinButton::systemPalette() const
 
 // --- properties -----------------------------------------------------------
 
-void SkinButton::changed(const char *name, bool relayoutNeeded)
+void SkinButton::changed(const char *name, FollowUp followUp)
 {
-    if (relayoutNeeded)
+    if (followUp == FollowUp::Relayout)
         relayout();
-    else
+    else if (followUp == FollowUp::Repaint)
         update();
-    if (!m_loading)
-        emit propertyChanged(QString::fromLatin1(name));
+    if (m_loading)
+        return;
+    emit propertyChanged(QString::fromLatin1(name));
+    notifyProperty(name);
+}
+
+void SkinButton::notifyProperty(const char *name)
+{
+    // The property's own change signal, found through the meta-object so that
+    // each setter marks its change in one place.
+    const QMetaObject *mo = &SkinButton::staticMetaObject;
+    const int index = mo->indexOfProperty(name);
+    if (index >= 0)
+        mo->property(index).notifySignal().invoke(this, Qt::DirectConnection);
+}
+
+void SkinButton::announceName()
+{
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+void SkinButton::announceDescription()
+{
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+void SkinButton::announceChecked()
+{
+    if (m_buttonType != Toggle)
+        return;
+    QAccessible::State changedStates;
+    changedStates.checked = true;
+    changedStates.pressed = true;
+    QAccessibleStateChangeEvent event(this, changedStates);
+    QAccessible::updateAccessibility(&event);
 }
 
 void SkinButton::setStyle(int style)
 {
     m_style = style;
-    changed("Style", true);
+    changed("Style", FollowUp::Relayout);
 }
 
 void SkinButton::setCaption(const QString &caption)
@@ -168,73 +209,74 @@ void SkinButton::setCaption(const QString &caption)
     m_captionFromName = false;
     m_caption = caption;
     updateShortcuts();
-    changed("Caption", true);
+    changed("Caption", FollowUp::Relayout);
+    announceName();
 }
 
 void SkinButton::setIcon(const QIcon &icon)
 {
     m_icon = icon;
-    changed("Icon", true);
+    changed("Icon", FollowUp::Relayout);
 }
 
 void SkinButton::setIconAlign(int align)
 {
     m_iconAlign = align;
-    changed("IconAlign", true);
+    changed("IconAlign", FollowUp::Relayout);
 }
 
 void SkinButton::setIconSize(int size)
 {
     m_iconSize = qBound(-32768, size, 32767);
-    changed("IconSize", true);
+    changed("IconSize", FollowUp::Relayout);
 }
 
 void SkinButton::setCaptionAlign(int align)
 {
     m_captionAlign = align;
-    changed("CaptionAlign", true);
+    changed("CaptionAlign", FollowUp::Relayout);
 }
 
 void SkinButton::setNonThemeStyle(int style)
 {
     m_nonThemeStyle = style;
-    changed("NonThemeStyle", true);
+    changed("NonThemeStyle", FollowUp::Relayout);
 }
 
 void SkinButton::setShowFocus(bool on)
 {
     m_showFocus = on;
-    changed("ShowFocus", false);
+    changed("ShowFocus", FollowUp::Repaint);
 }
 
 void SkinButton::setUseCustomColors(bool on)
 {
     m_useCustomColors = on;
-    changed("UseCustomColors", false);
+    changed("UseCustomColors", FollowUp::Repaint);
 }
 
 void SkinButton::setBackColor(OleColor::Value c)
 {
     m_backColor = c;
-    changed("BackColor", false);
+    changed("BackColor", FollowUp::Repaint);
 }
 
 void SkinButton::setHighlightColor(OleColor::Value c)
 {
     m_highlightColor = c;
-    changed("HighlightColor", false);
+    changed("HighlightColor", FollowUp::Repaint);
 }
 
 void SkinButton::setFontColor(OleColor::Value c)
 {
     m_fontColor = c;
-    changed("FontColor", false);
+    changed("FontColor", FollowUp::Repaint);
 }
 
 void SkinButton::setFontHighlightColor(OleColor::Value c)
 {
     m_fontHighlightColor = c;
-    changed("FontHighlightColor", false);
+    changed("FontHighlightColor", FollowUp::Repaint);
 }
 
 void SkinButton::setToolTipText(const QString &text)
@@ -242,50 +284,51 @@ void SkinButton::setToolTipText(const QString &text)
     m_toolTipText = text;
     setToolTip(text);
     buildToolTip();
-    changed("ToolTipText", false);
+    changed("ToolTipText", FollowUp::Repaint);
+    announceDescription();
 }
 
 void SkinButton::setToolTipTitle(const QString &title)
 {
     m_toolTipTitle = title;
-    changed("ToolTipTitle", false);
+    changed("ToolTipTitle", FollowUp::Repaint);
 }
 
 void SkinButton::setToolTipIcon(int icon)
 {
     m_toolTipIcon = icon;
-    changed("ToolTipIcon", false);
+    changed("ToolTipIcon", FollowUp::Repaint);
 }
 
 void SkinButton::setToolTipType(int kind)
 {
     m_toolTipType = kind;
-    changed("ToolTipType", false);
+    changed("ToolTipType", FollowUp::Repaint);
 }
 
 void SkinButton::setToolTipBackColor(OleColor::Value c)
 {
     m_toolTipBackColor = c;
-    changed("ToolTipBackColor", false);
+    changed("ToolTipBackColor", FollowUp::Repaint);
 }
 
 void SkinButton::setToolTipForeColor(OleColor::Value c)
 {
     m_toolTipForeColor = c;
-    changed("ToolTipForeColor", false);
+    changed("ToolTipForeColor", FollowUp::Repaint);
 }
 
 void SkinButton::setButtonType(int kind)
 {
     m_buttonType = kind;
-    changed("ButtonType", false);
+    changed("ButtonType", FollowUp::Repaint);
 }
 
 void SkinButton::setMousePointer(int pointer)
 {
     m_mousePointer = qBound(-32768, pointer, 32767);
     applyMousePointer();
-    emit propertyChanged(QStringLiteral("MousePointer"));
+    changed("MousePointer", FollowUp::None);
 }
 
 void SkinButton::applyMousePointer()
@@ -299,19 +342,20 @@ void SkinButton::applyMousePointer()
 void SkinButton::setValue(bool value)
 {
     m_value = value;
-    changed("Value", false);
+    changed("Value", FollowUp::Repaint);
+    announceChecked();
 }
 
 void SkinButton::setMaskColor(OleColor::Value c)
 {
     m_maskColor = c;
-    changed("MaskColor", false);
+    changed("MaskColor", FollowUp::Repaint);
 }
 
 void SkinButton::setUseMaskColor(bool on)
 {
     m_useMaskColor = on;
-    changed("UseMaskColor", false);
+    changed("UseMaskColor", FollowUp::Repaint);
 }
 
 void SkinButton::setRunMode(bool on)
@@ -439,6 +483,14 @@ void SkinButton::readProperties(const PropertyBag &bag)
         m_trackingEnabled = true;
         setMouseTracking(true);
     }
+
+    // Loading marks nothing for saving, but whoever watches the properties
+    // must see the loaded values.
+    const QMetaObject *mo = &SkinButton::staticMetaObject;
+    for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
+        mo->property(i).notifySignal().invoke(this, Qt::DirectConnection);
+    announceName();
+    announceDescription();
 }
 
 void SkinButton::writeProperties(PropertyBag &bag) const
@@ -541,11 +593,17 @@ void SkinButton::paintEvent(QPaintEvent *)
     if (outcome.style != m_style) {
         // Themed without a theme: from now on the fallback style is the style.
         // Its region and face come with a follow-up layout, so the button does
-        // not stay without a face until something else repaints it.
+        // not stay without a face until something else repaints it. The change
+        // notice waits for it too: a slot run from inside a paint event could
+        // resize or repaint the button in the middle of its own painting.
         m_style = outcome.style;
-        QMetaObject::invokeMethod(this, [this] { relayout(); }, Qt::QueuedConnection);
-        emit propertyChanged(QStringLiteral("Style"));
+        QMetaObject::invokeMethod(this, [this] { changed("Style", FollowUp::Relayout); },
+                                  Qt::QueuedConnection);
     }
+    if (!outcome.ok && !m_paintFailed)
+        qWarning("SkinButton %s: a colour of the button cannot be translated; what it "
+                 "would draw is left out", qPrintable(objectName()));
+    m_paintFailed = !outcome.ok;
 }
 
 // --- events ---------------------------------------------------------------
@@ -585,14 +643,15 @@ void SkinButton::changeEvent(QEvent *e)
     case QEvent::EnabledChange:
         // Runs for QWidget::setEnabled too, which is how the host enables us.
         m_state = Normal;
-        update();
-        if (!m_loading)
-            emit propertyChanged(QStringLiteral("Enabled"));
+        changed("Enabled", FollowUp::Repaint);
+        break;
+    case QEvent::FontChange:
+        // QWidget::setFont is the Font setter.
+        changed("Font", FollowUp::Repaint);
         break;
     case QEvent::StyleChange:
     case QEvent::PaletteChange:
     case QEvent::ApplicationPaletteChange:
-    case QEvent::FontChange:
         update();
         break;
     default:
@@ -695,11 +754,50 @@ void SkinButton::clickHandling()
 {
     if (m_lastUpButton != 1)
         return;
-    if (m_buttonType == Toggle)
+    if (m_buttonType == Toggle) {
         m_value = !m_value;
+        announceChecked();
+    }
     m_state = Hot;
     update();
     emit Click();
+}
+
+void SkinButton::click()
+{
+    if (!isEnabled())
+        return;
+    buttonDown();
+    buttonUp(1);
+    clickHandling();
+    // Nothing points at the button, so it does not stay lit.
+    if (!m_mouseInside) {
+        m_state = Normal;
+        update();
+    }
+}
+
+QString SkinButton::accessibleCaption() const
+{
+    // "&Save" reads "Save", "R&&D" reads "R&D".
+    QString out;
+    for (qsizetype i = 0; i < m_caption.size(); ++i) {
+        if (m_caption.at(i) == u'&' && ++i == m_caption.size())
+            break;
+        out += m_caption.at(i);
+    }
+    return out;
+}
+
+QString SkinButton::toolTipShown() const
+{
+    // The same choice buildToolTip() makes.
+    return (!m_tip || !toolTip().isEmpty()) ? toolTip() : m_toolTipText;
+}
+
+bool SkinButton::isDrawnPressed() const
+{
+    return isEnabled() && (m_state == Pressed || (m_buttonType == Toggle && m_value));
 }
 
 void SkinButton::accessKeyPressed()
@@ -724,7 +822,9 @@ void SkinButton::mouseReleaseEvent(QMouseEvent *e)
         m_releaseEndsDoubleClick = false;
         return;
     }
-    if (rect().contains(e->position().toPoint()))
+    // Only the visible shape counts: a release in a cut-off corner is outside.
+    if (rect().contains(e->position().toPoint())
+        && region(m_style, size()).contains(e->position().toPoint()))
         clickHandling();
 }
 
@@ -776,12 +876,10 @@ void SkinButton::keyReleaseEvent(QKeyEvent *e)
     if (e->isAutoRepeat() || !m_spaceDown)
         return;
     m_spaceDown = false;
+    // The key-up is a left release, so the typed Space that follows clicks
+    // whatever mouse button was released last.
     buttonUp(1);
-    // The typed Space clicks whatever the last mouse button was.
-    const int savedLastUp = m_lastUpButton;
-    m_lastUpButton = 1;
     clickHandling();
-    m_lastUpButton = savedLastUp;
 }
 
 // --- tooltip --------------------------------------------------------------

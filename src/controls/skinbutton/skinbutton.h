@@ -22,6 +22,35 @@ class SkinToolTip;
 class SkinButton : public QWidget
 {
     Q_OBJECT
+    // The properties under their own names, so QObject::property, style sheet
+    // selectors and property browsers see them. Colours are the stored 32-bit
+    // values (RGB or a system-colour reference).
+    Q_PROPERTY(int Style READ Style WRITE setStyle NOTIFY StyleChanged)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption NOTIFY CaptionChanged)
+    Q_PROPERTY(QIcon Icon READ Icon WRITE setIcon NOTIFY IconChanged)
+    Q_PROPERTY(int IconAlign READ IconAlign WRITE setIconAlign NOTIFY IconAlignChanged)
+    Q_PROPERTY(int IconSize READ IconSize WRITE setIconSize NOTIFY IconSizeChanged)
+    Q_PROPERTY(int CaptionAlign READ CaptionAlign WRITE setCaptionAlign NOTIFY CaptionAlignChanged)
+    Q_PROPERTY(int NonThemeStyle READ NonThemeStyle WRITE setNonThemeStyle NOTIFY NonThemeStyleChanged)
+    Q_PROPERTY(bool Enabled READ isEnabled WRITE setEnabled NOTIFY EnabledChanged)
+    Q_PROPERTY(bool ShowFocus READ ShowFocus WRITE setShowFocus NOTIFY ShowFocusChanged)
+    Q_PROPERTY(bool UseCustomColors READ UseCustomColors WRITE setUseCustomColors NOTIFY UseCustomColorsChanged)
+    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor NOTIFY BackColorChanged)
+    Q_PROPERTY(quint32 HighlightColor READ HighlightColor WRITE setHighlightColor NOTIFY HighlightColorChanged)
+    Q_PROPERTY(quint32 FontColor READ FontColor WRITE setFontColor NOTIFY FontColorChanged)
+    Q_PROPERTY(quint32 FontHighlightColor READ FontHighlightColor WRITE setFontHighlightColor NOTIFY FontHighlightColorChanged)
+    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTipText NOTIFY ToolTipTextChanged)
+    Q_PROPERTY(QString ToolTipTitle READ ToolTipTitle WRITE setToolTipTitle NOTIFY ToolTipTitleChanged)
+    Q_PROPERTY(int ToolTipIcon READ ToolTipIcon WRITE setToolTipIcon NOTIFY ToolTipIconChanged)
+    Q_PROPERTY(int ToolTipType READ ToolTipType WRITE setToolTipType NOTIFY ToolTipTypeChanged)
+    Q_PROPERTY(quint32 ToolTipBackColor READ ToolTipBackColor WRITE setToolTipBackColor NOTIFY ToolTipBackColorChanged)
+    Q_PROPERTY(quint32 ToolTipForeColor READ ToolTipForeColor WRITE setToolTipForeColor NOTIFY ToolTipForeColorChanged)
+    Q_PROPERTY(QFont Font READ Font WRITE setFont NOTIFY FontChanged)
+    Q_PROPERTY(int ButtonType READ ButtonType WRITE setButtonType NOTIFY ButtonTypeChanged)
+    Q_PROPERTY(int MousePointer READ MousePointer WRITE setMousePointer NOTIFY MousePointerChanged)
+    Q_PROPERTY(bool Value READ Value WRITE setValue NOTIFY ValueChanged)
+    Q_PROPERTY(quint32 MaskColor READ MaskColor WRITE setMaskColor NOTIFY MaskColorChanged)
+    Q_PROPERTY(bool UseMaskColor READ UseMaskColor WRITE setUseMaskColor NOTIFY UseMaskColorChanged)
 
 public:
     enum TipKind { Plain = 0, Balloon = 1 };
@@ -70,7 +99,7 @@ public:
     void setToolTipBackColor(OleColor::Value c);
     OleColor::Value ToolTipForeColor() const { return m_toolTipForeColor; }
     void setToolTipForeColor(OleColor::Value c);
-    QFont Font() const { return font(); } // setFont() is QWidget's
+    QFont Font() const { return font(); } // setFont() is QWidget's; see changeEvent()
     int ButtonType() const { return m_buttonType; }
     void setButtonType(int kind);
     int MousePointer() const { return m_mousePointer; }
@@ -93,6 +122,9 @@ public:
     static void setThemeAvailable(bool available);
 
     // --- methods ----------------------------------------------------------
+    // Also the accessible press action: a whole left click, as if the pointer
+    // pressed and released the button. Nothing when disabled.
+    Q_SLOT void click();
     bool PaintIconGrayscale(QPainter *painter, const QIcon &icon, int x, int y, int height, int width);
     void About();
     void Refresh();
@@ -123,12 +155,49 @@ public:
 
     QSize sizeHint() const override;
 
+    // What assistive technology reads: the caption without its mnemonic
+    // marker, and the text the tooltip shows (the host slot is emptied while
+    // the button's own tip is up).
+    QString accessibleCaption() const;
+    QString toolTipShown() const;
+    // Drawn down: held, or a Toggle whose Value is True; never when disabled.
+    bool isDrawnPressed() const;
+
 signals:
     void Click();
     void MouseEnter();
     void MouseLeave();
     // Raised by every property setter so the container knows to save.
     void propertyChanged(const QString &name);
+
+    // Change notices of the Qt properties, raised alongside propertyChanged
+    // and after loading.
+    void StyleChanged();
+    void CaptionChanged();
+    void IconChanged();
+    void IconAlignChanged();
+    void IconSizeChanged();
+    void CaptionAlignChanged();
+    void NonThemeStyleChanged();
+    void EnabledChanged();
+    void ShowFocusChanged();
+    void UseCustomColorsChanged();
+    void BackColorChanged();
+    void HighlightColorChanged();
+    void FontColorChanged();
+    void FontHighlightColorChanged();
+    void ToolTipTextChanged();
+    void ToolTipTitleChanged();
+    void ToolTipIconChanged();
+    void ToolTipTypeChanged();
+    void ToolTipBackColorChanged();
+    void ToolTipForeColorChanged();
+    void FontChanged();
+    void ButtonTypeChanged();
+    void MousePointerChanged();
+    void ValueChanged();
+    void MaskColorChanged();
+    void UseMaskColorChanged();
 
 protected:
     bool event(QEvent *event) override;
@@ -149,8 +218,13 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    enum class FollowUp { Relayout, Repaint, None };
     void relayout();
-    void changed(const char *name, bool relayoutNeeded);
+    void changed(const char *name, FollowUp followUp);
+    void notifyProperty(const char *name);
+    void announceName();
+    void announceDescription();
+    void announceChecked();
     void buttonDown();
     void buttonUp(int button);
     void clickHandling();
@@ -205,6 +279,7 @@ private:
     bool m_spaceDown = false;
     bool m_captionFromName = true;
     bool m_loading = false;
+    bool m_paintFailed = false;
     QRect m_wholeRect;
     QRect m_captionRect;
     int m_textFormat = SkinButtonLook::NewInstanceTextFormat;

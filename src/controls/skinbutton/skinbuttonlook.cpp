@@ -253,8 +253,12 @@ QImage maskSurface(const QIcon &icon, QSize canvas, int x, int y, int size, Valu
     return surface;
 }
 
-bool paintIcon(QImage &img, const Look &look, VisualState state)
+// `mask` is the key colour already translated to RGB; an untranslatable one
+// leaves the icon out, as no pixel can be told from the key.
+void paintIcon(QImage &img, const Look &look, VisualState state, Value mask)
 {
+    if (look.useMaskColor && (mask & 0xFF000000u))
+        return;
     const int w = img.width(), h = img.height();
     const int s = look.iconSize;
     const int m = iconMargin(look.style);
@@ -267,10 +271,10 @@ bool paintIcon(QImage &img, const Look &look, VisualState state)
     const Value grey = 0x808080;
     if (state == Hot && look.style == Tinted) {
         if (look.useMaskColor) {
-            const QImage mask = maskSurface(look.icon, img.size(), x, y, s, look.maskColor);
+            const QImage surface = maskSurface(look.icon, img.size(), x, y, s, mask);
             for (int j = y; j <= y + s - 1; ++j)
                 for (int i = x; i <= x + s - 1; ++i)
-                    if (pixel(mask, i, j) != (look.maskColor & 0xFFFFFF) && mask.valid(i, j))
+                    if (surface.valid(i, j) && pixel(surface, i, j) != mask)
                         setPixel(img, i, j, grey);
         } else {
             drawIcon(img, look.icon, x, y, s);
@@ -285,28 +289,27 @@ bool paintIcon(QImage &img, const Look &look, VisualState state)
     }
 
     if (look.useMaskColor) {
-        const QImage mask = maskSurface(look.icon, img.size(), x, y, s, look.maskColor);
+        const QImage surface = maskSurface(look.icon, img.size(), x, y, s, mask);
         for (int j = y; j <= y + s - 1; ++j) {
             for (int i = x; i <= x + s - 1; ++i) {
-                if (!mask.valid(i, j))
+                if (!surface.valid(i, j))
                     continue;
-                const Value p = pixel(mask, i, j);
-                if (p == (look.maskColor & 0xFFFFFF))
+                const Value p = pixel(surface, i, j);
+                if (p == mask)
                     continue;
                 setPixel(img, i, j, look.enabled ? p : greyAverage(p));
             }
         }
-        return true;
+        return;
     }
     if (look.enabled) {
         drawIcon(img, look.icon, x, y, s);
-        return true;
+        return;
     }
     // A grey icon that cannot be made (say, size 0) is simply not shown; the
     // caption still has to appear.
     QPainter p(&img);
     paintIconGrayscale(&p, look.icon, x, y, s, s);
-    return true;
 }
 
 // ---------------------------------------------------------------- caption
@@ -333,6 +336,30 @@ int qtTextFlags(int format)
     return flags;
 }
 
+// The caption's font, made smaller when the caption is wider than its place,
+// so that it can be read whole instead of being cut off at both ends.
+QFont fittingFont(const QFont &font, const QRect &place, int flags, const QString &text,
+                  const QPaintDevice *device)
+{
+    constexpr double SmallestPixels = 7; // still readable, for Latin and CJK alike
+    QFont f = font;
+    const bool inPoints = f.pointSizeF() > 0;
+    double size = inPoints ? f.pointSizeF() : f.pixelSize();
+    const double smallest = inPoints ? SmallestPixels * 72.0 / device->logicalDpiY() : SmallestPixels;
+    for (;;) {
+        const int needed = QFontMetrics(f, device).boundingRect(place, flags, text).width();
+        if (needed <= place.width() || size <= smallest)
+            return f;
+        // Close in by the ratio of the widths; text does not scale exactly
+        // linearly with size, so step down until it fits.
+        size = std::max(smallest, std::min(size - 0.25, size * place.width() / needed));
+        if (inPoints)
+            f.setPointSizeF(size);
+        else
+            f.setPixelSize(int(size));
+    }
+}
+
 void paintCaption(QImage &img, const Look &look, VisualState state, const Colours &c, const SystemColors &s)
 {
     if (look.caption.isEmpty())
@@ -342,11 +369,14 @@ void paintCaption(QImage &img, const Look &look, VisualState state, const Colour
         colour = s.grayText;
     else if (look.useCustomColors)
         colour = state == Normal ? c.font : c.fontHighlight;
-    QPainter p(&img);
-    p.setFont(look.font);
-    p.setPen(QColor(OleColor::red(colour), OleColor::green(colour), OleColor::blue(colour)));
+    if (colour & 0xFF000000u)
+        return; // untranslatable: no caption rather than a white one
     const QRect captionRect(QPoint(4, 4), QPoint(img.width() - 5, img.height() - 5));
-    p.drawText(captionRect, qtTextFlags(look.textFormat), look.caption);
+    const int flags = qtTextFlags(look.textFormat);
+    QPainter p(&img);
+    p.setFont(fittingFont(look.font, captionRect, flags, look.caption, &img));
+    p.setPen(QColor(OleColor::red(colour), OleColor::green(colour), OleColor::blue(colour)));
+    p.drawText(captionRect, flags, look.caption);
 }
 
 // ---------------------------------------------------------------- themed
@@ -453,10 +483,21 @@ PaintOutcome paint(QPainter &painter, QSize size, const Look &look,
 
     const Colours colours{resolve(look.backColor, system), resolve(look.highlightColor, system),
                           resolve(look.fontColor, system), resolve(look.fontHighlightColor, system)};
+    const Value mask = resolve(look.maskColor, system);
+    // A colour in use that cannot be translated draws nothing, and the repaint
+    // reports it.
+    auto untranslatable = [](Value v) { return (v & 0xFF000000u) != 0; };
+    const bool coloursOk =
+        !(look.useCustomColors
+          && (untranslatable(colours.back) || untranslatable(colours.highlight)
+              || untranslatable(colours.font) || untranslatable(colours.fontHighlight)))
+        && !(look.useMaskColor && !look.icon.isNull() && untranslatable(mask));
 
     // Drawn off-screen first: the faces read back single pixels (icon shadow,
-    // key colour) which a widget surface cannot give.
+    // key colour) which a widget surface cannot give. The system face is the
+    // ground wherever a colour cannot be drawn.
     QImage canvas(size, QImage::Format_RGB32);
+    clear(canvas, system.face);
     clear(canvas, look.useCustomColors ? colours.back : system.face);
 
     VisualState state = look.state;
@@ -495,9 +536,9 @@ PaintOutcome paint(QPainter &painter, QSize size, const Look &look,
         }
 
         if (!look.icon.isNull())
-            ok = paintIcon(canvas, look, state);
-        if (ok)
-            paintCaption(canvas, look, state, colours, system);
+            paintIcon(canvas, look, state, mask);
+        paintCaption(canvas, look, state, colours, system);
+        ok = coloursOk;
     }
 
     // Only the style's region ever shows, as with the control's window mask.

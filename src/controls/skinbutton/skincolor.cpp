@@ -10,8 +10,15 @@ namespace SkinColor {
 
 namespace {
 
+bool valid(Value c)
+{
+    return !(c & 0xFF000000u);
+}
+
 Value channelwise(Value a, Value b, int (*op)(int, int))
 {
+    if (!valid(a) || !valid(b))
+        return OleColor::Invalid;
     return OleColor::fromRgb(op(OleColor::red(a), OleColor::red(b)),
                              op(OleColor::green(a), OleColor::green(b)),
                              op(OleColor::blue(a), OleColor::blue(b)));
@@ -19,8 +26,6 @@ Value channelwise(Value a, Value b, int (*op)(int, int))
 
 QRgb toRgb(Value c)
 {
-    // An untranslatable colour (-1) keeps its low bytes, as the faces expect
-    // a drawable value rather than a failure in the middle of a repaint.
     return qRgb(OleColor::red(c), OleColor::green(c), OleColor::blue(c));
 }
 
@@ -39,6 +44,8 @@ int roundHalfEven(double v)
 
 Value lighten(Value c, int k)
 {
+    if (!valid(c))
+        return OleColor::Invalid;
     k = std::clamp(k, 0, 255);
     auto ch = [k](int v) { return std::min(255, k + (255 - k) * v / 255); };
     return OleColor::fromRgb(ch(OleColor::red(c)), ch(OleColor::green(c)), ch(OleColor::blue(c)));
@@ -51,12 +58,16 @@ Value blend(Value a, Value b)
 
 Value offset(Value c, int n)
 {
+    if (!valid(c))
+        return OleColor::Invalid;
     auto ch = [n](int v) { return std::clamp(v + n, 0, 255); };
     return OleColor::fromRgb(ch(OleColor::red(c)), ch(OleColor::green(c)), ch(OleColor::blue(c)));
 }
 
 Value greyAverage(Value c)
 {
+    if (!valid(c))
+        return OleColor::Invalid;
     const int v = roundHalfEven(OleColor::green(c) / 3.0 + OleColor::blue(c) / 3.0
                                 + OleColor::red(c) / 3.0);
     return OleColor::fromRgb(v, v, v);
@@ -82,6 +93,8 @@ Value grayscalePixel(Value c)
 
 Value gradientStep(Value a, Value b, int i, int n)
 {
+    if (!valid(a) || !valid(b))
+        return OleColor::Invalid;
     if (n == 0)
         return a; // a single row: avoid 0 / 0
     auto ch = [i, n](int from, int to) {
@@ -103,7 +116,7 @@ Value pixel(const QImage &image, int x, int y)
 
 void setPixel(QImage &image, int x, int y, Value c)
 {
-    if (image.valid(x, y))
+    if (valid(c) && image.valid(x, y))
         image.setPixel(x, y, toRgb(c));
 }
 
@@ -113,7 +126,7 @@ void fillRect(QImage &image, int x1, int y1, int x2, int y2, Value c)
     y1 = std::max(y1, 0);
     x2 = std::min(x2, image.width());
     y2 = std::min(y2, image.height());
-    if (x1 >= x2 || y1 >= y2)
+    if (x1 >= x2 || y1 >= y2 || !valid(c))
         return;
     const QRgb rgb = toRgb(c);
     for (int y = y1; y < y2; ++y) {

@@ -8,6 +8,10 @@ class QImage;
 // OleColor values (red in the low byte). The drawing helpers write straight
 // into an RGB32 image so every pixel lands exactly where the face tables say,
 // with no antialiasing or pen geometry in between.
+//
+// A colour that could not be translated (any value with a high byte) stays
+// untranslatable through the arithmetic, and drawing in it draws nothing:
+// it must not turn into white or into some grey derived from white.
 namespace SkinColor {
 
 using OleColor::Value;

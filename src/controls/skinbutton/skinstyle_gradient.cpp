@@ -172,7 +172,8 @@ void paintGradientHighlight(QImage &img, const SkinInput &in)
 
     // Face, left light column and right shade columns per state.
     int faceTop = 15, faceBottom = -15, leftTop = 21, leftBottom = -21;
-    int rightTop = -5, rightBottom = -32, borderOffset = -96;
+    int rightTop = -5, rightBottom = -32;
+    constexpr int BorderOffset = -96; // in every state, disabled included
     switch (in.state) {
     case Hot: faceTop = 16; faceBottom = -16; break;
     case Pressed: // pushed in: the light comes from below
@@ -180,22 +181,21 @@ void paintGradientHighlight(QImage &img, const SkinInput &in)
         rightTop = 4; rightBottom = 12; break;
     case Disabled:
         faceTop = 6; faceBottom = -6; leftTop = 8; leftBottom = -8;
-        rightTop = -3; rightBottom = -12; borderOffset = -48; break;
+        rightTop = -3; rightBottom = -12; break;
     default: break;
     }
     verticalGradient(img, o(faceTop), o(faceBottom), 1, 1, w - 1, h - 3);
     verticalGradient(img, o(leftTop), o(leftBottom), 1, 2, 2, h - 5);
     verticalGradient(img, o(rightTop), o(rightBottom), w - 3, 2, w - 2, h - 5);
     verticalGradient(img, o(rightTop - 6), o(rightBottom - 6), w - 2, 2, w - 1, h - 5);
-    border(img, o(borderOffset));
+    border(img, o(BorderOffset));
 
     if (in.state == Normal && in.hasFocus) {
         const Value hl = in.custom ? in.highlightColor : in.highlight;
         outline(img, 1, 1, w - 3, h - 3, hl);
         outline(img, 2, 2, w - 5, h - 5, blend(hl, o(faceTop)));
     }
-    const int border = borderOffset;
-    cornerRings(img, o(border * 2 / 3), o(border / 2), o(border / 4));
+    cornerRings(img, o(BorderOffset * 2 / 3), o(BorderOffset / 2), o(BorderOffset / 4));
 }
 
 } // namespace SkinStyles
