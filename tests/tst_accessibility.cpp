@@ -4,7 +4,7 @@
 #include "scripteddialogs.h"
 #include "testmain.h"
 #include "windowtesting.h"
-#include "web/siteaddresses.h"
+#include "app/siteaddresses.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -70,7 +70,7 @@ private slots:
         QVERIFY(start->state().disabled);
         QVERIFY(!start->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
         start->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(w->JobState, QString("login"));
+        QCOMPARE(w->JobState(), QString("login"));
         QCOMPARE(w->ListView1->topLevelItemCount(), 0);
     }
 
