@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin
     libcpp-httplib-dev libgl-dev libxkbcommon-dev
     fonts-wqy-microhei fonts-dejavu-extra
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,3 +1,4 @@
+#include "app/icons.h"
 #include "app/mainform.h"
 #include "skinbutton.h"
 #include "platform/browserpane.h"
@@ -15,6 +16,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     QApplication::setApplicationVersion(QStringLiteral("Beta 4.0"));
+    // Message boxes and the desktop's task list show the program's own icon;
+    // the desktop entry names it on Wayland.
+    QApplication::setWindowIcon(Icons::windowIcon());
+    QGuiApplication::setDesktopFileName(Icons::applicationId());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Downloads Kestrelnet photo albums."));
@@ -39,7 +44,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(noTheme))
         SkinButton::setThemeAvailable(false);
 
-    auto *window = new MainForm;
+    const AppLocations locations =
+        chooseLocations(locationInputs(QCoreApplication::applicationDirPath()));
+    prepareLocations(locations);
+    auto *window = new MainForm(locations);
     window->show();
     const int code = app.exec();
 

@@ -1,40 +1,24 @@
 #include "icons.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 
 namespace Icons {
 
+QString applicationId()
+{
+    return QStringLiteral(QUILLMOOR_APP_ID);
+}
+
 QIcon windowIcon()
 {
-    // A quill over a photo frame, in the program's blue.
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(30, 70, 130), 3));
-    p.setBrush(QColor(225, 236, 250));
-    p.drawRoundedRect(QRectF(6, 14, 44, 40), 4, 4);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(90, 160, 90));
-    QPainterPath hill;
-    hill.moveTo(9, 51);
-    hill.lineTo(24, 32);
-    hill.lineTo(34, 44);
-    hill.lineTo(40, 38);
-    hill.lineTo(47, 51);
-    hill.closeSubpath();
-    p.drawPath(hill);
-    p.setBrush(QColor(240, 190, 60));
-    p.drawEllipse(QPointF(38, 24), 4, 4);
-    QPainterPath quill;
-    quill.moveTo(60, 4);
-    quill.cubicTo(44, 10, 36, 24, 32, 40);
-    quill.cubicTo(42, 30, 54, 20, 60, 4);
-    p.setBrush(QColor(30, 70, 130));
-    p.drawPath(quill);
-    return QIcon(pm);
+    // Rendered from the icon theme's SVG at build time and embedded, so the
+    // window needs neither an installed theme nor Qt's SVG support.
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/quillmoor/appicon/%1x%1/apps/%2.png").arg(size).arg(applicationId()),
+                     QSize(size, size));
+    return icon;
 }
 
 QIcon statusIcon(int index)
