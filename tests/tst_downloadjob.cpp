@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
+#include <QMap>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
@@ -64,6 +66,31 @@ QByteArray seed()
 })").arg(LongName).toUtf8();
 }
 
+// Albums for the modes: the same album in both paces, and one that grows.
+QByteArray modesSeed()
+{
+    return R"({ "members": [ { "id": "100000001", "albums": [
+    { "id": "8001", "name": "会长大的相册", "pages": 2, "perPage": 3 },
+    { "id": "8002", "name": "同名图片", "perPage": 7, "pictures": [
+        { "id": "8002001", "file": "same.jpg" },
+        { "id": "8002002", "file": "same.jpg" },
+        { "id": "8002003", "kind": "gif" },
+        { "id": "8002004", "kind": "none" },
+        { "id": "8002005", "status": 404, "file": "same.jpg" },
+        { "id": "8002006", "file": "same.jpg" },
+        { "id": "8002007", "pageFails": 1 } ] },
+    { "id": "8003", "name": "重复链接", "pages": 3, "perPage": 2, "repeatAcrossPages": true }
+  ] } ] })";
+}
+
+// A site that refuses more than two picture requests at once.
+QByteArray throttledSeed()
+{
+    return R"({ "maxInFlight": 2, "throttleStatus": 429, "throttleRetryAfter": "1", "pictureDelayMs": 60,
+    "members": [ { "id": "100000001", "albums": [
+        { "id": "8101", "name": "限流相册", "pages": 1, "perPage": 12 } ] } ] })";
+}
+
 // Every answer of this site waits, so a job can be caught mid-flight.
 QByteArray slowSeed()
 {
@@ -96,9 +123,10 @@ struct Run {
     {
         QStringList out;
         for (const PictureReport &p : pictures)
-            out << (p.kind == PictureReport::Kind::Saved     ? "Saved"
-                    : p.kind == PictureReport::Kind::Skipped ? "Skipped"
-                                                             : "Failed");
+            out << (p.kind == PictureReport::Kind::Saved          ? "Saved"
+                    : p.kind == PictureReport::Kind::Skipped      ? "Skipped"
+                    : p.kind == PictureReport::Kind::AlreadyThere ? "AlreadyThere"
+                                                                  : "Failed");
         return out;
     }
     const PictureReport *about(const QString &addressPart) const
@@ -120,7 +148,37 @@ class TestDownloadJob : public QObject
 private:
     DemoSite m_site{seed()};
     DemoSite m_slow{slowSeed()};
+    DemoSite m_modes{modesSeed()};
+    DemoSite m_throttled{throttledSeed()};
     NetworkSession m_session;
+
+    static JobSettings fast(JobSettings s, int inFlight = JobSettings::DefaultFastInFlight)
+    {
+        s.maxInFlight = inFlight;
+        s.pauseMs = 0;
+        return s;
+    }
+    static JobSettings onlyNew(JobSettings s)
+    {
+        s.mode = DownloadMode::OnlyNew;
+        return s;
+    }
+    // What the folder holds, byte for byte.
+    static QMap<QString, QByteArray> contents(const QString &folder)
+    {
+        QMap<QString, QByteArray> out;
+        for (const QString &name : entries(folder))
+            out.insert(name, fileBytes(folder + "/" + name));
+        return out;
+    }
+    static QStringList described(const Run &r)
+    {
+        QStringList out;
+        const QStringList kinds = r.kinds();
+        for (qsizetype i = 0; i < r.pictures.size(); ++i)
+            out << kinds.at(i) + " " + r.pictures.at(i).address + " " + r.pictures.at(i).fileName;
+        return out;
+    }
 
     QString albumUrl(const QString &album, const DemoSite *site = nullptr) const
     {
@@ -192,6 +250,8 @@ private slots:
     {
         QVERIFY(m_site.start());
         QVERIFY(m_slow.start());
+        QVERIFY(m_modes.start());
+        QVERIFY(m_throttled.start());
     }
 
     void pagingInBothPanes_data()
@@ -425,6 +485,108 @@ private slots:
         QCOMPARE(entries(save.path()), QStringList({"挪走了", "相册文件夹1"}));
     }
 
+    void fastModeSavesWhatThePaceSaves()
+    {
+        // Repeated names, a failure between them, repeated links, a page
+        // that fails once: the same folder and the same reports in order.
+        for (const QString album : {"8002", "8003"}) {
+            for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+                QTemporaryDir paced, quick;
+                const auto one = run(settings(source, paced.path(), &m_modes), albumUrl(album, &m_modes));
+                const auto many = run(fast(settings(source, quick.path(), &m_modes), 8), albumUrl(album, &m_modes));
+                QVERIFY(one->report && many->report);
+                QCOMPARE(described(*many), described(*one));
+                QCOMPARE(many->report->saved, one->report->saved);
+                const QString name = one->report->folderName;
+                QCOMPARE(many->report->folderName, name);
+                QCOMPARE(contents(quick.path() + "/" + name), contents(paced.path() + "/" + name));
+                QCOMPARE(entries(quick.path()), QStringList{name});
+            }
+        }
+        QTemporaryDir check;
+        const auto r = run(fast(settings(JobSource::MemberList, check.path(), &m_modes)), albumUrl("8002", &m_modes));
+        QCOMPARE(entries(check.path() + "/同名图片"),
+                 QStringList({"p8002003.gif", "p8002007.jpg", "same(2).jpg", "same(3).jpg", "same.jpg"}));
+    }
+
+    void siteThatAsksToSlowDown()
+    {
+        QTemporaryDir save;
+        int throttles = 0;
+        JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_throttled));
+        s.requests.throttled = [&](int retryAfterMs) {
+            QCOMPARE(retryAfterMs, 1000);
+            ++throttles;
+        };
+        auto r = run(s, albumUrl("8101", &m_throttled), false);
+        int lowest = r->job->inFlightLimit();
+        connect(r->job.get(), &DownloadJob::pictureDone, r->job.get(),
+                [&] { lowest = qMin(lowest, r->job->inFlightLimit()); });
+        QVERIFY(QTest::qWaitFor([&] { return r->report.has_value(); }, 60000));
+        // It took fewer at once, waited as asked, and lost nothing.
+        QVERIFY(throttles > 0);
+        QVERIFY2(lowest < JobSettings::DefaultFastInFlight, qPrintable(QString::number(lowest)));
+        QCOMPARE(r->report->saved, 12);
+        QCOMPARE(r->report->failed, 0);
+    }
+
+    void onlyNewPictures()
+    {
+        QTemporaryDir save;
+        const QString folder = save.path() + "/会长大的相册";
+        auto again = [&] {
+            m_modes.requests(true);
+            return run(onlyNew(settings(JobSource::MemberList, save.path(), &m_modes)), albumUrl("8001", &m_modes));
+        };
+        // The first run finds no folder: everything is new.
+        auto r = again();
+        QVERIFY(r->report);
+        QCOMPARE(r->report->saved, 6);
+        QCOMPARE(r->report->mode, DownloadMode::OnlyNew);
+        QVERIFY(QFile::exists(folder + "/" + AlbumRecord::fileName()));
+
+        // Unchanged: the album pages and nothing else, nothing replaced.
+        const QMap<QString, QByteArray> before = contents(folder);
+        r = again();
+        QCOMPARE(r->kinds(), QStringList(6, "AlreadyThere"));
+        QCOMPARE(r->report->saved, 0);
+        QCOMPARE(r->report->alreadyThere, 6);
+        QJsonObject asked = m_modes.requests();
+        QCOMPARE(asked.value("picturePages").toInt(), 0);
+        QCOMPARE(asked.value("pictures").toInt(), 0);
+        QCOMPARE(contents(folder), before);
+        QCOMPARE(entries(save.path()), QStringList{"会长大的相册"});
+
+        // Grown, with a file of the user's where a new picture's name falls,
+        // and one picture deleted by the user: the new ones and the deleted
+        // one come, and the user's file stays.
+        QCOMPARE(m_modes.grow("8001", 2), 8);
+        QFile mine(folder + "/p8001008.jpg");
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+        mine.close();
+        QVERIFY(QFile::remove(folder + "/p8001002.jpg"));
+        r = again();
+        QCOMPARE(r->report->saved, 3);
+        QCOMPARE(r->report->alreadyThere, 5);
+        asked = m_modes.requests();
+        QCOMPARE(asked.value("picturePages").toInt(), 3);
+        QCOMPARE(asked.value("pictures").toInt(), 3);
+        QCOMPARE(fileBytes(folder + "/p8001008.jpg"), QByteArray("mine"));
+        QCOMPARE(fileBytes(folder + "/p8001008(2).jpg"), siteBytes(m_modes.url("/pic/8001/8001008/p8001008.jpg")));
+        QVERIFY(QFile::exists(folder + "/p8001002.jpg"));
+        QCOMPARE(entries(save.path()), QStringList{"会长大的相册"});
+
+        // Without its record the folder's file names stand in: the picture
+        // pages are read, no picture is fetched.
+        QVERIFY(QFile::remove(folder + "/" + AlbumRecord::fileName()));
+        r = again();
+        QCOMPARE(r->report->saved, 0);
+        asked = m_modes.requests();
+        QCOMPARE(asked.value("picturePages").toInt(), 8);
+        QCOMPARE(asked.value("pictures").toInt(), 0);
+    }
+
     void killedJobWritesNothing()
     {
         QTemporaryDir save;
@@ -441,6 +603,15 @@ private slots:
         QCOMPARE(after.size(), 0);
         QVERIFY(!r->report);
         QVERIFY(entries(save.path()).isEmpty());
+
+        // The same with several pictures on their way at once.
+        r = run(fast(settings(JobSource::MemberList, save.path(), &m_slow)), albumUrl("7001", &m_slow), false);
+        QVERIFY(QTest::qWaitFor([&] { return r->job->pendingPictures().size() >= 2; }, 30000));
+        r->job->discard();
+        QVERIFY(entries(save.path()).isEmpty());
+        loadSnapshot(m_session.manager(), m_slow.url("/test/slow?ms=800"));
+        QVERIFY(entries(save.path()).isEmpty());
+        QVERIFY(r->pictures.isEmpty());
     }
 };
 

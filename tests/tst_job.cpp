@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTabWidget>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -39,7 +41,8 @@ QByteArray fastSeed()
         { "id": "6004001", "kind": "gif" },
         { "id": "6004002", "kind": "none" },
         { "id": "6004003", "status": 404 } ] },
-    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 }
+    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 },
+    { "id": "6008", "name": "?*:", "pages": 1, "perPage": 1 }
   ] } ]
 })";
 }
@@ -328,6 +331,83 @@ private slots:
         QVERIFY(QDir(save.path()).exists("127.0.0.1/keep"));
         QVERIFY(QDir(save.path()).exists("500/keep"));
         QVERIFY(w->AlbumName().isEmpty());
+    }
+
+    void memberTabQueueOfAlbums()
+    {
+        QTemporaryDir save;
+        QPointer<MainForm> w = openWindow(save.path());
+        w->SSTab1->setCurrentIndex(1);
+        const QStringList titles{"单页相册", "?*: 的相册", "打不开"};
+        const QStringList ids{"6002", "6008", "6040"};
+        for (int i = 0; i < 3; ++i) {
+            w->LstAlbumName->addItem(titles.at(i));
+            w->LstUrl->addItem(albumUrl(ids.at(i)));
+        }
+        // The list's own menu, opened with the right button: "全部下载".
+        const QPoint at = w->LstAlbumName->viewport()->mapTo(w, w->LstAlbumName->visualItemRect(w->LstAlbumName->item(1)).center());
+        QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, at);
+        QVERIFY(waitUntil([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }, 5000));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), QString("全部下载"));
+        QCOMPARE(menu->actions().at(1)->text(), QString("下载选中相册"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(0)).center());
+        QVERIFY(!w->CmdDownloadThis->isEnabled());
+
+        // One album after another, each in its own folder and rows; an
+        // unusable name and a page that does not load do not stop the rest.
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        const QStringList rows = column(w->ListView2, 0);
+        QCOMPARE(rows, QStringList({"Album", "Collecting", "Success", "Success", "Success", "Finished",
+                                    "Album", "Collecting", "Success", "Finished",
+                                    "Album", "Collecting", "Stopped", "Finished"}));
+        QCOMPARE(column(w->ListView2, 1).at(6), QString("相册《?*: 的相册》 (2/3)"));
+        const QString message = m_dialogs->completion();
+        QVERIFY2(message.contains("相册《单页相册》：保存在 《单页相册》"), qPrintable(message));
+        QVERIFY2(message.contains("相册《?*: 的相册》：保存在 《相册文件夹1》"), qPrintable(message));
+        QVERIFY2(message.contains("相册《打不开》") && message.contains("提前结束"), qPrintable(message));
+        QCOMPARE(m_dialogs->atCompletion().lblstate, QString("已下载4张图片（第3/3个相册） "));
+        QCOMPARE(files(save.path()), QStringList({"单页相册", "相册文件夹1", "相册文件夹2"}));
+        QVERIFY(w->CmdDownloadThis->isEnabled());
+        QCOMPARE(w->JobState(), QString("login"));
+
+        // Only new pictures: a second run over the first album asks for
+        // nothing it has, says so in its rows and in its message.
+        m_dialogs->clear();
+        w->OnlyNew->trigger();
+        w->LstAlbumName->clearSelection();
+        w->LstAlbumName->item(0)->setSelected(true);
+        w->CmdDownloadThis->Click();
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
+        QCOMPARE(column(w->ListView2, 0), QStringList({"Collecting", "Success", "Success", "Success", "Finished"}));
+        m_dialogs->clear();
+        w->CmdDownloadThis->Click();
+        QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
+        QCOMPARE(column(w->ListView2, 0), QStringList({"Collecting", "Exists", "Exists", "Exists", "Finished"}));
+        QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《单页相册》\n新增 0 张图片，3 张已在相册中"));
+        w->AllNew->trigger();
+    }
+
+    void closingDuringAQueue()
+    {
+        setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
+        QTemporaryDir save;
+        QPointer<MainForm> w = openWindow(save.path());
+        for (const QString id : {"7001", "7002"}) {
+            w->LstAlbumName->addItem("慢" + id);
+            w->LstUrl->addItem(albumUrl(id, m_slow.base()));
+        }
+        w->downloadAllAlbums();
+        QVERIFY(waitUntil([&] { return w->job() && !w->job()->pendingPictures().isEmpty(); }, 30000));
+        // One question; Yes abandons the running album and the one not begun.
+        m_dialogs->answerYes = true;
+        QVERIFY(w->close());
+        QVERIFY(waitUntil([&] { return !w; }));
+        QCOMPARE(m_dialogs->questions.size(), 1);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(files(save.path()).isEmpty());
     }
 
     void paneSentAwayEndsCollection()

@@ -17,6 +17,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,11 +168,6 @@ private slots:
         // The progress list covers the browser pane exactly.
         QCOMPARE(w->ListView1->geometry(), w->WebBrowser1->geometry());
 
-        QVERIFY(w->AllNew->isChecked());
-        w->AllNew->trigger();
-        QVERIFY(w->AllNew->isChecked());
-        QVERIFY(!w->OnlyNew->isEnabled());
-        QVERIFY(!w->OnlyNew->isChecked());
         QCOMPARE(w->Pro->title(), QString("程序"));
 
         for (QTreeWidget *list : {w->ListView1, w->ListView2}) {
@@ -183,6 +179,36 @@ private slots:
         QCOMPARE(w->ImageList1.size(), 6);
         for (int i = 1; i <= 5; ++i)
             QCOMPARE(w->ImageList1.at(i).availableSizes().value(0), QSize(16, 16));
+    }
+
+    void downloadModeAndSpeedAreKept()
+    {
+        const QString file = SettingsFilePath(m_appDir.path());
+        QVERIFY(WriteSetting(file, "Other", "Keep", "1"));
+        QPointer<MainForm> w = newWindow();
+        // The defaults: everything again, one picture after the other.
+        QVERIFY(w->AllNew->isChecked() && !w->OnlyNew->isChecked());
+        QVERIFY(w->OneByOne->isChecked() && !w->Fast->isChecked());
+        QCOMPARE(w->DownSpeed->title(), QString("下载速度"));
+        // Each pair is exclusive; the choices are kept and read back.
+        w->OnlyNew->trigger();
+        QVERIFY(w->OnlyNew->isChecked() && !w->AllNew->isChecked());
+        w->Fast->trigger();
+        QVERIFY(w->Fast->isChecked() && !w->OneByOne->isChecked());
+        w->InFlight->actions().at(5)->trigger(); // 6 at once
+        QCOMPARE(ReadSetting(file, "Settings", "DownMode"), QString("OnlyNew"));
+        QCOMPARE(ReadSetting(file, "Settings", "DownSpeed"), QString("Fast"));
+        QCOMPARE(ReadSetting(file, "Settings", "InFlight"), QString("6"));
+        QCOMPARE(ReadSetting(file, "Other", "Keep"), QString("1"));
+        delete w;
+        w = newWindow();
+        QVERIFY(w->OnlyNew->isChecked() && w->Fast->isChecked());
+        QVERIFY(w->InFlight->actions().at(5)->isChecked());
+        w->AllNew->trigger();
+        w->OneByOne->trigger();
+        delete w;
+        w = newWindow();
+        QVERIFY(w->AllNew->isChecked() && w->OneByOne->isChecked());
     }
 
     void navigationButtonsAnswerOnTheirWholeFace()

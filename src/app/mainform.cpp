@@ -10,6 +10,7 @@
 #include "siteaddresses.h"
 #include "web/networksession.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -107,6 +108,9 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption());
     setWindowIcon(Icons::windowIcon());
+    m_rowFlush.setSingleShot(true);
+    m_rowFlush.setInterval(16); // about one frame
+    connect(&m_rowFlush, &QTimer::timeout, this, &MainForm::flushRows);
     createControls();
     createMenus();
     setTabOrder();
@@ -208,7 +212,16 @@ void MainForm::createControls()
     LstUrl->hide();
     LstAlbumName = new QListWidget(Frame2);
     LstAlbumName->setGeometry(twips(5760, 240, 4095, 960));
-    LstAlbumName->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several albums may be chosen at once; they download one after another.
+    LstAlbumName->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LstAlbumName->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(LstAlbumName, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        auto *menu = new QMenu(LstAlbumName);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(QStringLiteral("全部下载"), this, &MainForm::downloadAllAlbums);
+        menu->addAction(QStringLiteral("下载选中相册"), this, &MainForm::CmdDownloadThis_Click);
+        menu->popup(LstAlbumName->viewport()->mapToGlobal(at));
+    });
 
     TxtUserId = new QLineEdit(QStringLiteral("100000001"), Frame2);
     TxtUserId->setGeometry(twips(2040, 590, 1095, 270));
@@ -272,14 +285,44 @@ void MainForm::createMenus()
     AllNew->setChecked(true);
     OnlyNew = DownMode->addAction(QStringLiteral("只下载新上传的图片"));
     OnlyNew->setCheckable(true);
-    OnlyNew->setEnabled(false);
+    auto *modes = new QActionGroup(this);
+    modes->addAction(AllNew);
+    modes->addAction(OnlyNew);
+
+    DownSpeed = Pro->addMenu(QStringLiteral("下载速度"));
+    OneByOne = DownSpeed->addAction(QStringLiteral("逐张下载"));
+    OneByOne->setCheckable(true);
+    OneByOne->setChecked(true);
+    Fast = DownSpeed->addAction(QStringLiteral("快速下载"));
+    Fast->setCheckable(true);
+    auto *speeds = new QActionGroup(this);
+    speeds->addAction(OneByOne);
+    speeds->addAction(Fast);
+    InFlight = DownSpeed->addMenu(QStringLiteral("快速下载时同时下载"));
+    auto *counts = new QActionGroup(this);
+    for (int n = 1; n <= JobSettings::MaxInFlight; ++n) {
+        QAction *choice = InFlight->addAction(QStringLiteral("%1 张").arg(n));
+        choice->setCheckable(true);
+        choice->setData(n);
+        choice->setChecked(n == JobSettings::DefaultFastInFlight);
+        counts->addAction(choice);
+    }
+
     Help = Pro->addAction(QStringLiteral("使用帮助"));
     FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
     exit = Pro->addAction(QStringLiteral("退出"));
 
     connect(Path, &QAction::triggered, this, &MainForm::ChangeFolder);
-    // The item has no action: a click must not move its check mark.
-    connect(AllNew, &QAction::triggered, this, [this](bool checked) { AllNew->setChecked(!checked); });
+    // The choices hold for the next job; each is kept for the next run.
+    connect(modes, &QActionGroup::triggered, this, [this](QAction *mode) {
+        writeSetting(QStringLiteral("DownMode"), mode == OnlyNew ? QStringLiteral("OnlyNew") : QStringLiteral("AllNew"));
+    });
+    connect(speeds, &QActionGroup::triggered, this, [this](QAction *speed) {
+        writeSetting(QStringLiteral("DownSpeed"), speed == Fast ? QStringLiteral("Fast") : QStringLiteral("OneByOne"));
+    });
+    connect(counts, &QActionGroup::triggered, this, [this](QAction *count) {
+        writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
+    });
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
     connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
@@ -329,6 +372,17 @@ void MainForm::Form_Load()
         writeSetting(QStringLiteral("UserId"), QString::fromLatin1(DefaultUserId));
         TxtUserId->setText(QString::fromLatin1(DefaultUserId));
     }
+
+    // Download mode and speed, when stored; the menu's defaults otherwise.
+    const QString mode = ReadSetting(file, section, QStringLiteral("DownMode"));
+    (mode == QLatin1String("OnlyNew") ? OnlyNew : AllNew)->setChecked(true);
+    const QString speed = ReadSetting(file, section, QStringLiteral("DownSpeed"));
+    (speed == QLatin1String("Fast") ? Fast : OneByOne)->setChecked(true);
+    const int count = ReadSetting(file, section, QStringLiteral("InFlight")).toInt();
+    for (QAction *choice : InFlight->actions())
+        choice->setChecked(choice->data().toInt() == (count >= 1 && count <= JobSettings::MaxInFlight
+                                                           ? count
+                                                           : JobSettings::DefaultFastInFlight));
 
     WebBrowser1->navigate(siteAddresses().startPage);
     WebBrowser2->navigate(QStringLiteral("about:blank"));

@@ -2,6 +2,7 @@
 
 #include "commandbutton.h"
 #include "download/downloadjob.h"
+#include "progresstexts.h"
 #include "storage/applocations.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
@@ -24,6 +26,7 @@ class QNetworkAccessManager;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Quillmoor's window. It owns every control and all run-time state of a
 // download job; the controls keep the names other parts of the program and
@@ -86,6 +89,10 @@ public:
     QMenu *DownMode = nullptr;
     QAction *AllNew = nullptr;
     QAction *OnlyNew = nullptr;
+    QMenu *DownSpeed = nullptr;
+    QAction *OneByOne = nullptr;
+    QAction *Fast = nullptr;
+    QMenu *InFlight = nullptr;
     QAction *Help = nullptr;
     QAction *FeedBack = nullptr;
     QAction *exit = nullptr;
@@ -107,6 +114,8 @@ public:
     void CmdList_Click();
     void CmdStartDown_Click();
     void CmdDownloadThis_Click();
+    // The album list's "全部下载": every album of the member, in list order.
+    void downloadAllAlbums();
     void CmdFriendAlbum_Click();
     void CmdViewHot_Click();
     void CmdHomePage_Click();
@@ -135,7 +144,12 @@ private:
     void connectJob(DownloadJob *job);
     QTreeWidget *progressList() const;
     void addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon);
+    QTreeWidgetItem *progressRow(const ProgressText::Row &row) const;
+    void queueRow(const ProgressText::Row &row, const QString &status);
+    void flushRows();
     void showLastRow(QTreeWidget *list);
+    bool startQueuedAlbum();
+    void endQueue();
     void setCollectingText(const QString &text);
     void onPictureDone(const PictureReport &picture);
     void onCollectionFinished(int collected);
@@ -153,6 +167,16 @@ private:
     // Set while the start button reads the page already shown: an album of
     // one page is then announced differently.
     bool m_startingJob = false;
+    // The "Collecting" row of the album being collected.
+    QTreeWidgetItem *m_collectingRow = nullptr;
+    // Picture rows waiting for the next frame, and the status text with them.
+    QList<QTreeWidgetItem *> m_pendingRows;
+    QString m_pendingStatus;
+    QTimer m_rowFlush;
+    // The member tab's albums of the running download, and how far it got.
+    QList<QueuedAlbum> m_queue;
+    int m_queueDone = 0;
+    int m_queueSaved = 0;
     // Tab-page controls and their places relative to the tab control.
     QList<QPair<QPointer<QWidget>, QRect>> m_tabPlaces;
 };

@@ -1,5 +1,6 @@
-// The window's side of a download job: the two starts, handing the panes'
-// pages to the job, and showing what the job reports.
+// The window's side of a download job: the two starts, the member tab's
+// queue of albums, handing the panes' pages to the job, and showing what the
+// job reports.
 #include "mainform.h"
 
 #include "download/jobrules.h"
@@ -7,9 +8,12 @@
 #include "progresstexts.h"
 #include "siteaddresses.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QTimer>
 #include <QTreeWidget>
 
 QString MainForm::JobState() const
@@ -44,9 +48,16 @@ QTreeWidget *MainForm::progressList() const
 
 void MainForm::addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon)
 {
-    auto *row = new QTreeWidgetItem(list, {status, text});
-    if (icon > 0 && icon < ImageList1.size())
-        row->setIcon(0, ImageList1.at(icon));
+    flushRows();
+    list->addTopLevelItem(progressRow({status, text, icon}));
+}
+
+QTreeWidgetItem *MainForm::progressRow(const ProgressText::Row &row) const
+{
+    auto *item = new QTreeWidgetItem({row.status, row.text});
+    if (row.icon > 0 && row.icon < ImageList1.size())
+        item->setIcon(0, ImageList1.at(row.icon));
+    return item;
 }
 
 void MainForm::showLastRow(QTreeWidget *list)
@@ -58,8 +69,30 @@ void MainForm::showLastRow(QTreeWidget *list)
 
 void MainForm::setCollectingText(const QString &text)
 {
-    if (QTreeWidgetItem *row = progressList()->topLevelItem(0))
-        row->setText(1, text);
+    if (m_collectingRow)
+        m_collectingRow->setText(1, text);
+}
+
+void MainForm::queueRow(const ProgressText::Row &row, const QString &status)
+{
+    // Rows that come in a burst (several pictures at once) are shown
+    // together once per frame, not one repaint each.
+    m_pendingRows.append(progressRow(row));
+    m_pendingStatus = status;
+    if (!m_rowFlush.isActive())
+        m_rowFlush.start();
+}
+
+void MainForm::flushRows()
+{
+    m_rowFlush.stop();
+    if (m_pendingRows.isEmpty())
+        return;
+    QTreeWidget *list = progressList();
+    list->addTopLevelItems(m_pendingRows);
+    m_pendingRows.clear();
+    showLastRow(list);
+    (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
 }
 
 DownloadJob *MainForm::makeJob(::JobSource source)
@@ -69,6 +102,13 @@ DownloadJob *MainForm::makeJob(::JobSource source)
     settings.saveFolder = saveFolder();
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
+    settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    if (Fast->isChecked()) {
+        settings.pauseMs = 0;
+        for (const QAction *choice : InFlight->actions())
+            if (choice->isChecked())
+                settings.maxInFlight = choice->data().toInt();
+    }
     auto *job = new DownloadJob(settings, this);
     QString error;
     if (job->start(&error)) {
@@ -111,6 +151,7 @@ void MainForm::CmdStartDown_Click()
     ListView1->show();
     addProgressRow(ListView1, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
                    ProgressText::CollectingIcon);
+    m_collectingRow = ListView1->topLevelItem(0);
     if (CmdStartDown->isEnabled())
         CmdStartDown->setEnabled(false);
     AlbumPageUrl = WebBrowser1->locationUrl();
@@ -129,19 +170,49 @@ void MainForm::CmdDownloadThis_Click()
         information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
         return;
     }
-    const int row = LstAlbumName->currentRow();
-    if (row < 0 || !LstAlbumName->item(row)->isSelected() || row >= LstUrl->count()) {
+    // The selected albums, in the order of the list.
+    QList<QueuedAlbum> albums;
+    for (int row = 0; row < LstAlbumName->count() && row < LstUrl->count(); ++row) {
+        if (LstAlbumName->item(row)->isSelected())
+            albums.append({LstAlbumName->item(row)->text(), LstUrl->item(row)->text(), {}});
+    }
+    if (albums.isEmpty()) {
         information(QStringLiteral("您没有选中任何相册"));
         return;
     }
-    if (!makeJob(::JobSource::MemberList))
-        return;
-
-    CmdDownloadThis->setEnabled(false);
+    m_queue = albums;
+    m_queueDone = 0;
+    m_queueSaved = 0;
     ListView2->clear();
+    if (!startQueuedAlbum())
+        return;
+    CmdDownloadThis->setEnabled(false);
+}
+
+void MainForm::downloadAllAlbums()
+{
+    LstAlbumName->selectAll();
+    CmdDownloadThis_Click();
+}
+
+bool MainForm::startQueuedAlbum()
+{
+    const QueuedAlbum &album = m_queue.at(m_queueDone);
+    if (!makeJob(::JobSource::MemberList)) {
+        m_queue.clear();
+        return false;
+    }
+    // A queue of one album shows exactly the rows of one album.
+    if (m_queue.size() > 1) {
+        addProgressRow(ListView2, QStringLiteral("Album"),
+                       QStringLiteral("相册《%1》 (%2/%3)").arg(album.title).arg(m_queueDone + 1).arg(m_queue.size()),
+                       ProgressText::CollectingIcon);
+    }
     addProgressRow(ListView2, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
                    ProgressText::CollectingIcon);
-    WebBrowser2->navigate(LstUrl->item(row)->text());
+    m_collectingRow = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
+    WebBrowser2->navigate(album.url);
+    return true;
 }
 
 void MainForm::WebBrowser1_DocumentComplete(const QString &)
@@ -185,30 +256,62 @@ void MainForm::onCollectionFinished(int collected)
 
 void MainForm::onPictureDone(const PictureReport &picture)
 {
-    QTreeWidget *list = progressList();
-    const ProgressText::Row row = ProgressText::pictureRow(picture);
-    addProgressRow(list, row.status, row.text, row.icon);
-    showLastRow(list);
-    QLabel *status = JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate;
-    status->setText(ProgressText::savedSoFar(picture.savedCount));
+    const bool onlyNew = m_job->settings().mode == DownloadMode::OnlyNew;
+    QString status = ProgressText::savedSoFar(picture.savedCount);
+    if (m_queue.size() > 1) {
+        status = ProgressText::savedInQueue(m_queueSaved + picture.savedCount, m_queueDone + 1,
+                                            int(m_queue.size()));
+    }
+    queueRow(ProgressText::pictureRow(picture, onlyNew), status);
 }
 
 void MainForm::onJobFinished(const JobReport &report)
 {
+    flushRows();
     QTreeWidget *list = progressList();
     const ProgressText::Row row = ProgressText::finishedRow(report);
     addProgressRow(list, row.status, row.text, row.icon);
     showLastRow(list);
+
+    // The next album of the queue follows at once; the message comes at the end.
+    if (m_job->source() == ::JobSource::MemberList && m_queueDone + 1 < m_queue.size()) {
+        m_queue[m_queueDone].report = report;
+        m_queueSaved += report.saved;
+        ++m_queueDone;
+        m_job->deleteLater();
+        m_job = nullptr;
+        if (startQueuedAlbum())
+            return;
+        endQueue();
+        return;
+    }
+
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
-
+    QString message = ProgressText::completionMessage(report);
+    if (m_queue.size() > 1) {
+        m_queue[m_queueDone].report = report;
+        message = ProgressText::queueMessage(m_queue);
+    }
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
     const QPointer<MainForm> self(this);
-    information(ProgressText::completionMessage(report));
+    information(message);
     if (!self)
         return;
     endJob();
+}
+
+void MainForm::endQueue()
+{
+    // The queue stopped short (no temporary folder could be made): what was
+    // downloaded is said, and the window is idle again.
+    const QList<QueuedAlbum> done = m_queue;
+    m_queue.clear();
+    CmdDownloadThis->setEnabled(true);
+    lblstate->setText(QString());
+    if (m_queueDone > 0)
+        information(ProgressText::queueMessage(done.mid(0, m_queueDone)));
 }
 
 void MainForm::endJob()
@@ -222,6 +325,8 @@ void MainForm::endJob()
     m_albumName = m_job->albumName();
     m_job->deleteLater();
     m_job = nullptr;
+    m_queue.clear();
+    m_collectingRow = nullptr;
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)
         WebBrowser1->navigate(AlbumPageUrl);

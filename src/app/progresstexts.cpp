@@ -1,6 +1,5 @@
 #include "progresstexts.h"
 
-#include "download/downloadjob.h"
 #include "download/jobrules.h"
 
 namespace ProgressText {
@@ -35,11 +34,23 @@ QString savedSoFar(int saved)
     return QStringLiteral("已下载%1张图片 ").arg(saved);
 }
 
-Row pictureRow(const PictureReport &picture)
+QString savedInQueue(int saved, int album, int albums)
+{
+    return QStringLiteral("已下载%1张图片（第%2/%3个相册） ").arg(saved).arg(album).arg(albums);
+}
+
+Row pictureRow(const PictureReport &picture, bool onlyNew)
 {
     switch (picture.kind) {
     case PictureReport::Kind::Saved:
-        return {QStringLiteral("Success"), QStringLiteral("图片") + picture.address + QStringLiteral("下载完毕."),
+        return {QStringLiteral("Success"),
+                QStringLiteral("图片") + picture.address + QStringLiteral("下载完毕.")
+                    + (onlyNew ? QStringLiteral(" 新图片") : QString()),
+                SavedIcon};
+    case PictureReport::Kind::AlreadyThere:
+        return {QStringLiteral("Exists"),
+                QStringLiteral("图片") + picture.address + QStringLiteral("已在相册文件夹中（")
+                    + picture.fileName + QStringLiteral("），不再下载."),
                 SavedIcon};
     case PictureReport::Kind::Skipped:
         return {QStringLiteral("Skipped"),
@@ -65,6 +76,11 @@ static QString failedLine(const JobReport &report)
     return QStringLiteral("其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
 }
 
+static QString addedLine(const JobReport &report)
+{
+    return QStringLiteral("新增 %1 张图片，%2 张已在相册中").arg(report.saved).arg(report.alreadyThere);
+}
+
 Row finishedRow(const JobReport &report)
 {
     QString text = QStringLiteral("相册下载完毕.");
@@ -80,10 +96,33 @@ QString completionMessage(const JobReport &report)
                               : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
     if (!report.folderGone && !report.folderNote.isEmpty())
         text += QLatin1Char('\n') + report.folderNote;
+    if (report.mode == DownloadMode::OnlyNew)
+        text += QLatin1Char('\n') + addedLine(report);
     if (report.failed > 0)
         text += QLatin1Char('\n') + failedLine(report);
     if (!report.collectionNote.isEmpty())
         text += QLatin1Char('\n') + report.collectionNote + QStringLiteral("，相册可能不完整");
+    return text;
+}
+
+QString queueMessage(const QList<QueuedAlbum> &albums)
+{
+    QString text = QStringLiteral("下载完毕");
+    for (const QueuedAlbum &album : albums) {
+        if (!album.report)
+            continue;
+        const JobReport &r = *album.report;
+        text += QStringLiteral("\n相册《%1》：").arg(album.title);
+        text += r.folderGone ? r.folderNote : QStringLiteral("保存在 《") + r.folderName + QStringLiteral("》");
+        if (!r.folderGone && !r.folderNote.isEmpty())
+            text += QLatin1Char(' ') + r.folderNote;
+        if (r.mode == DownloadMode::OnlyNew)
+            text += QStringLiteral("，") + addedLine(r);
+        if (r.failed > 0)
+            text += QStringLiteral("，其中 %1 张图片下载失败").arg(r.failed);
+        if (!r.collectionNote.isEmpty())
+            text += QStringLiteral("，") + r.collectionNote;
+    }
     return text;
 }
 

@@ -1,9 +1,18 @@
 #pragma once
 
+#include "download/downloadjob.h"
+
+#include <QList>
 #include <QString>
 
-struct JobReport;
-struct PictureReport;
+#include <optional>
+
+// One album of the member tab's queue.
+struct QueuedAlbum {
+    QString title; // as the album list shows it
+    QString url;
+    std::optional<JobReport> report; // once it has ended
+};
 
 // The texts the window shows for a job: progress rows, captions, status
 // labels and the completion message.
@@ -25,10 +34,15 @@ QString collectedAll(int collected);
 QString albumOfOnePage(const QString &albumName, int collected);
 QString albumOfAllPages(const QString &albumName, int collected);
 QString savedSoFar(int saved);
+QString savedInQueue(int saved, int album, int albums);
 
-Row pictureRow(const PictureReport &picture);
+// In "only new" mode a saved picture is said to be new.
+Row pictureRow(const PictureReport &picture, bool onlyNew = false);
 Row stoppedRow(const QString &reason);
 Row finishedRow(const JobReport &report);
 QString completionMessage(const JobReport &report);
+// The one message at the end of a queue of albums: each album's folder, and
+// what went wrong with it.
+QString queueMessage(const QList<QueuedAlbum> &albums);
 
 } // namespace ProgressText

@@ -6,6 +6,9 @@
 #include "web/fetchpage.h"
 #include "web/textutil.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <limits>
 
 namespace {
@@ -25,13 +28,24 @@ DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_collection(rulesFor(settings))
+    , m_limit(qBound(1, settings.maxInFlight, JobSettings::MaxInFlight))
     , m_requests(new QObject(this))
 {
+    m_settings.maxInFlight = m_limit;
+    // Every request tells the job when the site asks it to slow down.
+    const QPointer<DownloadJob> self(this);
+    const auto callerThrottled = settings.requests.throttled;
+    m_settings.requests.throttled = [self, callerThrottled](int retryAfterMs) {
+        if (self)
+            self->onThrottled(retryAfterMs);
+        if (callerThrottled)
+            callerThrottled(retryAfterMs);
+    };
     m_pace.setSingleShot(true);
     m_pace.setInterval(settings.pauseMs);
     // The pause is the job's pace; a coarse timer would add up to 5 % to it.
     m_pace.setTimerType(Qt::PreciseTimer);
-    connect(&m_pace, &QTimer::timeout, this, &DownloadJob::tick);
+    connect(&m_pace, &QTimer::timeout, this, &DownloadJob::pump);
 }
 
 DownloadJob::~DownloadJob()
@@ -48,6 +62,30 @@ QString DownloadJob::folderPath(const QString &name) const
 QString DownloadJob::temporaryFolderPath() const
 {
     return m_tempFolder.isEmpty() ? QString() : folderPath(m_tempFolder);
+}
+
+QString DownloadJob::albumFolderPath() const
+{
+    const QString name = m_collection.albumName();
+    return IsUsableFolderName(name) && name != m_tempFolder ? folderPath(name) : QString();
+}
+
+QStringList DownloadJob::pendingPages() const
+{
+    QStringList out;
+    for (qsizetype i = m_nextToCommit; i < m_items.size(); ++i)
+        out << m_items.at(i).page;
+    return out;
+}
+
+QStringList DownloadJob::pendingPictures() const
+{
+    QStringList out;
+    for (qsizetype i = m_nextToCommit; i < m_items.size(); ++i) {
+        if (!m_items.at(i).picture.isEmpty() && m_items.at(i).stage != Item::Stage::Queued)
+            out << m_items.at(i).picture;
+    }
+    return out;
 }
 
 bool DownloadJob::start(QString *error)
@@ -80,8 +118,7 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
 
     const int pagesBefore = m_collection.pagesRead();
     const AlbumCollection::Step step = m_collection.addPage(page);
-    if (m_collection.pagesRead() == 1 && pagesBefore == 0
-        && m_settings.source == JobSource::BrowserPane)
+    if (m_collection.pagesRead() == 1 && pagesBefore == 0 && m_settings.source == JobSource::BrowserPane)
         removeEarlierAlbumFolder();
     // A page that could not be read collected nothing.
     if (m_collection.pagesRead() > pagesBefore || step.outcome == AlbumCollection::Outcome::LastPage)
@@ -99,109 +136,232 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
 
 void DownloadJob::removeEarlierAlbumFolder()
 {
+    // Only new pictures: the earlier folder is what the job adds to.
+    if (m_settings.mode == DownloadMode::OnlyNew)
+        return;
     // An album downloaded before under the same name makes room for this one.
     // Never a name that would reach outside the save folder, and never the
     // job's own temporary folder.
-    const QString name = m_collection.albumName();
-    if (IsUsableFolderName(name) && name != m_tempFolder && FileSystem::FolderExists(folderPath(name)))
-        FileSystem::DeleteFolder(folderPath(name), true);
+    const QString album = albumFolderPath();
+    if (!album.isEmpty() && FileSystem::FolderExists(album))
+        FileSystem::DeleteFolder(album, true);
 }
 
 void DownloadJob::finishCollection()
 {
     if (m_settings.source == JobSource::MemberList)
         removeEarlierAlbumFolder();
-    m_pendingPages = m_collection.picturePages();
+    if (m_settings.mode == DownloadMode::OnlyNew && !albumFolderPath().isEmpty())
+        m_record = AlbumRecord::load(albumFolderPath());
+    m_hadRecord = !m_record.entries().isEmpty();
+    for (const QString &page : m_collection.picturePages()) {
+        Item item;
+        item.page = page;
+        m_items.append(item);
+    }
     m_state = State::Downloading;
     emit collectionFinished(collectedCount());
     if (m_state == State::Downloading)
-        m_pace.start();
+        schedule();
 }
 
-void DownloadJob::tick()
+void DownloadJob::schedule()
+{
+    // From the event loop even without a pause, so that no report (and no
+    // completion message) comes from inside the call that handed the job
+    // its last page.
+    m_pace.start();
+}
+
+void DownloadJob::pump()
 {
     if (m_state != State::Downloading)
         return;
-    if (m_pendingPages.isEmpty()) {
+    if (m_nextToCommit == m_items.size()) {
         complete();
         return;
     }
-    const QString pageAddress = m_pendingPages.constFirst();
-    fetchPage(m_settings.network, QStringLiteral("UTF-8"), pageAddress, m_requests,
-              [this, pageAddress](const PageResult &page) {
-                  m_pendingPages.removeFirst();
-                  if (!page.ok()) {
-                      PictureReport failed;
-                      failed.kind = PictureReport::Kind::Failed;
-                      failed.address = pageAddress;
-                      failed.pageFailed = true;
-                      failed.reason = page.message;
-                      report(failed);
-                      return;
-                  }
-                  const QString picture = ResolvePictureAddress(page.text);
-                  // A page without picture data is dropped without a word.
-                  if (picture.isEmpty()) {
-                      m_pace.start();
-                      return;
-                  }
-                  m_pendingPictures.append(picture);
-                  savePicture();
-              },
-              m_settings.requests);
+    if (!m_throttledUntil.hasExpired()) {
+        m_pace.start(int(qMax<qint64>(1, m_throttledUntil.remainingTime())));
+        return;
+    }
+    m_pace.setInterval(m_settings.pauseMs);
+    // Look ahead a little only: downloaded pictures wait on disk for their
+    // turn to be named.
+    const int window = m_nextToCommit + 4 * m_limit;
+    const QPointer<DownloadJob> self(this);
+    while (self && m_state == State::Downloading && m_working < m_limit && m_nextToStart < m_items.size()
+           && m_nextToStart < window)
+        startItem(m_nextToStart++);
 }
 
-void DownloadJob::savePicture()
+void DownloadJob::startItem(int index)
 {
-    const QString address = m_pendingPictures.constFirst();
-    PictureReport picture;
-    picture.address = address;
-    picture.kind = PictureReport::Kind::Failed;
+    Item &item = m_items[index];
+    item.stage = Item::Stage::Working;
+    item.report.address = item.page;
+    ++m_working;
+    if (m_settings.mode == DownloadMode::OnlyNew) {
+        // Saved by an earlier run and still there: nothing to ask the site.
+        const AlbumRecord::Entry *known = m_record.forPage(item.page);
+        if (known && QFile::exists(albumFolderPath() + QLatin1Char('/') + known->file)) {
+            item.picture = known->picture;
+            item.report.kind = PictureReport::Kind::AlreadyThere;
+            item.report.address = known->picture.isEmpty() ? item.page : known->picture;
+            item.report.fileName = known->file;
+            return itemDone(index);
+        }
+    }
+    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
+              [this, index](const PageResult &page) { onPage(index, page); }, m_settings.requests);
+}
 
-    if (m_savedAddresses.contains(address)) {
-        picture.kind = PictureReport::Kind::Skipped;
-        picture.reason = QStringLiteral("已保存过，不再重复下载");
-        return report(picture);
+void DownloadJob::onPage(int index, const PageResult &page)
+{
+    Item &item = m_items[index];
+    if (!page.ok()) {
+        item.report.kind = PictureReport::Kind::Failed;
+        item.report.pageFailed = true;
+        item.report.reason = page.message;
+        return itemDone(index);
     }
-    const QString name = GetPicName(address);
+    item.picture = ResolvePictureAddress(page.text);
+    // A page without picture data is dropped without a word.
+    if (item.picture.isEmpty()) {
+        item.silent = true;
+        return itemDone(index);
+    }
+    item.report.address = item.picture;
+    const QString name = GetPicName(item.picture);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
-        picture.reason = QStringLiteral("地址中没有文件名");
-        return report(picture);
+        item.report.kind = PictureReport::Kind::Failed;
+        item.report.reason = QStringLiteral("地址中没有文件名");
+        return itemDone(index);
     }
-    if (m_saved >= MaxSavedPictures) {
-        picture.reason = QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures);
-        return report(picture);
+    if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !albumFolderPath().isEmpty()
+        && QFile::exists(albumFolderPath() + QLatin1Char('/') + FitFileName(name))) {
+        // Without a record of the folder, a file of the picture's name stands for it.
+        item.report.kind = PictureReport::Kind::AlreadyThere;
+        item.report.fileName = FitFileName(name);
+        return itemDone(index);
     }
-    // Two pictures of one album may share a name; neither may be lost.
-    const QString folder = temporaryFolderPath();
-    picture.fileName = FreeFileName(folder, name);
-    DownPic(m_settings.network, address, folder + QLatin1Char('/') + picture.fileName, m_requests,
-            [this, picture](const DownPicResult &result) mutable {
+    if (m_savedAddresses.contains(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
+        // Decided in its turn: skipped if the first one was saved.
+        item.sameAsEarlier = true;
+        return itemDone(index);
+    }
+    download(index);
+}
+
+void DownloadJob::download(int index)
+{
+    Item &item = m_items[index];
+    m_picturesOnTheWay.insert(item.picture);
+    // Downloaded under a name of its own; named in its turn.
+    const QString staging = temporaryFolderPath() + QStringLiteral("/.picture-%1.part").arg(index);
+    DownPic(m_settings.network, item.picture, staging, m_requests,
+            [this, index, staging](const DownPicResult &result) {
+                Item &item = m_items[index];
                 if (result.ok()) {
-                    picture.kind = PictureReport::Kind::Saved;
-                    m_savedAddresses.insert(picture.address);
-                    ++m_saved;
+                    item.staging = staging;
                 } else {
-                    picture.reason = result.message;
-                    picture.fileName.clear();
+                    item.report.kind = PictureReport::Kind::Failed;
+                    item.report.reason = result.message;
+                    m_picturesOnTheWay.remove(item.picture);
                 }
-                report(picture);
+                itemDone(index);
             },
             m_settings.requests);
 }
 
-void DownloadJob::report(PictureReport picture)
+void DownloadJob::itemDone(int index)
 {
-    if (picture.kind == PictureReport::Kind::Failed)
+    m_items[index].stage = Item::Stage::Done;
+    --m_working;
+    if (m_limit < m_settings.maxInFlight && m_items[index].report.kind != PictureReport::Kind::Failed
+        && ++m_goodSinceThrottle >= 2 * m_limit) {
+        // The site has kept up for a while: take one more at once again.
+        ++m_limit;
+        m_goodSinceThrottle = 0;
+    }
+    const QPointer<DownloadJob> self(this);
+    commitReady();
+    if (self && m_state == State::Downloading)
+        schedule();
+}
+
+void DownloadJob::commitReady()
+{
+    const QPointer<DownloadJob> self(this);
+    while (self && m_state == State::Downloading && m_nextToCommit < m_items.size()
+           && m_items.at(m_nextToCommit).stage == Item::Stage::Done) {
+        if (!commit(m_items[m_nextToCommit]))
+            return;
+    }
+}
+
+bool DownloadJob::commit(Item &item)
+{
+    PictureReport &report = item.report;
+    if (item.sameAsEarlier) {
+        item.sameAsEarlier = false;
+        if (!m_savedAddresses.contains(item.picture)) {
+            // The first one failed: this one has its own try, as it would
+            // have had one after the other.
+            item.stage = Item::Stage::Working;
+            ++m_working;
+            download(int(&item - m_items.data()));
+            return false;
+        }
+        report.kind = PictureReport::Kind::Skipped;
+        report.reason = QStringLiteral("已保存过，不再重复下载");
+    } else if (!item.staging.isEmpty()) {
+        m_picturesOnTheWay.remove(item.picture);
+        const QString folder = temporaryFolderPath();
+        const QString name = FreeFileName(folder, GetPicName(item.picture));
+        if (m_saved >= MaxSavedPictures) {
+            report.kind = PictureReport::Kind::Failed;
+            report.reason = QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures);
+            QFile::remove(item.staging);
+        } else if (QFile staged(item.staging); !staged.rename(folder + QLatin1Char('/') + name)) {
+            report.kind = PictureReport::Kind::Failed;
+            report.reason = QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString());
+            QFile::remove(item.staging);
+        } else {
+            report.kind = PictureReport::Kind::Saved;
+            report.fileName = name;
+            m_savedAddresses.insert(item.picture);
+            ++m_saved;
+            m_record.add({item.page, item.picture, name});
+            m_savedPages.insert(item.page);
+        }
+        item.staging.clear();
+    }
+    if (report.kind == PictureReport::Kind::Failed)
         ++m_failed;
-    if (!picture.pageFailed)
-        m_pendingPictures.removeFirst();
-    picture.savedCount = m_saved;
+    if (report.kind == PictureReport::Kind::AlreadyThere) {
+        ++m_alreadyThere;
+        m_record.add({item.page, item.picture, report.fileName});
+    }
+    ++m_nextToCommit;
+    if (item.silent)
+        return true;
+    report.savedCount = m_saved;
     // The window may end the job from here (closing it on the report).
     const QPointer<DownloadJob> self(this);
-    emit pictureDone(picture);
-    if (self && m_state == State::Downloading)
-        m_pace.start();
+    emit pictureDone(report);
+    return bool(self);
+}
+
+void DownloadJob::onThrottled(int retryAfterMs)
+{
+    // Fewer at once, and nothing new until the site's wait is over; the
+    // request itself waits and asks again.
+    m_limit = qMax(1, m_limit / 2);
+    m_goodSinceThrottle = 0;
+    const int wait = retryAfterMs >= 0 ? retryAfterMs : 1000;
+    if (m_throttledUntil.hasExpired() || m_throttledUntil.remainingTime() < wait)
+        m_throttledUntil.setRemainingTime(wait);
 }
 
 void DownloadJob::complete()
@@ -214,22 +374,56 @@ void DownloadJob::complete()
     result.folderName = m_tempFolder;
     result.saved = m_saved;
     result.failed = m_failed;
+    result.alreadyThere = m_alreadyThere;
+    result.mode = m_settings.mode;
     result.collectionNote = m_collectionNote;
 
     const QString name = result.albumName;
+    const QString album = albumFolderPath();
     if (!FileSystem::FolderExists(m_settings.saveFolder) || !FileSystem::FolderExists(temporaryFolderPath())) {
         result.folderGone = true;
         result.folderNote = QStringLiteral("但文件夹 %1 已不存在，图片没能保存下来。").arg(temporaryFolderPath());
     } else if (name == m_tempFolder) {
         // The pictures are already where the album's name says.
-    } else if (!IsUsableFolderName(name)) {
+    } else if (album.isEmpty()) {
         result.folderNote = QStringLiteral("相册名称不能用作文件夹名，图片保留在临时文件夹中。");
-    } else if (QString why; FileSystem::MoveFolder(temporaryFolderPath(), folderPath(name), &why)) {
+    } else if (m_settings.mode == DownloadMode::OnlyNew && FileSystem::FolderExists(album)) {
+        mergeIntoAlbumFolder(result);
+    } else if (QString why; FileSystem::MoveFolder(temporaryFolderPath(), album, &why)) {
         result.folderName = name;
     } else {
         result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
     }
+    if (m_settings.mode == DownloadMode::OnlyNew && !result.folderGone)
+        m_record.save(folderPath(result.folderName));
     emit finished(result);
+}
+
+void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
+{
+    // The new pictures join the album's folder beside the old ones; nothing
+    // there is replaced.
+    const QString album = albumFolderPath();
+    bool allMoved = true;
+    AlbumRecord merged;
+    for (AlbumRecord::Entry entry : m_record.entries()) {
+        const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
+        if (m_savedPages.contains(entry.page)) {
+            const QString name = FreeFileName(album, entry.file);
+            if (QFile::rename(from, album + QLatin1Char('/') + name))
+                entry.file = name;
+            else
+                allMoved = false;
+        }
+        merged.add(entry);
+    }
+    m_record = merged;
+    if (allMoved && QDir(temporaryFolderPath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QDir().rmdir(temporaryFolderPath());
+        result.folderName = m_collection.albumName();
+    } else {
+        result.folderNote = QStringLiteral("部分新图片无法移入《%1》，保留在临时文件夹中。").arg(m_collection.albumName());
+    }
 }
 
 void DownloadJob::kill()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "albumcollection.h"
+#include "albumrecord.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
 
@@ -8,12 +9,18 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QDeadlineTimer>
+#include <QSet>
 #include <QTimer>
 
 class QNetworkAccessManager;
 
 // Who started a job: the browser pane's start button, or the member list.
 enum class JobSource { BrowserPane = 1, MemberList = 2 };
+
+// Whether a job fetches the whole album again (the album's earlier folder
+// is replaced) or only the pictures its folder does not hold yet.
+enum class DownloadMode { ReplaceAll, OnlyNew };
 
 struct JobSettings {
     JobSource source = JobSource::BrowserPane;
@@ -24,13 +31,21 @@ struct JobSettings {
     QNetworkAccessManager *network = nullptr;
     // Time-out and retries of every picture page and picture.
     RequestOptions requests;
+    DownloadMode mode = DownloadMode::ReplaceAll;
+    // How many pictures are worked on at once (page and picture). One is
+    // the pace the program was made with; more is the fast mode.
+    int maxInFlight = 1;
     // The pause after each picture before the next is begun.
     int pauseMs = 100;
+
+    // The fast mode: several pictures at once, no pause between them.
+    static constexpr int DefaultFastInFlight = 4;
+    static constexpr int MaxInFlight = 8;
 };
 
 // How one picture of the album ended.
 struct PictureReport {
-    enum class Kind { Saved, Failed, Skipped };
+    enum class Kind { Saved, Failed, Skipped, AlreadyThere };
     Kind kind = Kind::Saved;
     // The picture's address; the picture page's when that could not be read.
     QString address;
@@ -48,6 +63,9 @@ struct JobReport {
     QString folderName;
     int saved = 0;
     int failed = 0;
+    // Only new pictures: how many the album's folder held already.
+    int alreadyThere = 0;
+    DownloadMode mode = DownloadMode::ReplaceAll;
     // Set when collection ended before the album's last page.
     QString collectionNote;
     // Set when the pictures are not where the album's name says.
@@ -57,9 +75,15 @@ struct JobReport {
 };
 
 // One album's download: its temporary folder, the collection of its picture
-// pages from what a browser pane loads, then, one picture page per tick, the
-// picture address of each page and the picture itself, and at the end the
-// folder named after the album.
+// pages from what a browser pane loads, then for each picture page the
+// picture address in it and the picture itself, and at the end the folder
+// named after the album.
+//
+// Pictures are worked on one after another with a pause between them, or
+// several at once (maxInFlight); either way each is given its file name and
+// reported in collection order, so the folder and the reports do not depend
+// on which answer came first. A site that answers 429 or 503 makes the job
+// take fewer at once and wait as asked, then build up again.
 //
 // The job does not drive a browser: the window hands it each page its pane
 // has loaded, and the job answers which page to load next. Every request of
@@ -97,11 +121,13 @@ public:
     QString temporaryFolderName() const { return m_tempFolder; }
     QString temporaryFolderPath() const;
     int collectedCount() const { return int(m_collection.picturePages().size()); }
-    // Picture pages not yet read, and resolved pictures not yet saved.
-    QStringList pendingPages() const { return m_pendingPages; }
-    QStringList pendingPictures() const { return m_pendingPictures; }
+    // Picture pages not yet reported on, and pictures on their way.
+    QStringList pendingPages() const;
+    QStringList pendingPictures() const;
     int savedCount() const { return m_saved; }
     int failedCount() const { return m_failed; }
+    // How many pictures the job works on at once now.
+    int inFlightLimit() const { return m_limit; }
 
 signals:
     void pageCollected(int collected);
@@ -111,12 +137,35 @@ signals:
     void finished(const JobReport &report);
 
 private:
+    // One picture page of the album on its way to a report.
+    struct Item {
+        enum class Stage { Queued, Working, Done };
+        Stage stage = Stage::Queued;
+        QString page;
+        QString picture;
+        // Done without a report: the page holds no picture data.
+        bool silent = false;
+        // Waits for an earlier item fetching the same picture.
+        bool sameAsEarlier = false;
+        // The downloaded file, waiting for its name in the folder.
+        QString staging;
+        PictureReport report;
+    };
+
     void finishCollection();
     void removeEarlierAlbumFolder();
-    void tick();
-    void savePicture();
-    void report(PictureReport picture);
+    void schedule();
+    void pump();
+    void startItem(int index);
+    void onPage(int index, const struct PageResult &page);
+    void download(int index);
+    void itemDone(int index);
+    void commitReady();
+    bool commit(Item &item);
+    void onThrottled(int retryAfterMs);
     void complete();
+    void mergeIntoAlbumFolder(JobReport &result);
+    QString albumFolderPath() const;
     QString folderPath(const QString &name) const;
 
     JobSettings m_settings;
@@ -124,13 +173,24 @@ private:
     AlbumCollection m_collection;
     QString m_tempFolder;
     QString m_collectionNote;
-    QStringList m_pendingPages;
-    QStringList m_pendingPictures;
-    // Picture addresses saved in this job: a picture the album shows on two
-    // pages is saved once.
+    QList<Item> m_items;
+    int m_nextToStart = 0;
+    int m_nextToCommit = 0;
+    int m_working = 0;
+    int m_limit = 1;
+    int m_goodSinceThrottle = 0;
+    QDeadlineTimer m_throttledUntil;
+    // Pictures saved in this job: a picture the album shows on two pages is
+    // saved once. And those on their way, so a repeat waits for the first.
     QSet<QString> m_savedAddresses;
+    QSet<QString> m_picturesOnTheWay;
+    // Only new pictures: what the album's folder held, and what it holds now.
+    AlbumRecord m_record;
+    bool m_hadRecord = false;
+    QSet<QString> m_savedPages;
     int m_saved = 0;
     int m_failed = 0;
+    int m_alreadyThere = 0;
     QTimer m_pace;
     // Every request answers to this object; deleting it abandons them.
     QPointer<QObject> m_requests;
