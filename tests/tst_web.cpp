@@ -328,7 +328,7 @@ void TestWeb::failedTransferLeavesNothing_data()
     QTest::newRow("404") << "/test/status?code=404" << WebError::HttpStatus << 404;
     QTest::newRow("503") << "/test/status?code=503" << WebError::HttpStatus << 503;
     QTest::newRow("cut half-way") << "/test/cut?n=200000" << WebError::Truncated << 200;
-    QTest::newRow("timeout") << "/test/hang" << WebError::Network << 0;
+    QTest::newRow("timeout") << "/test/hang" << WebError::Timeout << 0;
 }
 
 void TestWeb::failedTransferLeavesNothing()
