@@ -6,6 +6,31 @@
 
 #include <optional>
 
+// The seed: the site's content as JSON. Every key is optional; the ones that
+// make the site noisier are off by default.
+//
+// top level: "members": [...], "friendsId", "delayMs" (before every answer),
+//   "pictureDelayMs" (before each picture-page and picture answer),
+//   "maxInFlight": n with "throttleStatus" (429) and "throttleRetryAfter":
+//   beyond n picture-page and picture requests at once, the further ones get
+//   the throttle status (and a Retry-After header when given).
+// member: "id", "albums": [...], "noAlbums", "profileRepeatsLinks",
+//   "profileStatus" (the album profile answers it with its short error page).
+// album: "id", "name", "pages", "perPage", "kind" (jpg, gif, both, none),
+//   "inProfile", "repeatAcrossPages", "loopBack" (the last page's 下一页 leads
+//   to the first), "firstPage" (0 or 1: the curpage of the bare address),
+//   "nextLink" (normal, javascript, deadHost, redirectAway, error; see
+//   NextLink), "pageStatus" (every album page answers it), "pictures": [...]
+//   (generated ids and files when absent).
+// picture: "id", "file", "kind", "width", "height", "status" (the bytes
+//   answer it), "cut" (half the bytes, then the connection drops),
+//   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
+//   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
+//   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
+//   empty; see PictureBody), "type" (the Content-Type sent),
+//   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data).
+// A Retry-After is a number of seconds or a text sent as it is.
+
 // What one picture page offers: a jpg, a gif, both entries, or no picture data.
 enum class PictureKind { Jpg, Gif, Both, None };
 

@@ -29,9 +29,14 @@ WebResult fileFailure(int error, const QString &path)
     case ENOENT:
     case ENOTDIR:
         return {WebError::NoFolder, 0, QStringLiteral("文件夹不存在：%1").arg(QFileInfo(path).absolutePath()), 0};
+    case EACCES:
+    case EPERM:
+        return {WebError::WriteFailed, 0, QStringLiteral("没有权限写入 %1").arg(path), 0};
+    case EROFS:
+        return {WebError::WriteFailed, 0, QStringLiteral("磁盘是只读的，无法写入 %1").arg(path), 0};
     default:
         return {WebError::WriteFailed, 0,
-                QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(error))), 0};
+                QStringLiteral("无法写入 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(error))), 0};
     }
 }
 
@@ -43,12 +48,15 @@ WebResult fileFailure(int error, const QString &path)
 class PartFile
 {
 public:
+    // Failures name `target`, the file the user will look for.
+    explicit PartFile(const QString &target) : m_target(target) {}
     ~PartFile() { discard(); }
 
     // A short name of its own, so a picture name that just fits the file
     // system is never refused because of the temporary one.
-    WebResult create(const QString &folder)
+    WebResult create()
     {
+        const QString folder = QFileInfo(m_target).absolutePath();
         for (int tries = 0; tries < 16; ++tries) {
             m_path = folder + QStringLiteral("/.quillmoor-%1.part")
                                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
@@ -58,7 +66,7 @@ public:
             if (errno != EEXIST)
                 break;
         }
-        const WebResult failed = fileFailure(errno, m_path);
+        const WebResult failed = fileFailure(errno, m_target);
         m_path.clear();
         return failed;
     }
@@ -66,7 +74,7 @@ public:
     WebResult restart()
     {
         if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
-            return fileFailure(errno, m_path);
+            return fileFailure(errno, m_target);
         return {};
     }
 
@@ -79,7 +87,7 @@ public:
             if (written < 0) {
                 if (errno == EINTR)
                     continue;
-                return fileFailure(errno, m_path);
+                return fileFailure(errno, m_target);
             }
             data += written;
             left -= written;
@@ -89,15 +97,15 @@ public:
 
     // Gives the file its final name; an existing file of that name is never
     // replaced.
-    WebResult place(const QString &target)
+    WebResult place()
     {
         const int fd = m_fd;
         m_fd = -1;
         // Some file systems report a full disk only when the file is closed.
         if (::close(fd) != 0)
-            return fileFailure(errno, m_path);
+            return fileFailure(errno, m_target);
         const QByteArray from = QFile::encodeName(m_path);
-        const QByteArray to = QFile::encodeName(target);
+        const QByteArray to = QFile::encodeName(m_target);
         int error = 0;
 #ifdef RENAME_NOREPLACE
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
@@ -115,7 +123,7 @@ public:
             }
             error = errno;
             if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
-                error = QFileInfo::exists(target) ? EEXIST : 0;
+                error = QFileInfo::exists(m_target) ? EEXIST : 0;
                 if (error == 0 && ::rename(from.constData(), to.constData()) == 0) {
                     m_path.clear();
                     return {};
@@ -123,7 +131,7 @@ public:
                 error = error ? error : errno;
             }
         }
-        return fileFailure(error, target);
+        return fileFailure(error, m_target);
     }
 
     void discard()
@@ -137,6 +145,7 @@ public:
     }
 
 private:
+    QString m_target;
     QString m_path;
     int m_fd = -1;
 };
@@ -195,6 +204,7 @@ public:
         : WebTransfer(network, address, options, context)
         , m_filePath(filePath)
         , m_done(std::move(done))
+        , m_part(filePath)
     {
     }
 
@@ -208,7 +218,7 @@ protected:
             return fileFailure(ENOENT, m_filePath);
         if (target.exists() || target.isSymLink())
             return fileFailure(EEXIST, m_filePath);
-        return m_part.create(target.absolutePath());
+        return m_part.create();
     }
 
     QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) override
@@ -244,7 +254,7 @@ protected:
         else if (const QString wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type")); !wrong.isEmpty())
             result = failure(WebError::NotAPicture, wrong);
         else
-            result = m_part.place(m_filePath);
+            result = m_part.place();
         result.httpStatus = status;
         return result;
     }
