@@ -245,7 +245,11 @@ WebResult WebTransfer::transferResult(QNetworkReply *reply, bool *transient)
     }
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (WebRequest::transferBroken(reply, m_rawBytes)) {
-        if (status == 0 || (error != QNetworkReply::NoError && error != QNetworkReply::RemoteHostClosedError)) {
+        // Headers came, then the connection dropped or fell silent: a cut body.
+        const bool cut = status != 0
+                && (error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError
+                    || isHttpStatusMirror(reply));
+        if (!cut) {
             *transient = isTransientNetworkError(error);
             return failure(WebError::Network, networkMessage(reply), status);
         }
