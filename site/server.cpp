@@ -304,13 +304,21 @@ void DemoServer::installRoutes()
                 albumPage(qs(req.get_param_value("owner")).trimmed(), qs(req.get_param_value("id")).trimmed(), req,
                           res);
             }));
-    svr.Get(R"(/photo/([^/]+)/photo-([^/]+))", [this, &pages](const httplib::Request &req, httplib::Response &res) {
-        const InFlight busy(m_inFlight);
-        if (!admitPictureRequest(busy.value(), res))
-            return;
+    // Picture pages and pictures are what a job asks for many at a time: they
+    // are the ones held back and throttled.
+    auto picturePart = [this](httplib::Server::Handler handler) {
+        return [this, handler](const httplib::Request &req, httplib::Response &res) {
+            const InFlight busy(m_inFlight);
+            if (!admitPictureRequest(busy.value(), res))
+                return;
+            std::shared_lock lock(m_seedLock);
+            handler(req, res);
+        };
+    };
+    svr.Get(R"(/photo/([^/]+)/photo-([^/]+))", picturePart([this, &pages](const httplib::Request &req,
+                                                                          httplib::Response &res) {
         const QString memberId = qs(req.matches[1]);
         const QString pictureId = qs(req.matches[2]);
-        std::shared_lock lock(m_seedLock);
         if (const SeedMember *member = m_seed.member(memberId)) {
             for (const SeedAlbum &album : member->albums) {
                 const SeedPicture *picture = album.picture(pictureId);
@@ -323,7 +331,7 @@ void DemoServer::installRoutes()
             setHtml(res, *html);
         else
             setStatusPage(res, 404);
-    });
+    }));
     svr.Get(R"(/photo/([^/]+)/album/friends)", reading([&pages](const httplib::Request &req, httplib::Response &res) {
                 setHtml(res, pages.friendsAlbums(qs(req.matches[1])));
             }));
@@ -331,13 +339,9 @@ void DemoServer::installRoutes()
                 setHtml(res, pages.hotShares());
             }));
 
-    svr.Get(R"(/pic/([^/]+)/([^/]+)/([^/]+))", [this](const httplib::Request &req, httplib::Response &res) {
-        const InFlight busy(m_inFlight);
-        if (!admitPictureRequest(busy.value(), res))
-            return;
+    svr.Get(R"(/pic/([^/]+)/([^/]+)/([^/]+))", picturePart([this](const httplib::Request &req, httplib::Response &res) {
         const QString albumId = qs(req.matches[1]);
         const QString pictureId = qs(req.matches[2]);
-        std::shared_lock lock(m_seedLock);
         const QByteArray bytes = m_pictures.bytes(albumId, pictureId, qs(req.matches[3]));
         const SeedAlbum *album = m_seed.album(albumId);
         const SeedPicture *picture = album ? album->picture(pictureId) : nullptr;
@@ -376,7 +380,7 @@ void DemoServer::installRoutes()
         case PictureBody::Empty:
             return res.set_content(std::string(), type);
         }
-    });
+    }));
 
     installTestRoutes();
     // Last: the first route that matches answers.
