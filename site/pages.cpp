@@ -50,17 +50,18 @@ QString escapedJsonObject(const QString &id, const QString &largeUrl, const QStr
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)).replace(u'/', QStringLiteral("\\/"));
 }
 
-SitePages::SitePages(const Seed &seed, const QString &base)
+SitePages::SitePages(const Seed &seed, const QString &base, const QString &deadBase)
     : m_seed(seed)
     , m_base(base)
+    , m_deadBase(deadBase)
 {
 }
 
-QString SitePages::albumUrl(const QString &memberId, const QString &albumId, int page) const
+QString SitePages::albumUrl(const QString &memberId, const QString &albumId, int curpage) const
 {
     QString url = m_base + QStringLiteral("/photo/%1/album-%2").arg(memberId, albumId);
-    if (page > 0)
-        url += QStringLiteral("?curpage=%1").arg(page);
+    if (curpage >= 0)
+        url += QStringLiteral("?curpage=%1").arg(curpage);
     return url;
 }
 
@@ -176,31 +177,39 @@ QByteArray SitePages::albumProfile(const QString &ownerId) const
     return document(QStringLiteral("Kestrelnet Kampus - 相册 - %1").arg(member->id), body);
 }
 
-std::optional<QByteArray> SitePages::albumPage(const QString &memberId, const QString &albumId, int page) const
+std::optional<QByteArray> SitePages::albumPage(const QString &memberId, const QString &albumId, int curpage) const
 {
     const SeedMember *member = m_seed.member(memberId);
     const SeedAlbum *album = member ? member->album(albumId) : nullptr;
-    if (!album || page < 1 || page > album->pages)
+    const int index = album ? album->pageIndex(curpage) : 0;
+    if (index == 0)
         return std::nullopt;
 
     QString body = QStringLiteral("<p>%1 | %2</p>\n<h1>%3</h1>\n<p>第 %4 / %5 页</p>\n<ul class=\"photos\">\n")
                        .arg(link(m_base + QStringLiteral("/"), QStringLiteral("Kestrelnet 首页")),
                             link(m_base + QStringLiteral("/quillmoor/help"), QStringLiteral("帮助")),
                             htmlEscaped(album->name))
-                       .arg(page)
+                       .arg(index)
                        .arg(album->pages);
-    for (const SeedPicture *picture : album->picturesOnPage(page)) {
+    for (const SeedPicture *picture : album->picturesOnPage(curpage)) {
         body += QStringLiteral("<li>%1</li>\n")
                     .arg(link(m_base + QStringLiteral("/photo/%1/photo-%2").arg(member->id, picture->id),
                               QStringLiteral("图片 %1").arg(picture->id)));
     }
     body += QStringLiteral("</ul>\n<p class=\"pager\">");
-    if (page > 1)
-        body += link(albumUrl(member->id, album->id, page - 1), QStringLiteral("上一页")) + u' ';
-    if (page < album->pages)
-        body += link(albumUrl(member->id, album->id, page + 1), QStringLiteral("下一页"));
+    if (curpage > album->firstPage)
+        body += link(albumUrl(member->id, album->id, curpage - 1), QStringLiteral("上一页")) + u' ';
+    QString next;
+    if (curpage < album->lastPage())
+        next = albumUrl(member->id, album->id, curpage + 1);
     else if (album->loopBack)
-        body += link(albumUrl(member->id, album->id, 1), QStringLiteral("下一页"));
+        next = albumUrl(member->id, album->id, album->firstPage);
+    if (!next.isEmpty() && index == 1 && album->nextLink == NextLink::Javascript)
+        next = QStringLiteral("javascript:goPage('%1')").arg(next.mid(next.indexOf(u'?')));
+    else if (!next.isEmpty() && index == 1 && album->nextLink == NextLink::DeadHost)
+        next.replace(0, m_base.size(), m_deadBase);
+    if (!next.isEmpty())
+        body += link(next, QStringLiteral("下一页"));
     body += QStringLiteral("</p>\n");
 
     // Every album of the member, listed ones or not: the program reads this
@@ -216,8 +225,11 @@ QString SitePages::pictureData(const QString &variable, const SeedAlbum &album, 
                                const QString &file) const
 {
     const QString summary = QStringLiteral("%1 - %2").arg(album.name, picture.id);
-    return QStringLiteral("<script type=\"text/javascript\">var %1 = %2;</script>\n")
-        .arg(variable, escapedJsonObject(picture.id, pictureUrl(album.id, picture, file), summary));
+    QString data = escapedJsonObject(picture.id, pictureUrl(album.id, picture, file), summary);
+    if (picture.upperCaseKeys)
+        data.replace(QStringLiteral("\"largeurl\":"), QStringLiteral("\"LARGEURL\":"))
+            .replace(QStringLiteral("\"summary\":"), QStringLiteral("\"SUMMARY\":"));
+    return QStringLiteral("<script type=\"text/javascript\">var %1 = %2;</script>\n").arg(variable, data);
 }
 
 std::optional<QByteArray> SitePages::picturePage(const QString &memberId, const QString &pictureId) const

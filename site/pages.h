@@ -12,7 +12,8 @@
 class SitePages
 {
 public:
-    SitePages(const Seed &seed, const QString &base);
+    // `deadBase` is an address on which nothing answers.
+    SitePages(const Seed &seed, const QString &base, const QString &deadBase);
 
     QByteArray home() const;
     QByteArray quillmoorStart() const;
@@ -21,18 +22,21 @@ public:
     QByteArray loginForm() const;
     QByteArray notLoggedIn() const;
     QByteArray albumProfile(const QString &ownerId) const;
-    // Nothing when the member, the album or the page does not exist.
-    std::optional<QByteArray> albumPage(const QString &memberId, const QString &albumId, int page) const;
+    // Nothing when the member, the album or the page numbered `curpage`
+    // does not exist.
+    std::optional<QByteArray> albumPage(const QString &memberId, const QString &albumId, int curpage) const;
     std::optional<QByteArray> picturePage(const QString &memberId, const QString &pictureId) const;
     QByteArray friendsAlbums(const QString &memberId) const;
     QByteArray hotShares() const;
     QByteArray newWindowTest() const;
     QByteArray linksTest() const;
 
-    QString albumUrl(const QString &memberId, const QString &albumId, int page = 0) const;
+    // With a curpage of -1, the album address without one.
+    QString albumUrl(const QString &memberId, const QString &albumId, int curpage = -1) const;
     QString pictureUrl(const QString &albumId, const SeedPicture &picture, const QString &file) const;
 
     QString base() const { return m_base; }
+    const Seed &seed() const { return m_seed; }
 
     static QByteArray statusPage(int status);
 
@@ -43,6 +47,7 @@ private:
 
     const Seed &m_seed;
     QString m_base;
+    QString m_deadBase;
 };
 
 // Escapes & < > " as the site does in titles and attributes.

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <zlib.h>
+
 namespace {
 
 // FNV-1a: stable across runs, unlike qHash.
@@ -167,20 +169,40 @@ QString PictureStore::key(const QString &albumId, const QString &pictureId, cons
     return albumId + u'/' + pictureId + u'/' + file;
 }
 
+QByteArray compressed(const QByteArray &bytes, bool gzip)
+{
+    z_stream stream{};
+    // 16 added to the window size asks zlib for a gzip header and trailer.
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8, Z_DEFAULT_STRATEGY)
+        != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int status = deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return status == Z_STREAM_END ? out : QByteArray();
+}
+
 void PictureStore::generate(const Seed &seed)
 {
     for (const SeedMember &member : seed.members) {
         for (const SeedAlbum &album : member.albums) {
-            for (const SeedPicture &picture : album.pictures) {
-                if (picture.hasJpg())
-                    m_files.insert(key(album.id, picture.id, picture.jpgFile()),
-                                   jpegPicture(picture.id, picture.width, picture.height));
-                if (picture.hasGif())
-                    m_files.insert(key(album.id, picture.id, picture.gifFile()),
-                                   gifPicture(picture.id, picture.width, picture.height));
-            }
+            for (const SeedPicture &picture : album.pictures)
+                add(album.id, picture);
         }
     }
+}
+
+void PictureStore::add(const QString &albumId, const SeedPicture &picture)
+{
+    if (picture.hasJpg())
+        m_files.insert(key(albumId, picture.id, picture.jpgFile()), jpegPicture(picture.id, picture.width, picture.height));
+    if (picture.hasGif())
+        m_files.insert(key(albumId, picture.id, picture.gifFile()), gifPicture(picture.id, picture.width, picture.height));
 }
 
 QByteArray PictureStore::bytes(const QString &albumId, const QString &pictureId, const QString &file) const

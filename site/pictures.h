@@ -19,11 +19,15 @@ QByteArray gifPicture(const QString &id, int width, int height);
 // indices row by row. Qt reads GIF but cannot write it.
 QByteArray encodeGif(int width, int height, const QList<QRgb> &palette, const QByteArray &indices);
 
+// `bytes` as a gzip stream, or as a zlib stream (what HTTP calls deflate).
+QByteArray compressed(const QByteArray &bytes, bool gzip);
+
 // All picture files of a seed, made once at start and keyed by key().
 class PictureStore
 {
 public:
     void generate(const Seed &seed);
+    void add(const QString &albumId, const SeedPicture &picture);
     QByteArray bytes(const QString &albumId, const QString &pictureId, const QString &file) const;
     static QString key(const QString &albumId, const QString &pictureId, const QString &file);
 

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -46,6 +47,45 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+// A Retry-After as the seed writes it: seconds as a number, or any text
+// (an HTTP date) sent as it is.
+QString retryAfterText(const QJsonValue &value)
+{
+    QString text = value.isDouble() ? QString::number(value.toInt()) : value.toString();
+    text.remove(u'\r');
+    text.remove(u'\n');
+    return text;
+}
+
+bool isErrorStatus(int status)
+{
+    return status >= 400 && status <= 599;
+}
+
+bool readFailures(const QJsonObject &object, const char *countKey, const char *statusKey, const char *retryKey,
+                  Failures *failures)
+{
+    failures->count = qMax(-1, object.value(QLatin1String(countKey)).toInt(0));
+    failures->status = object.value(QLatin1String(statusKey)).toInt(500);
+    failures->retryAfter = retryAfterText(object.value(QLatin1String(retryKey)));
+    return isErrorStatus(failures->status);
+}
+
+template<typename T>
+std::optional<T> fromText(const QString &text, std::initializer_list<std::pair<const char16_t *, T>> names)
+{
+    for (const auto &[name, value] : names) {
+        if (text == name)
+            return value;
+    }
+    return std::nullopt;
+}
+
+int generatedPages(const SeedAlbum &album)
+{
+    return int((album.pictures.size() + album.perPage - 1) / album.perPage);
+}
+
 bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture *picture, QString *error)
 {
     picture->id = idText(object.value(u"id"));
@@ -64,6 +104,21 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
     picture->cut = object.value(u"cut").toBool(false);
     picture->width = qBound(0, object.value(u"width").toInt(0), MaxSide);
     picture->height = qBound(0, object.value(u"height").toInt(0), MaxSide);
+    if (!readFailures(object, "pageFails", "pageStatus", "pageRetryAfter", &picture->pageFailures)
+        || !readFailures(object, "fails", "failStatus", "retryAfter", &picture->pictureFailures))
+        return fail(error, QStringLiteral("failure status out of range in album %1").arg(album.id));
+    const auto body = fromText<PictureBody>(object.value(u"body").toString(QStringLiteral("plain")),
+                                            {{u"plain", PictureBody::Plain}, {u"gzip", PictureBody::Gzip},
+                                             {u"gzipCut", PictureBody::GzipCut}, {u"deflateCut", PictureBody::DeflateCut},
+                                             {u"partial", PictureBody::Partial}, {u"html", PictureBody::Html},
+                                             {u"empty", PictureBody::Empty}});
+    if (!body)
+        return fail(error, QStringLiteral("unknown picture body in album %1").arg(album.id));
+    picture->body = *body;
+    picture->contentType = object.value(u"type").toString();
+    picture->contentType.remove(u'\r');
+    picture->contentType.remove(u'\n');
+    picture->upperCaseKeys = object.value(u"keyCase").toString() == u"upper";
     return true;
 }
 
@@ -82,6 +137,19 @@ bool readAlbum(const QJsonObject &object, SeedAlbum *album, int *pictureCount, Q
     album->inProfile = object.value(u"inProfile").toBool(true);
     album->repeatAcrossPages = object.value(u"repeatAcrossPages").toBool(false);
     album->loopBack = object.value(u"loopBack").toBool(false);
+    album->firstPage = object.value(u"firstPage").toInt(1);
+    if (album->firstPage != 0 && album->firstPage != 1)
+        return fail(error, QStringLiteral("firstPage is 0 or 1 in album %1").arg(album->id));
+    const auto next = fromText<NextLink>(object.value(u"nextLink").toString(QStringLiteral("normal")),
+                                         {{u"normal", NextLink::Normal}, {u"javascript", NextLink::Javascript},
+                                          {u"deadHost", NextLink::DeadHost}, {u"redirectAway", NextLink::RedirectAway},
+                                          {u"error", NextLink::Error}});
+    if (!next)
+        return fail(error, QStringLiteral("unknown nextLink in album %1").arg(album->id));
+    album->nextLink = *next;
+    album->pageStatus = object.value(u"pageStatus").toInt(0);
+    if (album->pageStatus != 0 && !isErrorStatus(album->pageStatus))
+        return fail(error, QStringLiteral("pageStatus out of range in album %1").arg(album->id));
 
     if (object.contains(u"pictures")) {
         const QJsonArray pictures = object.value(u"pictures").toArray();
@@ -92,18 +160,12 @@ bool readAlbum(const QJsonObject &object, SeedAlbum *album, int *pictureCount, Q
             album->pictures.append(picture);
         }
         // Explicit pictures decide how many pages there are at least.
-        const int needed = int((album->pictures.size() + album->perPage - 1) / album->perPage);
-        album->pages = qBound(1, qMax(album->pages, needed), MaxPages);
+        album->pages = qBound(1, qMax(album->pages, generatedPages(*album)), MaxPages);
     } else {
         const int count = album->pages * album->perPage;
         if (*pictureCount + count > MaxPictures)
             return fail(error, QStringLiteral("too many pictures in the seed"));
-        for (int i = 1; i <= count; ++i) {
-            SeedPicture picture;
-            picture.id = album->id + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
-            picture.kind = album->kind;
-            album->pictures.append(picture);
-        }
+        album->grow(count);
     }
     *pictureCount += int(album->pictures.size());
     if (*pictureCount > MaxPictures)
@@ -131,10 +193,42 @@ QString SeedPicture::gifFile() const
     return file;
 }
 
-QList<const SeedPicture *> SeedAlbum::picturesOnPage(int page) const
+int SeedAlbum::pageIndex(int curpage) const
+{
+    const int index = curpage - firstPage + 1;
+    return index >= 1 && index <= pages ? index : 0;
+}
+
+QList<SeedPicture> SeedAlbum::grow(int count)
+{
+    QList<SeedPicture> added;
+    QSet<QString> taken;
+    for (const SeedPicture &picture : std::as_const(pictures))
+        taken.insert(picture.id);
+    int number = int(pictures.size());
+    while (added.size() < count && pictures.size() < MaxPictures) {
+        SeedPicture picture;
+        picture.id = id + QStringLiteral("%1").arg(++number, 3, 10, QLatin1Char('0'));
+        picture.kind = kind;
+        if (taken.contains(picture.id))
+            continue;
+        pictures.append(picture);
+        added.append(picture);
+    }
+    pages = qBound(1, qMax(pages, generatedPages(*this)), MaxPages);
+    return added;
+}
+
+bool SeedAlbum::remove(const QString &pictureId)
+{
+    return pictures.removeIf([&](const SeedPicture &picture) { return picture.id == pictureId; }) > 0;
+}
+
+QList<const SeedPicture *> SeedAlbum::picturesOnPage(int curpage) const
 {
     QList<const SeedPicture *> result;
-    if (page < 1 || page > pages)
+    const int page = pageIndex(curpage);
+    if (page == 0)
         return result;
     const qsizetype first = qsizetype(page - 1) * perPage;
     const qsizetype end = qMin<qsizetype>(first + perPage, pictures.size());
@@ -163,6 +257,17 @@ const SeedAlbum *SeedMember::album(const QString &albumId) const
     return nullptr;
 }
 
+SeedAlbum *Seed::album(const QString &albumId)
+{
+    for (SeedMember &member : members) {
+        for (SeedAlbum &album : member.albums) {
+            if (album.id == albumId)
+                return &album;
+        }
+    }
+    return nullptr;
+}
+
 const SeedMember *Seed::member(const QString &memberId) const
 {
     for (const SeedMember &member : members) {
@@ -183,6 +288,14 @@ std::optional<Seed> parseSeed(const QByteArray &json, QString *error)
     const QJsonObject root = document.object();
     Seed seed;
     seed.delayMs = qBound(0, root.value(u"delayMs").toInt(0), 60000);
+    seed.pictureDelayMs = qBound(0, root.value(u"pictureDelayMs").toInt(0), 60000);
+    seed.maxInFlight = qMax(0, root.value(u"maxInFlight").toInt(0));
+    seed.throttleStatus = root.value(u"throttleStatus").toInt(429);
+    seed.throttleRetryAfter = retryAfterText(root.value(u"throttleRetryAfter"));
+    if (!isErrorStatus(seed.throttleStatus)) {
+        fail(error, QStringLiteral("throttleStatus out of range"));
+        return std::nullopt;
+    }
     int pictureCount = 0;
     const QJsonArray members = root.value(u"members").toArray();
     for (const QJsonValue &memberValue : members) {
@@ -195,6 +308,11 @@ std::optional<Seed> parseSeed(const QByteArray &json, QString *error)
         }
         member.noAlbums = object.value(u"noAlbums").toBool(false);
         member.profileRepeatsLinks = object.value(u"profileRepeatsLinks").toBool(false);
+        member.profileStatus = object.value(u"profileStatus").toInt(0);
+        if (member.profileStatus != 0 && !isErrorStatus(member.profileStatus)) {
+            fail(error, QStringLiteral("profileStatus out of range"));
+            return std::nullopt;
+        }
         const QJsonArray albums = object.value(u"albums").toArray();
         for (const QJsonValue &albumValue : albums) {
             SeedAlbum album;

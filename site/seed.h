@@ -6,8 +6,54 @@
 
 #include <optional>
 
+// The seed: the site's content as JSON. Every key is optional; the ones that
+// make the site noisier are off by default.
+//
+// top level: "members": [...], "friendsId", "delayMs" (before every answer),
+//   "pictureDelayMs" (before each picture-page and picture answer),
+//   "maxInFlight": n with "throttleStatus" (429) and "throttleRetryAfter":
+//   beyond n picture-page and picture requests at once, the further ones get
+//   the throttle status (and a Retry-After header when given).
+// member: "id", "albums": [...], "noAlbums", "profileRepeatsLinks",
+//   "profileStatus" (the album profile answers it with its short error page).
+// album: "id", "name", "pages", "perPage", "kind" (jpg, gif, both, none),
+//   "inProfile", "repeatAcrossPages", "loopBack" (the last page's 下一页 leads
+//   to the first), "firstPage" (0 or 1: the curpage of the bare address),
+//   "nextLink" (normal, javascript, deadHost, redirectAway, error; see
+//   NextLink), "pageStatus" (every album page answers it), "pictures": [...]
+//   (generated ids and files when absent).
+// picture: "id", "file", "kind", "width", "height", "status" (the bytes
+//   answer it), "cut" (half the bytes, then the connection drops),
+//   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
+//   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
+//   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
+//   empty; see PictureBody), "type" (the Content-Type sent),
+//   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data).
+// A Retry-After is a number of seconds or a text sent as it is.
+
 // What one picture page offers: a jpg, a gif, both entries, or no picture data.
 enum class PictureKind { Jpg, Gif, Both, None };
+
+// How the picture bytes are sent: as they are; gzip-encoded whole; gzip or
+// deflate-encoded and cut half-way; an unrequested 206 with the first half;
+// an HTML page with status 200; an empty 200 body.
+enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty };
+
+// Where the album's 下一页 link leads: the next page; a javascript: link on
+// the first page; a host that refuses connections; the second page
+// redirecting off the photo host; the second page answering 500.
+enum class NextLink { Normal, Javascript, DeadHost, RedirectAway, Error };
+
+// A request that fails its first `count` times (-1: always) with `status`,
+// and a Retry-After header when `retryAfter` is not empty.
+struct Failures
+{
+    int count = 0;
+    int status = 500;
+    QString retryAfter;
+
+    bool failsOn(int request) const { return count < 0 || request <= count; }
+};
 
 struct SeedPicture
 {
@@ -18,6 +64,11 @@ struct SeedPicture
     bool cut = false;
     int width = 0;
     int height = 0;
+    Failures pageFailures;    // of the picture page
+    Failures pictureFailures; // of the picture bytes
+    PictureBody body = PictureBody::Plain;
+    QString contentType;      // replaces the type the bytes would be sent with
+    bool upperCaseKeys = false;
 
     bool hasJpg() const { return kind == PictureKind::Jpg || kind == PictureKind::Both; }
     bool hasGif() const { return kind == PictureKind::Gif || kind == PictureKind::Both; }
@@ -35,11 +86,21 @@ struct SeedAlbum
     bool inProfile = true;
     bool repeatAcrossPages = false;
     bool loopBack = false;
+    int firstPage = 1;  // the curpage of the album address without one
+    NextLink nextLink = NextLink::Normal;
+    int pageStatus = 0; // every album page answers this status when set
     QList<SeedPicture> pictures;
 
-    // Picture links shown on page (1-based), including the repeated link.
-    QList<const SeedPicture *> picturesOnPage(int page) const;
+    // Picture links shown on the page numbered `curpage`, including the
+    // repeated link; nothing for a page that does not exist.
+    QList<const SeedPicture *> picturesOnPage(int curpage) const;
     const SeedPicture *picture(const QString &pictureId) const;
+    // 1 for the first page, whatever the numbering; 0 when out of range.
+    int pageIndex(int curpage) const;
+    int lastPage() const { return firstPage + pages - 1; }
+    // Appends `count` generated pictures, adding pages as needed; returns them.
+    QList<SeedPicture> grow(int count);
+    bool remove(const QString &pictureId);
 };
 
 struct SeedMember
@@ -47,6 +108,7 @@ struct SeedMember
     QString id;
     bool noAlbums = false;
     bool profileRepeatsLinks = false;
+    int profileStatus = 0; // the album profile answers this status when set
     QList<SeedAlbum> albums;
 
     const SeedAlbum *album(const QString &albumId) const;
@@ -55,10 +117,18 @@ struct SeedMember
 struct Seed
 {
     int delayMs = 0;
+    // Each picture-page and picture answer waits this long.
+    int pictureDelayMs = 0;
+    // More picture-page and picture requests than this at once are refused
+    // with throttleStatus (0: no limit).
+    int maxInFlight = 0;
+    int throttleStatus = 429;
+    QString throttleRetryAfter;
     QString friendsId;
     QList<SeedMember> members;
 
     const SeedMember *member(const QString &memberId) const;
+    SeedAlbum *album(const QString &albumId);
 };
 
 // Reads a seed; generated pictures are filled in so that every album has its

@@ -5,9 +5,16 @@
 #include <httplib.h>
 
 #include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <chrono>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,9 +64,30 @@ std::string testPattern(qint64 size)
     return bytes;
 }
 
+// Answers a failure as the seed asks for it.
+void setFailure(httplib::Response &res, int status, const QString &retryAfter)
+{
+    setStatusPage(res, status);
+    if (!retryAfter.isEmpty())
+        res.set_header("Retry-After", retryAfter.toStdString());
+}
+
+// Counts each request and restores the count when the answer is written.
+class InFlight
+{
+public:
+    explicit InFlight(std::atomic<int> &count) : m_count(count), m_value(++count) {}
+    ~InFlight() { --m_count; }
+    int value() const { return m_value; }
+
+private:
+    std::atomic<int> &m_count;
+    int m_value;
+};
+
 // Sends the headers with the full length, then only the first half of the
 // body, then drops the connection: a transfer cut off half way.
-void setCutContent(httplib::Response &res, std::string bytes, const char *type)
+void setCutContent(httplib::Response &res, std::string bytes, const std::string &type)
 {
     const size_t full = bytes.size();
     auto shared = std::make_shared<std::string>(std::move(bytes));
@@ -92,7 +120,11 @@ DemoServer::DemoServer(Seed seed)
     m_pictures.generate(m_seed);
 }
 
-DemoServer::~DemoServer() = default;
+DemoServer::~DemoServer()
+{
+    if (m_deadSocket >= 0)
+        ::close(m_deadSocket);
+}
 
 std::optional<int> DemoServer::bind(int port)
 {
@@ -103,7 +135,20 @@ std::optional<int> DemoServer::bind(int port)
         bound = -1;
     if (bound <= 0)
         return std::nullopt;
-    m_pages = std::make_unique<SitePages>(m_seed, QStringLiteral("http://127.0.0.1:%1").arg(bound));
+
+    // A port held without listening stays refused for as long as the site
+    // runs; a port merely believed free could be taken meanwhile.
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    m_deadSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_deadSocket < 0 || ::bind(m_deadSocket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::getsockname(m_deadSocket, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return std::nullopt;
+
+    m_pages = std::make_unique<SitePages>(m_seed, QStringLiteral("http://127.0.0.1:%1").arg(bound),
+                                          QStringLiteral("http://127.0.0.1:%1").arg(ntohs(address.sin_port)));
     installRoutes();
     return bound;
 }
@@ -132,6 +177,36 @@ bool DemoServer::waitFor(int milliseconds) const
     return false;
 }
 
+bool DemoServer::failsNow(const QString &key, const Failures &failures)
+{
+    if (failures.count == 0)
+        return false;
+    std::lock_guard lock(m_hitsLock);
+    return failures.failsOn(++m_hits[key]);
+}
+
+bool DemoServer::admitPictureRequest(int inFlight, httplib::Response &res)
+{
+    if (m_seed.maxInFlight > 0 && inFlight > m_seed.maxInFlight) {
+        setFailure(res, m_seed.throttleStatus, m_seed.throttleRetryAfter);
+        return false;
+    }
+    waitFor(m_seed.pictureDelayMs);
+    return true;
+}
+
+void DemoServer::countRequest(const QString &path)
+{
+    if (path.startsWith(u"/pic/"))
+        ++m_pictureRequests;
+    else if (path.startsWith(u"/photo/") && path.contains(u"/photo-"))
+        ++m_picturePageRequests;
+    else if ((path.startsWith(u"/photo/") && path.contains(u"/album-")) || path == u"/getalbum.do")
+        ++m_albumPageRequests;
+    else if (path != u"/test/requests")
+        ++m_otherRequests;
+}
+
 void DemoServer::installRoutes()
 {
     httplib::Server &svr = *m_server;
@@ -146,6 +221,7 @@ void DemoServer::installRoutes()
     svr.set_keep_alive_timeout(2);
 
     svr.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        countRequest(qs(req.path));
         // The library would gzip pages for clients that accept it, and the
         // Content-Length would then no longer be the length of the page. The
         // request object is the library's own non-const local.
@@ -155,9 +231,19 @@ void DemoServer::installRoutes()
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
-    svr.Get("/", [&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.home()); });
-    svr.Get("/quillmoor/start",
-            [&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.quillmoorStart()); });
+    // Pages built from the seed read it under the lock that the test
+    // endpoints take to change it.
+    auto reading = [this](httplib::Server::Handler handler) {
+        return [this, handler](const httplib::Request &req, httplib::Response &res) {
+            std::shared_lock lock(m_seedLock);
+            handler(req, res);
+        };
+    };
+
+    svr.Get("/", reading([&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.home()); }));
+    svr.Get("/quillmoor/start", reading([&pages](const httplib::Request &, httplib::Response &res) {
+                setHtml(res, pages.quillmoorStart());
+            }));
     svr.Get("/quillmoor/help",
             [&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.quillmoorHelp()); });
     svr.Get("/quillmoor/feedback",
@@ -179,62 +265,135 @@ void DemoServer::installRoutes()
         res.set_redirect((pages.base() + QStringLiteral("/")).toStdString());
     });
 
-    svr.Get("/getalbumprofile.do", [&pages](const httplib::Request &req, httplib::Response &res) {
-        if (!hasValidSession(QByteArray::fromStdString(req.get_header_value("Cookie"))))
-            return setHtml(res, pages.notLoggedIn());
-        setHtml(res, pages.albumProfile(qs(req.get_param_value("owner")).trimmed()));
-    });
+    svr.Get("/getalbumprofile.do", reading([&pages](const httplib::Request &req, httplib::Response &res) {
+                const QString owner = qs(req.get_param_value("owner")).trimmed();
+                // A broken server fails whether or not one is logged in.
+                if (const SeedMember *member = pages.seed().member(owner); member && member->profileStatus)
+                    return setStatusPage(res, member->profileStatus);
+                if (!hasValidSession(QByteArray::fromStdString(req.get_header_value("Cookie"))))
+                    return setHtml(res, pages.notLoggedIn());
+                setHtml(res, pages.albumProfile(owner));
+            }));
 
-    auto albumPage = [&pages](const QString &member, const QString &album, const httplib::Request &req,
+    auto albumPage = [&pages](const QString &memberId, const QString &albumId, const httplib::Request &req,
                               httplib::Response &res) {
-        const int page = int(qBound<qint64>(0, numberParam(req, "curpage", 1), qint64(INT_MAX)));
-        if (const auto html = pages.albumPage(member, album, page))
+        const SeedMember *member = pages.seed().member(memberId);
+        const SeedAlbum *album = member ? member->album(albumId) : nullptr;
+        if (!album)
+            return setStatusPage(res, 404);
+        if (album->pageStatus)
+            return setStatusPage(res, album->pageStatus);
+        const int page = int(qBound<qint64>(-1, numberParam(req, "curpage", album->firstPage), qint64(INT_MAX)));
+        if (album->pageIndex(page) == 2 && album->nextLink == NextLink::RedirectAway) {
+            // The same machine under another name: off the photo host.
+            QString away = pages.base();
+            away.replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+            return res.set_redirect((away + u'/').toStdString());
+        }
+        if (album->pageIndex(page) == 2 && album->nextLink == NextLink::Error)
+            return setStatusPage(res, 500);
+        if (const auto html = pages.albumPage(memberId, albumId, page))
             setHtml(res, *html);
         else
             setStatusPage(res, 404);
     };
-    svr.Get(R"(/photo/([^/]+)/album-([^/]+))", [albumPage](const httplib::Request &req, httplib::Response &res) {
-        albumPage(qs(req.matches[1]), qs(req.matches[2]), req, res);
-    });
-    svr.Get("/getalbum.do", [albumPage](const httplib::Request &req, httplib::Response &res) {
-        albumPage(qs(req.get_param_value("owner")).trimmed(), qs(req.get_param_value("id")).trimmed(), req, res);
-    });
-    svr.Get(R"(/photo/([^/]+)/photo-([^/]+))", [&pages](const httplib::Request &req, httplib::Response &res) {
-        if (const auto html = pages.picturePage(qs(req.matches[1]), qs(req.matches[2])))
+    svr.Get(R"(/photo/([^/]+)/album-([^/]+))", reading([albumPage](const httplib::Request &req, httplib::Response &res) {
+                albumPage(qs(req.matches[1]), qs(req.matches[2]), req, res);
+            }));
+    svr.Get("/getalbum.do", reading([albumPage](const httplib::Request &req, httplib::Response &res) {
+                albumPage(qs(req.get_param_value("owner")).trimmed(), qs(req.get_param_value("id")).trimmed(), req,
+                          res);
+            }));
+    // Picture pages and pictures are what a job asks for many at a time: they
+    // are the ones held back and throttled.
+    auto picturePart = [this](httplib::Server::Handler handler) {
+        return [this, handler](const httplib::Request &req, httplib::Response &res) {
+            const InFlight busy(m_inFlight);
+            if (!admitPictureRequest(busy.value(), res))
+                return;
+            std::shared_lock lock(m_seedLock);
+            handler(req, res);
+        };
+    };
+    svr.Get(R"(/photo/([^/]+)/photo-([^/]+))", picturePart([this, &pages](const httplib::Request &req,
+                                                                          httplib::Response &res) {
+        const QString memberId = qs(req.matches[1]);
+        const QString pictureId = qs(req.matches[2]);
+        if (const SeedMember *member = m_seed.member(memberId)) {
+            for (const SeedAlbum &album : member->albums) {
+                const SeedPicture *picture = album.picture(pictureId);
+                const Failures *failures = picture ? &picture->pageFailures : nullptr;
+                if (failures && failsNow(QStringLiteral("page/") + album.id + u'/' + pictureId, *failures))
+                    return setFailure(res, failures->status, failures->retryAfter);
+            }
+        }
+        if (const auto html = pages.picturePage(memberId, pictureId))
             setHtml(res, *html);
         else
             setStatusPage(res, 404);
-    });
-    svr.Get(R"(/photo/([^/]+)/album/friends)", [&pages](const httplib::Request &req, httplib::Response &res) {
-        setHtml(res, pages.friendsAlbums(qs(req.matches[1])));
-    });
-    svr.Get("/share/hotsharelist.do",
-            [&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.hotShares()); });
+    }));
+    svr.Get(R"(/photo/([^/]+)/album/friends)", reading([&pages](const httplib::Request &req, httplib::Response &res) {
+                setHtml(res, pages.friendsAlbums(qs(req.matches[1])));
+            }));
+    svr.Get("/share/hotsharelist.do", reading([&pages](const httplib::Request &, httplib::Response &res) {
+                setHtml(res, pages.hotShares());
+            }));
 
-    svr.Get(R"(/pic/([^/]+)/([^/]+)/([^/]+))", [this](const httplib::Request &req, httplib::Response &res) {
+    svr.Get(R"(/pic/([^/]+)/([^/]+)/([^/]+))", picturePart([this](const httplib::Request &req, httplib::Response &res) {
         const QString albumId = qs(req.matches[1]);
         const QString pictureId = qs(req.matches[2]);
-        const QString file = qs(req.matches[3]);
-        const QByteArray bytes = m_pictures.bytes(albumId, pictureId, file);
-        const SeedPicture *picture = nullptr;
-        for (const SeedMember &member : m_seed.members) {
-            for (const SeedAlbum &album : member.albums) {
-                if (!picture && album.id == albumId)
-                    picture = album.picture(pictureId);
-            }
-        }
+        const QByteArray bytes = m_pictures.bytes(albumId, pictureId, qs(req.matches[3]));
+        const SeedAlbum *album = m_seed.album(albumId);
+        const SeedPicture *picture = album ? album->picture(pictureId) : nullptr;
         if (!picture || bytes.isEmpty())
             return setStatusPage(res, 404);
+        const Failures &failures = picture->pictureFailures;
+        if (failsNow(QStringLiteral("picture/") + albumId + u'/' + pictureId, failures))
+            return setFailure(res, failures.status, failures.retryAfter);
         if (picture->status != 200)
             return setStatusPage(res, picture->status);
-        const char *type = bytes.startsWith("GIF8") ? "image/gif" : "image/jpeg";
-        if (picture->cut)
-            setCutContent(res, ss(bytes), type);
-        else
-            res.set_content(ss(bytes), type);
-    });
+        const std::string type = !picture->contentType.isEmpty() ? picture->contentType.toStdString()
+                : bytes.startsWith("GIF8")                      ? "image/gif"
+                                                                : "image/jpeg";
+        switch (picture->body) {
+        case PictureBody::Plain:
+            if (picture->cut)
+                return setCutContent(res, ss(bytes), type);
+            return res.set_content(ss(bytes), type);
+        case PictureBody::Gzip:
+            res.set_header("Content-Encoding", "gzip");
+            return res.set_content(ss(compressed(bytes, true)), type);
+        case PictureBody::GzipCut:
+        case PictureBody::DeflateCut:
+            res.set_header("Content-Encoding", picture->body == PictureBody::GzipCut ? "gzip" : "deflate");
+            return setCutContent(res, ss(compressed(bytes, picture->body == PictureBody::GzipCut)), type);
+        case PictureBody::Partial:
+            res.status = 206;
+            res.set_header("Content-Range", QStringLiteral("bytes 0-%1/%2")
+                                                .arg(bytes.size() / 2 - 1)
+                                                .arg(bytes.size())
+                                                .toStdString());
+            return res.set_content(ss(bytes.left(bytes.size() / 2)), type);
+        case PictureBody::Html:
+            return res.set_content(ss(SitePages::statusPage(200)),
+                                   picture->contentType.isEmpty() ? std::string(HtmlType) : type);
+        case PictureBody::Empty:
+            return res.set_content(std::string(), type);
+        }
+    }));
 
-    // Endpoints the test suite relies on.
+    installTestRoutes();
+    // Last: the first route that matches answers.
+    svr.Get(".*", [](const httplib::Request &, httplib::Response &res) { setStatusPage(res, 404); });
+    svr.Post(".*", [](const httplib::Request &, httplib::Response &res) { setStatusPage(res, 404); });
+}
+
+// Endpoints the test suite relies on.
+void DemoServer::installTestRoutes()
+{
+    httplib::Server &svr = *m_server;
+    const SitePages &pages = *m_pages;
+
     svr.Get("/test/slow", [this](const httplib::Request &req, httplib::Response &res) {
         waitFor(int(qBound<qint64>(0, numberParam(req, "ms", 0), qint64(MaxWaitMs))));
         setHtml(res, "<html><head><meta charset=\"utf-8\"><title>slow</title></head><body>slow 慢</body></html>");
@@ -295,6 +454,31 @@ void DemoServer::installRoutes()
         res.set_content(text, HtmlType);
     });
 
-    svr.Get(".*", [](const httplib::Request &, httplib::Response &res) { setStatusPage(res, 404); });
-    svr.Post(".*", [](const httplib::Request &, httplib::Response &res) { setStatusPage(res, 404); });
+    svr.Get("/test/requests", [this](const httplib::Request &req, httplib::Response &res) {
+        const bool reset = req.get_param_value("reset") == "1";
+        auto take = [reset](std::atomic<int> &count) { return reset ? count.exchange(0) : count.load(); };
+        const QJsonObject counts{{QStringLiteral("albumPages"), take(m_albumPageRequests)},
+                                 {QStringLiteral("picturePages"), take(m_picturePageRequests)},
+                                 {QStringLiteral("pictures"), take(m_pictureRequests)},
+                                 {QStringLiteral("other"), take(m_otherRequests)}};
+        res.set_content(ss(QJsonDocument(counts).toJson(QJsonDocument::Compact)), "application/json");
+    });
+    // Changes an album between two runs of a job: adds generated pictures
+    // (and pages), or takes one away. Both answer the album's new count.
+    svr.Get("/test/grow", [this](const httplib::Request &req, httplib::Response &res) {
+        std::unique_lock lock(m_seedLock);
+        SeedAlbum *album = m_seed.album(qs(req.get_param_value("album")).trimmed());
+        if (!album)
+            return setStatusPage(res, 404);
+        for (const SeedPicture &picture : album->grow(int(qBound<qint64>(0, numberParam(req, "n", 0), qint64(1000)))))
+            m_pictures.add(album->id, picture);
+        res.set_content(std::to_string(album->pictures.size()), "text/plain");
+    });
+    svr.Get("/test/remove", [this](const httplib::Request &req, httplib::Response &res) {
+        std::unique_lock lock(m_seedLock);
+        SeedAlbum *album = m_seed.album(qs(req.get_param_value("album")).trimmed());
+        if (!album || !album->remove(qs(req.get_param_value("picture")).trimmed()))
+            return setStatusPage(res, 404);
+        res.set_content(std::to_string(album->pictures.size()), "text/plain");
+    });
 }

@@ -6,12 +6,17 @@
 
 #include <QString>
 
+#include <QHash>
+
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <shared_mutex>
 
 namespace httplib {
 class Server;
+struct Response;
 }
 
 // The HTTP side of the demo site: routes every address to a page, a picture
@@ -31,12 +36,31 @@ public:
 
 private:
     void installRoutes();
+    void installTestRoutes();
     // Sleeps in small steps so that a stop is never held up for long.
     bool waitFor(int milliseconds) const;
+    // Counts one more request for `key`; true when it is one that must fail.
+    bool failsNow(const QString &key, const Failures &failures);
+    // Waits the seeded picture delay, or answers the throttle status and
+    // returns false when too many picture requests are being answered.
+    bool admitPictureRequest(int inFlight, httplib::Response &res);
+    void countRequest(const QString &path);
 
+    // Test endpoints change the seed while other threads serve pages from it.
+    mutable std::shared_mutex m_seedLock;
     Seed m_seed;
     PictureStore m_pictures;
     std::unique_ptr<SitePages> m_pages;
     std::unique_ptr<httplib::Server> m_server;
     std::atomic<bool> m_stopping{false};
+    // Bound but never listening: connections to its port are refused.
+    int m_deadSocket = -1;
+
+    std::atomic<int> m_inFlight{0};
+    std::atomic<int> m_albumPageRequests{0};
+    std::atomic<int> m_picturePageRequests{0};
+    std::atomic<int> m_pictureRequests{0};
+    std::atomic<int> m_otherRequests{0};
+    std::mutex m_hitsLock;
+    QHash<QString, int> m_hits;
 };

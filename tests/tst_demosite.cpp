@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
@@ -23,6 +24,7 @@ struct Response
     qint64 contentLength = -1;
     QByteArray location;
     QByteArray setCookie;
+    QByteArray retryAfter;
 
     QString text() const { return QString::fromUtf8(body); }
 };
@@ -53,6 +55,7 @@ Response fetch(QNetworkAccessManager &manager, const QString &url, const QByteAr
         response.contentLength = reply->rawHeader("Content-Length").toLongLong();
     response.location = reply->rawHeader("Location");
     response.setCookie = reply->rawHeader("Set-Cookie");
+    response.retryAfter = reply->rawHeader("Retry-After");
     reply->deleteLater();
     return response;
 }
@@ -64,8 +67,8 @@ QString largeUrl(const QString &page, const QString &extension)
     const QRegularExpression pattern(QStringLiteral("\"largeurl\":\"http:.*.%1\",\"summary\"").arg(extension),
                                      QRegularExpression::CaseInsensitiveOption);
     QString match = pattern.match(page).captured(0);
-    match.remove(QStringLiteral("\"largeurl\":\""));
-    match.remove(QStringLiteral("\",\"summary\""));
+    match.remove(QStringLiteral("\"largeurl\":\""), Qt::CaseInsensitive);
+    match.remove(QStringLiteral("\",\"summary\""), Qt::CaseInsensitive);
     return match.replace(QStringLiteral("\\/"), QStringLiteral("/"));
 }
 
@@ -110,6 +113,28 @@ QByteArray variantsSeed()
         .replace("@NAME@", "a \\\"q\\\" <b> & c");
 }
 
+// The album pages and pictures that a job meets on a site noisier than this
+// one's defaults.
+QByteArray faultsSeed(const QString &longName)
+{
+    return QByteArray(R"({ "members": [
+    { "id": "400", "albums": [
+        { "id": "81", "pages": 3, "perPage": 2, "firstPage": 0, "loopBack": true },
+        { "id": "82", "pages": 2, "nextLink": "javascript" },
+        { "id": "83", "pages": 2, "nextLink": "deadHost" },
+        { "id": "84", "pages": 3, "nextLink": "redirectAway" },
+        { "id": "85", "pages": 2, "nextLink": "error" },
+        { "id": "86", "pages": 2, "pageStatus": 404 },
+        { "id": "87", "pictures": [
+            {"id": "871", "keyCase": "upper", "file": "@LONG@"},
+            {"id": "872", "pageFails": 1, "pageStatus": 429, "pageRetryAfter": 7},
+            {"id": "873", "fails": -1, "failStatus": 503, "retryAfter": "Wed, 21 Oct 2015 07:28:00 GMT"}
+        ] } ] },
+    { "id": "401", "profileStatus": 500, "albums": [] }
+  ] })")
+        .replace("@LONG@", longName.toUtf8());
+}
+
 } // namespace
 
 class TestDemoSite : public QObject
@@ -124,6 +149,9 @@ private slots:
     void picturePagesLeadToRealPictures();
     void seedVariants();
     void testEndpoints();
+    void albumNumberingAndBrokenPaging();
+    void pictureFaults();
+    void endpointsForJobTests();
 
 private:
     DemoSite m_site;
@@ -393,6 +421,119 @@ void TestDemoSite::testEndpoints()
     timer.start();
     QCOMPARE(fetch(m_manager, delayed.url(QStringLiteral("/quillmoor/help"))).status, 200);
     QVERIFY(timer.elapsed() >= 300);
+}
+
+void TestDemoSite::albumNumberingAndBrokenPaging()
+{
+    DemoSite site(faultsSeed(QStringLiteral("x.jpg")));
+    QVERIFY(site.start());
+    const QString album = site.url(QStringLiteral("/photo/400/album-%1"));
+    const QRegularExpression next(QStringLiteral("<a href=\"([^\"]*)\">下一页</a>"));
+
+    // Numbered from 0: the bare address is page 0, and the last page loops back.
+    const Response first = fetch(m_manager, album.arg(81));
+    QCOMPARE(fetch(m_manager, album.arg(81) + "?curpage=0").body, first.body);
+    QCOMPARE(next.match(first.text()).captured(1), album.arg(81) + "?curpage=1");
+    QStringList pictures = linkAddresses(first.text(), QStringLiteral("/photo-"));
+    for (int page = 1; page <= 2; ++page)
+        pictures << linkAddresses(fetch(m_manager, album.arg(81) + "?curpage=" + QString::number(page)).text(),
+                                  QStringLiteral("/photo-"));
+    QCOMPARE(QSet<QString>(pictures.begin(), pictures.end()).size(), 6);
+    QCOMPARE(next.match(fetch(m_manager, album.arg(81) + "?curpage=2").text()).captured(1),
+             album.arg(81) + "?curpage=0");
+    QCOMPARE(fetch(m_manager, album.arg(81) + "?curpage=3").status, 404);
+
+    // Next-page links that lead nowhere usable.
+    const QString script = next.match(fetch(m_manager, album.arg(82)).text()).captured(1);
+    QVERIFY2(script.startsWith(u"javascript:") && script.contains(u"curpage="), qPrintable(script));
+    const QString dead = next.match(fetch(m_manager, album.arg(83)).text()).captured(1);
+    QVERIFY2(dead.startsWith(u"http://127.0.0.1:") && !dead.startsWith(site.base()) && dead.contains(u"curpage=2"),
+             qPrintable(dead));
+    QCOMPARE(fetch(m_manager, dead).error, QNetworkReply::ConnectionRefusedError);
+    const Response away = fetch(m_manager, album.arg(84) + "?curpage=2");
+    QCOMPARE(away.status, 302);
+    QCOMPARE(away.location, QStringLiteral("http://localhost:%1/").arg(site.port()).toUtf8());
+    QCOMPARE(fetch(m_manager, album.arg(84) + "?curpage=3").status, 200);
+    QCOMPARE(fetch(m_manager, album.arg(85)).status, 200);
+    QCOMPARE(fetch(m_manager, album.arg(85) + "?curpage=2").status, 500);
+    QCOMPARE(fetch(m_manager, album.arg(86)).status, 404);
+    QCOMPARE(fetch(m_manager, album.arg(86) + "?curpage=2").status, 404);
+
+    // A profile server error is no login page, logged in or not.
+    const QByteArray cookie = loginCookie(m_manager, site, QStringLiteral("erin"));
+    for (const QByteArray &sent : {QByteArray(), cookie}) {
+        const Response profile = fetch(m_manager, site.url(QStringLiteral("/getalbumprofile.do?owner=401")), sent);
+        QCOMPARE(profile.status, 500);
+        QVERIFY(profile.text().contains(QStringLiteral("status 500")));
+    }
+}
+
+// The body variants (gzip, cut, 206, HTML, empty) are proved by the picture
+// download's tests, which fail if the site sends anything else.
+void TestDemoSite::pictureFaults()
+{
+    // 100 CJK characters: 300 bytes in UTF-8, longer than most file systems allow.
+    const QString longName = QString(100, QChar(0x957F)) + QStringLiteral(".jpg");
+    DemoSite site(faultsSeed(longName));
+    QVERIFY(site.start());
+    const QString page = site.url(QStringLiteral("/photo/400/photo-%1"));
+
+    const QString upper = fetch(m_manager, page.arg(871)).text();
+    QVERIFY(upper.contains(QStringLiteral("\"LARGEURL\":")) && upper.contains(QStringLiteral("\"SUMMARY\":")));
+    QVERIFY(!upper.contains(QStringLiteral("largeurl")));
+    const QString longAddress = largeUrl(upper, QStringLiteral("jpg"));
+    QVERIFY2(QUrl(longAddress).path().endsWith(longName), qPrintable(longAddress));
+    QVERIFY(!QImage::fromData(fetch(m_manager, longAddress).body, "JPG").isNull());
+
+    const Response throttled = fetch(m_manager, page.arg(872));
+    QCOMPARE(throttled.status, 429);
+    QCOMPARE(throttled.retryAfter, QByteArray("7"));
+    QCOMPARE(fetch(m_manager, page.arg(872)).status, 200);
+    for (int i = 0; i < 2; ++i) {
+        const Response failing = fetch(m_manager, site.url(QStringLiteral("/pic/87/873/p873.jpg")));
+        QCOMPARE(failing.status, 503);
+        QCOMPARE(failing.retryAfter, QByteArray("Wed, 21 Oct 2015 07:28:00 GMT"));
+    }
+}
+
+void TestDemoSite::endpointsForJobTests()
+{
+    DemoSite site(R"({ "maxInFlight": 1, "pictureDelayMs": 300, "throttleStatus": 503, "throttleRetryAfter": 3,
+                       "members": [ { "id": "500", "albums": [ { "id": "91", "pages": 1, "perPage": 3 } ] } ] })");
+    QVERIFY(site.start());
+    const QString album = site.url(QStringLiteral("/photo/500/album-91"));
+
+    // Counted by kind, and reset on request.
+    site.requests(true);
+    fetch(m_manager, album);
+    fetch(m_manager, site.url(QStringLiteral("/photo/500/photo-91001")));
+    fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg")));
+    fetch(m_manager, site.url(QStringLiteral("/")));
+    const QJsonObject counted{{"albumPages", 1}, {"picturePages", 1}, {"pictures", 1}, {"other", 1}};
+    QCOMPARE(site.requests(true), counted);
+    QCOMPARE(site.requests(), QJsonObject({{"albumPages", 0}, {"picturePages", 0}, {"pictures", 0}, {"other", 0}}));
+
+    // Growing adds pictures and the pages they need; removing takes one out.
+    QCOMPARE(site.grow(QStringLiteral("91"), 4), 7);
+    QCOMPARE(linkAddresses(fetch(m_manager, album + "?curpage=3").text(), QStringLiteral("/photo-")).size(), 1);
+    QVERIFY(!QImage::fromData(fetch(m_manager, site.url(QStringLiteral("/pic/91/91007/p91007.jpg"))).body, "JPG")
+                 .isNull());
+    QCOMPARE(site.remove(QStringLiteral("91"), QStringLiteral("91002")), 6);
+    QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/photo/500/photo-91002"))).status, 404);
+    QCOMPARE(site.grow(QStringLiteral("99"), 1), -1);
+
+    // Beyond one picture request at a time, the site refuses with its throttle status.
+    site.requests(true);
+    QNetworkReply *busy = m_manager.get(QNetworkRequest(QUrl(site.url(QStringLiteral("/photo/500/photo-91001")))));
+    QTRY_COMPARE(site.requests().value("picturePages").toInt(), 1);
+    const Response refused = fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg")));
+    QCOMPARE(refused.status, 503);
+    QCOMPARE(refused.retryAfter, QByteArray("3"));
+    QSignalSpy done(busy, &QNetworkReply::finished);
+    QVERIFY(busy->isFinished() || done.wait(5000));
+    QCOMPARE(busy->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    busy->deleteLater();
+    QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg"))).status, 200);
 }
 
 QTEST_MAIN(TestDemoSite)

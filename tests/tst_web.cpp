@@ -7,8 +7,10 @@
 #include "web/textutil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QPointer>
@@ -20,7 +22,50 @@
 
 #include <optional>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
 namespace {
+
+// Pictures that fail in the ways a real site does, one per case, since the
+// site counts the failures of each picture for its whole run.
+const QByteArray FaultySeed = R"({ "members": [ { "id": "900", "albums": [ { "id": "90", "pictures": [
+    {"id": "901", "pageFails": 1},
+    {"id": "902", "pageFails": -1},
+    {"id": "903", "pageFails": 1, "pageStatus": 429, "pageRetryAfter": 1},
+    {"id": "904", "pageFails": -1, "pageStatus": 503, "pageRetryAfter": 60},
+    {"id": "905", "fails": 2, "failStatus": 503},
+    {"id": "906", "body": "gzip"},
+    {"id": "907", "body": "gzipCut"},
+    {"id": "908", "body": "deflateCut"},
+    {"id": "909", "body": "partial"},
+    {"id": "910", "body": "html"},
+    {"id": "911", "body": "empty"},
+    {"id": "912", "body": "html", "type": "image/jpeg"},
+    {"id": "913", "type": "text/html"},
+    {"id": "915", "fails": -1}
+] } ] } ] })";
+
+QString picturePath(const QString &id)
+{
+    return QStringLiteral("/pic/90/%1/p%1.jpg").arg(id);
+}
+
+int requestCount(const QJsonObject &counts)
+{
+    int total = 0;
+    for (const QJsonValue &value : counts)
+        total += value.toInt();
+    return total;
+}
+
+RequestOptions quickRetries(int timeoutMs = 5000)
+{
+    RequestOptions options;
+    options.timeoutMs = timeoutMs;
+    options.retry.delaysMs = {20, 20};
+    return options;
+}
 
 // The test's own network session, as the program has one.
 NetworkSession *g_session = nullptr;
@@ -58,15 +103,17 @@ std::optional<QString> fetch(const QString &address, const QString &charset = QS
     return calls == 1 ? result : std::nullopt;
 }
 
-std::optional<DownPicResult> download(const QString &address, const QString &path,
-                                      int timeoutMs = 20000)
+std::optional<DownPicResult> download(const QString &address, const QString &path, int timeoutMs = 20000,
+                                      std::optional<RequestOptions> options = std::nullopt)
 {
     QObject context;
     std::optional<DownPicResult> result;
-    RequestOptions options;
-    options.timeoutMs = timeoutMs;
-    options.retry = RetryPolicy::none();
-    DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; }, options);
+    if (!options) {
+        options = RequestOptions();
+        options->timeoutMs = timeoutMs;
+        options->retry = RetryPolicy::none();
+    }
+    DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; }, *options);
     if (!QTest::qWaitFor([&] { return result.has_value(); }, 30000))
         return std::nullopt;
     return result;
@@ -131,14 +178,26 @@ private slots:
     void closedContextLeavesNoFile();
     void closedSessionStillAnswers();
 
+    void retrySchedule();
+    void transientFailuresAreRetried_data();
+    void transientFailuresAreRetried();
+    void throttledAnswersWaitAsAsked();
+    void closingCancelsTheRetryWait();
+    void onlyWholePicturesAreSaved_data();
+    void onlyWholePicturesAreSaved();
+    void savedPicturesAreOrdinaryFiles();
+    void fullDiskIsReported();
+
 private:
     DemoSite m_site;
+    DemoSite m_faulty{FaultySeed};
     QTemporaryDir m_dir;
 };
 
 void TestWeb::initTestCase()
 {
     QVERIFY(m_site.start());
+    QVERIFY(m_faulty.start());
     QVERIFY(m_dir.isValid());
 }
 
@@ -328,7 +387,7 @@ void TestWeb::failedTransferLeavesNothing_data()
     QTest::newRow("404") << "/test/status?code=404" << WebError::HttpStatus << 404;
     QTest::newRow("503") << "/test/status?code=503" << WebError::HttpStatus << 503;
     QTest::newRow("cut half-way") << "/test/cut?n=200000" << WebError::Truncated << 200;
-    QTest::newRow("timeout") << "/test/hang" << WebError::Network << 0;
+    QTest::newRow("timeout") << "/test/hang" << WebError::Timeout << 0;
 }
 
 void TestWeb::failedTransferLeavesNothing()
@@ -425,6 +484,229 @@ void TestWeb::closedSessionStillAnswers()
     QVERIFY(entriesIn(dir.path()).isEmpty());
     g_session = new NetworkSession;
     QCOMPARE(fetch(m_site.url("/test/text?len=3")), QStringLiteral("abc"));
+}
+
+void TestWeb::retrySchedule()
+{
+    using namespace WebRequest;
+    const RetryPolicy standard;
+    QCOMPARE(retryDelayMs(standard, 0, -1), 1000);
+    QCOMPARE(retryDelayMs(standard, 1, -1), 3000);
+    QCOMPARE(retryDelayMs(standard, 2, -1), std::nullopt);
+    QCOMPARE(retryDelayMs(standard, 0, 12000), 12000);
+    QCOMPARE(retryDelayMs(standard, 1, 30000), 30000);
+    QCOMPARE(retryDelayMs(standard, 0, 30001), std::nullopt);
+    QCOMPARE(retryDelayMs(RetryPolicy::none(), 0, -1), std::nullopt);
+
+    const QDateTime now(QDate(2015, 10, 21), QTime(7, 27, 30), Qt::UTC);
+    QCOMPARE(retryAfterMs(" 120 ", now), 120000);
+    QCOMPARE(retryAfterMs("Wed, 21 Oct 2015 07:28:00 GMT", now), 30000);
+    QCOMPARE(retryAfterMs("Wed, 21 Oct 2015 07:00:00 GMT", now), 0);
+    QCOMPARE(retryAfterMs("-5", now), std::nullopt);
+    QCOMPARE(retryAfterMs("soon", now), std::nullopt);
+    QCOMPARE(retryAfterMs("", now), std::nullopt);
+}
+
+void TestWeb::transientFailuresAreRetried_data()
+{
+    QTest::addColumn<bool>("picture");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<WebError>("error");
+    QTest::addColumn<int>("attempts");
+
+    const QString page = m_faulty.url("/photo/900/photo-%1");
+    QTest::newRow("page failing once") << false << page.arg(901) << 5000 << WebError::None << 2;
+    QTest::newRow("page failing always") << false << page.arg(902) << 5000 << WebError::HttpStatus << 3;
+    QTest::newRow("page not found") << false << m_faulty.url("/test/status?code=404") << 5000 << WebError::HttpStatus
+                                    << 1;
+    QTest::newRow("page refused") << false << freePortAddress() << 5000 << WebError::Network << 3;
+    QTest::newRow("picture failing twice") << true << m_faulty.url(picturePath("905")) << 5000 << WebError::None << 3;
+    QTest::newRow("picture cut") << true << m_faulty.url(picturePath("907")) << 5000 << WebError::Truncated << 3;
+    QTest::newRow("picture timing out") << true << m_faulty.url("/test/hang") << 300 << WebError::Timeout << 3;
+    QTest::newRow("picture not found") << true << m_faulty.url("/test/status?code=403") << 5000
+                                       << WebError::HttpStatus << 1;
+}
+
+void TestWeb::transientFailuresAreRetried()
+{
+    QFETCH(bool, picture);
+    QFETCH(QString, address);
+    QFETCH(int, timeoutMs);
+    QFETCH(WebError, error);
+    QFETCH(int, attempts);
+    m_faulty.requests(true);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.jpg");
+    QObject context;
+    std::optional<WebResult> result;
+    QString text;
+    if (picture) {
+        DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; },
+                quickRetries(timeoutMs));
+    } else {
+        fetchPage(network(), "UTF-8", address, &context, [&](const PageResult &r) {
+            result = r;
+            text = r.text;
+        }, quickRetries(timeoutMs));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000);
+    QCOMPARE(result->error, error);
+    QVERIFY2(result->ok() || !result->message.isEmpty(), "a failure without a reason");
+    QCOMPARE(result->attempts, attempts);
+    if (address.startsWith(m_faulty.base()))
+        QCOMPARE(requestCount(m_faulty.requests()), attempts);
+    if (result->error == WebError::HttpStatus && !picture)
+        QVERIFY2(text.contains(QStringLiteral("status %1").arg(result->httpStatus)), qPrintable(text));
+    if (picture)
+        QCOMPARE(entriesIn(dir.path()), result->ok() ? QStringList{"p.jpg"} : QStringList());
+}
+
+void TestWeb::throttledAnswersWaitAsAsked()
+{
+    QObject context;
+    QList<int> throttles;
+    RequestOptions options = quickRetries();
+    options.throttled = [&](int retryAfterMs) { throttles << retryAfterMs; };
+
+    // 429 with "Retry-After: 1": the next try waits the second, not 20 ms.
+    std::optional<PageResult> page;
+    QElapsedTimer clock;
+    clock.start();
+    fetchPage(network(), "UTF-8", m_faulty.url("/photo/900/photo-903"), &context,
+              [&](const PageResult &r) { page = r; }, options);
+    QTRY_VERIFY_WITH_TIMEOUT(page.has_value(), 10000);
+    QVERIFY2(page->ok(), qPrintable(page->message));
+    QVERIFY(page->text.contains(QStringLiteral("largeurl")));
+    QCOMPARE(page->attempts, 2);
+    QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(throttles, QList<int>{1000});
+
+    // A wait longer than the policy takes ends the retries at once.
+    page.reset();
+    throttles.clear();
+    fetchPage(network(), "UTF-8", m_faulty.url("/photo/900/photo-904"), &context,
+              [&](const PageResult &r) { page = r; }, options);
+    QTRY_VERIFY(page.has_value());
+    QCOMPARE(page->error, WebError::HttpStatus);
+    QCOMPARE(page->httpStatus, 503);
+    QCOMPARE(page->attempts, 1);
+    QVERIFY2(page->message.contains(u"60"), qPrintable(page->message));
+    QCOMPARE(throttles, QList<int>{60000});
+}
+
+void TestWeb::closingCancelsTheRetryWait()
+{
+    m_faulty.requests(true);
+    QTemporaryDir dir;
+    auto *window = new QObject;
+    bool called = false;
+    RequestOptions options;
+    options.retry.delaysMs = {500};
+    DownPic(network(), m_faulty.url(picturePath("915")), dir.filePath("p.jpg"), window,
+            [&](const DownPicResult &) { called = true; }, options);
+    QTRY_COMPARE(m_faulty.requests().value("pictures").toInt(), 1);
+    delete window;
+    QTest::qWait(800); // longer than the retry delay
+    QCOMPARE(m_faulty.requests().value("pictures").toInt(), 1);
+    QVERIFY(!called);
+    QVERIFY(entriesIn(dir.path()).isEmpty());
+}
+
+void TestWeb::onlyWholePicturesAreSaved_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<WebError>("error");
+
+    QTest::newRow("whole gzip body") << "906" << WebError::None;
+    QTest::newRow("gzip body cut") << "907" << WebError::Truncated;
+    QTest::newRow("deflate body cut") << "908" << WebError::Truncated;
+    QTest::newRow("unrequested 206") << "909" << WebError::PartialContent;
+    QTest::newRow("HTML page") << "910" << WebError::NotAPicture;
+    QTest::newRow("empty body") << "911" << WebError::NotAPicture;
+    QTest::newRow("HTML labelled image/jpeg") << "912" << WebError::NotAPicture;
+    QTest::newRow("JPEG labelled text/html") << "913" << WebError::None;
+}
+
+void TestWeb::onlyWholePicturesAreSaved()
+{
+    QFETCH(QString, id);
+    QFETCH(WebError, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.jpg");
+    const std::optional<DownPicResult> result = download(m_faulty.url(picturePath(id)), path);
+    QVERIFY(result.has_value());
+    QCOMPARE(result->error, error);
+    if (!result->ok()) {
+        QVERIFY(!result->message.isEmpty());
+        QVERIFY2(entriesIn(dir.path()).isEmpty(), qPrintable(entriesIn(dir.path()).join(", ")));
+        return;
+    }
+    // What a client that decodes by itself receives, and a JPEG.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    QVERIFY(saved.startsWith("\xFF\xD8\xFF"));
+    QCOMPARE(saved, m_faulty.get(picturePath(id)));
+}
+
+void TestWeb::savedPicturesAreOrdinaryFiles()
+{
+    QTemporaryDir dir;
+    const QString address = m_site.url("/test/bytes?n=5000");
+    const mode_t previous = ::umask(022);
+    const auto restore = qScopeGuard([previous] { ::umask(previous); });
+    QVERIFY(download(address, dir.filePath("a.jpg")).value_or(DownPicResult()).ok());
+    ::umask(027);
+    QVERIFY(download(address, dir.filePath("b.jpg")).value_or(DownPicResult()).ok());
+    QCOMPARE(QFileInfo(dir.filePath("a.jpg")).permissions() & 0x0777, QFileDevice::Permissions(0x0644));
+    QCOMPARE(QFileInfo(dir.filePath("b.jpg")).permissions() & 0x0777, QFileDevice::Permissions(0x0640));
+
+    // A name that just fits the file system (250 bytes) is saved; one that
+    // does not is reported as too long and leaves nothing.
+    const QString fits = QString(82, QChar(0x957F)) + QStringLiteral(".jpg");
+    QCOMPARE(fits.toUtf8().size(), 250);
+    const std::optional<DownPicResult> saved = download(address, dir.filePath(fits));
+    QVERIFY(saved.has_value());
+    QVERIFY2(saved->ok(), qPrintable(saved->message));
+    const std::optional<DownPicResult> tooLong = download(address, dir.filePath(QString(100, QChar(0x957F)) + ".jpg"));
+    QVERIFY(tooLong.has_value());
+    QCOMPARE(tooLong->error, WebError::NameTooLong);
+    QCOMPARE(entriesIn(dir.path()), QStringList({"a.jpg", "b.jpg", fits}));
+}
+
+void TestWeb::fullDiskIsReported()
+{
+    // A full disk is made with a tiny tmpfs, mounted in a mount namespace of
+    // a child run of this test so that nothing outside sees it.
+    const QByteArray smallDisk = qgetenv("QUILLMOOR_SMALL_DISK");
+    if (smallDisk.isEmpty()) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QUILLMOOR_SMALL_DISK", "1");
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("unshare", {"--map-root-user", "--mount", "--", QCoreApplication::applicationFilePath(),
+                                "fullDiskIsReported"});
+        if (!child.waitForStarted(10000))
+            QSKIP("needs unshare(1) to mount a small disk");
+        QVERIFY(child.waitForFinished(60000));
+        const QString output = QString::fromLocal8Bit(child.readAll());
+        if (output.contains(u"SKIP   : TestWeb::fullDiskIsReported") || !output.contains(u"TestWeb::"))
+            QSKIP(qPrintable(QStringLiteral("no small disk here: ") + output.left(300)));
+        QVERIFY2(child.exitCode() == 0 && output.contains(u"PASS   : TestWeb::fullDiskIsReported"),
+                 qPrintable(output));
+        return;
+    }
+    QTemporaryDir dir;
+    if (::mount("quillmoor-small", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("cannot mount a small tmpfs");
+    const auto unmount = qScopeGuard([&dir] { ::umount(QFile::encodeName(dir.path()).constData()); });
+    const std::optional<DownPicResult> result = download(m_site.url("/test/bytes?n=300000"), dir.filePath("p.jpg"));
+    QVERIFY(result.has_value());
+    QCOMPARE(result->error, WebError::DiskFull);
+    QCOMPARE(result->message, QStringLiteral("磁盘已满"));
+    QVERIFY(entriesIn(dir.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestWeb)

@@ -1,152 +1,278 @@
 #include "downpic.h"
 
-
+#include <QDir>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
-DownPicResult failure(WebError error, const QString &message, int httpStatus = 0)
+WebResult fileFailure(int error, const QString &path)
 {
-    DownPicResult result;
-    result.error = error;
-    result.httpStatus = httpStatus;
-    result.message = message;
-    return result;
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return {WebError::DiskFull, 0, QStringLiteral("磁盘已满"), 0};
+    case ENAMETOOLONG:
+        return {WebError::NameTooLong, 0, QStringLiteral("文件名太长：%1").arg(QFileInfo(path).fileName()), 0};
+    case EEXIST:
+        return {WebError::FileExists, 0, QStringLiteral("文件已存在：%1").arg(path), 0};
+    case ENOENT:
+    case ENOTDIR:
+        return {WebError::NoFolder, 0, QStringLiteral("文件夹不存在：%1").arg(QFileInfo(path).absolutePath()), 0};
+    case EACCES:
+    case EPERM:
+        return {WebError::WriteFailed, 0, QStringLiteral("没有权限写入 %1").arg(path), 0};
+    case EROFS:
+        return {WebError::WriteFailed, 0, QStringLiteral("磁盘是只读的，无法写入 %1").arg(path), 0};
+    default:
+        return {WebError::WriteFailed, 0,
+                QStringLiteral("无法写入 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(error))), 0};
+    }
 }
 
-// Owns one picture transfer and its temporary file. A child of the caller's
-// context: destroying the context aborts the transfer and, through the
-// QTemporaryFile, removes the partial file. (On Linux the temporary file has
-// no name at all until it is renamed, so not even a crash leaves one behind.)
-class PictureTransfer : public QObject
+// The hidden file a picture is written to until it is whole. By hand rather
+// than QTemporaryFile or QSaveFile: the file must get the mode the user's
+// umask gives (QTemporaryFile makes 0600), must never replace an existing
+// picture (QSaveFile does), and a full disk or an over-long name must be
+// told apart, which only errno can.
+class PartFile
 {
 public:
-    PictureTransfer(const QString &filePath, DownPicCallback done, QObject *context)
-        : QObject(context), m_filePath(filePath), m_done(std::move(done))
+    // Failures name `target`, the file the user will look for.
+    explicit PartFile(const QString &target) : m_target(target) {}
+    ~PartFile() { discard(); }
+
+    // A short name of its own, so a picture name that just fits the file
+    // system is never refused because of the temporary one.
+    WebResult create()
     {
+        const QString folder = QFileInfo(m_target).absolutePath();
+        for (int tries = 0; tries < 16; ++tries) {
+            m_path = folder + QStringLiteral("/.quillmoor-%1.part")
+                                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+            m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                return {};
+            if (errno != EEXIST)
+                break;
+        }
+        const WebResult failed = fileFailure(errno, m_target);
+        m_path.clear();
+        return failed;
     }
 
-    ~PictureTransfer() override { WebRequest::dropReply(m_reply); }
-
-    DownPicResult start(QNetworkAccessManager *network, const QString &address, int timeoutMs)
+    WebResult restart()
     {
-        const QUrl url = WebRequest::siteUrl(address);
-        if (!url.isValid())
-            return failure(WebError::BadAddress, QStringLiteral("not a web address: %1").arg(address));
-        const QFileInfo target(m_filePath);
-        if (target.fileName().isEmpty())
-            return failure(WebError::BadAddress, QStringLiteral("no file name in %1").arg(m_filePath));
-        if (!QFileInfo(target.absolutePath()).isDir())
-            return failure(WebError::NoFolder, QStringLiteral("no folder %1").arg(target.absolutePath()));
-        if (target.exists() || target.isSymLink())
-            return failure(WebError::FileExists, QStringLiteral("%1 exists already").arg(m_filePath));
-
-        m_part.setFileTemplate(target.absolutePath() + QLatin1String("/.") + target.fileName()
-                               + QLatin1String(".part-XXXXXX"));
-        if (!m_part.open())
-            return failure(WebError::WriteFailed, m_part.errorString());
-
-        QNetworkRequest request(url);
-        request.setTransferTimeout(timeoutMs);
-        m_reply = network->get(request);
-        // Written as it arrives, so a large picture is never held in memory whole.
-        connect(m_reply, &QNetworkReply::readyRead, this, &PictureTransfer::onReadyRead);
-        connect(m_reply, &QNetworkReply::finished, this, &PictureTransfer::onFinished);
-        // A manager deleted under a running reply takes the reply with it
-        // without finished(); the caller still gets its one answer.
-        connect(m_reply, &QObject::destroyed, this, [this] {
-            if (m_done)
-                finish(failure(WebError::Aborted, QStringLiteral("network session closed")));
-        });
+        if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+            return fileFailure(errno, m_target);
         return {};
     }
 
-    void finish(const DownPicResult &result)
+    WebResult write(const QByteArray &bytes)
     {
-        // A failure must not leave the partial file for the caller to trip over,
-        // and `done` may delete the context (and this object with it).
-        if (!result.ok() && !m_part.fileName().isEmpty())
-            m_part.remove();
+        const char *data = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t written = ::write(m_fd, data, size_t(left));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fileFailure(errno, m_target);
+            }
+            data += written;
+            left -= written;
+        }
+        return {};
+    }
+
+    // Gives the file its final name; an existing file of that name is never
+    // replaced.
+    WebResult place()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        // Some file systems report a full disk only when the file is closed.
+        if (::close(fd) != 0)
+            return fileFailure(errno, m_target);
+        const QByteArray from = QFile::encodeName(m_path);
+        const QByteArray to = QFile::encodeName(m_target);
+        int error = 0;
+#ifdef RENAME_NOREPLACE
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+            m_path.clear();
+            return {};
+        }
+        error = errno;
+#endif
+        // File systems without an atomic no-replace rename: a hard link
+        // fails on an existing name; without hard links (FAT), look first.
+        if (error == 0 || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+            if (::link(from.constData(), to.constData()) == 0) {
+                discard();
+                return {};
+            }
+            error = errno;
+            if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
+                error = QFileInfo::exists(m_target) ? EEXIST : 0;
+                if (error == 0 && ::rename(from.constData(), to.constData()) == 0) {
+                    m_path.clear();
+                    return {};
+                }
+                error = error ? error : errno;
+            }
+        }
+        return fileFailure(error, m_target);
+    }
+
+    void discard()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        if (!m_path.isEmpty())
+            ::unlink(QFile::encodeName(m_path).constData());
+        m_path.clear();
+    }
+
+private:
+    QString m_target;
+    QString m_path;
+    int m_fd = -1;
+};
+
+// The first bytes of the picture formats a site serves: such bytes are a
+// picture whatever the Content-Type says.
+bool hasPictureSignature(const QByteArray &head)
+{
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n") || head.startsWith("GIF87a")
+            || head.startsWith("GIF89a") || head.startsWith("BM")
+            || (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") || head.mid(4, 4) == "ftyp";
+}
+
+// The tags a browser's content sniffer takes for HTML at the start of a body.
+bool looksLikeHtml(const QByteArray &head)
+{
+    QByteArray text = head;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    text = text.trimmed().left(16).toLower();
+    if (text.startsWith("<!--"))
+        return true;
+    static const char *const tags[] = {"<!doctype html", "<html", "<head", "<body", "<script", "<title",
+                                       "<iframe", "<table", "<style", "<div", "<font", "<h1", "<br", "<p",
+                                       "<a", "<b"};
+    for (const char *tag : tags) {
+        const qsizetype length = qsizetype(std::strlen(tag));
+        if (text.startsWith(tag) && (text.size() == length || text.at(length) == ' ' || text.at(length) == '>'))
+            return true;
+    }
+    return false;
+}
+
+// What the site sent instead of a picture, or the empty text for a picture.
+QString notAPicture(const QByteArray &head, qint64 size, const QByteArray &contentType)
+{
+    if (size == 0)
+        return QStringLiteral("服务器返回的内容是空的");
+    if (hasPictureSignature(head))
+        return {};
+    const QByteArray type = contentType.trimmed().toLower();
+    if (type.startsWith("text/html") || type.startsWith("application/xhtml") || looksLikeHtml(head))
+        return QStringLiteral("服务器返回的是网页而不是图片");
+    if (type.startsWith("text/"))
+        return QStringLiteral("服务器返回的是文字而不是图片");
+    return {};
+}
+
+// One picture transfer into a hidden part file, renamed to the picture's
+// name only when the picture arrived whole.
+class PictureRequest : public WebTransfer
+{
+public:
+    PictureRequest(QNetworkAccessManager *network, const QString &address, const QString &filePath,
+                   DownPicCallback done, const RequestOptions &options, QObject *context)
+        : WebTransfer(network, address, options, context)
+        , m_filePath(filePath)
+        , m_done(std::move(done))
+        , m_part(filePath)
+    {
+    }
+
+protected:
+    WebResult prepare() override
+    {
+        const QFileInfo target(m_filePath);
+        if (target.fileName().isEmpty())
+            return failure(WebError::BadAddress, QStringLiteral("路径里没有文件名：%1").arg(m_filePath));
+        if (!QFileInfo(target.absolutePath()).isDir())
+            return fileFailure(ENOENT, m_filePath);
+        if (target.exists() || target.isSymLink())
+            return fileFailure(EEXIST, m_filePath);
+        return m_part.create();
+    }
+
+    QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) override
+    {
+        return network->get(request);
+    }
+
+    WebResult restart() override
+    {
+        m_head.clear();
+        m_size = 0;
+        return m_part.restart();
+    }
+
+    // Written as it arrives, so a large picture is never held in memory whole.
+    WebResult consume(const QByteArray &bytes) override
+    {
+        if (m_head.size() < 512)
+            m_head += bytes.left(512 - m_head.size());
+        m_size += bytes.size();
+        return m_part.write(bytes);
+    }
+
+    WebResult complete(const WebResult &response, const QNetworkReply *reply) override
+    {
+        if (!response.ok())
+            return response;
+        const int status = response.httpStatus;
+        WebResult result;
+        // Nothing here asks for a range, so a part is never the picture.
+        if (status == 206)
+            result = failure(WebError::PartialContent, QStringLiteral("服务器只发来了图片的一部分（HTTP 206）"));
+        else if (const QString wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type")); !wrong.isEmpty())
+            result = failure(WebError::NotAPicture, wrong);
+        else
+            result = m_part.place();
+        result.httpStatus = status;
+        return result;
+    }
+
+    void deliver(const WebResult &result) override
+    {
+        // A failure leaves nothing for the caller to trip over.
+        m_part.discard();
         DownPicCallback done = std::move(m_done);
-        m_done = nullptr;
-        setParent(nullptr);
-        deleteLater();
         done(result);
     }
 
 private:
-    void onReadyRead()
-    {
-        if (m_writeFailed || !m_reply->isOpen())
-            return;
-        const QByteArray chunk = m_reply->readAll();
-        if (m_part.write(chunk) != chunk.size()) {
-            m_writeFailed = true;
-            m_reply->abort(); // finished() follows and reports the write error
-        }
-        m_received += chunk.size();
-    }
-
-    void onFinished()
-    {
-        onReadyRead();
-        QNetworkReply *reply = m_reply;
-        m_reply = nullptr;
-        disconnect(reply, &QObject::destroyed, this, nullptr);
-        reply->deleteLater();
-        finish(place(reply));
-    }
-
-    DownPicResult place(QNetworkReply *reply)
-    {
-        if (m_writeFailed)
-            return failure(WebError::WriteFailed, m_part.errorString());
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status >= 400)
-            return failure(WebError::HttpStatus,
-                           QStringLiteral("HTTP %1 for %2").arg(status).arg(reply->url().toString()),
-                           status);
-        if (WebRequest::transferBroken(reply, m_received)) {
-            // Nobody else cancels a reply we still listen to: this is the transfer timeout.
-            if (reply->error() == QNetworkReply::OperationCanceledError)
-                return failure(WebError::Network, QStringLiteral("timed out"), status);
-            if (status != 0
-                && (reply->error() == QNetworkReply::NoError
-                    || reply->error() == QNetworkReply::RemoteHostClosedError))
-                return failure(WebError::Truncated,
-                               QStringLiteral("only %1 bytes arrived").arg(m_received), status);
-            return failure(WebError::Network, reply->errorString(), status);
-        }
-        if (!m_part.flush())
-            return failure(WebError::WriteFailed, m_part.errorString(), status);
-        m_part.close();
-
-        // A file may have taken the name meanwhile: QTemporaryFile::rename
-        // never replaces one.
-        if (!m_part.rename(m_filePath)) {
-            const bool exists = QFileInfo::exists(m_filePath);
-            return failure(exists ? WebError::FileExists : WebError::WriteFailed,
-                           m_part.errorString(), status);
-        }
-        m_part.setAutoRemove(false);
-        DownPicResult saved;
-        saved.httpStatus = status;
-        saved.attempts = 1;
-        return saved;
-    }
-
     QString m_filePath;
     DownPicCallback m_done;
-    QTemporaryFile m_part;
-    QPointer<QNetworkReply> m_reply;
-    qint64 m_received = 0;
-    bool m_writeFailed = false;
+    PartFile m_part;
+    QByteArray m_head; // the first bytes, to tell a page from a picture
+    qint64 m_size = 0;
 };
 
 } // namespace
@@ -154,12 +280,5 @@ private:
 void DownPic(QNetworkAccessManager *network, const QString &address, const QString &filePath,
              QObject *context, DownPicCallback done, const RequestOptions &options)
 {
-    auto *transfer = new PictureTransfer(filePath, std::move(done), context ? context : network);
-    const DownPicResult refused = network ? transfer->start(network, address, options.timeoutMs)
-                                          : failure(WebError::Aborted, QStringLiteral("network session closed"));
-    if (!refused.ok()) {
-        // Answer from the event loop like every other outcome.
-        QMetaObject::invokeMethod(transfer, [transfer, refused] { transfer->finish(refused); },
-                                  Qt::QueuedConnection);
-    }
+    (new PictureRequest(network, address, filePath, std::move(done), options, context))->start();
 }

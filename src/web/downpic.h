@@ -12,16 +12,20 @@ class QObject;
 using DownPicResult = WebResult;
 using DownPicCallback = std::function<void(const DownPicResult &)>;
 
-// Downloads `address` (GET, no header of our own, on `network`) into a new
-// file at `filePath`, byte for byte, and calls `done` once with the result.
+// Downloads `address` (GET on `network`, no header of our own beyond the
+// accepted encodings) into a new file at `filePath` and calls `done` once
+// with the result. Transient failures are tried again as `options` say.
 //
-// The body goes to a hidden temporary file in the target folder and is renamed
-// to `filePath` only when it arrived whole, so the picture's name never shows a
-// truncated or error-page file. An existing file is never replaced. Success
-// means: the file is in place; every failure leaves nothing behind.
+// Only a whole picture is a success: an HTTP error, a body cut short (also
+// a compressed one), an unrequested 206, an empty body or an HTML page are
+// failures with their reason. The body goes to a hidden file with a short
+// name in the target folder and takes `filePath` only when it is whole, so
+// the picture's name never shows a truncated or error-page file. An existing
+// file is never replaced. The file gets the mode the user's umask gives.
+// Success means: the file is in place; every failure leaves nothing behind.
 //
 // `done` runs later from the event loop, never inside this call. If `context`
-// is destroyed first, the transfer is aborted, the temporary file removed and
-// `done` never runs.
+// is destroyed first, the transfer (or the wait before a retry) is aborted,
+// the temporary file removed and `done` never runs.
 void DownPic(QNetworkAccessManager *network, const QString &address, const QString &filePath,
              QObject *context, DownPicCallback done, const RequestOptions &options = {});

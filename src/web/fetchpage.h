@@ -19,9 +19,12 @@ using PageCallback = std::function<void(const PageResult &)>;
 // calls `done` exactly once with the body decoded by `charset`, or with what
 // went wrong: a caller can tell a page that failed from a page without
 // content. An HTTP error status is a failure whose error page is in `text`.
+// Transient failures (time-out, refused or reset connection, cut body, HTTP
+// 5xx and 429) are tried again as `options` say.
 //
 // `done` always runs later from the event loop, never inside this call. If
-// `context` is destroyed first, the request is aborted and `done` never runs.
+// `context` is destroyed first, the request (or the wait before a retry) is
+// aborted and `done` never runs.
 void fetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
                QObject *context, PageCallback done, const RequestOptions &options = {});
 
@@ -32,7 +35,7 @@ using FetchCallback = std::function<void(const QString &text)>;
 // gives the empty text on any failure: a bad or non-http address, an
 // unreachable host, a network error, a timeout (no data for `timeoutMs`), an
 // empty body or an unknown charset. An HTTP error status is not a failure
-// here: the error page's body is decoded and returned.
+// here: the error page's body is decoded and returned. One attempt, no retry.
 void FetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
                const QString &body, QObject *context, FetchCallback done, int timeoutMs = 60000);
 

@@ -1,7 +1,69 @@
 #include "webrequest.h"
 
+#include "contentdecoder.h"
+
+#include <QLocale>
+#include <QMetaObject>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
+
+namespace {
+
+// The encodings ContentDecoder undoes; the same list Qt itself would send.
+const QByteArray AcceptedEncodings = QByteArrayLiteral("gzip, deflate");
+
+bool isHttpStatusMirror(const QNetworkReply *reply)
+{
+    // Content (2xx) and server (4xx) error codes only mirror the HTTP status.
+    const QNetworkReply::NetworkError error = reply->error();
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()
+            && ((error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+                || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError));
+}
+
+// Network errors worth another try: the next attempt may well get through.
+bool isTransientNetworkError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString networkMessage(const QNetworkReply *reply)
+{
+    switch (reply->error()) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("服务器拒绝连接");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("服务器关闭了连接");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("找不到服务器 %1").arg(reply->url().host());
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("连接超时");
+    default:
+        return QStringLiteral("网络错误：%1").arg(reply->errorString());
+    }
+}
+
+bool isTransientStatus(int status)
+{
+    return status == 429 || status >= 500;
+}
+
+} // namespace
 
 namespace WebRequest {
 
@@ -18,23 +80,12 @@ QUrl siteUrl(const QString &address)
 
 bool transferBroken(const QNetworkReply *reply, qint64 bodyBytes)
 {
-    const QNetworkReply::NetworkError error = reply->error();
-    const bool hasStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    // Content (2xx) and server (4xx) error codes only mirror the HTTP status;
-    // everything else means the bytes did not arrive as sent.
-    const bool statusError = hasStatus
-            && ((error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-                || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError));
-    if (error != QNetworkReply::NoError && !statusError)
+    if (reply->error() != QNetworkReply::NoError && !isHttpStatusMirror(reply))
         return true;
     // Qt does not always flag a connection closed before Content-Length was
-    // reached. A compressed body is counted after decompression, so only a
-    // plain one can be checked.
+    // reached.
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-    if (length.isValid() && (encoding.isEmpty() || encoding == "identity"))
-        return bodyBytes < length.toLongLong();
-    return false;
+    return length.isValid() && bodyBytes < length.toLongLong();
 }
 
 void dropReply(QPointer<QNetworkReply> &reply)
@@ -49,4 +100,219 @@ void dropReply(QPointer<QNetworkReply> &reply)
     r->deleteLater();
 }
 
+std::optional<int> retryAfterMs(const QByteArray &value, const QDateTime &now)
+{
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber)
+        return seconds < 0 ? std::nullopt : std::optional<int>(int(qMin<qint64>(seconds * 1000, INT_MAX)));
+    // The HTTP date form, e.g. "Wed, 21 Oct 2015 07:28:00 GMT".
+    QDateTime when = QLocale::c().toDateTime(QString::fromLatin1(text), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!when.isValid())
+        return std::nullopt;
+    when.setTimeSpec(Qt::UTC);
+    return int(qBound<qint64>(0, now.msecsTo(when), qint64(INT_MAX)));
+}
+
+std::optional<int> retryDelayMs(const RetryPolicy &policy, int retry, int retryAfterMs)
+{
+    if (retry < 0 || retry >= policy.delaysMs.size())
+        return std::nullopt;
+    if (retryAfterMs < 0)
+        return policy.delaysMs.at(retry);
+    if (retryAfterMs > policy.maxRetryAfterMs)
+        return std::nullopt;
+    return retryAfterMs;
+}
+
 } // namespace WebRequest
+
+WebTransfer::WebTransfer(QNetworkAccessManager *network, const QString &address, const RequestOptions &options,
+                         QObject *context)
+    : QObject(context ? context : network)
+    , m_network(network)
+    , m_url(WebRequest::siteUrl(address))
+    , m_address(address)
+    , m_options(options)
+    , m_retryTimer(new QTimer(this))
+{
+    m_retryTimer->setSingleShot(true);
+    connect(m_retryTimer, &QTimer::timeout, this, &WebTransfer::sendAttempt);
+}
+
+WebTransfer::~WebTransfer()
+{
+    WebRequest::dropReply(m_reply);
+}
+
+WebResult WebTransfer::failure(WebError error, const QString &message, int httpStatus)
+{
+    WebResult result;
+    result.error = error;
+    result.httpStatus = httpStatus;
+    result.message = message;
+    return result;
+}
+
+void WebTransfer::start()
+{
+    WebResult refused;
+    if (!m_url.isValid())
+        refused = failure(WebError::BadAddress, QStringLiteral("不是网址：%1").arg(m_address));
+    else if (!m_network)
+        refused = failure(WebError::Aborted, QStringLiteral("网络会话已关闭"));
+    else
+        refused = prepare();
+    if (refused.ok()) {
+        sendAttempt();
+        return;
+    }
+    // Answer from the event loop like every other outcome.
+    QMetaObject::invokeMethod(this, [this, refused] { finish(refused); }, Qt::QueuedConnection);
+}
+
+void WebTransfer::sendAttempt()
+{
+    if (!m_network)
+        return finish(failure(WebError::Aborted, QStringLiteral("网络会话已关闭")));
+    ++m_attempts;
+    m_rawBytes = 0;
+    m_decoder.reset();
+    if (const WebResult refused = restart(); !refused.ok())
+        return finish(refused);
+
+    QNetworkRequest request(m_url);
+    request.setTransferTimeout(m_options.timeoutMs);
+    // Asking for the encodings ourselves keeps Qt from decompressing, so
+    // that a cut compressed body can be told from a whole one.
+    request.setRawHeader("Accept-Encoding", AcceptedEncodings);
+    m_reply = send(m_network, request);
+    connect(m_reply, &QNetworkReply::readyRead, this, &WebTransfer::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &WebTransfer::onFinished);
+    // A manager deleted under a running reply takes the reply with it
+    // without finished(); the caller still gets its one answer.
+    connect(m_reply, &QObject::destroyed, this,
+            [this] { finish(failure(WebError::Aborted, QStringLiteral("网络会话已关闭"))); });
+}
+
+void WebTransfer::onReadyRead()
+{
+    if (m_finished || !m_reply || !m_reply->isOpen())
+        return;
+    const QByteArray raw = m_reply->readAll();
+    m_rawBytes += raw.size();
+    if (!m_decoder)
+        m_decoder = std::make_unique<ContentDecoder>(m_reply->rawHeader("Content-Encoding"));
+    QByteArray decoded;
+    // A corrupt stream is reported once the transfer ends.
+    if (!m_decoder->decode(raw, &decoded) || decoded.isEmpty())
+        return;
+    const WebResult written = consume(decoded);
+    if (!written.ok())
+        finish(written); // the disk refused: no retry helps
+}
+
+void WebTransfer::onFinished()
+{
+    onReadyRead();
+    if (m_finished)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    disconnect(reply, &QObject::destroyed, this, nullptr);
+    reply->deleteLater();
+    bool transient = false;
+    WebResult result = transferResult(reply, &transient);
+    if (result.ok() || result.error == WebError::HttpStatus) {
+        result = complete(result, reply);
+        transient = result.error == WebError::HttpStatus && isTransientStatus(result.httpStatus);
+    }
+    retryOrFinish(result, transient, reply);
+}
+
+WebResult WebTransfer::transferResult(QNetworkReply *reply, bool *transient)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QNetworkReply::NetworkError error = reply->error();
+    *transient = true;
+    if (error == QNetworkReply::OperationCanceledError) {
+        // Nobody else cancels a reply we still listen to: this is the transfer time-out.
+        return failure(WebError::Timeout, QStringLiteral("连接超时（%1 秒内没有收到数据）")
+                                                  .arg(m_options.timeoutMs / 1000.0), status);
+    }
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (WebRequest::transferBroken(reply, m_rawBytes)) {
+        // Headers came, then the connection dropped or fell silent: a cut body.
+        const bool cut = status != 0
+                && (error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError
+                    || isHttpStatusMirror(reply));
+        if (!cut) {
+            *transient = isTransientNetworkError(error);
+            return failure(WebError::Network, networkMessage(reply), status);
+        }
+        const QString of = length.isValid() ? QStringLiteral(" / %1").arg(length.toLongLong()) : QString();
+        return failure(WebError::Truncated, QStringLiteral("传输中断，只收到 %1%2 字节").arg(m_rawBytes).arg(of),
+                       status);
+    }
+    if (m_decoder && !m_decoder->isSupported()) {
+        *transient = false;
+        return failure(WebError::NotAPicture,
+                       QStringLiteral("无法解码服务器的压缩格式 %1")
+                               .arg(QString::fromLatin1(reply->rawHeader("Content-Encoding"))),
+                       status);
+    }
+    if (m_decoder && !m_decoder->isComplete())
+        return failure(WebError::Truncated,
+                       QStringLiteral("传输中断，压缩数据不完整（收到 %1 字节）").arg(m_rawBytes), status);
+    *transient = false;
+    WebResult response;
+    response.httpStatus = status;
+    if (status >= 400) {
+        response.error = WebError::HttpStatus;
+        response.message = QStringLiteral("服务器返回 HTTP %1").arg(status);
+    }
+    return response;
+}
+
+void WebTransfer::retryOrFinish(WebResult result, bool transient, const QNetworkReply *reply)
+{
+    if (!transient)
+        return finish(result);
+    int retryAfter = -1;
+    const int status = result.httpStatus;
+    if (result.error == WebError::HttpStatus && (status == 429 || status == 503)) {
+        retryAfter = WebRequest::retryAfterMs(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc())
+                             .value_or(-1);
+        if (m_options.throttled) {
+            // The callback may close the caller's window, and this request with it.
+            const QPointer<WebTransfer> self(this);
+            m_options.throttled(retryAfter);
+            if (!self)
+                return;
+        }
+    }
+    const std::optional<int> delay = WebRequest::retryDelayMs(m_options.retry, m_attempts - 1, retryAfter);
+    if (!delay) {
+        if (retryAfter > m_options.retry.maxRetryAfterMs && m_attempts <= m_options.retry.delaysMs.size())
+            result.message = QStringLiteral("服务器繁忙，要求 %1 秒后再试").arg((retryAfter + 999) / 1000);
+        return finish(result);
+    }
+    m_retryTimer->start(*delay);
+}
+
+void WebTransfer::finish(WebResult result)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    WebRequest::dropReply(m_reply);
+    m_retryTimer->stop();
+    result.attempts = m_attempts;
+    // `deliver` may delete the context: detach first and delete later.
+    setParent(nullptr);
+    deleteLater();
+    deliver(result);
+}

@@ -1,13 +1,22 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
+class ContentDecoder;
+class QNetworkAccessManager;
 class QNetworkReply;
+class QNetworkRequest;
+class QTimer;
 
 // What went wrong with a request, shared by the page fetch and the picture
 // download.
@@ -32,7 +41,9 @@ enum class WebError {
 // transfer, HTTP 5xx or 429) is tried again: one delay per retry.
 struct RetryPolicy {
     QList<int> delaysMs{1000, 3000};
-    // A Retry-After up to this long replaces the delay.
+    // A Retry-After up to this long replaces the delay. A longer one ends
+    // the retries at once: asking again sooner would only be refused again,
+    // and a job that sits still for minutes looks hung.
     int maxRetryAfterMs = 30000;
 
     static RetryPolicy none() { return {{}, 0}; }
@@ -64,12 +75,80 @@ namespace WebRequest {
 QUrl siteUrl(const QString &address);
 
 // True when the transfer itself went wrong: a network, proxy or protocol
-// error, a timeout, or fewer body bytes than Content-Length announced. An
-// HTTP error status with its whole body is not a broken transfer.
+// error, a timeout, or fewer body bytes than Content-Length announced.
+// `bodyBytes` counts the bytes as they came over the wire (this layer asks
+// for the content encoding itself, so Qt never decompresses them). An HTTP
+// error status with its whole body is not a broken transfer.
 bool transferBroken(const QNetworkReply *reply, qint64 bodyBytes);
 
 // Forgets a reply that is still running: no more signals reach its handler,
 // the transfer is aborted and the reply deleted later.
 void dropReply(QPointer<QNetworkReply> &reply);
 
+// A Retry-After value (delay in seconds or an HTTP date) in ms from `now`;
+// nothing when it is missing or unreadable.
+std::optional<int> retryAfterMs(const QByteArray &value, const QDateTime &now);
+
+// How long to wait before retry number `retry` (0 for the first), or nothing
+// when no retry is left or the server's Retry-After (-1: none) is longer than
+// the policy accepts.
+std::optional<int> retryDelayMs(const RetryPolicy &policy, int retry, int retryAfterMs);
+
 } // namespace WebRequest
+
+// One request to the site, the base of the page fetch and the picture
+// download: it owns the reply, the time-out, the content decoding, the retry
+// schedule and the rule that the caller hears exactly once. Subclasses only
+// handle the body.
+//
+// A child of the caller's context: destroying the context aborts the
+// transfer and any retry wait, and the caller hears nothing.
+class WebTransfer : public QObject
+{
+public:
+    WebTransfer(QNetworkAccessManager *network, const QString &address, const RequestOptions &options,
+                QObject *context);
+    ~WebTransfer() override;
+
+    // Sends the first attempt. Every outcome, a refusal too, reaches
+    // deliver() later from the event loop, never inside this call.
+    void start();
+
+protected:
+    // Checks before anything is sent; a failure ends the request unsent.
+    virtual WebResult prepare() { return {}; }
+    // Sends one attempt; the request carries the address, the time-out and
+    // the accepted encodings.
+    virtual QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) = 0;
+    // An attempt begins: forget what an earlier one received.
+    virtual WebResult restart() = 0;
+    // Decoded body bytes as they arrive; a failure stops the transfer.
+    virtual WebResult consume(const QByteArray &bytes) = 0;
+    // The attempt's body arrived whole; `response` holds its status (and the
+    // HttpStatus failure for 4xx/5xx). Returns the attempt's result.
+    virtual WebResult complete(const WebResult &response, const QNetworkReply *reply) = 0;
+    // The final result, called once; the object is already detached from its
+    // context and deleted later, and the callback must be the last thing run.
+    virtual void deliver(const WebResult &result) = 0;
+
+    static WebResult failure(WebError error, const QString &message, int httpStatus = 0);
+
+private:
+    void sendAttempt();
+    void onReadyRead();
+    void onFinished();
+    WebResult transferResult(QNetworkReply *reply, bool *transient);
+    void retryOrFinish(WebResult result, bool transient, const QNetworkReply *reply);
+    void finish(WebResult result);
+
+    QPointer<QNetworkAccessManager> m_network;
+    QUrl m_url;
+    QString m_address;
+    RequestOptions m_options;
+    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<ContentDecoder> m_decoder;
+    QTimer *m_retryTimer;
+    qint64 m_rawBytes = 0;
+    int m_attempts = 0;
+    bool m_finished = false;
+};

@@ -2,8 +2,13 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTemporaryFile>
+#include <QTimer>
 
 DemoSite::DemoSite(const QByteArray &seedJson)
     : m_seed(seedJson)
@@ -69,4 +74,52 @@ void DemoSite::stop()
         QFile::remove(m_seedFile);
         m_seedFile.clear();
     }
+}
+
+QByteArray DemoSite::get(const QString &path) const
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(url(path))));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool ok = reply->isFinished() && reply->error() == QNetworkReply::NoError;
+    const QByteArray body = ok ? reply->readAll() : QByteArray();
+    delete reply; // aborts one that is still running
+    return body;
+}
+
+QJsonObject DemoSite::requests(bool reset) const
+{
+    return QJsonDocument::fromJson(get(reset ? QStringLiteral("/test/requests?reset=1")
+                                             : QStringLiteral("/test/requests")))
+        .object();
+}
+
+namespace {
+
+QString queryValue(const QString &text)
+{
+    return QString::fromUtf8(QUrl::toPercentEncoding(text));
+}
+
+int countOrFailure(const QByteArray &answer)
+{
+    bool ok = false;
+    const int count = answer.toInt(&ok);
+    return ok ? count : -1;
+}
+
+} // namespace
+
+int DemoSite::grow(const QString &albumId, int count) const
+{
+    return countOrFailure(get(QStringLiteral("/test/grow?album=%1&n=%2").arg(queryValue(albumId)).arg(count)));
+}
+
+int DemoSite::remove(const QString &albumId, const QString &pictureId) const
+{
+    return countOrFailure(
+        get(QStringLiteral("/test/remove?album=%1&picture=%2").arg(queryValue(albumId), queryValue(pictureId))));
 }
