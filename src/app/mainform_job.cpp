@@ -204,6 +204,7 @@ bool MainForm::startQueuedAlbum()
     }
     // A queue of one album shows exactly the rows of one album.
     if (m_queue.size() > 1) {
+        lblstate->setText(ProgressText::savedInQueue(m_queueSaved, m_queueDone + 1, int(m_queue.size())));
         addProgressRow(ListView2, QStringLiteral("Album"),
                        QStringLiteral("相册《%1》 (%2/%3)").arg(album.title).arg(m_queueDone + 1).arg(m_queue.size()),
                        ProgressText::CollectingIcon);
