@@ -141,6 +141,9 @@ private slots:
         // The buttons come from their stored properties.
         QCOMPARE(w->CmdStartDown->Caption(), QString("开始列队下载"));
         QCOMPARE(w->CmdHomePage->Caption(), QString("Kestrelnet首页"));
+        // Its caption fits whole at its own size, and the button stays in its frame.
+        QVERIFY(w->CmdHomePage->fontMetrics().horizontalAdvance("Kestrelnet首页") < w->CmdHomePage->width() - 4);
+        QVERIFY(w->CmdHomePage->geometry().right() < w->Frame1->width());
         QCOMPARE(w->CmdStartDown->BackColor(), OleColor::Value(0xFFFFFF));
         for (CommandButton *b : w->findChildren<CommandButton *>()) {
             QCOMPARE(b->Style(), 6);

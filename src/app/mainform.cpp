@@ -72,6 +72,15 @@ CommandButton *makeButton(const QString &name, QWidget *parent, const QRect &pla
     return button;
 }
 
+// Widens a button whose caption does not fit, up to `rightEdge` of its parent.
+void widenToCaption(CommandButton *button, int rightEdge)
+{
+    const int needed = button->fontMetrics().horizontalAdvance(button->Caption()) + 12;
+    const int room = rightEdge - button->x();
+    if (needed > button->width())
+        button->resize(qMin(needed, room), button->height());
+}
+
 // Siblings stacked so that each lies over those after it.
 void stackAsListed(const QList<QWidget *> &topFirst)
 {
@@ -197,6 +206,9 @@ void MainForm::createControls()
     CmdFriendAlbum = makeButton(QStringLiteral("CmdFriendAlbum"), Frame1, twips(8280, 240, 1215, 375));
     CmdViewHot = makeButton(QStringLiteral("CmdViewHot"), Frame1, twips(9720, 240, 1575, 375));
     CmdHomePage = makeButton(QStringLiteral("CmdHomePage"), Frame1, twips(11520, 240, 975, 375));
+    // Its caption is wider than the place drawn for it; the frame has room
+    // to its right, so it grows there rather than shrinking its text.
+    widenToCaption(CmdHomePage, Frame1->width() - 6);
 
     Label1 = new QLabel(IdleLabelText, Frame1);
     Label1->setGeometry(twips(2280, 360, 9735, 255));
