@@ -72,6 +72,20 @@ CommandButton *makeButton(const QString &name, QWidget *parent, const QRect &pla
     return button;
 }
 
+// Checkable items added to `menu`, one of them checked at a time: the first
+// until another is chosen.
+QActionGroup *addChoices(QMenu *menu, const QStringList &texts)
+{
+    auto *group = new QActionGroup(menu);
+    for (const QString &text : texts) {
+        QAction *choice = menu->addAction(text);
+        choice->setCheckable(true);
+        group->addAction(choice);
+    }
+    group->actions().constFirst()->setChecked(true);
+    return group;
+}
+
 // Widens a button whose caption does not fit, up to `rightEdge` of its parent.
 void widenToCaption(CommandButton *button, int rightEdge)
 {
@@ -292,33 +306,22 @@ void MainForm::createMenus()
     Pro = menuBar()->addMenu(QStringLiteral("程序"));
     Path = Pro->addAction(QStringLiteral("图片保存路径"));
     DownMode = Pro->addMenu(QStringLiteral("下载模式"));
-    AllNew = DownMode->addAction(QStringLiteral("全部重新下载"));
-    AllNew->setCheckable(true);
-    AllNew->setChecked(true);
-    OnlyNew = DownMode->addAction(QStringLiteral("只下载新上传的图片"));
-    OnlyNew->setCheckable(true);
-    auto *modes = new QActionGroup(this);
-    modes->addAction(AllNew);
-    modes->addAction(OnlyNew);
+    QActionGroup *modes = addChoices(DownMode, {QStringLiteral("全部重新下载"), QStringLiteral("只下载新上传的图片")});
+    AllNew = modes->actions().at(0);
+    OnlyNew = modes->actions().at(1);
 
     DownSpeed = Pro->addMenu(QStringLiteral("下载速度"));
-    OneByOne = DownSpeed->addAction(QStringLiteral("逐张下载"));
-    OneByOne->setCheckable(true);
-    OneByOne->setChecked(true);
-    Fast = DownSpeed->addAction(QStringLiteral("快速下载"));
-    Fast->setCheckable(true);
-    auto *speeds = new QActionGroup(this);
-    speeds->addAction(OneByOne);
-    speeds->addAction(Fast);
+    QActionGroup *speeds = addChoices(DownSpeed, {QStringLiteral("逐张下载"), QStringLiteral("快速下载")});
+    OneByOne = speeds->actions().at(0);
+    Fast = speeds->actions().at(1);
     InFlight = DownSpeed->addMenu(QStringLiteral("快速下载时同时下载"));
-    auto *counts = new QActionGroup(this);
-    for (int n = 1; n <= JobSettings::MaxInFlight; ++n) {
-        QAction *choice = InFlight->addAction(QStringLiteral("%1 张").arg(n));
-        choice->setCheckable(true);
-        choice->setData(n);
-        choice->setChecked(n == JobSettings::DefaultFastInFlight);
-        counts->addAction(choice);
-    }
+    QStringList counts;
+    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
+        counts << QStringLiteral("%1 张").arg(n);
+    QActionGroup *inFlight = addChoices(InFlight, counts);
+    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
+        inFlight->actions().at(n - 1)->setData(n);
+    inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
     Help = Pro->addAction(QStringLiteral("使用帮助"));
     FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
@@ -332,7 +335,7 @@ void MainForm::createMenus()
     connect(speeds, &QActionGroup::triggered, this, [this](QAction *speed) {
         writeSetting(QStringLiteral("DownSpeed"), speed == Fast ? QStringLiteral("Fast") : QStringLiteral("OneByOne"));
     });
-    connect(counts, &QActionGroup::triggered, this, [this](QAction *count) {
+    connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
     });
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
