@@ -145,6 +145,8 @@ MainForm::~MainForm()
     // Requests of a job must not answer into a window being torn down.
     if (m_job)
         m_job->kill();
+    // Rows still waiting for their frame belong to no list yet.
+    qDeleteAll(m_pendingRows);
 }
 
 QString MainForm::settingsFile() const
