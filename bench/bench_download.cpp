@@ -1,5 +1,5 @@
 // How fast a whole album comes down through the real window: one picture at
-// a time (the specified pace), in fast mode beside curl fetching the same
+// a time (one by one), in fast mode beside curl fetching the same
 // pages and pictures, and a second "only new" run over an unchanged album;
 // then how little the program spends while it waits on a slow site. Prints
 // its figures; it asserts nothing, and fails only when it could not run.
@@ -435,7 +435,7 @@ bool fastBesideBaseline(Bench &b, Folders &folders, const Run &paced, const QStr
                 verdict(median(ratios) >= 0.5));
     std::printf("  fast mode's whole job, collection included: %.2f s (median; target under 2 s: %s)\n",
                 median(wholeJobs), verdict(median(wholeJobs) < 2.0));
-    std::printf("  against the specified pace: whole job %.0f times as fast, download phase %.0f times\n\n",
+    std::printf("  against one by one: whole job %.0f times as fast, download phase %.0f times\n\n",
                 seconds(paced.totalMs) / median(wholeJobs), seconds(paced.downloadMs()) / median(downloads));
     return true;
 }
@@ -471,14 +471,14 @@ int run(bool useCurl)
     std::printf("album: %d pictures on %d pages from the demo site on 127.0.0.1, through the window (offscreen)\n\n",
                 Pictures, Pages);
 
-    // The specified pace.
+    // One by one, a picture per tick.
     const std::optional<Run> paced = runJob(bench, Speed::Paced, DownloadMode::ReplaceAll, folders.fresh());
     if (!paced)
         return fail("the paced download did not end");
     // One tick per picture plus the tick that completes the job, each
     // followed by the timer's gap (the completing one is not).
     const double perPicture = double(paced->downloadMs() - qint64(paced->collected) * TickGapMs) / paced->collected;
-    std::printf("Specified pace (one picture per %d ms tick):\n", TickGapMs);
+    std::printf("One by one (one picture per %d ms tick):\n", TickGapMs);
     printRun(*paced);
     std::printf("  per picture beyond the gap:   %6.2f ms\n\n", perPicture);
 
@@ -511,7 +511,7 @@ int run(bool useCurl)
         const std::optional<Run> second = first ? runJob(bench, speed, DownloadMode::OnlyNew, folder) : first;
         if (!second)
             return fail("an only-new download did not end");
-        printOnlyNew(speed == Speed::Paced ? "specified pace" : "fast mode", *first, *second);
+        printOnlyNew(speed == Speed::Paced ? "one by one" : "fast mode", *first, *second);
     }
     std::printf("\n");
 
