@@ -187,11 +187,11 @@ void DownloadJob::pump()
     }
     m_pace.setInterval(m_settings.pauseMs);
     // Look ahead a little only: downloaded pictures wait on disk for their
-    // turn to be named.
-    const int window = m_nextToCommit + 4 * m_limit;
+    // turn to be named. Pictures the folder already holds end at once and
+    // move the window on, so they pass without waiting out the pause.
     const QPointer<DownloadJob> self(this);
     while (self && m_state == State::Downloading && m_working < m_limit && m_nextToStart < m_items.size()
-           && m_nextToStart < window)
+           && m_nextToStart < m_nextToCommit + 4 * m_limit)
         startItem(m_nextToStart++);
 }
 

@@ -1,5 +1,6 @@
 #include "textutil.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QtDebug>
 
@@ -11,10 +12,20 @@ QString GetPicName(const QString &address)
 
 QString RegExMatch(const QString &pattern, const QString &text)
 {
-    // PCRE's "." already stops at a line feed only (it still matches a
-    // carriage return), which is the line rule the site's pages are parsed by.
-    const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption
-                                             | QRegularExpression::MultilineOption);
+    // The same few patterns run on every picture page: compiled once each.
+    thread_local QHash<QString, QRegularExpression> compiled;
+    auto it = compiled.find(pattern);
+    if (it == compiled.end()) {
+        if (compiled.size() >= 64)
+            compiled.clear();
+        // PCRE's "." already stops at a line feed only (it still matches a
+        // carriage return), which is the line rule the site's pages are parsed by.
+        QRegularExpression fresh(pattern, QRegularExpression::CaseInsensitiveOption
+                                              | QRegularExpression::MultilineOption);
+        fresh.optimize();
+        it = compiled.insert(pattern, fresh);
+    }
+    const QRegularExpression &re = *it;
     if (!re.isValid()) {
         qWarning("RegExMatch: bad pattern %s: %s", qPrintable(pattern),
                  qPrintable(re.errorString()));
