@@ -319,7 +319,13 @@ bool DownloadJob::commit(Item &item)
         m_picturesOnTheWay.remove(item.picture);
         const QString folder = temporaryFolderPath();
         const QString name = FreeFileName(folder, GetPicName(item.picture));
-        if (m_saved >= MaxSavedPictures) {
+        if (m_savedAddresses.contains(item.picture)) {
+            // An earlier page of the album showed the same picture and its
+            // answer came later than this one's: the first in the album wins.
+            report.kind = PictureReport::Kind::Skipped;
+            report.reason = QStringLiteral("已保存过，不再重复下载");
+            QFile::remove(item.staging);
+        } else if (m_saved >= MaxSavedPictures) {
             report.kind = PictureReport::Kind::Failed;
             report.reason = QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures);
             QFile::remove(item.staging);
