@@ -64,6 +64,15 @@ private:
 
     MainForm *newWindow() { return new MainForm(m_appDir.path()); }
 
+    // A window on screen that saves into `saveFolder`.
+    MainForm *shownWindow(const QString &saveFolder)
+    {
+        MainForm *w = newWindow();
+        w->show();
+        w->TxtPath->setText(saveFolder);
+        return w;
+    }
+
     // A member-list job that is still collecting when this returns.
     void startSlowJob(MainForm *w)
     {
@@ -256,9 +265,7 @@ private slots:
         // During a job, No keeps everything; Yes deletes the job's folder only.
         QVERIFY(d.mkdir("相册文件夹1"));
         QVERIFY(d.mkdir("旧相册"));
-        w = newWindow();
-        w->show();
-        w->TxtPath->setText(save.path());
+        w = shownWindow(save.path());
         startSlowJob(w);
         QCOMPARE(w->TempFolderName(), QString("相册文件夹2"));
         QVERIFY(d.mkpath("相册文件夹2/sub"));
@@ -287,9 +294,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QTemporaryDir save;
-        QPointer<MainForm> w = newWindow();
-        w->show();
-        w->TxtPath->setText(save.path());
+        QPointer<MainForm> w = shownWindow(save.path());
         startSlowJob(w);
         QCOMPARE(w->TempFolderName(), QString("相册文件夹1"));
         w->exit->trigger();
@@ -402,9 +407,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QTemporaryDir save;
-        QPointer<MainForm> w = newWindow();
-        w->show();
-        w->TxtPath->setText(save.path());
+        QPointer<MainForm> w = shownWindow(save.path());
         w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
         QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
         // A browser-pane job leaves the member-list button enabled, so the

@@ -36,7 +36,7 @@ AlbumCollection::Step AlbumCollection::stop(const QString &reason) const
     return {Outcome::StoppedEarly, {}, QStringLiteral("采集在第%1页提前结束：").arg(m_pagesRead + 1) + reason};
 }
 
-AlbumCollection::Step AlbumCollection::pageFailed(const QString &address, const QString &error)
+AlbumCollection::Step AlbumCollection::pageFailed(const QString &address, const QString &error) const
 {
     return stop(QStringLiteral("页面无法打开（%1）%2").arg(error, address));
 }

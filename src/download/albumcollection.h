@@ -46,10 +46,7 @@ public:
 
     // Takes one loaded page and says what follows.
     Step addPage(const PageSnapshot &page);
-    // A page that the pane was sent to but that never produced a document.
-    Step pageFailed(const QString &address, const QString &error);
 
-    const CollectionRules &rules() const { return m_rules; }
     // Picture-page addresses in collection order.
     const QStringList &picturePages() const { return m_picturePages; }
     QString albumName() const { return m_albumName; }
@@ -58,6 +55,8 @@ public:
 
 private:
     bool isAlbumPage(const QString &address) const;
+    // A page that did not load: the browser's error page is no album page.
+    Step pageFailed(const QString &address, const QString &error) const;
     Step stop(const QString &reason) const;
 
     CollectionRules m_rules;

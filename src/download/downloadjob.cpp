@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -317,31 +318,7 @@ bool DownloadJob::commit(Item &item)
         report.reason = QStringLiteral("已保存过，不再重复下载");
     } else if (!item.staging.isEmpty()) {
         m_picturesOnTheWay.remove(item.picture);
-        const QString folder = temporaryFolderPath();
-        const QString name = FreeFileName(folder, GetPicName(item.picture));
-        if (m_savedAddresses.contains(item.picture)) {
-            // An earlier page of the album showed the same picture and its
-            // answer came later than this one's: the first in the album wins.
-            report.kind = PictureReport::Kind::Skipped;
-            report.reason = QStringLiteral("已保存过，不再重复下载");
-            QFile::remove(item.staging);
-        } else if (m_saved >= MaxSavedPictures) {
-            report.kind = PictureReport::Kind::Failed;
-            report.reason = QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures);
-            QFile::remove(item.staging);
-        } else if (QFile staged(item.staging); !staged.rename(folder + QLatin1Char('/') + name)) {
-            report.kind = PictureReport::Kind::Failed;
-            report.reason = QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString());
-            QFile::remove(item.staging);
-        } else {
-            report.kind = PictureReport::Kind::Saved;
-            report.fileName = name;
-            m_savedAddresses.insert(item.picture);
-            ++m_saved;
-            m_record.add({item.page, item.picture, name});
-            m_savedPages.insert(item.page);
-        }
-        item.staging.clear();
+        placeDownloaded(item);
     }
     if (report.kind == PictureReport::Kind::Failed)
         ++m_failed;
@@ -357,6 +334,37 @@ bool DownloadJob::commit(Item &item)
     const QPointer<DownloadJob> self(this);
     emit pictureDone(report);
     return bool(self);
+}
+
+void DownloadJob::placeDownloaded(Item &item)
+{
+    PictureReport &report = item.report;
+    const QString staging = std::exchange(item.staging, QString());
+    const auto refuse = [&](const QString &reason) {
+        report.kind = PictureReport::Kind::Failed;
+        report.reason = reason;
+        QFile::remove(staging);
+    };
+    if (m_savedAddresses.contains(item.picture)) {
+        // An earlier page of the album showed the same picture and its
+        // answer came later than this one's: the first in the album wins.
+        report.kind = PictureReport::Kind::Skipped;
+        report.reason = QStringLiteral("已保存过，不再重复下载");
+        QFile::remove(staging);
+        return;
+    }
+    if (m_saved >= MaxSavedPictures)
+        return refuse(QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures));
+    const QString folder = temporaryFolderPath();
+    const QString name = FreeFileName(folder, GetPicName(item.picture));
+    if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name))
+        return refuse(QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString()));
+    report.kind = PictureReport::Kind::Saved;
+    report.fileName = name;
+    m_savedAddresses.insert(item.picture);
+    ++m_saved;
+    m_record.add({item.page, item.picture, name});
+    m_savedPages.insert(item.page);
 }
 
 void DownloadJob::onThrottled(int retryAfterMs)
@@ -395,7 +403,7 @@ void DownloadJob::complete()
         result.folderNote = QStringLiteral("相册名称不能用作文件夹名，图片保留在临时文件夹中。");
     } else if (m_settings.mode == DownloadMode::OnlyNew && FileSystem::FolderExists(album)) {
         mergeIntoAlbumFolder(result);
-    } else if (QString why; FileSystem::MoveFolder(temporaryFolderPath(), album, &why)) {
+    } else if (FileSystem::MoveFolder(temporaryFolderPath(), album)) {
         result.folderName = name;
     } else {
         result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);

@@ -116,7 +116,6 @@ public:
     const JobSettings &settings() const { return m_settings; }
     JobSource source() const { return m_settings.source; }
     State state() const { return m_state; }
-    bool isRunning() const { return m_state == State::Collecting || m_state == State::Downloading; }
     QString albumName() const { return m_collection.albumName(); }
     QString temporaryFolderName() const { return m_tempFolder; }
     QString temporaryFolderPath() const;
@@ -124,8 +123,6 @@ public:
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const;
     QStringList pendingPictures() const;
-    int savedCount() const { return m_saved; }
-    int failedCount() const { return m_failed; }
     // How many pictures the job works on at once now.
     int inFlightLimit() const { return m_limit; }
 
@@ -162,6 +159,7 @@ private:
     void itemDone(int index);
     void commitReady();
     bool commit(Item &item);
+    void placeDownloaded(Item &item);
     void onThrottled(int retryAfterMs);
     void complete();
     void mergeIntoAlbumFolder(JobReport &result);
