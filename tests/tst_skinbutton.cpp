@@ -1017,6 +1017,12 @@ void TestSkinButton::accessiblePressReturnsBeforeTheClick()
     h.button->setEnabled(true);
     QTRY_VERIFY(!SkinButtonProbe::pressPending(h.button));
     QCOMPARE(clicks, 2);
+
+    // A disabled button takes no press at all.
+    h.button->setEnabled(false);
+    press->doAction(pressAction);
+    QTRY_VERIFY(!SkinButtonProbe::pressPending(h.button));
+    QCOMPARE(clicks, 2);
 }
 
 void TestSkinButton::qtPropertiesAndChangeNotices()

@@ -227,7 +227,7 @@ private:
     // One stored property: its key, default and how it is read and written.
     struct StoredProperty;
     enum class StoreDirection { Read, Write };
-    static const QList<StoredProperty> &storedProperties();
+    static const QList<StoredProperty> s_storedProperties;
     PropertyValue storedDefault(const StoredProperty &property, StoreDirection direction) const;
 
     enum class FollowUp { Relayout, Repaint, None };

@@ -21,6 +21,7 @@ using PV = PropertyValue;
 // Where a stored property's default comes from.
 enum class DefaultFrom {
     Fixed,        // the value in the table
+    EmptyPicture, // no picture
     SystemColour, // the table's system-colour reference, translated now
     Font,         // read: the current font; write: the container's font
     HostToolTip,  // the host's tooltip text slot
@@ -64,12 +65,16 @@ QPixmap iconPicture(const QIcon &icon)
     return icon.pixmap(sizes.last());
 }
 
+using B = SkinButton;
+using F = DefaultFrom;
+
 } // namespace
 
 struct SkinButton::StoredProperty {
     QLatin1StringView key;
     DefaultFrom from;
-    PV fixed; // the default, or the system-colour reference it is translated from
+    // The default, or the system-colour reference it is translated from.
+    std::optional<PV> fixed;
     // Saved with no default: always in the store, even at its default.
     bool alwaysWritten;
     // The value as it is saved, in the width it is saved with.
@@ -80,122 +85,119 @@ struct SkinButton::StoredProperty {
 
 // In the order the control saves itself. Loading runs in the same order; only
 // Enabled, ToolTipText, Font and MousePointer do more than store a member, and
-// they keep their places.
-const QList<SkinButton::StoredProperty> &SkinButton::storedProperties()
-{
-    using B = SkinButton;
-    using F = DefaultFrom;
-    static const QList<StoredProperty> table = {
-        {QLatin1StringView("Icon"), F::Fixed, PV::picture({}), true,
-         [](const B &b) { return PV::picture(iconPicture(b.m_icon)); },
-         [](B &b, const PV &v, const PV &) { b.m_icon = QIcon(v.toPicture().value_or(QPixmap())); }},
-        {QLatin1StringView("Style"), F::Fixed, PV::int16(3), false,
-         [](const B &b) { return PV::int32(b.m_style); },
-         [](B &b, const PV &v, const PV &d) { b.m_style = intOf(v, d); }},
-        // Written against the default it is read with; an empty default here
-        // would turn an empty caption into "SkinButton" on the next load.
-        {QLatin1StringView("Caption"), F::Fixed, PV::text(QStringLiteral("SkinButton")), false,
-         [](const B &b) { return PV::text(b.m_caption); },
-         [](B &b, const PV &v, const PV &d) {
-             b.m_caption = textOf(v, d);
-             b.m_captionFromName = false;
-         }},
-        {QLatin1StringView("IconSize"), F::Fixed, PV::int16(16), false,
-         [](const B &b) { return PV::int32(b.m_iconSize); },
-         [](B &b, const PV &v, const PV &d) { b.m_iconSize = int16Of(v, d); }},
-        {QLatin1StringView("IconAlign"), F::Fixed, PV::int32(Left), false,
-         [](const B &b) { return PV::int32(b.m_iconAlign); },
-         [](B &b, const PV &v, const PV &d) { b.m_iconAlign = intOf(v, d); }},
-        {QLatin1StringView("CaptionAlign"), F::Fixed, PV::int32(Center), false,
-         [](const B &b) { return PV::int32(b.m_captionAlign); },
-         [](B &b, const PV &v, const PV &d) { b.m_captionAlign = intOf(v, d); }},
-        {QLatin1StringView("iNonThemeStyle"), F::Fixed, PV::int32(Gradient), false,
-         [](const B &b) { return PV::int32(b.m_nonThemeStyle); },
-         [](B &b, const PV &v, const PV &d) { b.m_nonThemeStyle = intOf(v, d); }},
-        // The control's own flag, not whether a disabled parent greys it.
-        {QLatin1StringView("Enabled"), F::Fixed, PV::boolean(true), false,
-         [](const B &b) { return PV::boolean(!b.testAttribute(Qt::WA_ForceDisabled)); },
-         [](B &b, const PV &v, const PV &d) { b.setEnabled(boolOf(v, d)); }},
-        {QLatin1StringView("ShowFocus"), F::Fixed, PV::boolean(false), false,
-         [](const B &b) { return PV::boolean(b.m_showFocus); },
-         [](B &b, const PV &v, const PV &d) { b.m_showFocus = boolOf(v, d); }},
-        {QLatin1StringView("USeCustomColors"), F::Fixed, PV::boolean(false), false,
-         [](const B &b) { return PV::boolean(b.m_useCustomColors); },
-         [](B &b, const PV &v, const PV &d) { b.m_useCustomColors = boolOf(v, d); }},
-        {QLatin1StringView("BackColor"), F::SystemColour, PV::color(OleColor::SysButtonFace), false,
-         [](const B &b) { return PV::color(b.m_backColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_backColor = colourOf(v, d); }},
-        {QLatin1StringView("HighlightColor"), F::SystemColour, PV::color(OleColor::SysHighlight), false,
-         [](const B &b) { return PV::color(b.m_highlightColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_highlightColor = colourOf(v, d); }},
-        {QLatin1StringView("FontColor"), F::SystemColour, PV::color(OleColor::SysButtonText), false,
-         [](const B &b) { return PV::color(b.m_fontColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_fontColor = colourOf(v, d); }},
-        {QLatin1StringView("FontHighlightColor"), F::SystemColour, PV::color(OleColor::SysButtonText), false,
-         [](const B &b) { return PV::color(b.m_fontHighlightColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_fontHighlightColor = colourOf(v, d); }},
-        // Stored only when it differs from the host's slot, so an absent key
-        // means "what the slot holds"; the text lands in the slot and is the
-        // control's own as well.
-        {QLatin1StringView("ToolTipText"), F::HostToolTip, PV::text(QString()), false,
-         [](const B &b) { return PV::text(b.m_toolTipText); },
-         [](B &b, const PV &v, const PV &d) {
-             const QString text = textOf(v, d);
-             b.setToolTip(text);
-             b.m_toolTipText = text;
-             if (b.m_tip) // a tooltip in place keeps the host slot empty
-                 b.buildToolTip();
-         }},
-        {QLatin1StringView("Tooltiptitle"), F::Fixed, PV::text(QString()), true,
-         [](const B &b) { return PV::text(b.m_toolTipTitle); },
-         [](B &b, const PV &v, const PV &d) { b.m_toolTipTitle = textOf(v, d); }},
-        {QLatin1StringView("ToolTipIcon"), F::Fixed, PV::int16(TipNone), true,
-         [](const B &b) { return PV::int32(b.m_toolTipIcon); },
-         [](B &b, const PV &v, const PV &d) { b.m_toolTipIcon = intOf(v, d); }},
-        {QLatin1StringView("ToolTipType"), F::Fixed, PV::int16(Balloon), true,
-         [](const B &b) { return PV::int32(b.m_toolTipType); },
-         [](B &b, const PV &v, const PV &d) { b.m_toolTipType = intOf(v, d); }},
-        // Background defaults to the info background and text to the info
-        // text. Crossed over, a button without stored tip colours would get
-        // its tip text in the tip's own background colour.
-        {QLatin1StringView("ttBackColor"), F::SystemColour, PV::color(OleColor::SysInfoBackground), false,
-         [](const B &b) { return PV::color(b.m_toolTipBackColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_toolTipBackColor = colourOf(v, d); }},
-        {QLatin1StringView("ttForeColor"), F::SystemColour, PV::color(OleColor::SysInfoText), false,
-         [](const B &b) { return PV::color(b.m_toolTipForeColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_toolTipForeColor = colourOf(v, d); }},
-        {QLatin1StringView("Font"), F::Font, PV::font(QFont()), false,
-         [](const B &b) { return PV::font(b.font()); },
-         [](B &b, const PV &v, const PV &d) { b.setFont(v.toFont().value_or(*d.toFont())); }},
-        {QLatin1StringView("ButtonType"), F::Fixed, PV::int32(Push), false,
-         [](const B &b) { return PV::int32(b.m_buttonType); },
-         [](B &b, const PV &v, const PV &d) { b.m_buttonType = intOf(v, d); }},
-        {QLatin1StringView("Value"), F::Fixed, PV::boolean(false), false,
-         [](const B &b) { return PV::boolean(b.m_value); },
-         [](B &b, const PV &v, const PV &d) { b.m_value = boolOf(v, d); }},
-        {QLatin1StringView("MaskColor"), F::Fixed, PV::color(0xC0C0C0), false,
-         [](const B &b) { return PV::color(b.m_maskColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_maskColor = colourOf(v, d); }},
-        {QLatin1StringView("UseMaskColor"), F::Fixed, PV::boolean(false), false,
-         [](const B &b) { return PV::boolean(b.m_useMaskColor); },
-         [](B &b, const PV &v, const PV &d) { b.m_useMaskColor = boolOf(v, d); }},
-        {QLatin1StringView("MousePointer"), F::Fixed, PV::int16(0), false,
-         [](const B &b) { return PV::int16(qint16(b.m_mousePointer)); },
-         [](B &b, const PV &v, const PV &d) {
-             b.m_mousePointer = int16Of(v, d);
-             b.applyMousePointer();
-         }},
-    };
-    return table;
-}
+// they keep their places. The table is built before the application exists,
+// so the defaults that need a font or a picture are made when asked for.
+const QList<SkinButton::StoredProperty> SkinButton::s_storedProperties = {
+    {QLatin1StringView("Icon"), F::EmptyPicture, std::nullopt, true,
+     [](const B &b) { return PV::picture(iconPicture(b.m_icon)); },
+     [](B &b, const PV &v, const PV &) { b.m_icon = QIcon(v.toPicture().value_or(QPixmap())); }},
+    {QLatin1StringView("Style"), F::Fixed, PV::int16(3), false,
+     [](const B &b) { return PV::int32(b.m_style); },
+     [](B &b, const PV &v, const PV &d) { b.m_style = intOf(v, d); }},
+    // Written against the default it is read with; an empty default here
+    // would turn an empty caption into "SkinButton" on the next load.
+    {QLatin1StringView("Caption"), F::Fixed, PV::text(QStringLiteral("SkinButton")), false,
+     [](const B &b) { return PV::text(b.m_caption); },
+     [](B &b, const PV &v, const PV &d) {
+         b.m_caption = textOf(v, d);
+         b.m_captionFromName = false;
+     }},
+    {QLatin1StringView("IconSize"), F::Fixed, PV::int16(16), false,
+     [](const B &b) { return PV::int32(b.m_iconSize); },
+     [](B &b, const PV &v, const PV &d) { b.m_iconSize = int16Of(v, d); }},
+    {QLatin1StringView("IconAlign"), F::Fixed, PV::int32(Left), false,
+     [](const B &b) { return PV::int32(b.m_iconAlign); },
+     [](B &b, const PV &v, const PV &d) { b.m_iconAlign = intOf(v, d); }},
+    {QLatin1StringView("CaptionAlign"), F::Fixed, PV::int32(Center), false,
+     [](const B &b) { return PV::int32(b.m_captionAlign); },
+     [](B &b, const PV &v, const PV &d) { b.m_captionAlign = intOf(v, d); }},
+    {QLatin1StringView("iNonThemeStyle"), F::Fixed, PV::int32(Gradient), false,
+     [](const B &b) { return PV::int32(b.m_nonThemeStyle); },
+     [](B &b, const PV &v, const PV &d) { b.m_nonThemeStyle = intOf(v, d); }},
+    // The control's own flag, not whether a disabled parent greys it.
+    {QLatin1StringView("Enabled"), F::Fixed, PV::boolean(true), false,
+     [](const B &b) { return PV::boolean(!b.testAttribute(Qt::WA_ForceDisabled)); },
+     [](B &b, const PV &v, const PV &d) { b.setEnabled(boolOf(v, d)); }},
+    {QLatin1StringView("ShowFocus"), F::Fixed, PV::boolean(false), false,
+     [](const B &b) { return PV::boolean(b.m_showFocus); },
+     [](B &b, const PV &v, const PV &d) { b.m_showFocus = boolOf(v, d); }},
+    {QLatin1StringView("USeCustomColors"), F::Fixed, PV::boolean(false), false,
+     [](const B &b) { return PV::boolean(b.m_useCustomColors); },
+     [](B &b, const PV &v, const PV &d) { b.m_useCustomColors = boolOf(v, d); }},
+    {QLatin1StringView("BackColor"), F::SystemColour, PV::color(OleColor::SysButtonFace), false,
+     [](const B &b) { return PV::color(b.m_backColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_backColor = colourOf(v, d); }},
+    {QLatin1StringView("HighlightColor"), F::SystemColour, PV::color(OleColor::SysHighlight), false,
+     [](const B &b) { return PV::color(b.m_highlightColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_highlightColor = colourOf(v, d); }},
+    {QLatin1StringView("FontColor"), F::SystemColour, PV::color(OleColor::SysButtonText), false,
+     [](const B &b) { return PV::color(b.m_fontColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_fontColor = colourOf(v, d); }},
+    {QLatin1StringView("FontHighlightColor"), F::SystemColour, PV::color(OleColor::SysButtonText), false,
+     [](const B &b) { return PV::color(b.m_fontHighlightColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_fontHighlightColor = colourOf(v, d); }},
+    // Stored only when it differs from the host's slot, so an absent key
+    // means "what the slot holds"; the text lands in the slot and is the
+    // control's own as well.
+    {QLatin1StringView("ToolTipText"), F::HostToolTip, PV::text(QString()), false,
+     [](const B &b) { return PV::text(b.m_toolTipText); },
+     [](B &b, const PV &v, const PV &d) {
+         const QString text = textOf(v, d);
+         b.setToolTip(text);
+         b.m_toolTipText = text;
+         if (b.m_tip) // a tooltip in place keeps the host slot empty
+             b.buildToolTip();
+     }},
+    {QLatin1StringView("Tooltiptitle"), F::Fixed, PV::text(QString()), true,
+     [](const B &b) { return PV::text(b.m_toolTipTitle); },
+     [](B &b, const PV &v, const PV &d) { b.m_toolTipTitle = textOf(v, d); }},
+    {QLatin1StringView("ToolTipIcon"), F::Fixed, PV::int16(TipNone), true,
+     [](const B &b) { return PV::int32(b.m_toolTipIcon); },
+     [](B &b, const PV &v, const PV &d) { b.m_toolTipIcon = intOf(v, d); }},
+    {QLatin1StringView("ToolTipType"), F::Fixed, PV::int16(Balloon), true,
+     [](const B &b) { return PV::int32(b.m_toolTipType); },
+     [](B &b, const PV &v, const PV &d) { b.m_toolTipType = intOf(v, d); }},
+    // Background defaults to the info background and text to the info
+    // text. Crossed over, a button without stored tip colours would get
+    // its tip text in the tip's own background colour.
+    {QLatin1StringView("ttBackColor"), F::SystemColour, PV::color(OleColor::SysInfoBackground), false,
+     [](const B &b) { return PV::color(b.m_toolTipBackColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_toolTipBackColor = colourOf(v, d); }},
+    {QLatin1StringView("ttForeColor"), F::SystemColour, PV::color(OleColor::SysInfoText), false,
+     [](const B &b) { return PV::color(b.m_toolTipForeColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_toolTipForeColor = colourOf(v, d); }},
+    {QLatin1StringView("Font"), F::Font, std::nullopt, false,
+     [](const B &b) { return PV::font(b.font()); },
+     [](B &b, const PV &v, const PV &d) { b.setFont(v.toFont().value_or(*d.toFont())); }},
+    {QLatin1StringView("ButtonType"), F::Fixed, PV::int32(Push), false,
+     [](const B &b) { return PV::int32(b.m_buttonType); },
+     [](B &b, const PV &v, const PV &d) { b.m_buttonType = intOf(v, d); }},
+    {QLatin1StringView("Value"), F::Fixed, PV::boolean(false), false,
+     [](const B &b) { return PV::boolean(b.m_value); },
+     [](B &b, const PV &v, const PV &d) { b.m_value = boolOf(v, d); }},
+    {QLatin1StringView("MaskColor"), F::Fixed, PV::color(0xC0C0C0), false,
+     [](const B &b) { return PV::color(b.m_maskColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_maskColor = colourOf(v, d); }},
+    {QLatin1StringView("UseMaskColor"), F::Fixed, PV::boolean(false), false,
+     [](const B &b) { return PV::boolean(b.m_useMaskColor); },
+     [](B &b, const PV &v, const PV &d) { b.m_useMaskColor = boolOf(v, d); }},
+    {QLatin1StringView("MousePointer"), F::Fixed, PV::int16(0), false,
+     [](const B &b) { return PV::int16(qint16(b.m_mousePointer)); },
+     [](B &b, const PV &v, const PV &d) {
+         b.m_mousePointer = int16Of(v, d);
+         b.applyMousePointer();
+     }},
+};
 
 PropertyValue SkinButton::storedDefault(const StoredProperty &property, StoreDirection direction) const
 {
     switch (property.from) {
     case DefaultFrom::Fixed:
         break;
+    case DefaultFrom::EmptyPicture:
+        return PV::picture(QPixmap());
     case DefaultFrom::SystemColour:
-        return PV::color(OleColor::translate(OleColor::Value(*property.fixed.toInteger()), systemPalette()));
+        return PV::color(OleColor::translate(OleColor::Value(*property.fixed->toInteger()), systemPalette()));
     case DefaultFrom::Font:
         // Saved against the container's font: against the control's own it
         // would never be stored and would be lost on the next load.
@@ -204,7 +206,7 @@ PropertyValue SkinButton::storedDefault(const StoredProperty &property, StoreDir
         // While our tip is up the slot is empty by our own doing.
         return PV::text(direction == StoreDirection::Read && m_tip ? m_toolTipText : toolTip());
     }
-    return property.fixed;
+    return *property.fixed;
 }
 
 QFont SkinButton::ambientFont() const
@@ -217,7 +219,7 @@ void SkinButton::readProperties(const PropertyBag &bag)
     // Loading is no change the container has to save again.
     const QScopedValueRollback loading(m_loading, true);
     m_state = Normal;
-    for (const StoredProperty &property : storedProperties()) {
+    for (const StoredProperty &property : s_storedProperties) {
         const PropertyValue def = storedDefault(property, StoreDirection::Read);
         property.set(*this, bag.readProperty(property.key, def), def);
     }
@@ -241,7 +243,7 @@ void SkinButton::readProperties(const PropertyBag &bag)
 
 void SkinButton::writeProperties(PropertyBag &bag) const
 {
-    for (const StoredProperty &property : storedProperties()) {
+    for (const StoredProperty &property : s_storedProperties) {
         std::optional<PropertyValue> def;
         if (!property.alwaysWritten)
             def = storedDefault(property, StoreDirection::Write);
