@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -108,7 +109,10 @@ QByteArray loginSeed()
 QByteArray pacedSeed()
 {
     return R"({ "pictureDelayMs": 80, "members": [ { "id": "100000001", "albums": [
-        { "id": "9101", "name": "慢慢来", "pages": 1, "perPage": 6 } ] } ] })";
+        { "id": "9101", "name": "慢慢来", "pages": 1, "perPage": 6 },
+        { "id": "9102", "name": "慢慢来", "perPage": 6, "pictures": [
+            { "id": "9102001" }, { "id": "9102002", "pageFails": 1 }, { "id": "9102003" },
+            { "id": "9102004" }, { "id": "9102005" }, { "id": "9102006" } ] } ] } ] })";
 }
 
 // Every answer of this site waits, so a job can be caught mid-flight.
@@ -791,27 +795,37 @@ private slots:
 
     void pauseSendsNothingUntilResumed()
     {
+        // Several at once: the second picture page is still being asked
+        // again when the first picture arrives and the job is paused.
         for (const int inFlight : {1, 4}) {
             QTemporaryDir save;
             m_paced.requests(true);
-            const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight),
-                               albumUrl("9101", &m_paced), false);
+            JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight);
+            s.requests.retry.delaysMs = {300};
+            // One at a time, the next picture would be due well after the pause.
+            if (inFlight == 1)
+                s.pauseMs = 300;
+            const auto r = run(s, albumUrl(inFlight == 1 ? "9101" : "9102", &m_paced), false);
             DownloadJob *job = r->job.get();
             QSignalSpy paused(job, &DownloadJob::paused);
             bool once = false;
+            QJsonObject atPause;
             connect(job, &DownloadJob::pictureDone, job, [&] {
-                if (!std::exchange(once, true))
-                    job->pause();
+                if (std::exchange(once, true))
+                    return;
+                job->pause();
+                QTimer::singleShot(0, job, [&] { atPause = m_paced.requests(); });
             });
-            QTRY_VERIFY_WITH_TIMEOUT(job->isPaused(), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(job->isPaused() && !atPause.isEmpty(), 30000);
             // What is in flight finishes; then nothing is asked while paused.
             QTRY_COMPARE(job->inFlight(), 0);
             const qsizetype done = r->pictures.size();
-            const QJsonObject atPause = m_paced.requests();
             loadSnapshot(m_session.manager(), m_paced.url("/test/slow?ms=400"));
             const QJsonObject later = m_paced.requests();
-            QCOMPARE(later.value("picturePages"), atPause.value("picturePages"));
             QCOMPARE(later.value("pictures"), atPause.value("pictures"));
+            // Only a page in flight may still be asked again.
+            const int retried = inFlight == 1 ? 0 : 1;
+            QVERIFY(later.value("picturePages").toInt() - atPause.value("picturePages").toInt() <= retried);
             QCOMPARE(r->pictures.size(), done);
             QVERIFY2(done < 6, qPrintable(QString::number(done)));
             QCOMPARE(paused.size(), 1);
@@ -825,7 +839,7 @@ private slots:
             QVERIFY(r->report->isWhole());
             const QJsonObject asked = m_paced.requests();
             QCOMPARE(asked.value("pictures").toInt(), 6);
-            QCOMPARE(asked.value("picturePages").toInt(), 6);
+            QCOMPARE(asked.value("picturePages").toInt(), 6 + retried);
             QCOMPARE(entries(save.path() + "/慢慢来").size(), 6);
         }
     }

@@ -587,8 +587,6 @@ bool DownloadJob::settleForEnd()
         Item &item = m_items[m_nextToCommit];
         const bool firstFailed = item.sameAsEarlier && !m_savedAddresses.contains(item.picture);
         if (item.stage != Item::Stage::Done || firstFailed) {
-            if (!item.staging.isEmpty())
-                QFile::remove(std::exchange(item.staging, QString()));
             ++m_notDownloaded;
             ++m_nextToCommit;
             continue;
