@@ -543,38 +543,26 @@ void TestDemoSite::aSessionThatExpires()
     QVERIFY(site.start());
     const QString album = site.url(QStringLiteral("/photo/500/album-91"));
     const QString page = site.url(QStringLiteral("/photo/500/photo-91001"));
-    const QString picture = site.url(QStringLiteral("/pic/91/91001/p91001.jpg"));
-    const QRegularExpression passwordField(QStringLiteral("<input[^>]*type=\"password\""));
 
-    // Two more album or picture pages, then the login form in their place;
-    // the pictures themselves still come.
-    QVERIFY(!site.get(QStringLiteral("/test/expire?after=2&answer=form")).isEmpty());
-    QVERIFY(fetch(m_manager, album).text().contains(QStringLiteral("photo-91001")));
+    // One more page, then the login form in place of album and picture
+    // pages; the pictures themselves still come.
+    QVERIFY(!site.get(QStringLiteral("/test/expire?after=1&answer=form")).isEmpty());
     QVERIFY(fetch(m_manager, page).text().contains(QStringLiteral("largeurl")));
-    for (const QString &address : {page, album, album + "?curpage=2"}) {
+    for (const QString &address : {page, album}) {
         const Response login = fetch(m_manager, address);
         QCOMPARE(login.status, 200);
-        QVERIFY(login.text().contains(passwordField));
-        QVERIFY(!login.text().contains(QStringLiteral("largeurl")));
+        QVERIFY(login.text().contains(QStringLiteral("type=\"password\"")));
     }
-    QCOMPARE(fetch(m_manager, picture).status, 200);
+    QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg"))).status, 200);
 
-    // The other answers of an expired session.
     QVERIFY(!site.get(QStringLiteral("/test/expire?answer=redirect")).isEmpty());
-    const Response redirect = fetch(m_manager, page);
-    QCOMPARE(redirect.status, 302);
-    QCOMPARE(redirect.location, site.url(QStringLiteral("/login")).toUtf8());
-    QVERIFY(fetch(m_manager, site.url(QStringLiteral("/login"))).text().contains(passwordField));
-    for (const int status : {401, 403}) {
-        QVERIFY(!site.get(QStringLiteral("/test/expire?answer=%1").arg(status)).isEmpty());
-        QCOMPARE(fetch(m_manager, page).status, status);
-        QCOMPARE(fetch(m_manager, album).status, status);
-    }
+    QCOMPARE(fetch(m_manager, page).location, site.url(QStringLiteral("/login")).toUtf8());
+    QVERIFY(!site.get(QStringLiteral("/test/expire?answer=401")).isEmpty());
+    QCOMPARE(fetch(m_manager, album).status, 401);
 
     // Logging in again renews it.
     QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/login?user=demo"))).status, 302);
     QCOMPARE(fetch(m_manager, page).status, 200);
-    QVERIFY(fetch(m_manager, album).text().contains(QStringLiteral("photo-91002")));
 }
 
 QTEST_MAIN(TestDemoSite)
