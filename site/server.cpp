@@ -207,6 +207,28 @@ void DemoServer::countRequest(const QString &path)
         ++m_otherRequests;
 }
 
+bool DemoServer::answeredAsExpired(httplib::Response &res)
+{
+    QString answer;
+    {
+        std::lock_guard lock(m_sessionLock);
+        if (m_expireAfter < 0)
+            return false;
+        if (m_expireAfter > 0) {
+            --m_expireAfter;
+            return false;
+        }
+        answer = m_expiredAnswer;
+    }
+    if (answer == u"redirect")
+        res.set_redirect((m_pages->base() + QStringLiteral("/login")).toStdString());
+    else if (answer == u"403" || answer == u"401")
+        setStatusPage(res, answer.toInt());
+    else
+        setHtml(res, m_pages->loginForm());
+    return true;
+}
+
 void DemoServer::installRoutes()
 {
     httplib::Server &svr = *m_server;
@@ -249,7 +271,12 @@ void DemoServer::installRoutes()
     svr.Get("/quillmoor/feedback",
             [&pages](const httplib::Request &, httplib::Response &res) { setHtml(res, pages.quillmoorFeedback()); });
 
-    auto logIn = [&pages](const httplib::Request &req, httplib::Response &res) {
+    auto logIn = [this, &pages](const httplib::Request &req, httplib::Response &res) {
+        {
+            // Logging in again renews an expired session.
+            std::lock_guard lock(m_sessionLock);
+            m_expireAfter = -1;
+        }
         setSessionCookie(res, sessionValue(qs(req.get_param_value("user"))), OneYearSeconds);
         res.set_redirect((pages.base() + QStringLiteral("/quillmoor/start")).toStdString());
     };
@@ -275,8 +302,10 @@ void DemoServer::installRoutes()
                 setHtml(res, pages.albumProfile(owner));
             }));
 
-    auto albumPage = [&pages](const QString &memberId, const QString &albumId, const httplib::Request &req,
-                              httplib::Response &res) {
+    auto albumPage = [this, &pages](const QString &memberId, const QString &albumId, const httplib::Request &req,
+                                    httplib::Response &res) {
+        if (answeredAsExpired(res))
+            return;
         const SeedMember *member = pages.seed().member(memberId);
         const SeedAlbum *album = member ? member->album(albumId) : nullptr;
         if (!album)
@@ -319,6 +348,8 @@ void DemoServer::installRoutes()
                                                                           httplib::Response &res) {
         const QString memberId = qs(req.matches[1]);
         const QString pictureId = qs(req.matches[2]);
+        if (answeredAsExpired(res))
+            return;
         const SeedPicture *found = nullptr;
         if (const SeedMember *member = m_seed.member(memberId)) {
             for (const SeedAlbum &album : member->albums) {
@@ -471,6 +502,15 @@ void DemoServer::installTestRoutes()
         res.set_content(text, HtmlType);
     });
 
+    // Expires the session after `after` more album-page and picture-page
+    // requests, answered then as `answer` says: the login form itself
+    // ("form"), a redirect to it ("redirect"), "401" or "403".
+    svr.Get("/test/expire", [this](const httplib::Request &req, httplib::Response &res) {
+        std::lock_guard lock(m_sessionLock);
+        m_expireAfter = int(qBound<qint64>(0, numberParam(req, "after", 0), qint64(1000000)));
+        m_expiredAnswer = qs(req.get_param_value("answer"));
+        res.set_content("expiring", "text/plain");
+    });
     svr.Get("/test/requests", [this](const httplib::Request &req, httplib::Response &res) {
         const bool reset = req.get_param_value("reset") == "1";
         auto take = [reset](std::atomic<int> &count) { return reset ? count.exchange(0) : count.load(); };

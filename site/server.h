@@ -45,6 +45,9 @@ private:
     // returns false when too many picture requests are being answered.
     bool admitPictureRequest(int inFlight, httplib::Response &res);
     void countRequest(const QString &path);
+    // Once the session has expired, album pages and picture pages answer as
+    // a site does to a visitor whose login is gone; true when it answered.
+    bool answeredAsExpired(httplib::Response &res);
 
     // Test endpoints change the seed while other threads serve pages from it.
     mutable std::shared_mutex m_seedLock;
@@ -61,6 +64,11 @@ private:
     std::atomic<int> m_picturePageRequests{0};
     std::atomic<int> m_pictureRequests{0};
     std::atomic<int> m_otherRequests{0};
+    // Set by /test/expire: after this many more album-page and picture-page
+    // requests (-1: never) the session counts as expired, until a login.
+    std::mutex m_sessionLock;
+    int m_expireAfter = -1;
+    QString m_expiredAnswer;
     std::mutex m_hitsLock;
     QHash<QString, int> m_hits;
 };

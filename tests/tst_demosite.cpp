@@ -152,6 +152,7 @@ private slots:
     void albumNumberingAndBrokenPaging();
     void pictureFaults();
     void endpointsForJobTests();
+    void aSessionThatExpires();
 
 private:
     DemoSite m_site;
@@ -534,6 +535,34 @@ void TestDemoSite::endpointsForJobTests()
     QCOMPARE(busy->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
     busy->deleteLater();
     QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg"))).status, 200);
+}
+
+void TestDemoSite::aSessionThatExpires()
+{
+    DemoSite site(R"({ "members": [ { "id": "500", "albums": [ { "id": "91", "pages": 2, "perPage": 2 } ] } ] })");
+    QVERIFY(site.start());
+    const QString album = site.url(QStringLiteral("/photo/500/album-91"));
+    const QString page = site.url(QStringLiteral("/photo/500/photo-91001"));
+
+    // One more page, then the login form in place of album and picture
+    // pages; the pictures themselves still come.
+    QVERIFY(!site.get(QStringLiteral("/test/expire?after=1&answer=form")).isEmpty());
+    QVERIFY(fetch(m_manager, page).text().contains(QStringLiteral("largeurl")));
+    for (const QString &address : {page, album}) {
+        const Response login = fetch(m_manager, address);
+        QCOMPARE(login.status, 200);
+        QVERIFY(login.text().contains(QStringLiteral("type=\"password\"")));
+    }
+    QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/pic/91/91001/p91001.jpg"))).status, 200);
+
+    QVERIFY(!site.get(QStringLiteral("/test/expire?answer=redirect")).isEmpty());
+    QCOMPARE(fetch(m_manager, page).location, site.url(QStringLiteral("/login")).toUtf8());
+    QVERIFY(!site.get(QStringLiteral("/test/expire?answer=401")).isEmpty());
+    QCOMPARE(fetch(m_manager, album).status, 401);
+
+    // Logging in again renews it.
+    QCOMPARE(fetch(m_manager, site.url(QStringLiteral("/login?user=demo"))).status, 302);
+    QCOMPARE(fetch(m_manager, page).status, 200);
 }
 
 QTEST_MAIN(TestDemoSite)

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -91,6 +92,29 @@ QByteArray throttledSeed()
         { "id": "8101", "name": "限流相册", "pages": 1, "perPage": 12 } ] } ] })";
 }
 
+// A site whose session can expire halfway (through /test/expire), and
+// picture pages without a picture or with other extensions.
+QByteArray loginSeed()
+{
+    return R"({ "members": [ { "id": "100000001", "albums": [
+    { "id": "9001", "name": "会过期的相册", "pages": 3, "perPage": 2 },
+    { "id": "9002", "name": "没有图片的页", "perPage": 4, "pictures": [
+        { "id": "9002001" },
+        { "id": "9002002", "kind": "none" },
+        { "id": "9002003", "file": "b.jpeg" },
+        { "id": "9002004", "file": "c.png" } ] } ] } ] })";
+}
+
+// Picture answers take a while, so a job can be paused or stopped mid-album.
+QByteArray pacedSeed()
+{
+    return R"({ "pictureDelayMs": 80, "members": [ { "id": "100000001", "albums": [
+        { "id": "9101", "name": "慢慢来", "pages": 1, "perPage": 6 },
+        { "id": "9102", "name": "慢慢来", "perPage": 6, "pictures": [
+            { "id": "9102001" }, { "id": "9102002", "pageFails": 1 }, { "id": "9102003" },
+            { "id": "9102004" }, { "id": "9102005" }, { "id": "9102006" } ] } ] } ] })";
+}
+
 // Every answer of this site waits, so a job can be caught mid-flight.
 QByteArray slowSeed()
 {
@@ -141,6 +165,7 @@ struct Run {
 } // namespace
 
 Q_DECLARE_METATYPE(JobSource)
+Q_DECLARE_METATYPE(HaltReason)
 
 class TestDownloadJob : public QObject
 {
@@ -150,6 +175,8 @@ private:
     DemoSite m_slow{slowSeed()};
     DemoSite m_modes{modesSeed()};
     DemoSite m_throttled{throttledSeed()};
+    DemoSite m_login{loginSeed()};
+    DemoSite m_paced{pacedSeed()};
     NetworkSession m_session;
 
     static JobSettings fast(JobSettings s, int inFlight = JobSettings::DefaultFastInFlight)
@@ -222,7 +249,8 @@ private:
 
     // Starts a job, plays the pane: hands it the album's pages as it asks for
     // them, then waits for its end.
-    std::unique_ptr<Run> run(const JobSettings &s, const QString &album, bool waitForEnd = true)
+    // A started job whose every signal is recorded; no page handed to it yet.
+    std::unique_ptr<Run> started(const JobSettings &s)
     {
         auto r = std::make_unique<Run>();
         r->job = std::make_unique<DownloadJob>(s);
@@ -234,6 +262,16 @@ private:
         connect(job, &DownloadJob::finished, job, [out](const JobReport &report) { out->report = report; });
         QString error;
         if (!job->start(&error))
+            qWarning("the job did not start: %s", qPrintable(error));
+        return r;
+    }
+
+    std::unique_ptr<Run> run(const JobSettings &s, const QString &album, bool waitForEnd = true)
+    {
+        auto r = started(s);
+        DownloadJob *job = r->job.get();
+        Run *out = r.get();
+        if (job->state() != DownloadJob::State::Collecting)
             return r;
         QString next = job->pageLoaded(loadSnapshot(m_session.manager(), album));
         while (!next.isEmpty()) {
@@ -252,6 +290,8 @@ private slots:
         QVERIFY(m_slow.start());
         QVERIFY(m_modes.start());
         QVERIFY(m_throttled.start());
+        QVERIFY(m_login.start());
+        QVERIFY(m_paced.start());
     }
 
     void pagingInBothPanes_data()
@@ -325,13 +365,13 @@ private slots:
         QCOMPARE(r->collectedCounts.constLast(), 4);
         QCOMPARE(r->kinds(), QStringList(4, "Saved"));
 
-        // Every kind of picture page: a gif, none (dropped without a word), a
+        // Every kind of picture page: a gif, none (skipped with its reason), a
         // missing picture, two pictures of one name, both kinds (the jpg wins),
         // the key in capitals, a name too long for the disk.
         r = run(settings(JobSource::BrowserPane, save.path()), albumUrl("6004"));
         QVERIFY(r->report);
-        QCOMPARE(r->kinds(), QStringList({"Saved", "Failed", "Saved", "Saved", "Saved", "Saved", "Saved"}));
-        QVERIFY(!r->about("6004002"));
+        QCOMPARE(r->kinds(), QStringList({"Saved", "Skipped", "Failed", "Saved", "Saved", "Saved", "Saved", "Saved"}));
+        QVERIFY(r->about("photo-6004002") && r->about("photo-6004002")->noPictureAddress);
         const PictureReport *missing = r->about("6004003");
         QVERIFY(missing && !missing->pageFailed);
         QVERIFY2(missing->reason.contains("404"), qPrintable(missing->reason));
@@ -612,6 +652,227 @@ private slots:
         loadSnapshot(m_session.manager(), m_slow.url("/test/slow?ms=800"));
         QVERIFY(entries(save.path()).isEmpty());
         QVERIFY(r->pictures.isEmpty());
+    }
+    // Pages without a picture, an expired login, and a job paused or stopped.
+
+    void pagesWithoutAPictureAreCounted()
+    {
+        QTemporaryDir save;
+        const auto r = run(settings(JobSource::BrowserPane, save.path(), &m_login), albumUrl("9002", &m_login));
+        QVERIFY(r->report);
+        // Skipped with the page's address; jpeg and png pictures are saved.
+        QCOMPARE(r->kinds(), QStringList({"Saved", "Skipped", "Saved", "Saved"}));
+        const PictureReport &skipped = r->pictures.at(1);
+        QVERIFY(skipped.noPictureAddress);
+        QCOMPARE(skipped.address, m_login.url("/photo/" + Member + "/photo-9002002"));
+        QVERIFY(!r->pictures.at(0).noPictureAddress && !r->pictures.at(2).noPictureAddress);
+        QCOMPARE(r->report->noPictureAddress, 1);
+        QCOMPARE(r->report->saved, 3);
+        QCOMPARE(r->report->failed, 0);
+        // Such a page does not make the album less whole.
+        QVERIFY(r->report->isWhole());
+        QCOMPARE(entries(save.path() + "/没有图片的页"), QStringList({"b.jpeg", "c.png", "p9002001.jpg"}));
+    }
+
+    void anExpiredLoginEndsTheJob_data()
+    {
+        QTest::addColumn<JobSource>("source");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("after");   // album and picture pages answered before it
+        QTest::addColumn<int>("inFlight");
+        // The album has three pages of two pictures: after five pages the
+        // third picture page meets the login; after one, the second album page.
+        for (const char *answer : {"form", "redirect", "403", "401"})
+            QTest::addRow("picture page, %s", answer) << JobSource::MemberList << QString(answer) << 5 << 1;
+        QTest::addRow("picture page, several at once") << JobSource::BrowserPane << QString("form") << 5 << 4;
+        for (const char *answer : {"form", "redirect", "403"})
+            QTest::addRow("album page, %s", answer) << JobSource::BrowserPane << QString(answer) << 1 << 1;
+        QTest::addRow("album page, member list") << JobSource::MemberList << QString("form") << 1 << 1;
+    }
+    void anExpiredLoginEndsTheJob()
+    {
+        QFETCH(JobSource, source);
+        QFETCH(QString, answer);
+        QFETCH(int, after);
+        QFETCH(int, inFlight);
+        QTemporaryDir save;
+        m_login.requests(true);
+        QVERIFY(!m_login.get(QString("/test/expire?after=%1&answer=%2").arg(after).arg(answer)).isEmpty());
+        const auto r = run(fast(settings(source, save.path(), &m_login), inFlight), albumUrl("9001", &m_login));
+        const QJsonObject asked = m_login.requests();
+        // Renewed for whatever runs next.
+        m_login.get("/login?user=tester");
+        QVERIFY(r->report);
+
+        // Said so, not whole, nothing failed, and the rest counted as not downloaded.
+        QCOMPARE(r->report->haltedBy, HaltReason::LoginExpired);
+        QVERIFY(!r->report->loginPage.isEmpty());
+        QVERIFY(!r->report->isWhole());
+        QCOMPARE(r->report->failed, 0);
+        QVERIFY(!r->kinds().contains("Failed"));
+        // An album page that asks for the login is no page that merely failed.
+        QVERIFY(r->stopped.isEmpty());
+        const bool albumPage = after == 1;
+        const int collected = albumPage ? 2 : 6;
+        QCOMPARE(r->collectedCounts.constLast(), collected);
+        QCOMPARE(r->report->saved + r->report->notDownloaded, collected);
+        QCOMPARE(entries(save.path() + "/" + r->report->folderName).size(), r->report->saved);
+
+        // Nothing more was asked of the site.
+        if (albumPage) {
+            QCOMPARE(r->loaded, QStringList{albumUrl("9001", &m_login) + "?curpage=2"});
+            QCOMPARE(asked.value("picturePages").toInt(), 0);
+            QCOMPARE(r->report->saved, 0);
+        } else if (inFlight == 1) {
+            QCOMPARE(asked.value("picturePages").toInt(), 3);
+            QCOMPARE(asked.value("pictures").toInt(), 2);
+            QCOMPARE(r->report->saved, 2);
+        } else {
+            QVERIFY2(asked.value("picturePages").toInt() <= 4, qPrintable(QString::number(asked.value("picturePages").toInt())));
+            QVERIFY(r->report->saved <= 2);
+        }
+    }
+
+    void anExpiredLoginCanPauseInstead()
+    {
+        QTemporaryDir save;
+        m_login.requests(true);
+        QVERIFY(!m_login.get("/test/expire?after=5&answer=redirect").isEmpty());
+        JobSettings s = settings(JobSource::MemberList, save.path(), &m_login);
+        s.pauseOnExpiredLogin = true;
+        const auto r = run(s, albumUrl("9001", &m_login), false);
+        QSignalSpy paused(r->job.get(), &DownloadJob::paused);
+        QTRY_VERIFY_WITH_TIMEOUT(r->job->isPaused(), 30000);
+        QCOMPARE(r->job->pausedBy(), HaltReason::LoginExpired);
+        QCOMPARE(paused.size(), 1);
+        QCOMPARE(paused.at(0).at(1).toString(), m_login.url("/photo/" + Member + "/photo-9001003"));
+        QTRY_COMPARE(r->job->inFlight(), 0);
+
+        // It waits without asking anything, and the picture that met the
+        // login is no failure.
+        const QJsonObject atPause = m_login.requests();
+        QCOMPARE(atPause.value("pictures").toInt(), 2);
+        loadSnapshot(m_session.manager(), m_login.url("/test/slow?ms=300"));
+        QCOMPARE(m_login.requests().value("picturePages"), atPause.value("picturePages"));
+        QCOMPARE(r->kinds(), QStringList(2, "Saved"));
+        QVERIFY(!r->report);
+
+        // Logged in again, it goes on and ends whole, every picture fetched once.
+        m_login.get("/login?user=tester");
+        r->job->resume();
+        QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 30000);
+        QCOMPARE(r->kinds(), QStringList(6, "Saved"));
+        QVERIFY(r->report->isWhole());
+        QCOMPARE(r->report->haltedBy, HaltReason::None);
+        QCOMPARE(m_login.requests().value("pictures").toInt(), 6);
+        QCOMPARE(entries(save.path() + "/会过期的相册").size(), 6);
+    }
+
+    void anAlbumPageThatNeverLoadsEndsCollection()
+    {
+        QTemporaryDir save;
+        JobSettings s = settings(JobSource::BrowserPane, save.path(), &m_login);
+        s.pageLoadTimeoutMs = 300;
+        // The pane is sent to the second page, which never completes.
+        auto r = started(s);
+        const QString next = r->job->pageLoaded(loadSnapshot(m_session.manager(), albumUrl("9001", &m_login)));
+        QVERIFY(!next.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 10000);
+        QCOMPARE(r->stopped.size(), 1);
+        QVERIFY2(r->stopped.first().contains(next), qPrintable(r->stopped.first()));
+        QCOMPARE(r->report->collectionNote, r->stopped.first());
+        QCOMPARE(r->report->saved, 2);
+        QVERIFY(!r->report->isWhole());
+
+        // Nor does a member-list album whose first page never comes hold the job.
+        s = settings(JobSource::MemberList, save.path(), &m_login);
+        s.pageLoadTimeoutMs = 300;
+        r = started(s);
+        QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 10000);
+        QCOMPARE(r->stopped.size(), 1);
+        QCOMPARE(r->report->saved, 0);
+    }
+
+    void pauseSendsNothingUntilResumed()
+    {
+        // Several at once: the second picture page is still being asked
+        // again when the first picture arrives and the job is paused.
+        for (const int inFlight : {1, 4}) {
+            QTemporaryDir save;
+            m_paced.requests(true);
+            JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight);
+            s.requests.retry.delaysMs = {300};
+            // One at a time, the next picture would be due well after the pause.
+            if (inFlight == 1)
+                s.pauseMs = 300;
+            const auto r = run(s, albumUrl(inFlight == 1 ? "9101" : "9102", &m_paced), false);
+            DownloadJob *job = r->job.get();
+            QSignalSpy paused(job, &DownloadJob::paused);
+            bool once = false;
+            QJsonObject atPause;
+            connect(job, &DownloadJob::pictureDone, job, [&] {
+                if (std::exchange(once, true))
+                    return;
+                job->pause();
+                QTimer::singleShot(0, job, [&] { atPause = m_paced.requests(); });
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(job->isPaused() && !atPause.isEmpty(), 30000);
+            // What is in flight finishes; then nothing is asked while paused.
+            QTRY_COMPARE(job->inFlight(), 0);
+            const qsizetype done = r->pictures.size();
+            loadSnapshot(m_session.manager(), m_paced.url("/test/slow?ms=400"));
+            const QJsonObject later = m_paced.requests();
+            QCOMPARE(later.value("pictures"), atPause.value("pictures"));
+            // Only a page in flight may still be asked again.
+            const int retried = inFlight == 1 ? 0 : 1;
+            QVERIFY(later.value("picturePages").toInt() - atPause.value("picturePages").toInt() <= retried);
+            QCOMPARE(r->pictures.size(), done);
+            QVERIFY2(done < 6, qPrintable(QString::number(done)));
+            QCOMPARE(paused.size(), 1);
+            QCOMPARE(paused.at(0).at(0).value<HaltReason>(), HaltReason::User);
+            QVERIFY(!r->report);
+
+            // Resumed, it ends the album with every picture once.
+            job->resume();
+            QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 30000);
+            QCOMPARE(r->kinds(), QStringList(6, "Saved"));
+            QVERIFY(r->report->isWhole());
+            const QJsonObject asked = m_paced.requests();
+            QCOMPARE(asked.value("pictures").toInt(), 6);
+            QCOMPARE(asked.value("picturePages").toInt(), 6 + retried);
+            QCOMPARE(entries(save.path() + "/慢慢来").size(), 6);
+        }
+    }
+
+    void stopKeepsWhatWasSaved()
+    {
+        for (const int inFlight : {1, 4}) {
+            QTemporaryDir save;
+            const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight),
+                               albumUrl("9101", &m_paced), false);
+            DownloadJob *job = r->job.get();
+            connect(job, &DownloadJob::pictureDone, job, [&] {
+                if (r->pictures.size() == 2)
+                    job->stop();
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 30000);
+            QCOMPARE(r->report->haltedBy, HaltReason::User);
+            QVERIFY(!r->report->isWhole());
+            QCOMPARE(r->report->failed, 0);
+            QCOMPARE(r->report->saved + r->report->notDownloaded, 6);
+            if (inFlight == 1)
+                QCOMPARE(r->report->saved, 2);
+            QVERIFY(r->report->saved >= 2);
+            // Only whole pictures, every one of them reported as saved.
+            const QStringList files = entries(save.path() + "/" + r->report->folderName);
+            QCOMPARE(files.size(), r->report->saved);
+            QCOMPARE(r->kinds(), QStringList(r->report->saved, "Saved"));
+            // Cancelled transfers never come back.
+            const QJsonObject atEnd = m_paced.requests();
+            loadSnapshot(m_session.manager(), m_paced.url("/test/slow?ms=300"));
+            QCOMPARE(m_paced.requests().value("pictures"), atEnd.value("pictures"));
+            QCOMPARE(entries(save.path() + "/" + r->report->folderName), files);
+        }
     }
 };
 

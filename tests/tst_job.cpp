@@ -312,15 +312,18 @@ private slots:
         QVERIFY(openAlbum(w, albumUrl("6004")));
         w->CmdStartDown->Click();
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        // A page without data leaves no row; a missing picture a failed row
+        // A page without data a skipped row; a missing picture a failed row
         // with its own icon, its address and its reason in Chinese.
-        QCOMPARE(column(w->ListView1, 0), QStringList({"Collecting", "Success", "Failed", "Finished"}));
-        const QTreeWidgetItem *failed = w->ListView1->topLevelItem(2);
+        QCOMPARE(column(w->ListView1, 0), QStringList({"Collecting", "Success", "Skipped", "Failed", "Finished"}));
+        QVERIFY(w->ListView1->topLevelItem(2)->text(1).contains(m_site.url("/photo/" + Member + "/photo-6004002")));
+        const QTreeWidgetItem *failed = w->ListView1->topLevelItem(3);
         QVERIFY(failed->text(1).contains(m_site.url("/pic/6004/6004003/p6004003.jpg")));
         QVERIFY2(failed->text(1).contains("失败") && failed->text(1).contains("404"), qPrintable(failed->text(1)));
         QCOMPARE(failed->icon(0).cacheKey(), w->ImageList1.at(4).cacheKey());
-        QCOMPARE(w->ListView1->topLevelItem(3)->text(1), QString("相册下载完毕. 其中 1 张图片下载失败，详见下载进度"));
-        QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《各种图片》\n其中 1 张图片下载失败，详见下载进度"));
+        QCOMPARE(w->ListView1->topLevelItem(4)->text(1),
+                 QString("相册下载完毕. 其中 1 张图片下载失败，详见下载进度 1 个图片页中没有找到图片地址，已跳过"));
+        QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《各种图片》\n其中 1 张图片下载失败，详见下载进度"
+                                                  "\n1 个图片页中没有找到图片地址，已跳过"));
 
         // A member-list album whose page does not load: the browser's error
         // page names no album and deletes nothing; the job still completes.

@@ -115,6 +115,18 @@ private slots:
         QTest::newRow("entry split over two lines")
             << "{\"largeurl\":\"http:\\/\\/h\\/\nx.jpg\",\"summary\":\"\"}" << "";
         QTest::newRow("empty page") << "" << "";
+        QTest::newRow("https like http")
+            << "{\"largeurl\":\"https:\\/\\/h\\/s.jpg\",\"summary\":\"\"}" << "https://h/s.jpg";
+        // jpeg and png come only after jpg and gif, wherever they stand.
+        const QString jpeg = "{\"largeurl\":\"http:\\/\\/h\\/f.jpeg\",\"summary\":\"\"}\n";
+        const QString png = "{\"largeurl\":\"https:\\/\\/h\\/g.PNG\",\"summary\":\"\"}\n";
+        const QString gif = "{\"largeurl\":\"http:\\/\\/h\\/b.gif\",\"summary\":\"\"}\n";
+        QTest::newRow("jpeg alone") << jpeg << "http://h/f.jpeg";
+        QTest::newRow("png alone") << png << "https://h/g.PNG";
+        QTest::newRow("gif wins over an earlier jpeg and png") << jpeg + png + gif << "http://h/b.gif";
+        QTest::newRow("jpeg wins over an earlier png") << png + jpeg << "http://h/f.jpeg";
+        QTest::newRow("another scheme is no picture")
+            << "{\"largeurl\":\"ftp:\\/\\/h\\/x.jpg\",\"summary\":\"\"}" << "";
     }
     void pictureAddressFromPage()
     {
@@ -203,6 +215,37 @@ private slots:
         step = away.addPage(page("http://elsewhere/", {"1"}));
         QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
         QVERIFY(away.picturePages().isEmpty());
+    }
+
+    void aLoginWhereAnAlbumPageShouldBe()
+    {
+        const QString album = Base + "/photo/7/album-1";
+        PageSnapshot first{album, "Kestrelnet Kampus - 浏览相册 - 名字", {link(Base + "/photo/7/photo-1"),
+                                                                          {album + "?curpage=2", album + "?curpage=2", "下一页"}}};
+        // The login form where the next page should be, a 401 or 403, or a
+        // redirect off the album to the form: the login expired, which is
+        // neither the album's last page nor a page that merely failed.
+        PageSnapshot form{Base + "/login", "Kestrelnet - 登录", {link(Base + "/photo/7/photo-2")}};
+        form.passwordField = true;
+        PageSnapshot forbidden{album + "?curpage=2", {}, {}, true, "服务器返回 HTTP 403", 403};
+        PageSnapshot unauthorized{album + "?curpage=2", {}, {}, true, "服务器返回 HTTP 401", 401};
+        for (const PageSnapshot &answer : {form, forbidden, unauthorized}) {
+            AlbumCollection pane(CollectionRules::browserPane(Base));
+            QCOMPARE(pane.addPage(first).outcome, AlbumCollection::Outcome::NextPage);
+            const auto step = pane.addPage(answer);
+            QCOMPARE(step.outcome, AlbumCollection::Outcome::LoginExpired);
+            QCOMPARE(step.nextAddress, answer.address);
+            QCOMPARE(pane.picturePages(), QStringList{Base + "/photo/7/photo-1"});
+        }
+        // Other error statuses stay failed pages.
+        AlbumCollection gone(CollectionRules::memberList(Base));
+        QCOMPARE(gone.addPage({album, {}, {}, true, "服务器返回 HTTP 404", 404}).outcome,
+                 AlbumCollection::Outcome::StoppedEarly);
+
+        QVERIFY(HasPasswordField("<form><INPUT name=p TYPE=Password></form>"));
+        QVERIFY(HasPasswordField("<input id=\"p\" type = 'password'>"));
+        QVERIFY(!HasPasswordField("<input type=\"text\" name=\"password\">"));
+        QVERIFY(!HasPasswordField("<p>type=password</p>"));
     }
 };
 

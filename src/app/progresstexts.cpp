@@ -53,6 +53,10 @@ Row pictureRow(const PictureReport &picture, bool onlyNew)
                     + picture.fileName + QStringLiteral("），不再下载."),
                 SavedIcon};
     case PictureReport::Kind::Skipped:
+        if (picture.noPictureAddress)
+            return {QStringLiteral("Skipped"),
+                    QStringLiteral("图片页") + picture.address + QStringLiteral("中没有找到图片地址，已跳过."),
+                    WarningIcon};
         return {QStringLiteral("Skipped"),
                 QStringLiteral("图片") + picture.address + picture.reason + QLatin1Char('.'), WarningIcon};
     case PictureReport::Kind::Failed:
@@ -71,6 +75,33 @@ Row stoppedRow(const QString &reason)
     return {QStringLiteral("Stopped"), reason + QStringLiteral("，已采集的图片照常下载"), WarningIcon};
 }
 
+QString haltedLine(const JobReport &report)
+{
+    const QString counts = QStringLiteral("保存了 %1 张，还有 %2 张未下载").arg(report.saved).arg(report.notDownloaded);
+    switch (report.haltedBy) {
+    case HaltReason::LoginExpired:
+        return QStringLiteral("登录已失效（%1），已停止：").arg(report.loginPage) + counts
+            + QStringLiteral("，相册不完整");
+    case HaltReason::User:
+        return QStringLiteral("已停止：") + counts + QStringLiteral("，相册不完整");
+    case HaltReason::None:
+        break;
+    }
+    return {};
+}
+
+QString noPictureAddressLine(const JobReport &report)
+{
+    return QStringLiteral("%1 个图片页中没有找到图片地址，已跳过").arg(report.noPictureAddress);
+}
+
+QString pausedText(HaltReason reason)
+{
+    if (reason == HaltReason::LoginExpired)
+        return QStringLiteral("登录已失效，请在浏览器窗口中重新登录，然后点击继续下载");
+    return QStringLiteral("已暂停下载");
+}
+
 static QString failedLine(const JobReport &report)
 {
     return QStringLiteral("其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
@@ -84,14 +115,22 @@ static QString addedLine(const JobReport &report)
 Row finishedRow(const JobReport &report)
 {
     QString text = QStringLiteral("相册下载完毕.");
+    if (report.haltedBy != HaltReason::None)
+        text = haltedLine(report) + QLatin1Char('.');
     if (report.failed > 0)
         text += QLatin1Char(' ') + failedLine(report);
+    if (report.noPictureAddress > 0)
+        text += QLatin1Char(' ') + noPictureAddressLine(report);
+    if (report.haltedBy != HaltReason::None)
+        return {QStringLiteral("Stopped"), text, WarningIcon};
     return {QStringLiteral("Finished"), text, FinishedIcon};
 }
 
 QString completionMessage(const JobReport &report)
 {
     QString text = QStringLiteral("下载完毕\n");
+    if (report.haltedBy != HaltReason::None)
+        text = haltedLine(report) + QLatin1Char('\n');
     text += report.folderGone ? report.folderNote
                               : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
     if (!report.folderGone && !report.folderNote.isEmpty())
@@ -100,6 +139,8 @@ QString completionMessage(const JobReport &report)
         text += QLatin1Char('\n') + addedLine(report);
     if (report.failed > 0)
         text += QLatin1Char('\n') + failedLine(report);
+    if (report.noPictureAddress > 0)
+        text += QLatin1Char('\n') + noPictureAddressLine(report);
     if (!report.collectionNote.isEmpty())
         text += QLatin1Char('\n') + report.collectionNote + QStringLiteral("，相册可能不完整");
     return text;
@@ -120,6 +161,10 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += QStringLiteral("，") + addedLine(r);
         if (r.failed > 0)
             text += QStringLiteral("，其中 %1 张图片下载失败").arg(r.failed);
+        if (r.noPictureAddress > 0)
+            text += QStringLiteral("，") + noPictureAddressLine(r);
+        if (r.haltedBy != HaltReason::None)
+            text += QStringLiteral("，") + haltedLine(r);
         if (!r.collectionNote.isEmpty())
             text += QStringLiteral("，") + r.collectionNote;
     }

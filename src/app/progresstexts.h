@@ -39,6 +39,12 @@ QString savedInQueue(int saved, int album, int albums);
 // In "only new" mode a saved picture is said to be new.
 Row pictureRow(const PictureReport &picture, bool onlyNew = false);
 Row stoppedRow(const QString &reason);
+// A job that ended before its end: stopped, or the site's login expired.
+QString haltedLine(const JobReport &report);
+// Picture pages that held no picture address, counted beside the failures.
+QString noPictureAddressLine(const JobReport &report);
+// The status label of a paused job.
+QString pausedText(HaltReason reason);
 Row finishedRow(const JobReport &report);
 QString completionMessage(const JobReport &report);
 // The one message at the end of a queue of albums: each album's folder, and

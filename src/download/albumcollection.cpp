@@ -3,7 +3,21 @@
 #include "jobrules.h"
 #include "web/webrequest.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
+
+bool IsLoginAnswer(int httpStatus, bool passwordField)
+{
+    return httpStatus == 401 || httpStatus == 403 || passwordField;
+}
+
+bool HasPasswordField(const QString &html)
+{
+    static const QRegularExpression field(QStringLiteral("<input\\b[^>]*\\btype\\s*=\\s*[\"']?password\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return field.match(html).hasMatch();
+}
 
 CollectionRules CollectionRules::browserPane(const QString &photoHostBase)
 {
@@ -43,6 +57,9 @@ AlbumCollection::Step AlbumCollection::pageFailed(const QString &address, const 
 
 AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
 {
+    // Checked before anything else: a login redirect leaves the album too.
+    if (IsLoginAnswer(page.httpStatus, page.passwordField))
+        return {Outcome::LoginExpired, page.address, {}};
     // An error page gives no album name and no links.
     if (page.failed)
         return pageFailed(page.address, page.error);

@@ -6,6 +6,13 @@
 #include <QString>
 #include <QStringList>
 
+// Whether the site answered a login instead of the page asked for: 401 or
+// 403, or a page that asks for a password (the login form itself, or the
+// page a redirect led to).
+bool IsLoginAnswer(int httpStatus, bool passwordField);
+// Whether an HTML text holds a password field.
+bool HasPasswordField(const QString &html);
+
 // How collection differs between the two panes that can collect an album.
 struct CollectionRules {
     QString photoHostBase;
@@ -35,6 +42,7 @@ public:
         NextPage,     // load `nextAddress`
         LastPage,     // the album is complete
         StoppedEarly, // the album could not be read further; `stopReason` says why
+        LoginExpired, // the site asked to log in again; `nextAddress` is what it showed
     };
     struct Step {
         Outcome outcome = Outcome::LastPage;

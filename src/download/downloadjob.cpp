@@ -47,6 +47,9 @@ DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     // The pause is the job's pace; a coarse timer would add up to 5 % to it.
     m_pace.setTimerType(Qt::PreciseTimer);
     connect(&m_pace, &QTimer::timeout, this, &DownloadJob::pump);
+    m_pageWait.setSingleShot(true);
+    m_pageWait.setInterval(qMax(1, settings.pageLoadTimeoutMs));
+    connect(&m_pageWait, &QTimer::timeout, this, &DownloadJob::onPageWaitOver);
 }
 
 DownloadJob::~DownloadJob()
@@ -105,6 +108,7 @@ bool DownloadJob::start(QString *error)
         return false;
     }
     m_state = State::Collecting;
+    m_pageWait.start();
     return true;
 }
 
@@ -116,16 +120,29 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
     // earlier job) may complete late; it is no page of the album.
     if (page.address.startsWith(QLatin1String("about:")))
         return {};
+    m_pageWait.stop();
 
     const int pagesBefore = m_collection.pagesRead();
     const AlbumCollection::Step step = m_collection.addPage(page);
+    if (step.outcome == AlbumCollection::Outcome::LoginExpired) {
+        halt(HaltReason::LoginExpired, step.nextAddress);
+        return {};
+    }
     if (m_collection.pagesRead() == 1 && pagesBefore == 0 && m_settings.source == JobSource::BrowserPane)
         removeEarlierAlbumFolder();
     // A page that could not be read collected nothing.
     if (m_collection.pagesRead() > pagesBefore || step.outcome == AlbumCollection::Outcome::LastPage)
         emit pageCollected(collectedCount());
-    if (step.outcome == AlbumCollection::Outcome::NextPage)
+    if (step.outcome == AlbumCollection::Outcome::NextPage) {
+        m_expectedPage = step.nextAddress;
+        // Paused meanwhile: the pane loads nothing more until resume().
+        if (isPaused()) {
+            m_heldPage = step.nextAddress;
+            return {};
+        }
+        m_pageWait.start();
         return step.nextAddress;
+    }
 
     if (step.outcome == AlbumCollection::Outcome::StoppedEarly) {
         m_collectionNote = step.stopReason;
@@ -133,6 +150,21 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
     }
     finishCollection();
     return {};
+}
+
+void DownloadJob::onPageWaitOver()
+{
+    if (m_state != State::Collecting || isPaused())
+        return;
+    const QString reason = QStringLiteral("采集在第%1页提前结束：页面 %2 秒内没有加载完 %3")
+                               .arg(m_collection.pagesRead() + 1)
+                               .arg((m_settings.pageLoadTimeoutMs + 999) / 1000)
+                               .arg(m_expectedPage);
+    m_collectionNote = reason;
+    const QPointer<DownloadJob> self(this);
+    emit collectionStopped(reason);
+    if (self && m_state == State::Collecting)
+        finishCollection();
 }
 
 void DownloadJob::removeEarlierAlbumFolder()
@@ -176,7 +208,7 @@ void DownloadJob::schedule()
 
 void DownloadJob::pump()
 {
-    if (m_state != State::Downloading)
+    if (m_state != State::Downloading || isPaused())
         return;
     if (m_nextToCommit == m_items.size()) {
         complete();
@@ -191,9 +223,13 @@ void DownloadJob::pump()
     // turn to be named. Pictures the folder already holds end at once and
     // move the window on, so they pass without waiting out the pause.
     const QPointer<DownloadJob> self(this);
-    while (self && m_state == State::Downloading && m_working < m_limit && m_nextToStart < m_items.size()
-           && m_nextToStart < m_nextToCommit + 4 * m_limit)
-        startItem(m_nextToStart++);
+    while (self && m_state == State::Downloading && !isPaused() && m_working < m_limit
+           && m_nextToStart < m_items.size() && m_nextToStart < m_nextToCommit + 4 * m_limit) {
+        // An item handed back by a pause is started again in its turn.
+        const int index = m_nextToStart++;
+        if (m_items.at(index).stage == Item::Stage::Queued)
+            startItem(index);
+    }
 }
 
 void DownloadJob::startItem(int index)
@@ -202,6 +238,11 @@ void DownloadJob::startItem(int index)
     item.stage = Item::Stage::Working;
     item.report.address = item.page;
     ++m_working;
+    if (!item.picture.isEmpty()) {
+        // Its page was read before a pause: only the picture is left to fetch.
+        item.report.address = item.picture;
+        return download(index);
+    }
     if (m_settings.mode == DownloadMode::OnlyNew) {
         // Saved by an earlier run and still there: nothing to ask the site.
         const AlbumRecord::Entry *known = m_record.forPage(item.page);
@@ -220,6 +261,8 @@ void DownloadJob::startItem(int index)
 void DownloadJob::onPage(int index, const PageResult &page)
 {
     Item &item = m_items[index];
+    if (IsLoginAnswer(page.httpStatus, false))
+        return loginExpired(item.page, index);
     if (!page.ok()) {
         item.report.kind = PictureReport::Kind::Failed;
         item.report.pageFailed = true;
@@ -227,9 +270,12 @@ void DownloadJob::onPage(int index, const PageResult &page)
         return itemDone(index);
     }
     item.picture = ResolvePictureAddress(page.text);
-    // A page without picture data is dropped without a word.
     if (item.picture.isEmpty()) {
-        item.silent = true;
+        // A login form where the picture page should be: the session is gone.
+        if (HasPasswordField(page.text))
+            return loginExpired(item.page, index);
+        item.report.kind = PictureReport::Kind::Skipped;
+        item.report.noPictureAddress = true;
         return itemDone(index);
     }
     item.report.address = item.picture;
@@ -250,6 +296,13 @@ void DownloadJob::onPage(int index, const PageResult &page)
         // Decided in its turn: skipped if the first one was saved.
         item.sameAsEarlier = true;
         return itemDone(index);
+    }
+    if (isPaused()) {
+        // No new request while paused: the picture waits for resume().
+        item.stage = Item::Stage::Queued;
+        --m_working;
+        m_nextToStart = qMin(m_nextToStart, index);
+        return;
     }
     download(index);
 }
@@ -307,11 +360,18 @@ bool DownloadJob::commit(Item &item)
     if (item.sameAsEarlier) {
         item.sameAsEarlier = false;
         if (!m_savedAddresses.contains(item.picture)) {
+            const int index = int(&item - m_items.data());
+            if (isPaused()) {
+                // No request while paused: it starts again after resume().
+                item.stage = Item::Stage::Queued;
+                m_nextToStart = qMin(m_nextToStart, index);
+                return false;
+            }
             // The first one failed: this one has its own try, as it would
             // have had one after the other.
             item.stage = Item::Stage::Working;
             ++m_working;
-            download(int(&item - m_items.data()));
+            download(index);
             return false;
         }
         report.kind = PictureReport::Kind::Skipped;
@@ -322,13 +382,13 @@ bool DownloadJob::commit(Item &item)
     }
     if (report.kind == PictureReport::Kind::Failed)
         ++m_failed;
+    if (report.noPictureAddress)
+        ++m_noPictureAddress;
     if (report.kind == PictureReport::Kind::AlreadyThere) {
         ++m_alreadyThere;
         m_record.add({item.page, item.picture, report.fileName});
     }
     ++m_nextToCommit;
-    if (item.silent)
-        return true;
     report.savedCount = m_saved;
     // The window may end the job from here (closing it on the report).
     const QPointer<DownloadJob> self(this);
@@ -410,6 +470,7 @@ void DownloadJob::complete()
     }
     if (m_settings.mode == DownloadMode::OnlyNew && !result.folderGone)
         m_record.save(folderPath(result.folderName));
+    fillPictureCounts(result);
     emit finished(result);
 }
 
@@ -440,12 +501,118 @@ void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
     }
 }
 
+void DownloadJob::loginExpired(const QString &answer, int index)
+{
+    // Not failed, not yet done: handed back for a later try.
+    Item &item = m_items[index];
+    --m_working;
+    item.stage = Item::Stage::Queued;
+    item.picture.clear();
+    item.report = PictureReport();
+    m_nextToStart = qMin(m_nextToStart, index);
+    halt(HaltReason::LoginExpired, answer);
+}
+
+void DownloadJob::pause()
+{
+    if ((m_state != State::Collecting && m_state != State::Downloading) || isPaused())
+        return;
+    m_haltedBy = HaltReason::User;
+    m_pace.stop();
+    emit paused(HaltReason::User, QString());
+}
+
+void DownloadJob::resume()
+{
+    if ((m_state != State::Collecting && m_state != State::Downloading) || !isPaused())
+        return;
+    m_haltedBy = HaltReason::None;
+    m_loginPage.clear();
+    const QPointer<DownloadJob> self(this);
+    emit resumed();
+    if (!self || isPaused())
+        return;
+    if (m_state == State::Downloading)
+        return schedule();
+    m_pageWait.start();
+    if (!m_heldPage.isEmpty())
+        emit pageWanted(std::exchange(m_heldPage, QString()));
+}
+
+void DownloadJob::stop()
+{
+    if (m_state == State::Collecting || m_state == State::Downloading)
+        halt(HaltReason::User, QString());
+}
+
+void DownloadJob::halt(HaltReason reason, const QString &loginPage)
+{
+    if (reason == HaltReason::LoginExpired && m_settings.pauseOnExpiredLogin) {
+        m_pace.stop();
+        m_pageWait.stop();
+        if (m_state == State::Collecting)
+            m_heldPage = m_expectedPage;
+        // Further pictures in flight may meet the login too: one pause.
+        if (m_haltedBy == HaltReason::LoginExpired)
+            return;
+        m_haltedBy = reason;
+        m_loginPage = loginPage;
+        emit paused(reason, loginPage);
+        return;
+    }
+    m_endedBy = reason;
+    m_loginPage = loginPage;
+    m_haltedBy = HaltReason::None;
+    m_pageWait.stop();
+    m_pace.stop();
+    // Transfers in flight are cancelled: their answers never arrive.
+    delete m_requests;
+    m_requests = new QObject(this);
+    m_working = 0;
+    if (m_state == State::Collecting) {
+        m_notDownloaded = collectedCount();
+        m_state = State::Downloading;
+    } else if (!settleForEnd()) {
+        return;
+    }
+    // Ends from the event loop, as a job that ran to its end does.
+    schedule();
+}
+
+bool DownloadJob::settleForEnd()
+{
+    // Pictures already downloaded are kept and reported in their turn; the
+    // rest were never brought to an end.
+    while (m_nextToCommit < m_items.size()) {
+        Item &item = m_items[m_nextToCommit];
+        const bool firstFailed = item.sameAsEarlier && !m_savedAddresses.contains(item.picture);
+        if (item.stage != Item::Stage::Done || firstFailed) {
+            ++m_notDownloaded;
+            ++m_nextToCommit;
+            continue;
+        }
+        if (!commit(item))
+            return false;
+    }
+    m_nextToStart = int(m_items.size());
+    return true;
+}
+
+void DownloadJob::fillPictureCounts(JobReport &result) const
+{
+    result.noPictureAddress = m_noPictureAddress;
+    result.haltedBy = m_endedBy;
+    result.loginPage = m_endedBy == HaltReason::LoginExpired ? m_loginPage : QString();
+    result.notDownloaded = m_notDownloaded;
+}
+
 void DownloadJob::kill()
 {
     if (m_state == State::Killed)
         return;
     const bool finished = m_state == State::Finished;
     m_pace.stop();
+    m_pageWait.stop();
     delete m_requests;
     m_state = finished ? State::Finished : State::Killed;
 }

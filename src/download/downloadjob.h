@@ -37,6 +37,12 @@ struct JobSettings {
     int maxInFlight = 1;
     // The pause after each picture before the next is begun.
     int pauseMs = 100;
+    // How long an album page may take to load before collection ends with
+    // what it has: a page that never completes must not hold the job.
+    int pageLoadTimeoutMs = 60000;
+    // An expired login pauses the job (resume() goes on once the user has
+    // logged in again) instead of ending it.
+    bool pauseOnExpiredLogin = false;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -53,7 +59,13 @@ struct PictureReport {
     QString reason;   // why it failed or was skipped
     QString fileName; // what it was saved as
     int savedCount = 0; // pictures saved so far in this job
+    // Skipped because the picture page held no picture address; `address`
+    // is the picture page's then.
+    bool noPictureAddress = false;
 };
+
+// Why a job halted before its end.
+enum class HaltReason { None, User, LoginExpired };
 
 // How the whole job ended.
 struct JobReport {
@@ -72,6 +84,22 @@ struct JobReport {
     QString folderNote;
     // The save folder or the temporary folder vanished while the job ran.
     bool folderGone = false;
+    // Picture pages that held no picture address.
+    int noPictureAddress = 0;
+    // Why the job ended before every picture page was asked for: stopped by
+    // the user, or the site's login expired (`loginPage` is what it answered).
+    HaltReason haltedBy = HaltReason::None;
+    QString loginPage;
+    // Picture pages collected but never brought to an end.
+    int notDownloaded = 0;
+
+    // No picture failed, collection read the whole album and the job went
+    // to its end. Pages without a picture address do not count against it.
+    bool isWhole() const
+    {
+        return failed == 0 && collectionNote.isEmpty() && haltedBy == HaltReason::None && notDownloaded == 0
+            && !folderGone;
+    }
 };
 
 // One album's download: its temporary folder, the collection of its picture
@@ -107,6 +135,18 @@ public:
     // is none of the job's business, such as the pane's blank page).
     QString pageLoaded(const PageSnapshot &page);
 
+    // No new request is sent until resume(); what is in flight finishes.
+    // During collection the job halts after the page being loaded.
+    void pause();
+    // Goes on with the next picture (or album page) after a pause, also
+    // after an expired login once the user has logged in again.
+    void resume();
+    // Ends the job now, keeping what is saved; transfers in flight are
+    // cancelled and counted as not downloaded. finished() follows.
+    void stop();
+    bool isPaused() const { return m_haltedBy != HaltReason::None; }
+    HaltReason pausedBy() const { return m_haltedBy; }
+
     // Stops every request and the pacing; no signal follows.
     void kill();
     // Kills the job and deletes its temporary folder with what it holds,
@@ -123,6 +163,8 @@ public:
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const;
     QStringList pendingPictures() const;
+    // Picture pages and pictures being fetched now.
+    int inFlight() const { return m_working; }
     // How many pictures the job works on at once now.
     int inFlightLimit() const { return m_limit; }
 
@@ -131,6 +173,12 @@ signals:
     void collectionStopped(const QString &reason);
     void collectionFinished(int collected);
     void pictureDone(const PictureReport &report);
+    // The job halted (`loginPage`: what the site answered instead of a
+    // picture page or album page) and goes on after resume().
+    void paused(HaltReason reason, const QString &loginPage);
+    void resumed();
+    // After resume() during collection: the album page the pane is to load.
+    void pageWanted(const QString &address);
     void finished(const JobReport &report);
 
 private:
@@ -140,8 +188,6 @@ private:
         Stage stage = Stage::Queued;
         QString page;
         QString picture;
-        // Done without a report: the page holds no picture data.
-        bool silent = false;
         // Waits for an earlier item fetching the same picture.
         bool sameAsEarlier = false;
         // The downloaded file, waiting for its name in the folder.
@@ -150,6 +196,11 @@ private:
     };
 
     void finishCollection();
+    void onPageWaitOver();
+    void loginExpired(const QString &answer, int index);
+    void halt(HaltReason reason, const QString &loginPage);
+    bool settleForEnd();
+    void fillPictureCounts(JobReport &result) const;
     void removeEarlierAlbumFolder();
     void schedule();
     void pump();
@@ -189,6 +240,16 @@ private:
     int m_saved = 0;
     int m_failed = 0;
     int m_alreadyThere = 0;
+    int m_noPictureAddress = 0;
+    int m_notDownloaded = 0;
+    // A pause, and what ended the job early.
+    HaltReason m_haltedBy = HaltReason::None;
+    HaltReason m_endedBy = HaltReason::None;
+    QString m_loginPage;
+    // The album page the pane was sent to, and one held back by a pause.
+    QString m_expectedPage;
+    QString m_heldPage;
+    QTimer m_pageWait;
     QTimer m_pace;
     // Every request answers to this object; deleting it abandons them.
     QPointer<QObject> m_requests;

@@ -84,12 +84,22 @@ QString ResolvePictureAddress(const QString &pageText)
 {
     static const QString prefix = QStringLiteral("\"largeurl\":\"");
     static const QString suffix = QStringLiteral("\",\"summary\"");
-    static const QString jpgPattern = prefix + QStringLiteral("http:.*.jpg") + suffix;
-    static const QString gifPattern = prefix + QStringLiteral("http:.*.gif") + suffix;
+    // jpg before gif as the site was first read; https and the longer or
+    // newer extensions only after them, so a page that offers both keeps
+    // yielding what it always did.
+    static const QStringList patterns = [] {
+        QStringList out;
+        for (const char *ext : {"jpg", "gif", "jpeg", "png"})
+            out << prefix + QStringLiteral("https?:.*.") + QLatin1String(ext) + suffix;
+        return out;
+    }();
 
-    QString match = RegExMatch(jpgPattern, pageText);
-    if (match.isEmpty())
-        match = RegExMatch(gifPattern, pageText);
+    QString match;
+    for (const QString &pattern : patterns) {
+        match = RegExMatch(pattern, pageText);
+        if (!match.isEmpty())
+            break;
+    }
     if (match.isEmpty())
         return {};
     // The search ignores case, so the clean-up must too.

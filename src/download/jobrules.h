@@ -46,7 +46,8 @@ bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase
 QString NextTempFolderName(const QString &saveFolder);
 
 // The full-size picture address embedded in a picture page, or the empty
-// text. A jpg entry wins over a gif entry; the key is found in any case.
+// text. A jpg entry wins over a gif entry, and either over jpeg and png;
+// http and https addresses alike; the key is found in any case.
 QString ResolvePictureAddress(const QString &pageText);
 
 // The longest file name, in bytes of its UTF-8 form, that the file systems

@@ -52,7 +52,9 @@ const char LinksScript[] = R"((function() {
     var links = document.links;
     for (var i = 0; i < links.length; ++i)
         out.push([links[i].href, links[i].href, links[i].textContent]);
-    return JSON.stringify({ title: document.title, links: out });
+    // A login form shown where an album page should be means the login expired.
+    var password = document.querySelector('input[type=password]') !== null;
+    return JSON.stringify({ title: document.title, links: out, password: password });
 })())";
 
 } // namespace
@@ -69,10 +71,14 @@ BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
     connect(m_page, &QWebEnginePage::loadStarted, this, &BrowserPane::onLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &BrowserPane::onLoadFinished);
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
             m_loadError.clear();
-        else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+            m_loadStatus = 0;
+        } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
             m_loadError = loadErrorText(info);
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+                m_loadStatus = info.errorCode();
+        }
     });
 }
 
@@ -115,10 +121,11 @@ void BrowserPane::onLoadFinished(bool ok)
         // What shows now is an error page: it has no title or links of the
         // site's. Answered from the event loop like a page that loaded.
         const QString error = m_loadError.isEmpty() ? QStringLiteral("页面加载失败") : m_loadError;
-        QTimer::singleShot(0, this, [this, serial, address, error] {
+        const int status = m_loadStatus;
+        QTimer::singleShot(0, this, [this, serial, address, error, status] {
             if (m_loadSerial != serial)
                 return;
-            m_snapshot = {address, {}, {}, true, error};
+            m_snapshot = {address, {}, {}, true, error, status};
             emit documentComplete(address);
         });
         return;
@@ -134,6 +141,7 @@ void BrowserPane::onLoadFinished(bool ok)
                               PageSnapshot snapshot;
                               snapshot.address = address;
                               snapshot.title = doc.value(QLatin1String("title")).toString();
+                              snapshot.passwordField = doc.value(QLatin1String("password")).toBool();
                               const QJsonArray links = doc.value(QLatin1String("links")).toArray();
                               snapshot.links.reserve(links.size());
                               for (const QJsonValue &v : links) {

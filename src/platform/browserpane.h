@@ -66,6 +66,7 @@ private:
     Page *m_page = nullptr;
     PageSnapshot m_snapshot;
     QString m_loadError;
+    int m_loadStatus = 0;
     quint64 m_loadSerial = 0;
     bool m_registerAsBrowser = false;
 };

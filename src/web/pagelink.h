@@ -19,4 +19,7 @@ struct PageSnapshot {
     // browser's or the server's error page; title and links are left empty.
     bool failed = false;
     QString error; // why, when failed
+    int httpStatus = 0; // the error status, when the server answered one
+    // The document asks for a password: a login form.
+    bool passwordField = false;
 };

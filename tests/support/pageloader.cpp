@@ -36,6 +36,9 @@ PageSnapshot snapshotOf(const QString &address, const QString &html)
     page.address = address;
     // document.title collapses white space and trims it.
     page.title = decoded(title.match(html).captured(1)).simplified();
+    static const QRegularExpression password(QStringLiteral("<input[^>]*type=\"password\""),
+                                             QRegularExpression::CaseInsensitiveOption);
+    page.passwordField = password.match(html).hasMatch();
     const QUrl base(address);
     for (const QRegularExpressionMatch &m : link.globalMatch(html)) {
         const QString href = decoded(m.captured(1));
@@ -63,7 +66,7 @@ PageSnapshot loadSnapshot(QNetworkAccessManager *network, const QString &address
     if (reply->error() != QNetworkReply::NoError && status < 400) {
         page = {finalAddress, {}, {}, true, reply->errorString()};
     } else if (status >= 400) {
-        page = {finalAddress, {}, {}, true, QStringLiteral("服务器返回 HTTP %1").arg(status)};
+        page = {finalAddress, {}, {}, true, QStringLiteral("服务器返回 HTTP %1").arg(status), status};
     } else {
         page = snapshotOf(finalAddress, QString::fromUtf8(reply->readAll()));
     }
