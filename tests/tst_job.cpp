@@ -5,6 +5,7 @@
 #include "app/siteaddresses.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
+#include "platform/headlesspage.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
 #include "windowtesting.h"
@@ -556,6 +557,90 @@ private slots:
         QCOMPARE(files(save.path() + "/慢相册二").size(), 4);
         QCOMPARE(files(other.path() + "/相册文件夹1"), QStringList{"keep"});
         QCOMPARE(w->WebBrowser1->locationUrl(), getalbum);
+    }
+
+    void queueStoppedShortSaysAllInOneMessage()
+    {
+        setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
+        QTemporaryDir parent;
+        const QString save = parent.path() + "/保存";
+        QVERIFY(QDir().mkdir(save));
+        QPointer<MainForm> w = openWindow(save);
+        for (const QString id : {"7001", "7002"}) {
+            w->LstAlbumName->addItem("慢" + id);
+            w->LstUrl->addItem(albumUrl(id, m_slow.base()));
+        }
+        w->downloadAllAlbums();
+        // The save folder moves away while the first album downloads: the
+        // second can get no temporary folder.
+        QVERIFY(waitUntil([&] { return w->JobState() == "GetUrl"; }, 30000));
+        QVERIFY(QDir().rename(save, parent.path() + "/挪走"));
+        QVERIFY(waitUntil([&] { return !m_dialogs->messages.isEmpty(); }, JobTimeout));
+        QTest::qWait(0);
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        const QString message = m_dialogs->messages.constFirst().text;
+        QVERIFY2(message.startsWith("下载完毕\n相册《慢7001》："), qPrintable(message));
+        QVERIFY2(!message.contains("慢7002"), qPrintable(message));
+        QVERIFY2(message.contains("无法在保存路径中创建临时文件夹") && message.contains(save), qPrintable(message));
+        QCOMPARE(w->JobState(), QString("login"));
+        QVERIFY(!w->queue());
+        QVERIFY(w->CmdDownloadThis->isEnabled());
+        QVERIFY(w->lblstate->text().isEmpty());
+    }
+
+    void pageWithoutViewCollectsAsThePane()
+    {
+        // An album walked by a page without a view, on the window's profile.
+        QTemporaryDir save;
+        HeadlessPage page(BrowserProfile::instance());
+        QList<PageSnapshot> seen;
+        connect(&page, &PageSource::pageReady, this, [&](const PageSnapshot &p) { seen.append(p); });
+        JobSettings settings;
+        settings.source = JobSource::MemberList;
+        settings.saveFolder = save.path();
+        settings.photoHostBase = m_site.base();
+        settings.network = BrowserProfile::network()->manager();
+        settings.pauseMs = 0;
+        AlbumQueue queue(settings, &page, {{"三页相册", albumUrl("6011"), {}}});
+        QSignalSpy finished(&queue, &AlbumQueue::finished);
+        QString error;
+        QVERIFY(queue.start(&error));
+        QVERIFY(waitUntil([&] { return finished.size() == 1; }, JobTimeout));
+        QCOMPARE(queue.report().saved, 6);
+        QCOMPARE(files(save.path() + "/三页相册").size(), 6);
+        const QStringList pages{albumUrl("6011"), albumUrl("6011") + "?curpage=1", albumUrl("6011") + "?curpage=2"};
+        QVERIFY(waitUntil([&] { return seen.size() == 4; }));
+        QCOMPARE(seen.constLast().address, QString("about:blank"));
+
+        // Each album page reads exactly as the pane reads it: title, and
+        // every link with its text as written.
+        BrowserPane pane(BrowserProfile::instance());
+        for (int i = 0; i < pages.size(); ++i) {
+            QCOMPARE(seen.at(i).address, pages.at(i));
+            QVERIFY(load(&pane, pages.at(i)));
+            QCOMPARE(seen.at(i).title, pane.snapshot().title);
+            QCOMPARE(seen.at(i).links.size(), pane.links().size());
+            QVERIFY(!pane.links().isEmpty());
+            for (qsizetype l = 0; l < pane.links().size(); ++l) {
+                QCOMPARE(seen.at(i).links.at(l).address, pane.links().at(l).address);
+                QCOMPARE(seen.at(i).links.at(l).innerText, pane.links().at(l).innerText);
+            }
+        }
+
+        // A page that does not finish within the bound is given up as failed,
+        // once; the next load is answered as usual.
+        seen.clear();
+        page.setLoadTimeout(300);
+        page.load(m_slow.url("/test/slow?ms=3000"));
+        QVERIFY(waitUntil([&] { return !seen.isEmpty(); }, 2500));
+        QVERIFY(seen.constFirst().failed);
+        page.setLoadTimeout(HeadlessPage::DefaultLoadTimeoutMs);
+        page.load(albumUrl("6002"));
+        QVERIFY(waitUntil([&] { return seen.size() == 2; }, 30000));
+        QCOMPARE(seen.at(1).address, albumUrl("6002"));
+        QVERIFY(!seen.at(1).failed);
+        QTest::qWait(0);
+        QCOMPARE(seen.size(), 2);
     }
 };
 

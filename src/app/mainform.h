@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandbutton.h"
+#include "download/albumqueue.h"
 #include "download/downloadjob.h"
 #include "progresstexts.h"
 #include "storage/applocations.h"
@@ -49,8 +50,11 @@ public:
     QString settingsFile() const;
     // The network session every fetch and download of the window goes through.
     QNetworkAccessManager *network() const;
-    // The job now running (or completing), if any.
-    DownloadJob *job() const { return m_job; }
+    // The album now at work (or completing), if any.
+    DownloadJob *job() const { return m_job ? m_job->currentJob() : nullptr; }
+    // The running download: one album of the browsing tab, or the member
+    // tab's queue of albums.
+    AlbumQueue *queue() const { return m_job; }
     QString saveFolder() const;
 
     // Controls, by their names.
@@ -140,20 +144,21 @@ private:
     void Form_Load();
 
     void information(const QString &text, const QString &title = QString());
-    DownloadJob *makeJob(::JobSource source);
-    void connectJob(DownloadJob *job);
+    AlbumQueue *startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
+                           const PageSnapshot *shown = nullptr);
+    void connectQueue(AlbumQueue *queue);
     QTreeWidget *progressList() const;
     void addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon);
     QTreeWidgetItem *progressRow(const ProgressText::Row &row) const;
     void queueRow(const ProgressText::Row &row, const QString &status);
     void flushRows();
     void showLastRow(QTreeWidget *list);
-    bool startQueuedAlbum();
-    void endQueue();
+    void onAlbumStarted(int index);
     void setCollectingText(const QString &text);
     void onPictureDone(const PictureReport &picture);
     void onCollectionFinished(int collected);
-    void onJobFinished(const JobReport &report);
+    void onAlbumFinished(const JobReport &report);
+    void onQueueFinished(const AlbumQueue::Report &report);
     void endJob();
 
     // Writes one setting; the first write that fails is reported.
@@ -161,22 +166,16 @@ private:
 
     AppLocations m_locations;
     bool m_settingsFailureShown = false;
-    QPointer<DownloadJob> m_job;
+    // Whether work is running is asked of it, never of a button.
+    QPointer<AlbumQueue> m_job;
     // The album name stays after its job, until the next one starts.
     QString m_albumName;
-    // Set while the start button reads the page already shown: an album of
-    // one page is then announced differently.
-    bool m_startingJob = false;
     // The "Collecting" row of the album being collected.
     QTreeWidgetItem *m_collectingRow = nullptr;
     // Picture rows waiting for the next frame, and the status text with them.
     QList<QTreeWidgetItem *> m_pendingRows;
     QString m_pendingStatus;
     QTimer m_rowFlush;
-    // The member tab's albums of the running download, and how far it got.
-    QList<QueuedAlbum> m_queue;
-    int m_queueDone = 0;
-    int m_queueSaved = 0;
     // Tab-page controls and their places relative to the tab control.
     QList<QPair<QPointer<QWidget>, QRect>> m_tabPlaces;
 };

@@ -1,6 +1,5 @@
-// The window's side of a download job: the two starts, the member tab's
-// queue of albums, handing the panes' pages to the job, and showing what the
-// job reports.
+// The window's side of a download: the two starts, each a queue of albums
+// that walks its own pane, and showing what the queue reports.
 #include "mainform.h"
 
 #include "download/jobrules.h"
@@ -18,27 +17,28 @@
 
 QString MainForm::JobState() const
 {
-    if (!m_job)
+    const DownloadJob *album = job();
+    if (!album)
         return QStringLiteral("login");
-    if (m_job->state() == DownloadJob::State::Collecting)
-        return m_job->source() == ::JobSource::BrowserPane ? QStringLiteral("CollectPicture")
+    if (album->state() == DownloadJob::State::Collecting)
+        return album->source() == ::JobSource::BrowserPane ? QStringLiteral("CollectPicture")
                                                            : QStringLiteral("CollectPicture2");
     return QStringLiteral("GetUrl");
 }
 
 QString MainForm::AlbumName() const
 {
-    return m_job ? m_job->albumName() : m_albumName;
+    return job() ? job()->albumName() : m_albumName;
 }
 
 QString MainForm::TempFolderName() const
 {
-    return m_job ? m_job->temporaryFolderName() : QString();
+    return job() ? job()->temporaryFolderName() : QString();
 }
 
 qint16 MainForm::JobSource() const
 {
-    return m_job ? qint16(m_job->source()) : qint16(0);
+    return job() ? qint16(job()->source()) : qint16(0);
 }
 
 QTreeWidget *MainForm::progressList() const
@@ -95,7 +95,28 @@ void MainForm::flushRows()
     (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
 }
 
-DownloadJob *MainForm::makeJob(::JobSource source)
+namespace {
+
+QString temporaryFolderFailure(const QString &saveFolder, const QString &error)
+{
+    return QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
+        + QLatin1Char('\n') + error;
+}
+
+// The albums of a queue as the end-of-queue message lists them.
+QList<QueuedAlbum> shownAlbums(const QList<AlbumQueue::Album> &albums)
+{
+    QList<QueuedAlbum> out;
+    out.reserve(albums.size());
+    for (const AlbumQueue::Album &album : albums)
+        out.append({album.title, album.address, album.report});
+    return out;
+}
+
+} // namespace
+
+AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
+                                 const PageSnapshot *shown)
 {
     JobSettings settings;
     settings.source = source;
@@ -109,31 +130,35 @@ DownloadJob *MainForm::makeJob(::JobSource source)
             if (choice->isChecked())
                 settings.maxInFlight = choice->data().toInt();
     }
-    auto *job = new DownloadJob(settings, this);
+    BrowserPane *pane = source == ::JobSource::BrowserPane ? WebBrowser1 : WebBrowser2;
+    auto *queue = new AlbumQueue(settings, pane->pageSource(), albums, this);
+    // Held before it starts: its first album is shown from inside start().
+    m_job = queue;
+    connectQueue(queue);
     QString error;
-    if (job->start(&error)) {
-        m_job = job;
-        connectJob(job);
-        return job;
-    }
-    delete job;
+    if (shown ? queue->startFromShownPage(*shown, &error) : queue->start(&error))
+        return queue;
+    m_job = nullptr;
+    delete queue;
     // Nothing has changed: the controls are as before the press.
-    information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n")
-                + settings.saveFolder + QLatin1Char('\n') + error);
+    information(temporaryFolderFailure(settings.saveFolder, error));
     return nullptr;
 }
 
-void MainForm::connectJob(DownloadJob *job)
+void MainForm::connectQueue(AlbumQueue *queue)
 {
-    connect(job, &DownloadJob::pageCollected, this,
+    connect(queue, &AlbumQueue::albumStarted, this, &MainForm::onAlbumStarted);
+    connect(queue, &AlbumQueue::pageCollected, this,
             [this](int collected) { setCollectingText(ProgressText::collectedSoFar(collected)); });
-    connect(job, &DownloadJob::collectionStopped, this, [this](const QString &reason) {
+    connect(queue, &AlbumQueue::collectionStopped, this, [this](const QString &reason) {
         const ProgressText::Row row = ProgressText::stoppedRow(reason);
         addProgressRow(progressList(), row.status, row.text, row.icon);
     });
-    connect(job, &DownloadJob::collectionFinished, this, &MainForm::onCollectionFinished);
-    connect(job, &DownloadJob::pictureDone, this, &MainForm::onPictureDone);
-    connect(job, &DownloadJob::finished, this, &MainForm::onJobFinished);
+    connect(queue, &AlbumQueue::collectionFinished, this, &MainForm::onCollectionFinished);
+    connect(queue, &AlbumQueue::pictureDone, this, &MainForm::onPictureDone);
+    connect(queue, &AlbumQueue::albumFinished, this,
+            [this](int, const JobReport &report) { onAlbumFinished(report); });
+    connect(queue, &AlbumQueue::finished, this, &MainForm::onQueueFinished);
 }
 
 void MainForm::CmdStartDown_Click()
@@ -143,25 +168,9 @@ void MainForm::CmdStartDown_Click()
         information(QStringLiteral("当前状态不可进行此操作"));
         return;
     }
-    DownloadJob *job = makeJob(::JobSource::BrowserPane);
-    if (!job)
-        return;
-
-    ListView1->clear();
-    ListView1->show();
-    addProgressRow(ListView1, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
-                   ProgressText::CollectingIcon);
-    m_collectingRow = ListView1->topLevelItem(0);
-    if (CmdStartDown->isEnabled())
-        CmdStartDown->setEnabled(false);
-    AlbumPageUrl = WebBrowser1->locationUrl();
-
     // The album's first page is the one on show.
-    m_startingJob = true;
-    const QString next = job->pageLoaded(WebBrowser1->snapshot());
-    m_startingJob = false;
-    if (!next.isEmpty())
-        WebBrowser1->navigate(next);
+    const PageSnapshot shown = WebBrowser1->snapshot();
+    startQueue(::JobSource::BrowserPane, {{WebBrowser1->Title(), WebBrowser1->locationUrl(), {}}}, &shown);
 }
 
 void MainForm::CmdDownloadThis_Click()
@@ -171,7 +180,7 @@ void MainForm::CmdDownloadThis_Click()
         return;
     }
     // The selected albums, in the order of the list.
-    QList<QueuedAlbum> albums;
+    QList<AlbumQueue::Album> albums;
     for (int row = 0; row < LstAlbumName->count() && row < LstUrl->count(); ++row) {
         if (LstAlbumName->item(row)->isSelected())
             albums.append({LstAlbumName->item(row)->text(), LstUrl->item(row)->text(), {}});
@@ -180,11 +189,8 @@ void MainForm::CmdDownloadThis_Click()
         information(QStringLiteral("您没有选中任何相册"));
         return;
     }
-    m_queue = albums;
-    m_queueDone = 0;
-    m_queueSaved = 0;
     ListView2->clear();
-    if (!startQueuedAlbum())
+    if (!startQueue(::JobSource::MemberList, albums))
         return;
     CmdDownloadThis->setEnabled(false);
 }
@@ -195,105 +201,90 @@ void MainForm::downloadAllAlbums()
     CmdDownloadThis_Click();
 }
 
-bool MainForm::startQueuedAlbum()
+void MainForm::onAlbumStarted(int index)
 {
-    const QueuedAlbum &album = m_queue.at(m_queueDone);
-    if (!makeJob(::JobSource::MemberList)) {
-        m_queue.clear();
-        return false;
+    if (m_job->settings().source == ::JobSource::BrowserPane) {
+        ListView1->clear();
+        ListView1->show();
+        addProgressRow(ListView1, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
+                       ProgressText::CollectingIcon);
+        m_collectingRow = ListView1->topLevelItem(0);
+        if (CmdStartDown->isEnabled())
+            CmdStartDown->setEnabled(false);
+        AlbumPageUrl = WebBrowser1->locationUrl();
+        return;
     }
     // A queue of one album shows exactly the rows of one album.
-    if (m_queue.size() > 1) {
-        lblstate->setText(ProgressText::savedInQueue(m_queueSaved, m_queueDone + 1, int(m_queue.size())));
+    const int albums = m_job->count();
+    if (albums > 1) {
+        lblstate->setText(ProgressText::savedInQueue(m_job->saved(), index + 1, albums));
         addProgressRow(ListView2, QStringLiteral("Album"),
-                       QStringLiteral("相册《%1》 (%2/%3)").arg(album.title).arg(m_queueDone + 1).arg(m_queue.size()),
+                       QStringLiteral("相册《%1》 (%2/%3)").arg(m_job->album(index).title).arg(index + 1).arg(albums),
                        ProgressText::CollectingIcon);
     }
     addProgressRow(ListView2, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
                    ProgressText::CollectingIcon);
     m_collectingRow = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
-    WebBrowser2->navigate(album.url);
-    return true;
 }
 
 void MainForm::WebBrowser1_DocumentComplete(const QString &)
 {
     const QString base = siteAddresses().photoHostBase;
     CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_job));
-
-    if (JobState() != QLatin1String("CollectPicture"))
-        return;
-    const QString next = m_job->pageLoaded(WebBrowser1->snapshot());
-    if (!next.isEmpty())
-        WebBrowser1->navigate(next);
 }
 
 void MainForm::WebBrowser2_DocumentComplete(const QString &)
 {
-    if (JobState() != QLatin1String("CollectPicture2"))
-        return;
-    const QString next = m_job->pageLoaded(WebBrowser2->snapshot());
-    if (!next.isEmpty())
-        WebBrowser2->navigate(next);
+    // The member tab's pane only serves its queue's page walk.
 }
 
 void MainForm::onCollectionFinished(int collected)
 {
-    const QString name = m_job->albumName();
-    if (m_job->source() == ::JobSource::BrowserPane) {
+    const QString name = job()->albumName();
+    if (job()->source() == ::JobSource::BrowserPane) {
         // An album of one page keeps the pane on the album.
-        if (m_startingJob) {
+        if (m_job->readFromShownPage()) {
             Frame1->setTitle(ProgressText::albumOfOnePage(name, collected));
             return;
         }
-        WebBrowser1->navigate(QStringLiteral("about:blank"));
         setCollectingText(ProgressText::collectedAll(collected));
         Frame1->setTitle(ProgressText::albumOfAllPages(name, collected));
         return;
     }
     setCollectingText(ProgressText::collectedAll(collected));
-    WebBrowser2->navigate(QStringLiteral("about:blank"));
 }
 
 void MainForm::onPictureDone(const PictureReport &picture)
 {
     const bool onlyNew = m_job->settings().mode == DownloadMode::OnlyNew;
     QString status = ProgressText::savedSoFar(picture.savedCount);
-    if (m_queue.size() > 1) {
-        status = ProgressText::savedInQueue(m_queueSaved + picture.savedCount, m_queueDone + 1,
-                                            int(m_queue.size()));
+    if (m_job->count() > 1) {
+        status = ProgressText::savedInQueue(m_job->saved() + picture.savedCount, m_job->currentIndex() + 1,
+                                            m_job->count());
     }
     queueRow(ProgressText::pictureRow(picture, onlyNew), status);
 }
 
-void MainForm::onJobFinished(const JobReport &report)
+void MainForm::onAlbumFinished(const JobReport &report)
 {
+    // The next album of a queue follows at once; the message comes at the end.
     flushRows();
     QTreeWidget *list = progressList();
     const ProgressText::Row row = ProgressText::finishedRow(report);
     addProgressRow(list, row.status, row.text, row.icon);
     showLastRow(list);
+}
 
-    // The next album of the queue follows at once; the message comes at the end.
-    if (m_job->source() == ::JobSource::MemberList && m_queueDone + 1 < m_queue.size()) {
-        m_queue[m_queueDone].report = report;
-        m_queueSaved += report.saved;
-        ++m_queueDone;
-        m_job->deleteLater();
-        m_job = nullptr;
-        if (startQueuedAlbum())
-            return;
-        endQueue();
-        return;
-    }
-
+void MainForm::onQueueFinished(const AlbumQueue::Report &report)
+{
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
-    QString message = ProgressText::completionMessage(report);
-    if (m_queue.size() > 1) {
-        m_queue[m_queueDone].report = report;
-        message = ProgressText::queueMessage(m_queue);
-    }
+    QString message = m_job->count() > 1 ? ProgressText::queueMessage(shownAlbums(report.albums))
+                                         : ProgressText::completionMessage(*report.albums.constFirst().report);
+    // A queue that stopped short says what it finished and why it stopped,
+    // in the one message.
+    if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
+        message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopDetail);
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
     const QPointer<MainForm> self(this);
@@ -303,30 +294,17 @@ void MainForm::onJobFinished(const JobReport &report)
     endJob();
 }
 
-void MainForm::endQueue()
-{
-    // The queue stopped short (no temporary folder could be made): what was
-    // downloaded is said, and the window is idle again.
-    const QList<QueuedAlbum> done = m_queue;
-    m_queue.clear();
-    CmdDownloadThis->setEnabled(true);
-    lblstate->setText(QString());
-    if (m_queueDone > 0)
-        information(ProgressText::queueMessage(done.mid(0, m_queueDone)));
-}
-
 void MainForm::endJob()
 {
-    const bool browserPaneJob = m_job->source() == ::JobSource::BrowserPane;
+    const bool browserPaneJob = job()->source() == ::JobSource::BrowserPane;
     if (browserPaneJob) {
         Frame1->setTitle(IdleFrameText);
         Label1->setText(QStringLiteral("图片下载完毕. "));
     }
     lblstate->setText(QString());
-    m_albumName = m_job->albumName();
+    m_albumName = job()->albumName();
     m_job->deleteLater();
     m_job = nullptr;
-    m_queue.clear();
     m_collectingRow = nullptr;
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)

@@ -59,18 +59,30 @@ const char LinksScript[] = R"((function() {
 
 } // namespace
 
-BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
-    : QWidget(parent)
-    , m_view(new QWebEngineView(this))
-    , m_page(new Page(profile, this))
+// The pane's side of a job's page walk.
+class BrowserPane::Source : public PageSource
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    m_view->setPage(m_page);
-    connect(m_page, &QWebEnginePage::loadStarted, this, &BrowserPane::onLoadStarted);
-    connect(m_page, &QWebEnginePage::loadFinished, this, &BrowserPane::onLoadFinished);
-    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+public:
+    explicit Source(BrowserPane *pane)
+        : PageSource(pane)
+        , m_pane(pane)
+    {
+    }
+
+    void load(const QString &address) override { m_pane->navigate(address); }
+    void hand(const PageSnapshot &page) { emit pageReady(page); }
+
+private:
+    BrowserPane *m_pane;
+};
+
+PageReader::PageReader(QWebEnginePage *page)
+    : QObject(page)
+    , m_page(page)
+{
+    connect(page, &QWebEnginePage::loadStarted, this, [this] { ++m_loadSerial; });
+    connect(page, &QWebEnginePage::loadFinished, this, &PageReader::onLoadFinished);
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
             m_loadError.clear();
             m_loadStatus = 0;
@@ -82,38 +94,7 @@ BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
     });
 }
 
-BrowserPane::~BrowserPane()
-{
-    // Deleting the page answers its pending scripts; those answers are stale
-    // and must not raise documentComplete into an owner being torn down.
-    ++m_loadSerial;
-    // The page must go before the profile; make sure it does not outlive us.
-    m_view->setPage(nullptr);
-    delete m_page;
-    m_page = nullptr;
-}
-
-QWebEnginePage *BrowserPane::page() const
-{
-    return m_page;
-}
-
-void BrowserPane::navigate(const QString &address)
-{
-    m_page->load(QUrl(address));
-}
-
-QString BrowserPane::locationUrl() const
-{
-    return m_page->url().toString();
-}
-
-void BrowserPane::onLoadStarted()
-{
-    ++m_loadSerial;
-}
-
-void BrowserPane::onLoadFinished(bool ok)
+void PageReader::onLoadFinished(bool ok)
 {
     const quint64 serial = ++m_loadSerial;
     const QString address = m_page->url().toString();
@@ -126,11 +107,11 @@ void BrowserPane::onLoadFinished(bool ok)
             if (m_loadSerial != serial)
                 return;
             m_snapshot = {address, {}, {}, true, error, status};
-            emit documentComplete(address);
+            emit pageRead(m_snapshot);
         });
         return;
     }
-    QPointer<BrowserPane> self(this);
+    QPointer<PageReader> self(this);
     m_page->runJavaScript(QString::fromLatin1(LinksScript), QWebEngineScript::ApplicationWorld,
                           [self, serial, address](const QVariant &result) {
                               // A newer load started meanwhile: this snapshot is stale.
@@ -150,15 +131,70 @@ void BrowserPane::onLoadFinished(bool ok)
                                       {l.at(0).toString(), l.at(1).toString(), l.at(2).toString()});
                               }
                               self->m_snapshot = snapshot;
-                              emit self->documentComplete(address);
+                              emit self->pageRead(self->m_snapshot);
                           });
 }
 
-QString BrowserPane::loadErrorText(const QWebEngineLoadingInfo &info)
+QString PageReader::loadErrorText(const QWebEngineLoadingInfo &info)
 {
     if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
         return QStringLiteral("服务器返回 HTTP %1").arg(info.errorCode());
     return info.errorString().isEmpty() ? QStringLiteral("页面加载失败") : info.errorString();
+}
+
+BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
+    : QWidget(parent)
+    , m_view(new QWebEngineView(this))
+    , m_page(new Page(profile, this))
+    , m_reader(new PageReader(m_page))
+    , m_source(new Source(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->setPage(m_page);
+    connect(m_reader, &PageReader::pageRead, this, &BrowserPane::onPageRead);
+}
+
+BrowserPane::~BrowserPane()
+{
+    // Deleting the page answers its pending scripts; those answers are stale
+    // and must not raise documentComplete into an owner being torn down.
+    m_reader->forget();
+    // The page must go before the profile; make sure it does not outlive us.
+    m_view->setPage(nullptr);
+    delete m_page;
+    m_page = nullptr;
+}
+
+QWebEnginePage *BrowserPane::page() const
+{
+    return m_page;
+}
+
+void BrowserPane::navigate(const QString &address)
+{
+    m_page->load(QUrl(address));
+}
+
+PageSource *BrowserPane::pageSource() const
+{
+    return m_source;
+}
+
+QString BrowserPane::locationUrl() const
+{
+    return m_page->url().toString();
+}
+
+void BrowserPane::onPageRead(const PageSnapshot &page)
+{
+    // The owner sees the document first (it may close the pane on it); a job
+    // walking the pane gets it next.
+    const QPointer<BrowserPane> self(this);
+    emit documentComplete(page.address);
+    if (self)
+        m_source->hand(page);
 }
 
 QWebEnginePage *BrowserPane::createWindowPage()

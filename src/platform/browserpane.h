@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/pagesource.h"
 #include "web/pagelink.h"
 
 #include <QList>
@@ -23,6 +24,36 @@ struct NewWindowRequest {
     bool cancel = false;
 };
 
+// Reads what each load of a page offers once it has completed: the
+// document's title and links, or why the load failed. The pane and the page
+// without a view read pages the same way through it.
+class PageReader : public QObject
+{
+    Q_OBJECT
+public:
+    // A child of `page`.
+    explicit PageReader(QWebEnginePage *page);
+
+    // What the last load that completed offers.
+    const PageSnapshot &snapshot() const { return m_snapshot; }
+    // Answers still on their way are dropped: their page is going away, or
+    // its owner has given up on them.
+    void forget() { ++m_loadSerial; }
+
+signals:
+    void pageRead(const PageSnapshot &page);
+
+private:
+    void onLoadFinished(bool ok);
+    static QString loadErrorText(const QWebEngineLoadingInfo &info);
+
+    QWebEnginePage *m_page;
+    PageSnapshot m_snapshot;
+    QString m_loadError;
+    int m_loadStatus = 0;
+    quint64 m_loadSerial = 0;
+};
+
 // The embedded browser pane: a Qt WebEngine view that offers what the
 // program needs of a browser - navigation, the document's title and links,
 // document-complete and new-window events.
@@ -39,9 +70,13 @@ public:
     // The address of the document now shown.
     QString locationUrl() const;
     // What the last document that completed loading offers.
-    const PageSnapshot &snapshot() const { return m_snapshot; }
-    QString Title() const { return m_snapshot.title; }
-    const QList<PageLink> &links() const { return m_snapshot.links; }
+    const PageSnapshot &snapshot() const { return m_reader->snapshot(); }
+    QString Title() const { return snapshot().title; }
+    const QList<PageLink> &links() const { return snapshot().links; }
+
+    // The pane as a job's page source: load() navigates, and every document
+    // that completes is handed on, the user's own navigation too.
+    PageSource *pageSource() const;
 
     void setRegisterAsBrowser(bool on) { m_registerAsBrowser = on; }
     bool registerAsBrowser() const { return m_registerAsBrowser; }
@@ -57,17 +92,14 @@ signals:
 
 private:
     class Page;
-    void onLoadStarted();
-    void onLoadFinished(bool ok);
+    class Source;
+    void onPageRead(const PageSnapshot &page);
     QWebEnginePage *createWindowPage();
-    static QString loadErrorText(const QWebEngineLoadingInfo &info);
 
     QWebEngineView *m_view = nullptr;
     Page *m_page = nullptr;
-    PageSnapshot m_snapshot;
-    QString m_loadError;
-    int m_loadStatus = 0;
-    quint64 m_loadSerial = 0;
+    PageReader *m_reader = nullptr;
+    Source *m_source = nullptr;
     bool m_registerAsBrowser = false;
 };
 

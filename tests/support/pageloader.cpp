@@ -50,26 +50,70 @@ PageSnapshot snapshotOf(const QString &address, const QString &html)
     return page;
 }
 
-PageSnapshot loadSnapshot(QNetworkAccessManager *network, const QString &address, int timeoutMs)
+namespace {
+
+QNetworkReply *getPage(QNetworkAccessManager *network, const QString &address, int timeoutMs)
 {
     QNetworkRequest request{QUrl(address)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(timeoutMs);
-    QNetworkReply *reply = network->get(request);
+    return network->get(request);
+}
+
+// What a pane reports of a finished load: the page, or why it failed.
+PageSnapshot snapshotOfReply(QNetworkReply *reply)
+{
+    const QString finalAddress = reply->url().toString();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError && status < 400)
+        return {finalAddress, {}, {}, true, reply->errorString()};
+    if (status >= 400)
+        return {finalAddress, {}, {}, true, QStringLiteral("服务器返回 HTTP %1").arg(status), status};
+    return snapshotOf(finalAddress, QString::fromUtf8(reply->readAll()));
+}
+
+} // namespace
+
+PageSnapshot loadSnapshot(QNetworkAccessManager *network, const QString &address, int timeoutMs)
+{
+    QNetworkReply *reply = getPage(network, address, timeoutMs);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    const QString finalAddress = reply->url().toString();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    PageSnapshot page;
-    if (reply->error() != QNetworkReply::NoError && status < 400) {
-        page = {finalAddress, {}, {}, true, reply->errorString()};
-    } else if (status >= 400) {
-        page = {finalAddress, {}, {}, true, QStringLiteral("服务器返回 HTTP %1").arg(status), status};
-    } else {
-        page = snapshotOf(finalAddress, QString::fromUtf8(reply->readAll()));
-    }
+    const PageSnapshot page = snapshotOfReply(reply);
     reply->deleteLater();
     return page;
+}
+
+TestPageSource::TestPageSource(QNetworkAccessManager *network, QObject *parent)
+    : PageSource(parent)
+    , m_network(network)
+{
+}
+
+TestPageSource::~TestPageSource()
+{
+    if (m_reply)
+        m_reply->abort();
+}
+
+void TestPageSource::load(const QString &address)
+{
+    loaded.append(address);
+    // A new load ends the one before, as in a browser.
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+    if (address.startsWith(QLatin1String("about:")))
+        return;
+    QNetworkReply *reply = getPage(m_network, address, m_timeoutMs);
+    m_reply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        m_reply = nullptr;
+        reply->deleteLater();
+        emit pageReady(snapshotOfReply(reply));
+    });
 }

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "downloadjob.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+
+class PageSource;
+class PageWalk;
+
+// A composite job: one DownloadJob after another for a list of albums, each
+// collected through the same page source. The queue owns what it knows (the
+// albums, how far it got, the counts, why it stopped) and ends with one
+// report; a window only starts it and shows what it reports.
+//
+// The next album begins as soon as one ends. When its temporary folder cannot
+// be made the queue ends there, and its report still names every album it
+// finished.
+class AlbumQueue : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Ready, Running, Finished, Killed };
+
+    struct Album {
+        QString title; // as the album list shows it
+        QString address;
+        std::optional<JobReport> report; // once it has ended
+    };
+
+    // Why the queue ended before its last album.
+    enum class Stop { None, NoTemporaryFolder };
+
+    struct Report {
+        QList<Album> albums; // every album; those that ended carry their report
+        int done = 0;        // albums that ended
+        int saved = 0;
+        int failed = 0;
+        Stop stop = Stop::None;
+        QString stopDetail; // the system's reason, when it stopped early
+    };
+
+    AlbumQueue(const JobSettings &settings, PageSource *source, const QList<Album> &albums,
+               QObject *parent = nullptr);
+    ~AlbumQueue() override;
+
+    // Begins the first album by loading its address. False, with the reason,
+    // when its temporary folder cannot be made; nothing has changed then and
+    // no signal follows.
+    bool start(QString *error);
+    // The same, but the first album is the page the source shows already.
+    bool startFromShownPage(const PageSnapshot &shown, QString *error);
+
+    // Stops the album at work; no signal follows.
+    void kill();
+    // Kills the queue and removes the temporary folder of the album at work.
+    void discard();
+
+    State state() const { return m_state; }
+    bool isRunning() const { return m_state == State::Running; }
+    const JobSettings &settings() const { return m_settings; }
+    // The album at work, or the last one once the queue has ended.
+    DownloadJob *currentJob() const { return m_job; }
+    int currentIndex() const { return m_current; }
+    int count() const { return int(m_report.albums.size()); }
+    const Album &album(int index) const { return m_report.albums.at(index); }
+    // Pictures saved by the albums that have ended.
+    int saved() const { return m_report.saved; }
+    const Report &report() const { return m_report; }
+    // Collection of the album at work needed no page but the one shown.
+    bool readFromShownPage() const;
+
+signals:
+    void albumStarted(int index);
+    void pageCollected(int collected);
+    void collectionStopped(const QString &reason);
+    void collectionFinished(int collected);
+    void pictureDone(const PictureReport &report);
+    void albumFinished(int index, const JobReport &report);
+    void finished(const AlbumQueue::Report &report);
+
+private:
+    DownloadJob *beginAlbum(QString *error);
+    void onAlbumFinished(const JobReport &report);
+
+    JobSettings m_settings;
+    QPointer<PageSource> m_source;
+    State m_state = State::Ready;
+    Report m_report;
+    int m_current = -1;
+    QPointer<DownloadJob> m_job;
+    QPointer<PageWalk> m_walk;
+};
