@@ -799,6 +799,15 @@ private slots:
         QCOMPARE(fileBytes(d + "/三页相册/notes.txt"), QByteArray("mine"));
         QCOMPARE(entries(d + "/三页相册").size(), 7);
 
+        // The album's name taken meanwhile by a folder of the user's: both stay.
+        QVERIFY(moveAside());
+        QVERIFY(QDir(d).mkdir("三页相册"));
+        writeFile(d + "/三页相册/mine.txt", "mine");
+        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QCOMPARE(entries(d + "/三页相册"), QStringList{"mine.txt"});
+        QCOMPARE(entries(d + "/" + aside).size(), 7);
+        QVERIFY(QDir(d + "/" + aside).removeRecursively());
+
         // A folder only named like one left aside, without the record that
         // says so, is not Quillmoor's to touch.
         QVERIFY(QDir(d).mkdir(aside));
