@@ -737,6 +737,7 @@ private slots:
         QVERIFY(r->report);
         QVERIFY(!r->report->whole);
         QCOMPARE(r->report->earlierKept, QString("慢相册"));
+        QVERIFY(!r->report->nameTaken);
         QCOMPARE(r->report->folderName, QString("慢相册 (2)"));
         QCOMPARE(contents(d + "/慢相册"), earlier);
 

@@ -482,11 +482,13 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
     const QString album = folderPath(name);
     QString error;
     bool taken = false;
+    bool sameAlbum = false;
     if (m_settings.mode == DownloadMode::ReplaceAll && FileSystem::FolderExists(album)) {
         // Only an earlier finished copy of this very album is replaced, and
         // only by a whole one.
         const AlbumRecord earlier = AlbumRecord::load(album);
-        if (earlier.namesAlbum(albumAddresses()) && earlier.state() == AlbumRecord::State::Finished) {
+        sameAlbum = earlier.namesAlbum(albumAddresses());
+        if (sameAlbum && earlier.state() == AlbumRecord::State::Finished) {
             if (!result.whole) {
                 result.earlierKept = name;
             } else if (ReplaceAlbumFolder(m_settings.saveFolder, name, temporaryFolderPath(), &m_problems)) {
@@ -504,7 +506,7 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
         return;
     }
     // The name belongs to something else: the first free "name (n)".
-    result.nameTaken = result.earlierKept.isEmpty();
+    result.nameTaken = !sameAlbum;
     for (int n = 2; n <= MaxTempFolderNumber; ++n) {
         const QString candidate = NumberedFolderName(name, n);
         if (FileSystem::RenameNoReplace(temporaryFolderPath(), folderPath(candidate), &error, &taken)) {
