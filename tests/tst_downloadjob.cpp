@@ -2,13 +2,16 @@
 // pages a browser pane would load are read by the test itself, so neither a
 // window nor a browser engine takes part.
 #include "demosite.h"
+#include "download/albumfolders.h"
 #include "download/downloadjob.h"
+#include "download/jobrules.h"
 #include "pageloader.h"
 #include "web/networksession.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QMap>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -26,6 +29,8 @@ const QString Member = QStringLiteral("100000001");
 
 // A long Chinese file name: 120 characters are 360 bytes of UTF-8.
 const QString LongName = QString(120, QChar(u'长')) + QStringLiteral(".jpg");
+// An album title of 105 Chinese characters: 315 bytes, more than a name holds.
+const QString LongTitle = QString(105, QChar(u'题'));
 
 QByteArray seed()
 {
@@ -62,9 +67,14 @@ QByteArray seed()
     { "id": "6031", "name": "脚本链接", "pages": 2, "perPage": 2, "nextLink": "javascript" },
     { "id": "6032", "name": "跳走相册", "pages": 3, "perPage": 2, "nextLink": "redirectAway" },
     { "id": "6033", "name": "错误页相册", "pages": 3, "perPage": 2, "nextLink": "error" },
-    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 }
+    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 },
+    { "id": "6050", "name": "Documents", "pages": 1, "perPage": 2 },
+    { "id": "6051", "name": "相册文件夹1", "pages": 1, "perPage": 2 },
+    { "id": "6052", "name": "同名相册", "pages": 1, "perPage": 2 },
+    { "id": "6053", "name": "同名相册", "pages": 1, "perPage": 3 },
+    { "id": "6054", "name": "%2", "pages": 1, "perPage": 1 }
   ] } ]
-})").arg(LongName).toUtf8();
+})").arg(LongName, LongTitle).toUtf8();
 }
 
 // Albums for the modes: the same album in both paces, and one that grows.
@@ -122,10 +132,20 @@ QByteArray slowSeed()
         { "id": "7001", "name": "慢相册", "pages": 1, "perPage": 3 } ] } ] })";
 }
 
+// What a folder holds besides the album's record.
 QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    QStringList out = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                             QDir::Name);
+    out.removeAll(AlbumRecord::fileName());
+    return out;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
 }
 
 QByteArray fileBytes(const QString &path)
@@ -490,14 +510,17 @@ private slots:
         blocker.close();
         r = run(settings(JobSource::BrowserPane, save), albumUrl("6006"));
         QVERIFY(r->report);
-        QCOMPARE(r->report->folderName, QString("相册文件夹3"));
-        QVERIFY(r->report->folderNote.contains("占位相册"));
+        QCOMPARE(r->report->folderName, QString("占位相册 (2)"));
+        QVERIFY(r->report->nameTaken);
         QCOMPARE(fileBytes(save + "/占位相册"), QByteArray("keep"));
 
-        // An earlier download of the same album goes before the new one comes.
+        // A folder of the album's name that no record ties to the album is
+        // left as it is.
         QVERIFY(QDir(save).mkpath("三页相册/旧文件夹"));
         r = run(settings(JobSource::MemberList, save), albumUrl("6001"));
-        QCOMPARE(entries(save + "/三页相册").size(), 6);
+        QCOMPARE(entries(save + "/三页相册"), QStringList{"旧文件夹"});
+        QCOMPARE(r->report->folderName, QString("三页相册 (2)"));
+        QCOMPARE(entries(save + "/三页相册 (2)").size(), 6);
     }
 
     void startAndEndOfTheFolders()
@@ -616,6 +639,17 @@ private slots:
         QCOMPARE(fileBytes(folder + "/p8001008(2).jpg"), siteBytes(m_modes.url("/pic/8001/8001008/p8001008.jpg")));
         QVERIFY(QFile::exists(folder + "/p8001002.jpg"));
         QCOMPARE(entries(save.path()), QStringList{"会长大的相册"});
+
+        // A torn last line (a crash while writing) costs nothing more.
+        {
+            QFile record(folder + "/" + AlbumRecord::fileName());
+            QVERIFY(record.open(QIODevice::Append));
+            record.write("{\"page\":\"http://127.0.0.1/photo/x\",\"pic");
+        }
+        r = again();
+        QCOMPARE(r->report->saved, 0);
+        QCOMPARE(r->report->alreadyThere, 8);
+        QCOMPARE(m_modes.requests().value("pictures").toInt(), 0);
 
         // Without its record the folder's file names stand in: the picture
         // pages are read, no picture is fetched.
@@ -873,6 +907,201 @@ private slots:
             QCOMPARE(m_paced.requests().value("pictures"), atEnd.value("pictures"));
             QCOMPARE(entries(save.path() + "/" + r->report->folderName), files);
         }
+    }
+
+    void aNameFromTheSiteNeverTakesAFolder()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        // A folder of the user's, and a temporary folder of an earlier run
+        // that holds pictures, carry the titles of two albums.
+        QVERIFY(QDir(d).mkdir("Documents") && QDir(d).mkdir("相册文件夹1"));
+        writeFile(d + "/Documents/letter.txt", "mine");
+        writeFile(d + "/相册文件夹1/p1.jpg", "earlier");
+        auto r = run(settings(JobSource::BrowserPane, d), albumUrl("6050"));
+        QVERIFY(r->report);
+        QCOMPARE(r->report->folderName, QString("Documents (2)"));
+        QVERIFY(r->report->nameTaken);
+        QCOMPARE(entries(d + "/Documents"), QStringList{"letter.txt"});
+        QVERIFY(!QFile::exists(d + "/Documents/" + AlbumRecord::fileName()));
+        QCOMPARE(entries(d + "/Documents (2)").size(), 2);
+        r = run(settings(JobSource::MemberList, d), albumUrl("6051"));
+        QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
+        QCOMPARE(contents(d + "/相册文件夹1"), (QMap<QString, QByteArray>{{"p1.jpg", "earlier"}}));
+        QCOMPARE(entries(d + "/相册文件夹1 (2)").size(), 2);
+
+        // Every folder filled carries the record of its album.
+        const AlbumRecord record = AlbumRecord::load(d + "/相册文件夹1 (2)");
+        QVERIFY(record.namesAlbum({albumUrl("6051")}));
+        QCOMPARE(record.state(), AlbumRecord::State::Finished);
+        QCOMPARE(record.title(), QString("相册文件夹1"));
+        QCOMPARE(record.entries().size(), 2);
+        QCOMPARE(record.entries().at(0).file, generated("6051", 1).section('/', -1));
+
+        // Only new pictures find the album by its record, not by its title.
+        r = run(onlyNew(settings(JobSource::MemberList, d)), albumUrl("6051"));
+        QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
+        QCOMPARE(r->report->alreadyThere, 2);
+        QCOMPARE(entries(d + "/相册文件夹1"), QStringList{"p1.jpg"});
+
+        // A same-named folder without a record is added to (nothing in it
+        // replaced) and adopted; one of another album is not touched.
+        QVERIFY(QDir(d).mkdir("同名相册"));
+        writeFile(d + "/同名相册/p6053001.jpg", "mine");
+        r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6053"));
+        QCOMPARE(r->report->folderName, QString("同名相册"));
+        QCOMPARE(fileBytes(d + "/同名相册/p6053001.jpg"), QByteArray("mine"));
+        QCOMPARE(entries(d + "/同名相册").size(), 3);
+        QVERIFY(AlbumRecord::load(d + "/同名相册").namesAlbum({albumUrl("6053")}));
+        const QMap<QString, QByteArray> adopted = contents(d + "/同名相册");
+        r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6052"));
+        QCOMPARE(r->report->folderName, QString("同名相册 (2)"));
+        QCOMPARE(contents(d + "/同名相册"), adopted);
+    }
+
+    void twoAlbumsOfOneTitleAreBothKept()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        auto first = run(settings(JobSource::MemberList, d), albumUrl("6052"));
+        auto second = run(settings(JobSource::MemberList, d), albumUrl("6053"));
+        QVERIFY(first->report && second->report);
+        QCOMPARE(first->report->folderName, QString("同名相册"));
+        QCOMPARE(second->report->folderName, QString("同名相册 (2)"));
+        QCOMPARE(entries(d + "/同名相册").size(), 2);
+        QCOMPARE(entries(d + "/同名相册 (2)").size(), 3);
+        // The first album again replaces its own copy, not the other one.
+        auto again = run(settings(JobSource::BrowserPane, d), albumUrl("6052"));
+        QCOMPARE(again->report->folderName, QString("同名相册"));
+        QVERIFY(again->report->replacedEarlier);
+        QCOMPARE(entries(d), QStringList({"同名相册", "同名相册 (2)"}));
+        QCOMPARE(entries(d + "/同名相册 (2)").size(), 3);
+    }
+
+    void earlierAlbumIsReplacedOnlyByAWholeOne()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        const QString album = albumUrl("7001", &m_slow);
+        auto r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        QVERIFY(r->report && r->report->whole);
+        QCOMPARE(r->report->folderName, QString("慢相册"));
+        writeFile(d + "/慢相册/notes.txt", "mine");
+        const QMap<QString, QByteArray> earlier = contents(d + "/慢相册");
+
+        // Every picture times out: the earlier copy stays as it was, the new
+        // pictures' folder takes a free name beside it and the report says both.
+        JobSettings failing = settings(JobSource::MemberList, d, &m_slow);
+        failing.requests.timeoutMs = 100;
+        failing.requests.retry.delaysMs = {};
+        r = run(failing, album);
+        QVERIFY(r->report);
+        QVERIFY(!r->report->whole);
+        QCOMPARE(r->report->earlierKept, QString("慢相册"));
+        QVERIFY(!r->report->nameTaken);
+        QCOMPARE(r->report->folderName, QString("慢相册 (2)"));
+        QCOMPARE(contents(d + "/慢相册"), earlier);
+
+        // A whole download replaces it, and the user's file comes along.
+        r = run(settings(JobSource::BrowserPane, d, &m_slow), album);
+        QVERIFY(r->report && r->report->whole);
+        QVERIFY(r->report->replacedEarlier);
+        QVERIFY(r->report->problems.isEmpty());
+        QCOMPARE(r->report->folderName, QString("慢相册"));
+        QCOMPARE(entries(d), QStringList({"慢相册", "慢相册 (2)"}));
+        QCOMPARE(fileBytes(d + "/慢相册/notes.txt"), QByteArray("mine"));
+        QCOMPARE(entries(d + "/慢相册").size(), 4);
+        QVERIFY(AlbumRecord::load(d + "/慢相册").namesAlbum({album}));
+    }
+
+    void linkedSaveFolderAndLongTitle()
+    {
+        QTemporaryDir outer, real;
+        const QString save = outer.path() + "/save";
+        QVERIFY(QFile::link(real.path(), save));
+        auto r = run(settings(JobSource::BrowserPane, save), albumUrl("6054"));
+        QVERIFY(r->report);
+        QVERIFY(!r->report->folderGone);
+        const QString name = AlbumFolderName(LongTitle);
+        QVERIFY(name.size() > 50 && LongTitle.startsWith(name));
+        QCOMPARE(r->report->folderName, name);
+        QCOMPARE(entries(real.path()), QStringList{name});
+        QCOMPARE(entries(real.path() + "/" + name).size(), 1);
+        // A second copy of another album of that title still finds a name.
+        QVERIFY(QDir(real.path()).rename(name, "moved"));
+        QVERIFY(QDir(real.path()).mkdir(name));
+        r = run(settings(JobSource::BrowserPane, save), albumUrl("6054"));
+        QCOMPARE(r->report->folderName, NumberedFolderName(name, 2));
+    }
+
+    void aCrashDuringAReplacementIsRecovered()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        const QString aside = AsideFolderName("三页相册");
+        auto moveAside = [&] {
+            return AlbumRecord::appendLine(d + "/三页相册", QJsonObject{{"asideFrom", "三页相册"}})
+                && QDir(d).rename("三页相册", aside);
+        };
+        QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
+        // Crashed after the earlier copy went aside: it comes back.
+        QVERIFY(moveAside());
+        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QCOMPARE(entries(d), QStringList{"三页相册"});
+        QCOMPARE(entries(d + "/三页相册").size(), 6);
+
+        // Crashed after the new copy took the name: the aside copy goes, and
+        // what the user had put in it moves over.
+        QVERIFY(moveAside());
+        writeFile(d + "/" + aside + "/notes.txt", "mine");
+        QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
+        QCOMPARE(entries(d), QStringList({aside, "三页相册"}));
+        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QCOMPARE(entries(d), QStringList{"三页相册"});
+        QCOMPARE(fileBytes(d + "/三页相册/notes.txt"), QByteArray("mine"));
+        QCOMPARE(entries(d + "/三页相册").size(), 7);
+
+        // The album's name taken meanwhile by a folder of the user's: both stay.
+        QVERIFY(moveAside());
+        QVERIFY(QDir(d).mkdir("三页相册"));
+        writeFile(d + "/三页相册/mine.txt", "mine");
+        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QCOMPARE(entries(d + "/三页相册"), QStringList{"mine.txt"});
+        QCOMPARE(entries(d + "/" + aside).size(), 7);
+        QVERIFY(QDir(d + "/" + aside).removeRecursively());
+
+        // A folder only named like one left aside, without the record that
+        // says so, is not Quillmoor's to touch.
+        QVERIFY(QDir(d).mkdir(aside));
+        writeFile(d + "/" + aside + "/x.txt", "x");
+        RecoverAlbumFolders(d);
+        QCOMPARE(entries(d + "/" + aside), QStringList{"x.txt"});
+    }
+
+    void oneAlbumOneJob()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        const QString album = albumUrl("7001", &m_slow);
+        // A job working on the album holds it: a second one leaves it alone.
+        auto first = run(settings(JobSource::MemberList, d, &m_slow), album, false);
+        auto second = run(settings(JobSource::BrowserPane, d, &m_slow), album);
+        QVERIFY(second->report);
+        QVERIFY(second->report->busy);
+        QVERIFY(second->pictures.isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return first->report.has_value(); }, 60000));
+        QVERIFY(!first->report->busy);
+        QCOMPARE(entries(d), QStringList{"慢相册"});
+        QCOMPARE(entries(d + "/慢相册").size(), 3);
+        // So does another process's lock, until it is given up.
+        QLockFile other(AlbumLockPath(d, album));
+        QVERIFY(other.tryLock(0));
+        auto r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        QVERIFY(r->report && r->report->busy);
+        other.unlock();
+        r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        QVERIFY(r->report && !r->report->busy && r->report->replacedEarlier);
+        QCOMPARE(entries(d), QStringList{"慢相册"});
     }
 };
 

@@ -1,14 +1,20 @@
 // The rules of a download job that need no window.
 #include "download/albumcollection.h"
+#include "download/albumrecord.h"
 #include "download/jobrules.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 const QString Base = "http://127.0.0.1:9";
+
+// The record of earlier versions: one JSON file with the pictures only.
+const QByteArray LegacyRecord =
+    "{\"pictures\":[{\"page\":\"http://a/photo/1/photo-9\",\"picture\":\"p\",\"file\":\"9.jpg\"}]}";
 
 PageLink link(const QString &address, const QString &text = "x")
 {
@@ -246,6 +252,99 @@ private slots:
         QVERIFY(HasPasswordField("<input id=\"p\" type = 'password'>"));
         QVERIFY(!HasPasswordField("<input type=\"text\" name=\"password\">"));
         QVERIFY(!HasPasswordField("<p>type=password</p>"));
+    }
+
+    void addressKeyIsPathAndQuery()
+    {
+        const QString key = AddressKey("http://127.0.0.1:9/photo/1/photo-2?x=1#top");
+        QCOMPARE(key, QString("/photo/1/photo-2?x=1"));
+        QCOMPARE(AddressKey("https://other.example:8443/photo/1/photo-2?x=1"), key);
+        QVERIFY(AddressKey("http://127.0.0.1:9/photo/1/photo-2?x=2") != key);
+        QVERIFY(AddressKey("http://127.0.0.1:9/photo/1/photo-3?x=1") != key);
+        // Written with or without percent-encoding, a path is one path.
+        QCOMPARE(AddressKey("http://h/相册?名=1"), AddressKey("http://h/%E7%9B%B8%E5%86%8C?%E5%90%8D=1"));
+    }
+
+    void namesStayVisibleAndFit()
+    {
+        // Control characters and direction overrides go.
+        QCOMPARE(VisibleName(QString("a\tb\x01" "c") + QChar(0x202E) + "gpj.exe" + QChar(0x2066)),
+                 QString("abcgpj.exe"));
+        QCOMPARE(PictureFileName(".hidden.jpg"), QString("_.hidden.jpg"));
+        QCOMPARE(PictureFileName(QString(QChar(0x200F)) + ".jpg"), QString("_.jpg"));
+        QCOMPARE(PictureFileName("p1.jpg"), QString("p1.jpg"));
+
+        // 105 Chinese characters are 315 bytes: cut whole characters, with
+        // room for the widest " (n)".
+        const QString title(105, QChar(u'长'));
+        const QString folder = AlbumFolderName(title);
+        QVERIFY(title.startsWith(folder));
+        QVERIFY(NumberedFolderName(folder, 32767).toUtf8().size() <= MaxFileNameBytes);
+        QVERIFY(NumberedFolderName(folder + "长", 32767).toUtf8().size() > MaxFileNameBytes);
+        QCOMPARE(AlbumFolderName("短"), QString("短"));
+        // A surrogate pair is never split.
+        const QString emoji = QString(120, QChar(u'a')) + QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀");
+        const QString cut = AlbumFolderName(emoji);
+        QVERIFY(!cut.back().isHighSurrogate());
+        QVERIFY(emoji.startsWith(cut));
+        QCOMPARE(NumberedFolderName("相册", 2), QString("相册 (2)"));
+    }
+
+    void recordIsAJournal()
+    {
+        QTemporaryDir dir;
+        const QString f = dir.path();
+        QVERIFY(!AlbumRecord::load(f).exists());
+        QVERIFY(AlbumRecord::appendLine(f, QJsonObject{{"album", "http://a/photo/1/album-7"}, {"state", "inProgress"}}));
+        QVERIFY(AlbumRecord::appendEntry(f, {"http://a/photo/1/photo-1", "http://a/pic/1.jpg", "1.jpg"}));
+        // A crash in the middle of a line: that line is ignored, and the next
+        // one written still counts.
+        QFile torn(f + "/" + AlbumRecord::fileName());
+        QVERIFY(torn.open(QIODevice::Append));
+        torn.write("{\"page\":\"http://a/photo/1/photo-2\",\"pic");
+        torn.close();
+        AlbumRecord r = AlbumRecord::load(f);
+        QVERIFY(r.exists() && !r.isLegacy());
+        QCOMPARE(r.entries().size(), 1);
+        QCOMPARE(r.state(), AlbumRecord::State::InProgress);
+        QVERIFY(AlbumRecord::appendEntry(f, {"http://a/photo/1/photo-3", "http://a/pic/3.jpg", "3.jpg"}));
+        QVERIFY(AlbumRecord::appendState(f, AlbumRecord::State::Finished));
+        r = AlbumRecord::load(f);
+        QCOMPARE(r.entries().size(), 2);
+        QCOMPARE(r.state(), AlbumRecord::State::Finished);
+        // Pages and albums are known by path and query, on any host.
+        QVERIFY(r.forPage("https://b:81/photo/1/photo-3#x"));
+        QVERIFY(r.namesAlbum({"https://b/photo/1/album-7"}));
+        QVERIFY(!r.namesAlbum({"http://a/photo/1/album-8", ""}));
+        // A file name that leaves the folder is no entry.
+        QVERIFY(AlbumRecord::appendEntry(f, {"http://a/photo/1/photo-4", "", "../x.jpg"}));
+        QCOMPARE(AlbumRecord::load(f).entries().size(), 2);
+
+        // Compacted whole; the record of earlier versions goes with it.
+        QFile legacy(f + "/" + AlbumRecord::legacyFileName());
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write(LegacyRecord);
+        legacy.close();
+        QVERIFY(r.save(f));
+        QVERIFY(!QFile::exists(legacy.fileName()));
+        const AlbumRecord again = AlbumRecord::load(f);
+        QCOMPARE(again.entries().size(), 2);
+        QCOMPARE(again.albumAddress(), QString("http://a/photo/1/album-7"));
+        QCOMPARE(again.state(), AlbumRecord::State::Finished);
+    }
+
+    void recordOfEarlierVersionsIsRead()
+    {
+        QTemporaryDir dir;
+        QFile legacy(dir.path() + "/" + AlbumRecord::legacyFileName());
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write(LegacyRecord);
+        legacy.close();
+        const AlbumRecord r = AlbumRecord::load(dir.path());
+        QVERIFY(r.exists() && r.isLegacy());
+        QVERIFY(r.forPage("http://a/photo/1/photo-9"));
+        // It names no album: it cannot make its folder replaceable.
+        QVERIFY(!r.namesAlbum({"http://a/photo/1/album-7"}));
     }
 };
 

@@ -2,9 +2,13 @@
 #include "storage/settingsfile.h"
 #include "storage/filesystem.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QByteArray readAll(const QString &path)
@@ -99,6 +103,48 @@ private slots:
         QVERIFY(QFile::exists(dir.path() + "/相册/file.jpg"));
         QVERIFY(!FileSystem::FolderExists(a));
         QVERIFY(!FileSystem::MoveFolder(a, dir.path() + "/c"));      // source gone
+    }
+
+    void renamesAndNumbersNeverTakeWhatIsThere()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        // An empty folder at the target would be replaced by a plain rename.
+        QVERIFY(QDir(d).mkdir("new") && QDir(d).mkdir("empty"));
+        writeAll(d + "/new/p.jpg", "p");
+        QString error;
+        bool taken = false;
+        QVERIFY(!FileSystem::RenameNoReplace(d + "/new", d + "/empty", &error, &taken));
+        QVERIFY(taken);
+        QVERIFY2(error.contains(d + "/empty"), qPrintable(error));
+        QVERIFY(QFile::exists(d + "/new/p.jpg"));
+        // Other failures are told apart, with the system's reason.
+        QVERIFY(!FileSystem::RenameNoReplace(d + "/missing", d + "/x", &error, &taken));
+        QVERIFY(!taken);
+        QVERIFY2(error.contains(d + "/missing") && error.contains(QString::fromLocal8Bit(strerror(ENOENT))),
+                 qPrintable(error));
+
+        // Numbers: a file, a folder or a dangling link of a number block it.
+        writeAll(d + "/n1", "file");
+        QVERIFY(QDir(d).mkdir("n2"));
+        QVERIFY(QFile::link(d + "/nowhere", d + "/n3"));
+        QCOMPARE(FileSystem::CreateNumberedFolder(d, "n", 10, &error), QString("n4"));
+        QVERIFY(FileSystem::FolderExists(d + "/n4"));
+        QCOMPARE(FileSystem::CreateNumberedFolder(d, "n", 4, &error), QString());
+        QVERIFY(!error.isEmpty());
+    }
+
+    void saveFolderMayBeALink()
+    {
+        QTemporaryDir dir, real;
+        QVERIFY(QFile::link(real.path(), dir.path() + "/save"));
+        // The save folder itself is followed; folders inside it are not.
+        QVERIFY(FileSystem::SaveFolderExists(dir.path() + "/save"));
+        QVERIFY(!FileSystem::FolderExists(dir.path() + "/save"));
+        QVERIFY(!FileSystem::SaveFolderExists(dir.path() + "/none"));
+        QString error;
+        QCOMPARE(FileSystem::CreateNumberedFolder(dir.path() + "/save", "n", 3, &error), QString("n1"));
+        QVERIFY(QDir(real.path()).exists("n1"));
     }
 
     void forcedDeleteTakesReadOnlyContent()

@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "download/albumfolders.h"
 #include "download/jobrules.h"
 #include "icons.h"
 #include "propertybag.h"
@@ -381,6 +382,8 @@ void MainForm::Form_Load()
         writeSetting(QStringLiteral("Path"), m_locations.defaultSaveFolder);
         TxtPath->setText(m_locations.defaultSaveFolder);
     }
+    // An album copy left aside by a replacement that a crash cut short.
+    RecoverAlbumFolders(saveFolder());
 
     const QString userId = ReadSetting(file, section, QStringLiteral("UserId"));
     if (!userId.isEmpty()) {

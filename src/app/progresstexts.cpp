@@ -112,6 +112,34 @@ static QString addedLine(const JobReport &report)
     return QStringLiteral("新增 %1 张图片，%2 张已在相册中").arg(report.saved).arg(report.alreadyThere);
 }
 
+// The core's reason already names the step, the path and the system's text.
+static QString problemLine(const FolderProblem &problem)
+{
+    return problem.reason.isEmpty() ? QStringLiteral("无法处理 %1").arg(problem.path) : problem.reason;
+}
+
+// What became of the album's folder beyond where the pictures are.
+static QStringList folderLines(const JobReport &report)
+{
+    QStringList lines;
+    if (!report.earlierKept.isEmpty())
+        lines << QStringLiteral("相册不完整，原先下载的《%1》保持不变，新图片保存在《%2》")
+                     .arg(report.earlierKept, report.folderName);
+    if (report.nameTaken)
+        lines << QStringLiteral("文件夹《%1》已被占用（不是本相册的下载），未做任何改动")
+                     .arg(AlbumFolderName(report.albumName));
+    if (report.replacedEarlier)
+        lines << QStringLiteral("已替换原先下载的同一相册");
+    for (const FolderProblem &problem : report.problems)
+        lines << problemLine(problem);
+    return lines;
+}
+
+static QString busyText()
+{
+    return QStringLiteral("这个相册正由另一个下载任务处理，本次未做任何改动");
+}
+
 Row finishedRow(const JobReport &report)
 {
     QString text = QStringLiteral("相册下载完毕.");
@@ -128,6 +156,8 @@ Row finishedRow(const JobReport &report)
 
 QString completionMessage(const JobReport &report)
 {
+    if (report.busy)
+        return busyText();
     QString text = QStringLiteral("下载完毕\n");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('\n');
@@ -135,6 +165,8 @@ QString completionMessage(const JobReport &report)
                               : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
     if (!report.folderGone && !report.folderNote.isEmpty())
         text += QLatin1Char('\n') + report.folderNote;
+    for (const QString &line : folderLines(report))
+        text += QLatin1Char('\n') + line;
     if (report.mode == DownloadMode::OnlyNew)
         text += QLatin1Char('\n') + addedLine(report);
     if (report.failed > 0)
@@ -154,9 +186,15 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             continue;
         const JobReport &r = *album.report;
         text += QStringLiteral("\n相册《%1》：").arg(album.title);
+        if (r.busy) {
+            text += busyText();
+            continue;
+        }
         text += r.folderGone ? r.folderNote : QStringLiteral("保存在 《") + r.folderName + QStringLiteral("》");
         if (!r.folderGone && !r.folderNote.isEmpty())
             text += QLatin1Char(' ') + r.folderNote;
+        for (const QString &line : folderLines(r))
+            text += QStringLiteral("，") + line;
         if (r.mode == DownloadMode::OnlyNew)
             text += QStringLiteral("，") + addedLine(r);
         if (r.failed > 0)

@@ -1,58 +1,203 @@
 #include "albumrecord.h"
 
+#include "jobrules.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QSaveFile>
 
+namespace {
+
+const char *stateName(AlbumRecord::State state)
+{
+    switch (state) {
+    case AlbumRecord::State::InProgress:
+        return "inProgress";
+    case AlbumRecord::State::Stopped:
+        return "stopped";
+    case AlbumRecord::State::Finished:
+        return "finished";
+    case AlbumRecord::State::Unknown:
+        break;
+    }
+    return "";
+}
+
+AlbumRecord::State stateFrom(const QString &name)
+{
+    for (const auto state : {AlbumRecord::State::InProgress, AlbumRecord::State::Stopped, AlbumRecord::State::Finished})
+        if (name == QLatin1String(stateName(state)))
+            return state;
+    return AlbumRecord::State::Unknown;
+}
+
+// A file name that would leave the folder is no entry of ours.
+bool isSafeEntry(const AlbumRecord::Entry &entry)
+{
+    return !entry.page.isEmpty() && IsUsableFolderName(entry.file);
+}
+
+QJsonObject entryLine(const AlbumRecord::Entry &e)
+{
+    return QJsonObject{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
+}
+
+QString reasonFor(const QString &path, const QString &systemText)
+{
+    return QStringLiteral("无法写入相册记录 %1：%2").arg(path, systemText);
+}
+
+} // namespace
+
 QString AlbumRecord::fileName()
+{
+    return QStringLiteral(".quillmoor-album.jsonl");
+}
+
+QString AlbumRecord::legacyFileName()
 {
     return QStringLiteral(".quillmoor-album.json");
 }
 
+void AlbumRecord::readLine(const QJsonObject &line)
+{
+    if (line.contains(u"page")) {
+        const Entry entry{line.value(u"page").toString(), line.value(u"picture").toString(),
+                          line.value(u"file").toString()};
+        if (isSafeEntry(entry))
+            add(entry);
+        return;
+    }
+    if (line.contains(u"album"))
+        m_albumAddress = line.value(u"album").toString();
+    if (line.contains(u"firstPage"))
+        m_firstPage = line.value(u"firstPage").toString();
+    if (line.contains(u"title"))
+        m_title = line.value(u"title").toString();
+    if (line.contains(u"state"))
+        m_state = stateFrom(line.value(u"state").toString());
+    if (line.contains(u"asideFrom"))
+        m_asideFrom = line.value(u"asideFrom").toString();
+}
+
 AlbumRecord AlbumRecord::load(const QString &albumFolder)
 {
-    AlbumRecord record;
     QFile file(albumFolder + QLatin1Char('/') + fileName());
     if (!file.open(QIODevice::ReadOnly))
+        return loadLegacy(albumFolder);
+    AlbumRecord record;
+    record.m_exists = true;
+    // A line that does not parse is the torn end of a write a crash cut short.
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (doc.isObject())
+            record.readLine(doc.object());
+    }
+    return record;
+}
+
+AlbumRecord AlbumRecord::loadLegacy(const QString &albumFolder)
+{
+    AlbumRecord record;
+    QFile file(albumFolder + QLatin1Char('/') + legacyFileName());
+    if (!file.open(QIODevice::ReadOnly))
         return record;
+    record.m_exists = true;
+    record.m_legacy = true;
     const QJsonArray pictures = QJsonDocument::fromJson(file.readAll()).object().value(u"pictures").toArray();
     for (const QJsonValue &value : pictures) {
         const QJsonObject o = value.toObject();
         const Entry entry{o.value(u"page").toString(), o.value(u"picture").toString(), o.value(u"file").toString()};
-        // A file name that would leave the folder is no entry of ours.
-        if (!entry.page.isEmpty() && !entry.file.isEmpty() && !entry.file.contains(QLatin1Char('/'))
-            && entry.file != QLatin1String(".") && entry.file != QLatin1String(".."))
+        if (isSafeEntry(entry))
             record.add(entry);
     }
     return record;
 }
 
-bool AlbumRecord::save(const QString &albumFolder) const
+bool AlbumRecord::appendLine(const QString &albumFolder, const QJsonObject &line, QString *error)
 {
-    QJsonArray pictures;
-    for (const Entry &e : m_entries)
-        pictures.append(QJsonObject{{"page", e.page}, {"picture", e.picture}, {"file", e.file}});
-    QSaveFile out(albumFolder + QLatin1Char('/') + fileName());
-    if (!out.open(QIODevice::WriteOnly))
+    QFile file(albumFolder + QLatin1Char('/') + fileName());
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        if (error)
+            *error = reasonFor(file.fileName(), file.errorString());
         return false;
-    out.write(QJsonDocument(QJsonObject{{"pictures", pictures}}).toJson(QJsonDocument::Indented));
-    return out.commit();
+    }
+    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    // After a torn line, start a fresh one so this one is not lost with it.
+    if (const qint64 size = file.size(); size > 0 && file.seek(size - 1) && file.read(1) != "\n")
+        bytes.prepend('\n');
+    file.seek(file.size());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (error)
+            *error = reasonFor(file.fileName(), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool AlbumRecord::appendEntry(const QString &albumFolder, const Entry &entry, QString *error)
+{
+    return appendLine(albumFolder, entryLine(entry), error);
+}
+
+bool AlbumRecord::appendState(const QString &albumFolder, State state, QString *error)
+{
+    return appendLine(albumFolder, QJsonObject{{"state", QLatin1String(stateName(state))}}, error);
+}
+
+bool AlbumRecord::save(const QString &albumFolder, QString *error) const
+{
+    QJsonObject header{{"album", m_albumAddress}, {"firstPage", m_firstPage}, {"title", m_title}};
+    QByteArray bytes = QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n';
+    for (const Entry &e : m_entries)
+        bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
+    if (m_state != State::Unknown)
+        bytes += QJsonDocument(QJsonObject{{"state", QLatin1String(stateName(m_state))}}).toJson(QJsonDocument::Compact)
+            + '\n';
+    QSaveFile out(albumFolder + QLatin1Char('/') + fileName());
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        if (error)
+            *error = reasonFor(out.fileName(), out.errorString());
+        return false;
+    }
+    QFile::remove(albumFolder + QLatin1Char('/') + legacyFileName());
+    return true;
+}
+
+bool AlbumRecord::namesAlbum(const QStringList &addresses) const
+{
+    for (const QString &mine : {m_albumAddress, m_firstPage}) {
+        if (mine.isEmpty())
+            continue;
+        for (const QString &other : addresses)
+            if (!other.isEmpty() && AddressKey(mine) == AddressKey(other))
+                return true;
+    }
+    return false;
 }
 
 const AlbumRecord::Entry *AlbumRecord::forPage(const QString &page) const
 {
-    const auto it = m_byPage.constFind(page);
+    const auto it = m_byPage.constFind(AddressKey(page));
     return it == m_byPage.cend() ? nullptr : &m_entries.at(*it);
 }
 
 void AlbumRecord::add(const Entry &entry)
 {
-    if (const auto it = m_byPage.constFind(entry.page); it != m_byPage.cend()) {
+    const QString key = AddressKey(entry.page);
+    if (const auto it = m_byPage.constFind(key); it != m_byPage.cend()) {
         m_entries[*it] = entry;
         return;
     }
-    m_byPage.insert(entry.page, m_entries.size());
+    m_byPage.insert(key, m_entries.size());
     m_entries.append(entry);
+}
+
+QStringList AlbumRecord::files() const
+{
+    QStringList out{fileName(), legacyFileName()};
+    for (const Entry &e : m_entries)
+        out << e.file;
+    return out;
 }

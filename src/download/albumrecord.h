@@ -1,15 +1,25 @@
 #pragma once
 
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-// What an album folder holds, kept as a small hidden file inside it, so that
-// a later "only new pictures" run can tell a picture it saved before without
-// asking the site. Losing the file loses nothing but that shortcut.
+// The record of an album folder that Quillmoor filled: which album it holds
+// (its address), what state the download is in, and each picture saved. It
+// is the only thing that ties a folder to an album; a folder without one is
+// not Quillmoor's to replace.
+//
+// On disk it is a hidden journal of JSON lines: a header, one line per
+// picture as it takes its name, state lines. A line is only ever appended,
+// so a crash leaves at most a torn last line, which reading ignores. At the
+// end of a job the journal is written anew, whole, under a temporary name.
+// The single JSON file of earlier versions (pictures only) is still read.
 class AlbumRecord
 {
 public:
+    enum class State { Unknown, InProgress, Stopped, Finished };
     struct Entry {
         QString page;    // the picture page's address
         QString picture; // the picture's address
@@ -17,20 +27,59 @@ public:
     };
 
     static QString fileName();
+    static QString legacyFileName();
 
-    // The record of `albumFolder`; an empty one when there is none or it
-    // cannot be read.
+    // The record of `albumFolder`; an empty one (exists() false) when there
+    // is none or it cannot be read.
     static AlbumRecord load(const QString &albumFolder);
-    // Written whole under a temporary name; false when the folder refuses it.
-    bool save(const QString &albumFolder) const;
+    // Appends one line to the journal of `albumFolder`, starting it when
+    // there is none. Error texts name the path and the system's reason.
+    static bool appendLine(const QString &albumFolder, const QJsonObject &line, QString *error = nullptr);
+    static bool appendEntry(const QString &albumFolder, const Entry &entry, QString *error = nullptr);
+    static bool appendState(const QString &albumFolder, State state, QString *error = nullptr);
+    // Writes the whole record under a temporary name and renames it in; the
+    // record of an earlier version goes once this one is in place.
+    bool save(const QString &albumFolder, QString *error = nullptr) const;
 
-    // The entry of a picture page, or nullptr.
+    // A record was found (the journal, or the file of an earlier version).
+    bool exists() const { return m_exists; }
+    // Written by an earlier version: pictures, but no album address.
+    bool isLegacy() const { return m_legacy; }
+    // Whether this record is of the album at any of `addresses` (start
+    // address or first page), compared by path and query.
+    bool namesAlbum(const QStringList &addresses) const;
+
+    QString albumAddress() const { return m_albumAddress; }
+    void setAlbumAddress(const QString &address) { m_albumAddress = address; }
+    QString firstPage() const { return m_firstPage; }
+    void setFirstPage(const QString &address) { m_firstPage = address; }
+    QString title() const { return m_title; }
+    void setTitle(const QString &title) { m_title = title; }
+    State state() const { return m_state; }
+    void setState(State state) { m_state = state; }
+    // Set on a folder moved aside while the album's new copy takes its
+    // name: the name it had.
+    QString asideFrom() const { return m_asideFrom; }
+
+    // The entry of a picture page, or nullptr; found by path and query.
     const Entry *forPage(const QString &page) const;
     // Adds an entry or replaces the one of the same page.
     void add(const Entry &entry);
     const QList<Entry> &entries() const { return m_entries; }
+    // The file names the record accounts for, its own file included.
+    QStringList files() const;
 
 private:
+    void readLine(const QJsonObject &line);
+    static AlbumRecord loadLegacy(const QString &albumFolder);
+
     QList<Entry> m_entries;
     QHash<QString, qsizetype> m_byPage;
+    QString m_albumAddress;
+    QString m_firstPage;
+    QString m_title;
+    QString m_asideFrom;
+    State m_state = State::Unknown;
+    bool m_exists = false;
+    bool m_legacy = false;
 };

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <limits>
 #include <utility>
@@ -68,10 +69,25 @@ QString DownloadJob::temporaryFolderPath() const
     return m_tempFolder.isEmpty() ? QString() : folderPath(m_tempFolder);
 }
 
-QString DownloadJob::albumFolderPath() const
+QString DownloadJob::targetFolderPath() const
 {
-    const QString name = m_collection.albumName();
-    return IsUsableFolderName(name) && name != m_tempFolder ? folderPath(name) : QString();
+    return m_target.isEmpty() ? QString() : folderPath(m_target);
+}
+
+QStringList DownloadJob::albumAddresses() const
+{
+    return {m_settings.albumAddress, m_firstPage};
+}
+
+bool DownloadJob::isWhole() const
+{
+    return !m_notWhole && m_failed == 0 && m_collectionNote.isEmpty() && m_endedBy == HaltReason::None
+        && m_notDownloaded == 0;
+}
+
+void DownloadJob::noteProblem(FolderProblem::Step step, const QString &path, const QString &reason)
+{
+    m_problems.append({step, path, reason});
 }
 
 QStringList DownloadJob::pendingPages() const
@@ -96,19 +112,48 @@ bool DownloadJob::start(QString *error)
 {
     if (m_state != State::Ready)
         return false;
-    const QString name = NextTempFolderName(m_settings.saveFolder);
     QString why;
-    if (name.isEmpty())
-        why = QStringLiteral("临时文件夹编号已用完。");
-    else if (FileSystem::CreateFolder(folderPath(name), &why))
-        m_tempFolder = name;
+    m_tempFolder = FileSystem::CreateNumberedFolder(m_settings.saveFolder, TempFolderBaseName,
+                                                    MaxTempFolderNumber, &why);
     if (m_tempFolder.isEmpty()) {
         if (error)
             *error = why;
         return false;
     }
+    // The folder is Quillmoor's from its first moment: a crash leaves it
+    // recognisable, never mistaken for one of the user's.
+    QString recordError;
+    if (!AlbumRecord::appendLine(temporaryFolderPath(),
+                                 QJsonObject{{"album", m_settings.albumAddress}, {"state", "inProgress"}},
+                                 &recordError)) {
+        m_recordFailed = true;
+        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), recordError);
+    }
     m_state = State::Collecting;
     m_pageWait.start();
+    return true;
+}
+
+bool DownloadJob::takeAlbum(const QString &firstPage)
+{
+    m_firstPage = firstPage;
+    const QString address = m_settings.albumAddress.isEmpty() ? firstPage : m_settings.albumAddress;
+    m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, address));
+    // A lock left by a process that died is taken over; a live one is not,
+    // however old.
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        m_lock.reset();
+        m_busy = true;
+        return false;
+    }
+    QString error;
+    if (!m_recordFailed
+        && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"album", address}, {"firstPage", firstPage}},
+                                    &error)) {
+        m_recordFailed = true;
+        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), error);
+    }
     return true;
 }
 
@@ -122,14 +167,17 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
         return {};
     m_pageWait.stop();
 
+    if (m_firstPage.isEmpty() && !takeAlbum(page.address)) {
+        // Another job has the album: leave it alone.
+        finishCollection();
+        return {};
+    }
     const int pagesBefore = m_collection.pagesRead();
     const AlbumCollection::Step step = m_collection.addPage(page);
     if (step.outcome == AlbumCollection::Outcome::LoginExpired) {
         halt(HaltReason::LoginExpired, step.nextAddress);
         return {};
     }
-    if (m_collection.pagesRead() == 1 && pagesBefore == 0 && m_settings.source == JobSource::BrowserPane)
-        removeEarlierAlbumFolder();
     // A page that could not be read collected nothing.
     if (m_collection.pagesRead() > pagesBefore || step.outcome == AlbumCollection::Outcome::LastPage)
         emit pageCollected(collectedCount());
@@ -167,30 +215,29 @@ void DownloadJob::onPageWaitOver()
         finishCollection();
 }
 
-void DownloadJob::removeEarlierAlbumFolder()
-{
-    // Only new pictures: the earlier folder is what the job adds to.
-    if (m_settings.mode == DownloadMode::OnlyNew)
-        return;
-    // An album downloaded before under the same name makes room for this one.
-    // Never a name that would reach outside the save folder, and never the
-    // job's own temporary folder.
-    const QString album = albumFolderPath();
-    if (!album.isEmpty() && FileSystem::FolderExists(album))
-        FileSystem::DeleteFolder(album, true);
-}
-
 void DownloadJob::finishCollection()
 {
-    if (m_settings.source == JobSource::MemberList)
-        removeEarlierAlbumFolder();
-    if (m_settings.mode == DownloadMode::OnlyNew && !albumFolderPath().isEmpty())
-        m_record = AlbumRecord::load(albumFolderPath());
+    if (m_settings.mode == DownloadMode::OnlyNew && !m_busy) {
+        // The folder whose record names this album, wherever it is; else
+        // one of the album's name that no album claims yet is adopted.
+        const QString name = AlbumFolderName(m_collection.albumName());
+        const QString usable = IsUsableFolderName(name) && name != m_tempFolder ? name : QString();
+        m_target = FindAlbumFolder(m_settings.saveFolder, albumAddresses(), usable, m_tempFolder);
+        if (m_target.isEmpty() && !usable.isEmpty() && FileSystem::FolderExists(folderPath(usable))) {
+            const AlbumRecord there = AlbumRecord::load(folderPath(usable));
+            if (!there.exists() || there.isLegacy())
+                m_target = usable;
+        }
+        if (!m_target.isEmpty())
+            m_record = AlbumRecord::load(targetFolderPath());
+    }
     m_hadRecord = !m_record.entries().isEmpty();
-    for (const QString &page : m_collection.picturePages()) {
-        Item item;
-        item.page = page;
-        m_items.append(item);
+    if (!m_busy) {
+        for (const QString &page : m_collection.picturePages()) {
+            Item item;
+            item.page = page;
+            m_items.append(item);
+        }
     }
     m_state = State::Downloading;
     emit collectionFinished(collectedCount());
@@ -246,7 +293,7 @@ void DownloadJob::startItem(int index)
     if (m_settings.mode == DownloadMode::OnlyNew) {
         // Saved by an earlier run and still there: nothing to ask the site.
         const AlbumRecord::Entry *known = m_record.forPage(item.page);
-        if (known && QFile::exists(albumFolderPath() + QLatin1Char('/') + known->file)) {
+        if (known && QFile::exists(targetFolderPath() + QLatin1Char('/') + known->file)) {
             item.picture = known->picture;
             item.report.kind = PictureReport::Kind::AlreadyThere;
             item.report.address = known->picture.isEmpty() ? item.page : known->picture;
@@ -279,14 +326,14 @@ void DownloadJob::onPage(int index, const PageResult &page)
         return itemDone(index);
     }
     item.report.address = item.picture;
-    const QString name = GetPicName(item.picture);
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+    const QString name = PictureFileName(GetPicName(item.picture));
+    if (!IsUsableFolderName(name)) {
         item.report.kind = PictureReport::Kind::Failed;
         item.report.reason = QStringLiteral("地址中没有文件名");
         return itemDone(index);
     }
-    if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !albumFolderPath().isEmpty()
-        && QFile::exists(albumFolderPath() + QLatin1Char('/') + FitFileName(name))) {
+    if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !m_target.isEmpty()
+        && QFile::exists(targetFolderPath() + QLatin1Char('/') + FitFileName(name))) {
         // Without a record of the folder, a file of the picture's name stands for it.
         item.report.kind = PictureReport::Kind::AlreadyThere;
         item.report.fileName = FitFileName(name);
@@ -416,7 +463,7 @@ void DownloadJob::placeDownloaded(Item &item)
     if (m_saved >= MaxSavedPictures)
         return refuse(QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures));
     const QString folder = temporaryFolderPath();
-    const QString name = FreeFileName(folder, GetPicName(item.picture));
+    const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)));
     if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name))
         return refuse(QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString()));
     report.kind = PictureReport::Kind::Saved;
@@ -425,6 +472,13 @@ void DownloadJob::placeDownloaded(Item &item)
     ++m_saved;
     m_record.add({item.page, item.picture, name});
     m_savedPages.insert(item.page);
+    // Into the journal as it takes its name: after a crash the folder says
+    // what it holds.
+    QString error;
+    if (!m_recordFailed && !AlbumRecord::appendEntry(folder, {item.page, item.picture, name}, &error)) {
+        m_recordFailed = true;
+        noteProblem(FolderProblem::Step::SaveRecord, folder, error);
+    }
 }
 
 void DownloadJob::onThrottled(int retryAfterMs)
@@ -451,53 +505,127 @@ void DownloadJob::complete()
     result.alreadyThere = m_alreadyThere;
     result.mode = m_settings.mode;
     result.collectionNote = m_collectionNote;
+    fillPictureCounts(result);
+    result.whole = isWhole();
+    result.busy = m_busy;
 
-    const QString name = result.albumName;
-    const QString album = albumFolderPath();
-    if (!FileSystem::FolderExists(m_settings.saveFolder) || !FileSystem::FolderExists(temporaryFolderPath())) {
+    const QString name = AlbumFolderName(result.albumName);
+    bool merged = false;
+    QString error;
+    if (m_busy) {
+        // Only the empty folder this job made goes; the album is another's.
+        result.folderName.clear();
+        if (!FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
+            noteProblem(FolderProblem::Step::Delete, temporaryFolderPath(), error);
+    } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
+               || !FileSystem::FolderExists(temporaryFolderPath())) {
         result.folderGone = true;
         result.folderNote = QStringLiteral("但文件夹 %1 已不存在，图片没能保存下来。").arg(temporaryFolderPath());
     } else if (name == m_tempFolder) {
         // The pictures are already where the album's name says.
-    } else if (album.isEmpty()) {
+    } else if (!IsUsableFolderName(name)) {
         result.folderNote = QStringLiteral("相册名称不能用作文件夹名，图片保留在临时文件夹中。");
-    } else if (m_settings.mode == DownloadMode::OnlyNew && FileSystem::FolderExists(album)) {
+    } else if (m_settings.mode == DownloadMode::OnlyNew && !m_target.isEmpty()) {
         mergeIntoAlbumFolder(result);
-    } else if (FileSystem::MoveFolder(temporaryFolderPath(), album)) {
-        result.folderName = name;
+        merged = true;
     } else {
-        result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
+        nameAlbumFolder(result);
     }
-    if (m_settings.mode == DownloadMode::OnlyNew && !result.folderGone)
-        m_record.save(folderPath(result.folderName));
-    fillPictureCounts(result);
+    if (!m_busy && !result.folderGone && !merged)
+        finishRecord(folderPath(result.folderName), result.albumName);
+    m_lock.reset();
+    result.problems = m_problems;
     emit finished(result);
+}
+
+void DownloadJob::nameAlbumFolder(JobReport &result)
+{
+    const QString name = AlbumFolderName(result.albumName);
+    const QString album = folderPath(name);
+    QString error;
+    bool taken = false;
+    bool sameAlbum = false;
+    if (m_settings.mode == DownloadMode::ReplaceAll && FileSystem::FolderExists(album)) {
+        // Only an earlier finished copy of this very album is replaced, and
+        // only by a whole one.
+        const AlbumRecord earlier = AlbumRecord::load(album);
+        sameAlbum = earlier.namesAlbum(albumAddresses());
+        if (sameAlbum && earlier.state() == AlbumRecord::State::Finished) {
+            if (!result.whole) {
+                result.earlierKept = name;
+            } else if (ReplaceAlbumFolder(m_settings.saveFolder, name, temporaryFolderPath(), &m_problems)) {
+                result.folderName = name;
+                result.replacedEarlier = true;
+                return;
+            }
+        }
+    } else if (FileSystem::RenameNoReplace(temporaryFolderPath(), album, &error, &taken)) {
+        result.folderName = name;
+        return;
+    } else if (!taken) {
+        noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
+        result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
+        return;
+    }
+    // The name belongs to something else: the first free "name (n)".
+    result.nameTaken = !sameAlbum;
+    for (int n = 2; n <= MaxTempFolderNumber; ++n) {
+        const QString candidate = NumberedFolderName(name, n);
+        if (FileSystem::RenameNoReplace(temporaryFolderPath(), folderPath(candidate), &error, &taken)) {
+            result.folderName = candidate;
+            return;
+        }
+        if (!taken)
+            break;
+    }
+    noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
+    result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
+}
+
+void DownloadJob::finishRecord(const QString &folder, const QString &title)
+{
+    // The journal of the folder the pictures are in now, written anew whole.
+    m_record.setAlbumAddress(m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress);
+    m_record.setFirstPage(m_firstPage);
+    m_record.setTitle(title);
+    // A job the user stopped, or that the site's login cut off, is not the
+    // album whole: a later run may go on with it.
+    m_record.setState(m_endedBy == HaltReason::None ? AlbumRecord::State::Finished : AlbumRecord::State::Stopped);
+    QString error;
+    if (!m_record.save(folder, &error))
+        noteProblem(FolderProblem::Step::SaveRecord, folder, error);
 }
 
 void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
 {
     // The new pictures join the album's folder beside the old ones; nothing
     // there is replaced.
-    const QString album = albumFolderPath();
+    const QString album = targetFolderPath();
     bool allMoved = true;
     AlbumRecord merged;
     for (AlbumRecord::Entry entry : m_record.entries()) {
         const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
         if (m_savedPages.contains(entry.page)) {
             const QString name = FreeFileName(album, entry.file);
-            if (QFile::rename(from, album + QLatin1Char('/') + name))
+            QString error;
+            if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
                 entry.file = name;
-            else
+            } else {
                 allMoved = false;
+                noteProblem(FolderProblem::Step::Move, from, error);
+            }
         }
         merged.add(entry);
     }
     m_record = merged;
-    if (allMoved && QDir(temporaryFolderPath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        QDir().rmdir(temporaryFolderPath());
-        result.folderName = m_collection.albumName();
+    finishRecord(album, result.albumName);
+    // The temporary folder goes only when nothing but its journal is left;
+    // else it keeps its journal for the pictures still in it.
+    const QString journal = temporaryFolderPath() + QLatin1Char('/') + AlbumRecord::fileName();
+    if (allMoved && QFile::remove(journal) && QDir().rmdir(temporaryFolderPath())) {
+        result.folderName = m_target;
     } else {
-        result.folderNote = QStringLiteral("部分新图片无法移入《%1》，保留在临时文件夹中。").arg(m_collection.albumName());
+        result.folderNote = QStringLiteral("部分新图片无法移入《%1》，保留在临时文件夹中。").arg(m_target);
     }
 }
 
@@ -625,4 +753,5 @@ void DownloadJob::discard()
     // Clean-up failures are passed over: the window closes all the same.
     if (ownsFolder && !m_tempFolder.isEmpty() && FileSystem::FolderExists(temporaryFolderPath()))
         FileSystem::DeleteFolder(temporaryFolderPath(), false);
+    m_lock.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "albumcollection.h"
+#include "albumfolders.h"
 #include "albumrecord.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
@@ -12,6 +13,10 @@
 #include <QDeadlineTimer>
 #include <QSet>
 #include <QTimer>
+
+#include <memory>
+
+class QLockFile;
 
 class QNetworkAccessManager;
 
@@ -27,6 +32,9 @@ struct JobSettings {
     // Captured when the job is made: every folder of the job lies here, even
     // if the user picks another save folder meanwhile.
     QString saveFolder;
+    // The album's address as the job was started on it; the first page the
+    // pane loads stands in when empty.
+    QString albumAddress;
     QString photoHostBase;
     QNetworkAccessManager *network = nullptr;
     // Time-out and retries of every picture page and picture.
@@ -95,11 +103,23 @@ struct JobReport {
 
     // No picture failed, collection read the whole album and the job went
     // to its end. Pages without a picture address do not count against it.
-    bool isWhole() const
-    {
-        return failed == 0 && collectionNote.isEmpty() && haltedBy == HaltReason::None && notDownloaded == 0
-            && !folderGone;
-    }
+    bool isWhole() const { return whole && !folderGone; }
+    // Another job (of this or another process) works on the album; this one
+    // left it alone and saved nothing.
+    bool busy = false;
+    // No picture failed, collection reached the album's last page and the
+    // job was neither stopped nor cut off by an expired login.
+    bool whole = true;
+    // The folder of the album's name belongs to something else (a folder of
+    // the user's, another album): the album took the free `folderName`.
+    bool nameTaken = false;
+    // An earlier copy of the album kept under its name because this one is
+    // not whole; the new pictures are in `folderName` beside it.
+    QString earlierKept;
+    // The earlier copy of the album was replaced by this whole one.
+    bool replacedEarlier = false;
+    // Folder steps that failed, each with its path and the system's reason.
+    QList<FolderProblem> problems;
 };
 
 // One album's download: its temporary folder, the collection of its picture
@@ -153,6 +173,13 @@ public:
     // unless the job has finished (its folder is the album's then).
     void discard();
 
+    // Whether the album came down whole so far: no picture failed and
+    // collection was not cut short. Only a whole album replaces an earlier
+    // copy. A stop that leaves pictures out (an expired login) calls
+    // markNotWhole().
+    bool isWhole() const;
+    void markNotWhole() { m_notWhole = true; }
+
     const JobSettings &settings() const { return m_settings; }
     JobSource source() const { return m_settings.source; }
     State state() const { return m_state; }
@@ -201,7 +228,8 @@ private:
     void halt(HaltReason reason, const QString &loginPage);
     bool settleForEnd();
     void fillPictureCounts(JobReport &result) const;
-    void removeEarlierAlbumFolder();
+    bool takeAlbum(const QString &firstPage);
+    void noteProblem(FolderProblem::Step step, const QString &path, const QString &reason);
     void schedule();
     void pump();
     void startItem(int index);
@@ -214,7 +242,10 @@ private:
     void onThrottled(int retryAfterMs);
     void complete();
     void mergeIntoAlbumFolder(JobReport &result);
-    QString albumFolderPath() const;
+    void nameAlbumFolder(JobReport &result);
+    void finishRecord(const QString &folder, const QString &title);
+    QStringList albumAddresses() const;
+    QString targetFolderPath() const;
     QString folderPath(const QString &name) const;
 
     JobSettings m_settings;
@@ -222,6 +253,16 @@ private:
     AlbumCollection m_collection;
     QString m_tempFolder;
     QString m_collectionNote;
+    QString m_firstPage;
+    // Held from the first page to the end: one album, one job.
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_busy = false;
+    bool m_notWhole = false;
+    bool m_recordFailed = false;
+    QList<FolderProblem> m_problems;
+    // Only new pictures: the folder (by name) whose record names the album,
+    // or a folder of the album's name without a record, to adopt.
+    QString m_target;
     QList<Item> m_items;
     int m_nextToStart = 0;
     int m_nextToCommit = 0;

@@ -3,6 +3,7 @@
 #include "web/textutil.h"
 
 #include <QFileInfo>
+#include <QUrl>
 
 QString CleanAlbumTitle(const QString &title)
 {
@@ -48,6 +49,40 @@ QString PageAddressKey(const QString &address)
     return hash < 0 ? address : address.left(hash);
 }
 
+QString AddressKey(const QString &address)
+{
+    const QUrl url(address);
+    if (!url.isValid())
+        return PageAddressKey(address);
+    return url.adjusted(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment)
+        .toString(QUrl::FullyEncoded);
+}
+
+QString VisibleName(const QString &name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool bidi = u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+            || (u >= 0x2066 && u <= 0x2069);
+        if (!bidi && c.category() != QChar::Other_Control)
+            out += c;
+    }
+    return out;
+}
+
+QString NumberedFolderName(const QString &folderName, int n)
+{
+    return folderName + QStringLiteral(" (%1)").arg(n);
+}
+
+QString PictureFileName(const QString &name)
+{
+    const QString visible = VisibleName(name);
+    return visible.startsWith(QLatin1Char('.')) ? QLatin1Char('_') + visible : visible;
+}
+
 qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage)
 {
     for (qsizetype i = 0; i < links.size(); ++i) {
@@ -69,7 +104,7 @@ bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase
 
 QString NextTempFolderName(const QString &saveFolder)
 {
-    for (qint32 n = 1; n <= 32767; ++n) {
+    for (qint32 n = 1; n <= MaxTempFolderNumber; ++n) {
         const QString name = TempFolderBaseName + QString::number(n);
         // Any entry of that name blocks it, not only a folder: a file would
         // make the folder impossible to create.
@@ -139,6 +174,13 @@ std::pair<QString, QString> stemAndExtension(const QString &fileName)
 }
 
 } // namespace
+
+QString AlbumFolderName(const QString &albumName, int maxBytes)
+{
+    // Room for the largest " (n)" a free name can need.
+    const QString widest = NumberedFolderName(QString(), MaxTempFolderNumber);
+    return fitStem(VisibleName(albumName), widest, maxBytes);
+}
 
 QString FitFileName(const QString &fileName, int maxBytes)
 {

@@ -12,6 +12,12 @@
 
 inline const QString AlbumTitlePrefix = QStringLiteral("Kestrelnet Kampus - 浏览相册 - ");
 inline const QString TempFolderBaseName = QStringLiteral("相册文件夹");
+// The temporary folder's counter is 16 bits wide.
+inline constexpr int MaxTempFolderNumber = 32767;
+
+// The longest file name, in bytes of its UTF-8 form, that the file systems
+// Quillmoor writes to accept.
+inline constexpr int MaxFileNameBytes = 255;
 
 // Page title -> album name: the site's title prefix and the characters a
 // folder name cannot hold are deleted; nothing is trimmed.
@@ -37,6 +43,26 @@ qsizetype NextPageLinkIndex(const QList<PageLink> &links, bool requireCurpage);
 // show the same page.
 QString PageAddressKey(const QString &address);
 
+// What identifies a picture page or an album across runs: the address's
+// path and query. Scheme, host, port and fragment are left out, so a site
+// that moves to https or to another host name keeps its albums.
+QString AddressKey(const QString &address);
+
+// `name` without control characters and bidirectional formatting marks,
+// which would hide or reorder what a file's name shows.
+QString VisibleName(const QString &name);
+
+// The folder name of an album: visible, and short enough that " (n)" still
+// fits within the file system's limit. Cut on a character boundary.
+QString AlbumFolderName(const QString &albumName, int maxBytes = MaxFileNameBytes);
+
+// The n-th name of an album whose folder name is taken: "name (n)".
+QString NumberedFolderName(const QString &folderName, int n);
+
+// A picture's file name as it is saved: visible, never hidden by a leading
+// dot.
+QString PictureFileName(const QString &name);
+
 // Whether the start button may be used on the page at `location`.
 bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase, bool idle);
 
@@ -49,10 +75,6 @@ QString NextTempFolderName(const QString &saveFolder);
 // text. A jpg entry wins over a gif entry, and either over jpeg and png;
 // http and https addresses alike; the key is found in any case.
 QString ResolvePictureAddress(const QString &pageText);
-
-// The longest file name, in bytes of its UTF-8 form, that the file systems
-// Quillmoor writes to accept.
-inline constexpr int MaxFileNameBytes = 255;
 
 // `fileName` shortened to at most `maxBytes` bytes of UTF-8: the stem is cut
 // (never inside a character) and the extension kept.
