@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
@@ -411,7 +412,11 @@ void TestAlbumList::deletingARunningRequestAbortsIt()
     QVERIFY(reply);
     QSignalSpy sent(reply, &QNetworkReply::requestSent);
     QVERIFY(sent.wait(10000));
+    const QPointer<QNetworkReply> transfer(reply);
     dropped->request.reset();
+    // Its transfer is cut off at once, not left to finish (and deleted later).
+    QVERIFY(transfer);
+    QCOMPARE(transfer->error(), QNetworkReply::OperationCanceledError);
 
     // A request sent after it ends after the dropped one would have; the
     // event loop runs meanwhile and must not reach into the deleted one.
