@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // Reading a member's album list out of the raw text of the site's pages.
-// Pure text work: the list command fetches the pages and fills the lists.
+// Pure text work: AlbumListRequest fetches the pages.
 
 // A typed user id is accepted when, trimmed, it is not empty and reads as a
 // finite number in the system locale or in the C locale (digits, a sign,
@@ -22,6 +22,8 @@ bool HasNoAlbumsMarker(const QString &pageText);
 struct AlbumEntry {
     QString url;
     QString title; // as written in the page, character entities not decoded
+
+    friend bool operator==(const AlbumEntry &, const AlbumEntry &) = default;
 };
 
 // Every album page address of the member begins with this.
