@@ -14,7 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 QString MainForm::JobState() const
 {
@@ -39,60 +39,6 @@ QString MainForm::TempFolderName() const
 qint16 MainForm::JobSource() const
 {
     return m_job ? qint16(m_job->source()) : qint16(0);
-}
-
-QTreeWidget *MainForm::progressList() const
-{
-    return JobSource() == qint16(::JobSource::BrowserPane) ? ListView1 : ListView2;
-}
-
-void MainForm::addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon)
-{
-    flushRows();
-    list->addTopLevelItem(progressRow({status, text, icon}));
-}
-
-QTreeWidgetItem *MainForm::progressRow(const ProgressText::Row &row) const
-{
-    auto *item = new QTreeWidgetItem({row.status, row.text});
-    if (row.icon > 0 && row.icon < ImageList1.size())
-        item->setIcon(0, ImageList1.at(row.icon));
-    return item;
-}
-
-void MainForm::showLastRow(QTreeWidget *list)
-{
-    QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1);
-    list->scrollToItem(last);
-    list->setCurrentItem(last);
-}
-
-void MainForm::setCollectingText(const QString &text)
-{
-    if (m_collectingRow)
-        m_collectingRow->setText(1, text);
-}
-
-void MainForm::queueRow(const ProgressText::Row &row, const QString &status)
-{
-    // Rows that come in a burst (several pictures at once) are shown
-    // together once per frame, not one repaint each.
-    m_pendingRows.append(progressRow(row));
-    m_pendingStatus = status;
-    if (!m_rowFlush.isActive())
-        m_rowFlush.start();
-}
-
-void MainForm::flushRows()
-{
-    m_rowFlush.stop();
-    if (m_pendingRows.isEmpty())
-        return;
-    QTreeWidget *list = progressList();
-    list->addTopLevelItems(m_pendingRows);
-    m_pendingRows.clear();
-    showLastRow(list);
-    (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
 }
 
 DownloadJob *MainForm::makeJob(::JobSource source)
@@ -128,8 +74,7 @@ void MainForm::connectJob(DownloadJob *job)
     connect(job, &DownloadJob::pageCollected, this,
             [this](int collected) { setCollectingText(ProgressText::collectedSoFar(collected)); });
     connect(job, &DownloadJob::collectionStopped, this, [this](const QString &reason) {
-        const ProgressText::Row row = ProgressText::stoppedRow(reason);
-        addProgressRow(progressList(), row.status, row.text, row.icon);
+        addStoppedRow(reason);
     });
     connect(job, &DownloadJob::collectionFinished, this, &MainForm::onCollectionFinished);
     connect(job, &DownloadJob::pictureDone, this, &MainForm::onPictureDone);
@@ -147,11 +92,9 @@ void MainForm::CmdStartDown_Click()
     if (!job)
         return;
 
-    ListView1->clear();
+    clearProgressRows(ListView1);
     ListView1->show();
-    addProgressRow(ListView1, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
-                   ProgressText::CollectingIcon);
-    m_collectingRow = ListView1->topLevelItem(0);
+    addCollectingRow(ListView1);
     if (CmdStartDown->isEnabled())
         CmdStartDown->setEnabled(false);
     AlbumPageUrl = WebBrowser1->locationUrl();
@@ -183,7 +126,7 @@ void MainForm::CmdDownloadThis_Click()
     m_queue = albums;
     m_queueDone = 0;
     m_queueSaved = 0;
-    ListView2->clear();
+    clearProgressRows(ListView2);
     if (!startQueuedAlbum())
         return;
     CmdDownloadThis->setEnabled(false);
@@ -205,13 +148,9 @@ bool MainForm::startQueuedAlbum()
     // A queue of one album shows exactly the rows of one album.
     if (m_queue.size() > 1) {
         lblstate->setText(ProgressText::savedInQueue(m_queueSaved, m_queueDone + 1, int(m_queue.size())));
-        addProgressRow(ListView2, QStringLiteral("Album"),
-                       QStringLiteral("相册《%1》 (%2/%3)").arg(album.title).arg(m_queueDone + 1).arg(m_queue.size()),
-                       ProgressText::CollectingIcon);
+        addAlbumRow(album.title, m_queueDone + 1, int(m_queue.size()));
     }
-    addProgressRow(ListView2, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
-                   ProgressText::CollectingIcon);
-    m_collectingRow = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
+    addCollectingRow(ListView2);
     WebBrowser2->navigate(album.url);
     return true;
 }
@@ -263,16 +202,13 @@ void MainForm::onPictureDone(const PictureReport &picture)
         status = ProgressText::savedInQueue(m_queueSaved + picture.savedCount, m_queueDone + 1,
                                             int(m_queue.size()));
     }
-    queueRow(ProgressText::pictureRow(picture, onlyNew), status);
+    queueRow(picture, onlyNew, status);
 }
 
 void MainForm::onJobFinished(const JobReport &report)
 {
-    flushRows();
-    QTreeWidget *list = progressList();
-    const ProgressText::Row row = ProgressText::finishedRow(report);
-    addProgressRow(list, row.status, row.text, row.icon);
-    showLastRow(list);
+    addFinishedRow(report);
+    showLastRow(progressList());
 
     // The next album of the queue follows at once; the message comes at the end.
     if (m_job->source() == ::JobSource::MemberList && m_queueDone + 1 < m_queue.size()) {
@@ -327,7 +263,7 @@ void MainForm::endJob()
     m_job->deleteLater();
     m_job = nullptr;
     m_queue.clear();
-    m_collectingRow = nullptr;
+    m_collectingRow = -1;
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)
         WebBrowser1->navigate(AlbumPageUrl);
