@@ -28,6 +28,7 @@
 #include <QNetworkCookieJar>
 #include <QPointer>
 #include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -286,6 +287,32 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("Status"));
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("下载进度"));
+    }
+
+    // In fast mode the job can end before the frame that shows its last
+    // pictures: they still come before the "Finished" row, each once.
+    void fastJobRowsInTheOrderReported()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QPointer<MainForm> w = shownWindow(save.path());
+        w->Fast->trigger();
+        const QString album = m_site.url("/photo/100000001/album-5001");
+        w->WebBrowser1->navigate(album);
+        QVERIFY(waitForDocument(w->WebBrowser1, album));
+        QTRY_VERIFY(w->CmdStartDown->isEnabled());
+        w->CmdStartDown->Click();
+        QVERIFY(waitUntil([&] { return !dialogs.messages.isEmpty(); }, 60000));
+        const QAbstractItemModel *rows = w->ListView1->model();
+        QStringList status;
+        QSet<QString> shown;
+        for (int i = 0; i < rows->rowCount(); ++i) {
+            status << rows->index(i, 0).data().toString();
+            shown << rows->index(i, 1).data().toString();
+        }
+        QCOMPARE(status, QStringList() << "Collecting" << QStringList(12, "Success") << "Finished");
+        QCOMPARE(shown.size(), rows->rowCount());
+        QCOMPARE(w->ListView1->currentIndex().row(), rows->rowCount() - 1);
     }
 
     void controlsMenusAndColumns()

@@ -124,8 +124,7 @@ int ProgressModel::iconOf(int rowNumber) const
 void ProgressModel::clear()
 {
     beginResetModel();
-    m_rows.clear();
-    m_rows.squeeze();
+    std::deque<Row>().swap(m_rows);
     endResetModel();
 }
 
@@ -133,7 +132,7 @@ void ProgressModel::append(Row row)
 {
     const int at = int(m_rows.size());
     beginInsertRows(QModelIndex(), at, at);
-    m_rows.append(std::move(row));
+    m_rows.push_back(std::move(row));
     endInsertRows();
 }
 
@@ -147,7 +146,7 @@ int ProgressModel::addCollecting()
 
 void ProgressModel::setCollected(int rowNumber, int collected, bool complete)
 {
-    if (rowNumber < 0 || rowNumber >= m_rows.size())
+    if (rowNumber < 0 || rowNumber >= int(m_rows.size()))
         return;
     Row &row = m_rows[rowNumber];
     row.count = collected;
@@ -177,7 +176,7 @@ void ProgressModel::addPictures(const QList<PictureReport> &pictures, bool onlyN
         row.kind = Kind::Picture;
         row.onlyNew = onlyNew;
         row.picture = picture;
-        m_rows.append(std::move(row));
+        m_rows.push_back(std::move(row));
     }
     endInsertRows();
 }
@@ -210,7 +209,7 @@ void ProgressModel::addText(const QString &status, const QString &text, int icon
 
 void ProgressModel::setText(int rowNumber, const QString &text)
 {
-    if (rowNumber < 0 || rowNumber >= m_rows.size())
+    if (rowNumber < 0 || rowNumber >= int(m_rows.size()))
         return;
     Row &row = m_rows[rowNumber];
     row.text = text;

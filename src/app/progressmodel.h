@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QList>
 
+#include <deque>
+
 // The rows of a progress list, one per thing a job reported: the album's
 // "Collecting" row with its counts, album header rows of a queue, a row per
 // picture, the stop and end of an album. A row keeps what was reported, not
@@ -64,5 +66,7 @@ private:
     QString progressText(const Row &row) const;
 
     QList<QIcon> m_icons;
-    QList<Row> m_rows;
+    // Grows by blocks: an album of many thousand pictures never holds its
+    // rows twice over while the list moves to a larger place.
+    std::deque<Row> m_rows;
 };
