@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -67,12 +68,15 @@ public:
         m_timer.setInterval(1);
         connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
     }
-    void start()
+    // `phase` names what the window is doing, for the longest block.
+    void start(std::function<const char *()> phase)
     {
+        m_phase = std::move(phase);
         m_longest = 0;
         m_clock.start();
         m_timer.start();
     }
+    const char *longestPhase() const { return m_longestPhase; }
     // Counts the gap up to now too, e.g. a handler that runs to its end
     // before the loop is entered.
     qint64 longestMs()
@@ -84,11 +88,17 @@ public:
 private:
     void tick()
     {
-        m_longest = qMax(m_longest, m_clock.restart());
+        const qint64 gap = m_clock.restart();
+        if (gap > m_longest) {
+            m_longest = gap;
+            m_longestPhase = m_phase ? m_phase() : "";
+        }
     }
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_longest = 0;
+    std::function<const char *()> m_phase;
+    const char *m_longestPhase = "";
 };
 
 QByteArray seed(int pictures)
@@ -147,7 +157,12 @@ int runOne(int pictures)
         return fail("the process's memory cannot be read");
     BlockWatch watch;
     QElapsedTimer clock;
-    watch.start();
+    // Seen when the block ends: the phase it ended in.
+    watch.start([w] {
+        if (!w->job())
+            return "start or end";
+        return w->job()->state() == DownloadJob::State::Collecting ? "collecting" : "downloading";
+    });
     clock.start();
     w->CmdStartDown->Click();
     DownloadJob *job = w->job();
@@ -161,10 +176,10 @@ int runOne(int pictures)
     if (dialogs.messages.isEmpty())
         return fail("the job did not end in time");
     std::printf("%6d pictures (%4d pages): saved %6d in %6.1f s; peak +%7lld kB = %5.2f kB per picture;"
-                " longest event-loop block %4lld ms\n",
+                " longest event-loop block %4lld ms (%s)\n",
                 pictures, (pictures + PerPage - 1) / PerPage, saved, clock.elapsed() / 1000.0,
                 static_cast<long long>(peak - before), double(peak - before) / pictures,
-                static_cast<long long>(longest));
+                static_cast<long long>(longest), watch.longestPhase());
     std::fflush(stdout);
     return saved == pictures ? 0 : fail("not every picture was saved");
 }
