@@ -2,6 +2,7 @@
 // that reads the demo site's HTML, one job after another, to one report.
 #include "demosite.h"
 #include "download/albumqueue.h"
+#include "download/albumrecord.h"
 #include "pageloader.h"
 #include "web/networksession.h"
 
@@ -30,9 +31,12 @@ QByteArray seed()
 })";
 }
 
+// What a folder holds beside the album's record.
 QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    names.removeAll(AlbumRecord::fileName());
+    return names;
 }
 
 // What a queue said, in the order it said it.

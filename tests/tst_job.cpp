@@ -24,7 +24,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWebEnginePage>
 
 namespace {
@@ -101,11 +101,11 @@ public:
     QList<Seen> seen;
 };
 
-QStringList column(const QTreeWidget *list, int c)
+QStringList column(const QTreeView *list, int c)
 {
     QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        out << list->topLevelItem(i)->text(c);
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        out << list->model()->index(i, c).data().toString();
     return out;
 }
 
@@ -243,7 +243,7 @@ private slots:
                  QStringList{"Collecting"} + QStringList(6, "Success") + QStringList{"Finished"});
         QCOMPARE(column(w->ListView1, 1),
                  QStringList{"共采集6张图片列表，开始下载"} + successTexts(urls) + QStringList{"相册下载完毕."});
-        QCOMPARE(w->ListView1->currentItem(), w->ListView1->topLevelItem(7));
+        QCOMPARE(w->ListView1->currentIndex().row(), 7);
 
         // Back to idle.
         QCOMPARE(w->JobState(), QString("login"));
@@ -300,7 +300,7 @@ private slots:
         QCOMPARE(column(w->ListView2, 0),
                  QStringList{"Collecting"} + QStringList(4, "Success") + QStringList{"Finished"});
         // The browsing tab is left alone.
-        QCOMPARE(w->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(w->ListView1->model()->rowCount(), 0);
         QCOMPARE(w->Frame1->title(), frameBefore);
         QCOMPARE(w->Label1->text(), labelBefore);
         QVERIFY(w->lblstate->text().isEmpty());
@@ -320,12 +320,13 @@ private slots:
         // A page without data a skipped row; a missing picture a failed row
         // with its own icon, its address and its reason in Chinese.
         QCOMPARE(column(w->ListView1, 0), QStringList({"Collecting", "Success", "Skipped", "Failed", "Finished"}));
-        QVERIFY(w->ListView1->topLevelItem(2)->text(1).contains(m_site.url("/photo/" + Member + "/photo-6004002")));
-        const QTreeWidgetItem *failed = w->ListView1->topLevelItem(3);
-        QVERIFY(failed->text(1).contains(m_site.url("/pic/6004/6004003/p6004003.jpg")));
-        QVERIFY2(failed->text(1).contains("失败") && failed->text(1).contains("404"), qPrintable(failed->text(1)));
-        QCOMPARE(failed->icon(0).cacheKey(), w->ImageList1.at(4).cacheKey());
-        QCOMPARE(w->ListView1->topLevelItem(4)->text(1),
+        QVERIFY(column(w->ListView1, 1).at(2).contains(m_site.url("/photo/" + Member + "/photo-6004002")));
+        const QString failed = column(w->ListView1, 1).at(3);
+        QVERIFY(failed.contains(m_site.url("/pic/6004/6004003/p6004003.jpg")));
+        QVERIFY2(failed.contains("失败") && failed.contains("404"), qPrintable(failed));
+        QCOMPARE(w->ListView1->model()->index(3, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+                 w->ImageList1.at(4).cacheKey());
+        QCOMPARE(column(w->ListView1, 1).at(4),
                  QString("相册下载完毕. 其中 1 张图片下载失败，详见下载进度 1 个图片页中没有找到图片地址，已跳过"));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《各种图片》\n其中 1 张图片下载失败，详见下载进度"
                                                   "\n1 个图片页中没有找到图片地址，已跳过"));
@@ -457,7 +458,7 @@ private slots:
         QCOMPARE(m_dialogs->messages.size(), 2);
         QCOMPARE(w->JobState(), QString("login"));
         QVERIFY(w->CmdDownloadThis->isEnabled());
-        QCOMPARE(w->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(w->ListView2->model()->rowCount(), 0);
 
         // Member list with nothing selected.
         w->LstAlbumName->clearSelection();

@@ -1,6 +1,7 @@
 // The main window: start-up and settings, controls and menus, the folder
 // commands, closing, and the browser pane against the demo site.
 #include "app/mainform.h"
+#include "app/progressmodel.h"
 #include "storage/settingsfile.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
@@ -17,6 +18,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -26,14 +28,32 @@
 #include <QNetworkCookieJar>
 #include <QPointer>
 #include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWebEnginePage>
 
+#include <algorithm>
+
 namespace {
+QStringList rowTexts(const QAbstractItemModel &model, int row)
+{
+    return {model.index(row, 0).data().toString(), model.index(row, 1).data().toString()};
+}
+
+PictureReport picture(PictureReport::Kind kind, const QString &address, const QString &reason = QString())
+{
+    PictureReport report;
+    report.kind = kind;
+    report.address = address;
+    report.reason = reason;
+    report.fileName = address.section(QLatin1Char('/'), -1);
+    return report;
+}
+
 QByteArray fileText(const QString &path)
 {
     QFile f(path);
@@ -131,6 +151,170 @@ private slots:
         QCOMPARE(w->TxtUserId->text(), QString("777"));
     }
 
+    // Every control where it was drawn, in window pixels once shown, with
+    // its font; the tab chain as it has always been.
+    void controlsKeepTheirPlaces()
+    {
+        QPointer<MainForm> w = newWindow();
+        w->show();
+        struct Place {
+            QWidget *control;
+            QRect inWindow;
+            double pointSize;
+            bool bold;
+        };
+        const QList<Place> places = {
+            {w->TxtPath, {120, 68, 313, 18}, 9, false},
+            {w->CmdChangePath, {456, 60, 81, 25}, 8.25, false},
+            {w->CmdShellFolder, {560, 60, 81, 25}, 8.25, false},
+            {w->SSTab1, {0, 20, 881, 560}, 10.5, false},
+            {w->Label2, {24, 68, 91, 12}, 9, true},
+            {w->Frame1, {8, 92, 865, 473}, 10.5, false},
+            {w->CmdStartDown, {32, 109, 121, 25}, 8.25, false},
+            {w->ListView1, {24, 140, 841, 409}, 9, false},
+            {w->WebBrowser1, {24, 140, 841, 409}, 10.5, false},
+            {w->CmdFriendAlbum, {560, 108, 81, 25}, 8.25, false},
+            {w->CmdViewHot, {656, 108, 105, 25}, 8.25, false},
+            {w->CmdHomePage, {776, 108, 84, 25}, 8.25, false},
+            {w->Label1, {160, 116, 649, 17}, 10.5, true},
+            {w->Frame2, {16, 100, 857, 97}, 9, false},
+            {w->LstUrl, {752, 116, 361, 40}, 9, false},
+            {w->LstAlbumName, {400, 116, 273, 64}, 9, false},
+            {w->TxtUserId, {152, 139, 73, 18}, 9, false},
+            {w->CmdList, {248, 132, 81, 25}, 8.25, false},
+            {w->CmdDownloadThis, {696, 156, 89, 25}, 8.25, false},
+            {w->lblstate, {32, 164, 345, 17}, 10.5, true},
+            {w->Label8, {688, 132, 72, 12}, 9, false},
+            {w->Label7, {688, 116, 168, 12}, 9, false},
+            {w->Label6, {360, 138, 39, 16}, 9, false},
+            {w->Label4, {32, 140, 102, 12}, 9, false},
+            {w->ListView2, {16, 204, 841, 369}, 9, false},
+            {w->WebBrowser2, {24, 204, 833, 365}, 10.5, false},
+            {w->Label9, {24, 68, 91, 12}, 9, true},
+        };
+        for (const Place &p : places) {
+            const QRect actual(p.control->mapTo(w, QPoint(0, 0)), p.control->size());
+            QVERIFY2(actual == p.inWindow, qPrintable(p.control->objectName()));
+            QCOMPARE(p.control->font().pointSizeF(), p.pointSize);
+            QCOMPARE(p.control->font().bold(), p.bold);
+        }
+        // Listed earlier lies over listed later.
+        const QList<QList<QWidget *>> stacks = {
+            {w->TxtPath, w->CmdChangePath, w->CmdShellFolder, w->SSTab1},
+            {w->Label2, w->Frame1},
+            {w->CmdStartDown, w->ListView1, w->WebBrowser1, w->CmdFriendAlbum, w->CmdViewHot, w->CmdHomePage, w->Label1},
+            {w->LstUrl, w->LstAlbumName, w->TxtUserId, w->CmdList, w->CmdDownloadThis, w->lblstate, w->Label8,
+             w->Label7, w->Label6, w->Label4},
+            {w->Frame2, w->ListView2, w->WebBrowser2, w->Label9}};
+        for (const QList<QWidget *> &stack : stacks) {
+            const QObjectList siblings = stack.constFirst()->parentWidget()->children();
+            for (qsizetype i = 1; i < stack.size(); ++i)
+                QVERIFY2(siblings.indexOf(stack.at(i - 1)) > siblings.indexOf(stack.at(i)),
+                         qPrintable(stack.at(i)->objectName()));
+        }
+        QStringList chain;
+        QWidget *at = w->TxtPath;
+        do {
+            if (places.end() != std::find_if(places.begin(), places.end(), [at](const Place &p) { return p.control == at; })
+                && (at->focusPolicy() & Qt::TabFocus))
+                chain << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at != w->TxtPath && chain.size() < 100);
+        QCOMPARE(chain, QStringList({"TxtPath", "CmdChangePath", "CmdShellFolder", "SSTab1", "CmdFriendAlbum",
+                                     "CmdViewHot", "CmdList", "CmdDownloadThis", "CmdHomePage", "ListView2",
+                                     "TxtUserId", "LstAlbumName", "LstUrl", "CmdStartDown", "ListView1"}));
+    }
+
+    // What the rows say is made from what was reported, when the view asks.
+    void progressRowsSayWhatWasReported()
+    {
+        const QList<QIcon> icons = {QIcon(), QIcon(":/a"), QIcon(":/b"), QIcon(":/c"), QIcon(":/d"), QIcon(":/e")};
+        ProgressModel model(icons);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+        // A title with a placeholder of its own is shown as it is.
+        model.addAlbum("50%1 折 %2", 1, 2);
+        const int collecting = model.addCollecting();
+        QCOMPARE(rowTexts(model, 0), QStringList({"Album", "相册《50%1 折 %2》 (1/2)"}));
+        QCOMPARE(rowTexts(model, collecting), QStringList({"Collecting", "程序开始采集图片"}));
+        model.setCollected(collecting, 40, false);
+        QCOMPARE(rowTexts(model, collecting).at(1), QString("已采集40张图片列表，请稍等... ..."));
+        model.setCollected(collecting, 41, true);
+        QCOMPARE(rowTexts(model, collecting).at(1), QString("共采集41张图片列表，开始下载"));
+        QCOMPARE(changed.count(), 2);
+
+        // A burst of pictures is one insertion, in the order reported.
+        inserted.clear();
+        model.addPictures({picture(PictureReport::Kind::Saved, "http://h/p/1.jpg"),
+                           picture(PictureReport::Kind::Failed, "http://h/p/2.jpg", "HTTP 404"),
+                           picture(PictureReport::Kind::AlreadyThere, "http://h/p/3.jpg"),
+                           picture(PictureReport::Kind::Skipped, "http://h/p/4.jpg", "重复")},
+                          true);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(model.rowCount(), 6);
+        QCOMPARE(rowTexts(model, 2), QStringList({"Success", "图片http://h/p/1.jpg下载完毕. 新图片"}));
+        QCOMPARE(rowTexts(model, 3), QStringList({"Failed", "图片http://h/p/2.jpg下载失败：HTTP 404"}));
+        QCOMPARE(rowTexts(model, 4).at(0), QString("Exists"));
+        QVERIFY(rowTexts(model, 4).at(1).contains("（3.jpg）"));
+        QCOMPARE(rowTexts(model, 5), QStringList({"Skipped", "图片http://h/p/4.jpg重复."}));
+        const QList<int> iconOfRow = {1, 1, 2, 4, 2, 5};
+        for (int row = 0; row < iconOfRow.size(); ++row) {
+            QCOMPARE(model.iconOf(row), iconOfRow.at(row));
+            QCOMPARE(model.index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+                     icons.at(iconOfRow.at(row)).cacheKey());
+            QVERIFY(!model.index(row, 1).data(Qt::DecorationRole).isValid());
+        }
+
+        JobReport report;
+        report.failed = 1;
+        model.addStopped("第3页无法打开");
+        model.addFinished(report);
+        model.addText("Note", "自己的话", 3);
+        QCOMPARE(rowTexts(model, 6), QStringList({"Stopped", "第3页无法打开，已采集的图片照常下载"}));
+        QCOMPARE(rowTexts(model, 7), QStringList({"Finished", "相册下载完毕. 其中 1 张图片下载失败，详见下载进度"}));
+        QCOMPARE(rowTexts(model, 8), QStringList({"Note", "自己的话"}));
+        QCOMPARE(model.iconOf(8), 3);
+        // A text set on a row replaces what it would say, and keeps its word.
+        model.setText(collecting, "别的话");
+        QCOMPARE(rowTexts(model, collecting), QStringList({"Collecting", "别的话"}));
+        model.setText(99, "nowhere");
+        model.setCollected(-1, 5, true);
+        QCOMPARE(model.rowCount(), 9);
+
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("Status"));
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("下载进度"));
+    }
+
+    // In fast mode the job can end before the frame that shows its last
+    // pictures: they still come before the "Finished" row, each once.
+    void fastJobRowsInTheOrderReported()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QPointer<MainForm> w = shownWindow(save.path());
+        w->Fast->trigger();
+        const QString album = m_site.url("/photo/100000001/album-5001");
+        w->WebBrowser1->navigate(album);
+        QVERIFY(waitForDocument(w->WebBrowser1, album));
+        QTRY_VERIFY(w->CmdStartDown->isEnabled());
+        w->CmdStartDown->Click();
+        QVERIFY(waitUntil([&] { return !dialogs.messages.isEmpty(); }, 60000));
+        const QAbstractItemModel *rows = w->ListView1->model();
+        QStringList status;
+        QSet<QString> shown;
+        for (int i = 0; i < rows->rowCount(); ++i) {
+            status << rows->index(i, 0).data().toString();
+            shown << rows->index(i, 1).data().toString();
+        }
+        QCOMPARE(status, QStringList() << "Collecting" << QStringList(12, "Success") << "Finished");
+        QCOMPARE(shown.size(), rows->rowCount());
+        QCOMPARE(w->ListView1->currentIndex().row(), rows->rowCount() - 1);
+    }
+
     void controlsMenusAndColumns()
     {
         QPointer<MainForm> w = newWindow();
@@ -182,9 +366,9 @@ private slots:
 
         QCOMPARE(w->Pro->title(), QString("程序"));
 
-        for (QTreeWidget *list : {w->ListView1, w->ListView2}) {
-            QCOMPARE(list->headerItem()->text(0), QString("Status"));
-            QCOMPARE(list->headerItem()->text(1), QString("下载进度"));
+        for (QTreeView *list : {w->ListView1, w->ListView2}) {
+            QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QString("Status"));
+            QCOMPARE(list->model()->headerData(1, Qt::Horizontal).toString(), QString("下载进度"));
             QCOMPARE(list->columnWidth(0), qRound(0.15 * w->ListView1->width()));
             QCOMPARE(list->columnWidth(1), qRound(0.85 * w->ListView1->width()));
         }

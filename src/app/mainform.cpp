@@ -3,6 +3,7 @@
 #include "download/albumfolders.h"
 #include "download/jobrules.h"
 #include "icons.h"
+#include "progressmodel.h"
 #include "propertybag.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
@@ -21,7 +22,8 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QMenu>
+#include <QTreeView>
 
 // The window's resources live in a static library, which does not register them by itself.
 static void initResources()
@@ -30,16 +32,6 @@ static void initResources()
 }
 
 namespace {
-
-// Places in the window's layout are kept in twips, as the layout was drawn.
-constexpr int px(int twips)
-{
-    return (twips + 7) / 15;
-}
-QRect twips(int x, int y, int w, int h)
-{
-    return QRect(px(x), px(y), px(w), px(h));
-}
 
 QFont songFont(double pointSize, bool bold)
 {
@@ -62,15 +54,6 @@ const QMap<QString, PropertyBag> &storedButtons()
             .value_or(QMap<QString, PropertyBag>());
     }();
     return bags;
-}
-
-CommandButton *makeButton(const QString &name, QWidget *parent, const QRect &place)
-{
-    auto *button = new CommandButton(parent);
-    button->setObjectName(name);
-    button->setGeometry(place);
-    button->readProperties(storedButtons().value(name));
-    return button;
 }
 
 // Checkable items added to `menu`, one of them checked at a time: the first
@@ -96,24 +79,6 @@ void widenToCaption(CommandButton *button, int rightEdge)
         button->resize(qMin(needed, room), button->height());
 }
 
-// Siblings stacked so that each lies over those after it.
-void stackAsListed(const QList<QWidget *> &topFirst)
-{
-    for (auto it = topFirst.crbegin(); it != topFirst.crend(); ++it)
-        (*it)->raise();
-}
-
-QTreeWidget *makeProgressList(QWidget *parent)
-{
-    auto *list = new QTreeWidget(parent);
-    list->setColumnCount(2);
-    list->setRootIsDecorated(false);
-    list->setUniformRowHeights(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setIconSize(QSize(16, 16));
-    return list;
-}
-
 } // namespace
 
 MainForm::MainForm(const QString &applicationFolder, QWidget *parent)
@@ -137,7 +102,6 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     connect(&m_rowFlush, &QTimer::timeout, this, &MainForm::flushRows);
     createControls();
     createMenus();
-    setTabOrder();
     Form_Load();
 }
 
@@ -146,8 +110,6 @@ MainForm::~MainForm()
     // Requests of a job must not answer into a window being torn down.
     if (m_job)
         m_job->kill();
-    // Rows still waiting for their frame belong to no list yet.
-    qDeleteAll(m_pendingRows);
 }
 
 QString MainForm::settingsFile() const
@@ -165,85 +127,59 @@ QString MainForm::saveFolder() const
     return TxtPath->text();
 }
 
-void MainForm::placeOnTab(QWidget *w, int x, int y, int width, int height)
-{
-    // Places on a tab are measured from the tab control's corner, like the
-    // save-folder row above them; the page itself starts below the tab strip.
-    m_tabPlaces.append({w, twips(x, y, width, height)});
-    w->setGeometry(twips(x, y, width, height));
-}
-
 void MainForm::createControls()
 {
-    // The window's default font, which every control without its own uses.
+    setupUi(this);
+    // What the form cannot hold: fractional point sizes and a CJK font
+    // standing in for SimSun. Every control without its own takes the window's.
     setFont(songFont(9, false));
-    auto *central = new QWidget(this);
-    central->setFixedSize(887, 563);
-    setCentralWidget(central);
-
-    // Created in the order of the layout; stacked as listed at the end.
-    SSTab1 = new QTabWidget(central);
-    SSTab1->setGeometry(twips(0, 0, 13215, 8400));
-    SSTab1->setFont(songFont(10.5, false));
-    auto *tab0 = new QWidget;
-    auto *tab1 = new QWidget;
-    SSTab1->addTab(tab0, QStringLiteral("下载热门相册"));
-    SSTab1->addTab(tab1, QStringLiteral("下载指定ID用户相册"));
     const QFont defaultFont = font();
+    for (QWidget *w : QList<QWidget *>{SSTab1, Frame1})
+        w->setFont(songFont(10.5, false));
+    for (QWidget *w : QList<QWidget *>{Label2, Label9})
+        w->setFont(songFont(9, true));
+    for (QWidget *w : QList<QWidget *>{Label1, lblstate})
+        w->setFont(songFont(10.5, true));
+    for (QWidget *w : QList<QWidget *>{ListView1, ListView2, Frame2})
+        w->setFont(defaultFont);
 
-    TxtPath = new QLineEdit(central);
-    TxtPath->setGeometry(twips(1800, 720, 4695, 270));
-    TxtPath->setEnabled(false);
-
-    CmdChangePath = makeButton(QStringLiteral("CmdChangePath"), central, twips(6840, 600, 1215, 375));
-    CmdShellFolder = makeButton(QStringLiteral("CmdShellFolder"), central, twips(8400, 600, 1215, 375));
-
-    // Tab 0: the browsing tab.
-    Label2 = new QLabel(QStringLiteral("图片保存路径："), tab0);
-    Label2->setFont(songFont(9, true));
-    placeOnTab(Label2, 360, 720, 1365, 180);
-
-    Frame1 = new QGroupBox(IdleFrameText, tab0);
-    Frame1->setFont(songFont(10.5, false));
-    placeOnTab(Frame1, 120, 1080, 12975, 7095);
-
-    CmdStartDown = makeButton(QStringLiteral("CmdStartDown"), Frame1, twips(360, 255, 1815, 375));
-
-    ImageList1 = {QIcon()};
-    for (int i = 1; i <= 5; ++i)
-        ImageList1 << Icons::statusIcon(i);
-
-    WebBrowser1 = new BrowserPane(BrowserProfile::instance(), Frame1);
-    WebBrowser1->setGeometry(twips(240, 720, 12615, 6135));
-    ListView1 = makeProgressList(Frame1);
-    ListView1->setGeometry(twips(240, 720, 12615, 6135));
-    ListView1->setFont(defaultFont);
-    ListView1->hide();
-
-    CmdFriendAlbum = makeButton(QStringLiteral("CmdFriendAlbum"), Frame1, twips(8280, 240, 1215, 375));
-    CmdViewHot = makeButton(QStringLiteral("CmdViewHot"), Frame1, twips(9720, 240, 1575, 375));
-    CmdHomePage = makeButton(QStringLiteral("CmdHomePage"), Frame1, twips(11520, 240, 975, 375));
+    // The buttons' stored properties: style, fonts, captions, states.
+    for (CommandButton *button : findChildren<CommandButton *>())
+        button->readProperties(storedButtons().value(button->objectName()));
     // Its caption is wider than the place drawn for it; the frame has room
     // to its right, so it grows there rather than shrinking its text.
     widenToCaption(CmdHomePage, Frame1->width() - 6);
 
-    Label1 = new QLabel(IdleLabelText, Frame1);
-    Label1->setGeometry(twips(2280, 360, 9735, 255));
-    Label1->setFont(songFont(10.5, true));
+    setTabOrder();
 
-    // Tab 1: the member tab.
-    Frame2 = new QGroupBox(QStringLiteral("使用该功能，可以下载非好友的相册"), tab1);
-    Frame2->setFont(defaultFont);
-    placeOnTab(Frame2, 240, 1200, 12855, 1455);
+    ImageList1 = {QIcon()};
+    for (int i = 1; i <= 5; ++i)
+        ImageList1 << Icons::statusIcon(i);
+    ListView1->setModel(new ProgressModel(ImageList1, ListView1));
+    ListView2->setModel(new ProgressModel(ImageList1, ListView2));
+    connectControls();
+}
 
-    LstUrl = new QListWidget(Frame2);
-    LstUrl->setGeometry(twips(11040, 240, 5415, 600));
-    LstUrl->hide();
-    LstAlbumName = new QListWidget(Frame2);
-    LstAlbumName->setGeometry(twips(5760, 240, 4095, 960));
-    // Several albums may be chosen at once; they download one after another.
-    LstAlbumName->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LstAlbumName->setContextMenuPolicy(Qt::CustomContextMenu);
+void MainForm::setTabOrder()
+{
+    // Not in the form: the form makes the pages' controls inside the tab
+    // control before the pages join it, and chaining them after the tab
+    // control then splits the chain in two, leaving some out of reach of the
+    // Tab key. Chained after the save-folder row first, with the tab control
+    // put before them afterwards, they come in the order they always had.
+    const QList<QWidget *> onPages = {TxtUserId, LstAlbumName, LstUrl, CmdStartDown, ListView1, WebBrowser1,
+                                      ListView2, WebBrowser2, CmdFriendAlbum, CmdViewHot, CmdList,
+                                      CmdDownloadThis, CmdHomePage};
+    QWidget *previous = TxtPath;
+    for (QWidget *next : QList<QWidget *>{CmdChangePath, CmdShellFolder} + onPages) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    QWidget::setTabOrder(CmdShellFolder, SSTab1);
+}
+
+void MainForm::connectControls()
+{
     connect(LstAlbumName, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         auto *menu = new QMenu(LstAlbumName);
         menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -251,46 +187,6 @@ void MainForm::createControls()
         menu->addAction(QStringLiteral("下载选中相册"), this, &MainForm::CmdDownloadThis_Click);
         menu->popup(LstAlbumName->viewport()->mapToGlobal(at));
     });
-
-    TxtUserId = new QLineEdit(QStringLiteral("100000001"), Frame2);
-    TxtUserId->setGeometry(twips(2040, 590, 1095, 270));
-
-    CmdList = makeButton(QStringLiteral("CmdList"), Frame2, twips(3480, 480, 1215, 375));
-    CmdDownloadThis = makeButton(QStringLiteral("CmdDownloadThis"), Frame2, twips(10200, 840, 1335, 375));
-
-    lblstate = new QLabel(Frame2);
-    lblstate->setGeometry(twips(240, 960, 5175, 255));
-    lblstate->setFont(songFont(10.5, true));
-    Label8 = new QLabel(QStringLiteral("但下载无影响"), Frame2);
-    Label8->setGeometry(twips(10080, 480, 1080, 180));
-    Label7 = new QLabel(QStringLiteral("部分特殊字符无法显示在列表中"), Frame2);
-    Label7->setGeometry(twips(10080, 240, 2520, 180));
-    Label6 = new QLabel(QStringLiteral("=>>>>"), Frame2);
-    // Wider and taller than drawn, up to the album list, so the arrow is not cut off.
-    Label6->setGeometry(twips(5160, 570, 585, 240));
-    Label4 = new QLabel(QStringLiteral("需要下载的用户ID:"), Frame2);
-    Label4->setGeometry(twips(240, 600, 1530, 180));
-
-    WebBrowser2 = new BrowserPane(BrowserProfile::instance(), tab1);
-    placeOnTab(WebBrowser2, 360, 2760, 12495, 5475);
-    ListView2 = makeProgressList(tab1);
-    ListView2->setFont(defaultFont);
-    placeOnTab(ListView2, 240, 2760, 12615, 5535);
-
-    Label9 = new QLabel(QStringLiteral("图片保存路径："), tab1);
-    Label9->setFont(songFont(9, true));
-    placeOnTab(Label9, 360, 720, 1365, 180);
-
-    // Controls listed earlier lie over those listed later where they meet:
-    // the navigation buttons over Label1, each list view over its pane, the
-    // save-folder row over the tab control.
-    stackAsListed({TxtPath, CmdChangePath, CmdShellFolder, SSTab1});
-    stackAsListed({Label2, Frame1});
-    stackAsListed({CmdStartDown, ListView1, WebBrowser1, CmdFriendAlbum, CmdViewHot, CmdHomePage, Label1});
-    stackAsListed({LstUrl, LstAlbumName, TxtUserId, CmdList, CmdDownloadThis, lblstate, Label8, Label7,
-                   Label6, Label4});
-    stackAsListed({Frame2, ListView2, WebBrowser2, Label9});
-
     connect(CmdChangePath, &CommandButton::Click, this, &MainForm::ChangeFolder);
     connect(CmdShellFolder, &CommandButton::Click, this, &MainForm::OpenFolder);
     connect(CmdStartDown, &CommandButton::Click, this, &MainForm::CmdStartDown_Click);
@@ -346,26 +242,17 @@ void MainForm::createMenus()
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
 }
 
-void MainForm::setTabOrder()
-{
-    const QList<QWidget *> order = {TxtPath, CmdChangePath, CmdShellFolder, SSTab1, TxtUserId,
-                                    LstAlbumName, LstUrl, CmdStartDown, ListView1,
-                                    WebBrowser1, ListView2, WebBrowser2, CmdFriendAlbum, CmdViewHot,
-                                    CmdList, CmdDownloadThis, CmdHomePage};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order.at(i - 1), order.at(i));
-}
-
 void MainForm::showEvent(QShowEvent *event)
 {
-    // The tab pages start below the tab strip, known only once laid out.
-    if (!m_tabPlaces.isEmpty()) {
+    // The form places the tab pages' controls from the tab control's corner,
+    // as the save-folder row above them; the pages start below the tab strip,
+    // which is known only once laid out.
+    if (!m_placedOnPages) {
+        m_placedOnPages = true;
         const QPoint origin = SSTab1->widget(0)->mapTo(SSTab1, QPoint(0, 0));
-        for (const auto &[w, place] : std::as_const(m_tabPlaces)) {
-            if (w)
-                w->setGeometry(place.translated(-origin));
-        }
-        m_tabPlaces.clear();
+        for (QWidget *page : {SSTab1->widget(0), SSTab1->widget(1)})
+            for (QWidget *w : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                w->move(w->pos() - origin);
     }
     QMainWindow::showEvent(event);
 }
@@ -408,8 +295,7 @@ void MainForm::Form_Load()
     WebBrowser2->navigate(QStringLiteral("about:blank"));
 
     const int width = ListView1->width();
-    for (QTreeWidget *list : {ListView1, ListView2}) {
-        list->setHeaderLabels({QStringLiteral("Status"), QStringLiteral("下载进度")});
+    for (QTreeView *list : {ListView1, ListView2}) {
         list->setColumnWidth(0, qRound(0.15 * width));
         list->setColumnWidth(1, qRound(0.85 * width));
     }
@@ -486,51 +372,4 @@ void MainForm::exit_Click()
     // Ends the program at once: no question, no clean-up; a running job's
     // temporary folder stays on disk.
     QCoreApplication::exit(0);
-}
-
-void MainForm::CmdFriendAlbum_Click()
-{
-    if (m_job) {
-        information(QStringLiteral("当前状态不可进行此操作"));
-        return;
-    }
-    WebBrowser1->navigate(siteAddresses().photoHostBase + QStringLiteral("/photo/")
-                          + QString::fromLatin1(FriendsMemberId) + QStringLiteral("/album/friends?fb"));
-}
-
-void MainForm::CmdViewHot_Click()
-{
-    if (m_job) {
-        information(QStringLiteral("当前状态不可进行此操作"));
-        return;
-    }
-    WebBrowser1->navigate(siteAddresses().shareHostBase + QStringLiteral("/share/hotsharelist.do?t=8"));
-}
-
-void MainForm::CmdHomePage_Click()
-{
-    WebBrowser1->navigate(siteAddresses().homePage);
-}
-
-void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
-{
-    if (!CmdDownloadThis->isEnabled()) {
-        request.cancel = true;
-        // Shown once the browser has its answer; a modal box inside its
-        // callback would hold the browser up.
-        QTimer::singleShot(0, this, [this] {
-            information(QStringLiteral("此时不能打开新窗口，请等待下载完毕"));
-        });
-        return;
-    }
-    auto *next = new MainForm(m_locations);
-    next->WebBrowser1->setRegisterAsBrowser(true);
-    request.target = next->WebBrowser1;
-    // The swap runs once the browser has its target: the close may ask a
-    // question, and a modal box must not run inside the browser's callback.
-    QTimer::singleShot(0, next, [self = QPointer<MainForm>(this), next] {
-        if (self)
-            self->close();
-        next->show();
-    });
 }

@@ -5,6 +5,7 @@
 #include "download/downloadjob.h"
 #include "progresstexts.h"
 #include "storage/applocations.h"
+#include "ui_mainform.h"
 
 #include <QCoreApplication>
 #include <QIcon>
@@ -16,23 +17,17 @@
 #include <functional>
 
 class BrowserPane;
+class ProgressModel;
 struct NewWindowRequest;
 class QAction;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
 class QNetworkAccessManager;
-class QTabWidget;
 class QTimer;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 // Quillmoor's window. It owns every control and all run-time state of a
 // download job; the controls keep the names other parts of the program and
 // the tests know them by.
-class MainForm : public QMainWindow
+class MainForm : public QMainWindow, public Ui::MainFormControls
 {
     Q_OBJECT
 public:
@@ -57,35 +52,8 @@ public:
     AlbumQueue *queue() const { return m_job; }
     QString saveFolder() const;
 
-    // Controls, by their names.
-    QLineEdit *TxtPath = nullptr;
-    CommandButton *CmdChangePath = nullptr;
-    CommandButton *CmdShellFolder = nullptr;
-    QTabWidget *SSTab1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    CommandButton *CmdStartDown = nullptr;
+    // Controls, by their names; the fixed ones come from the form.
     QList<QIcon> ImageList1; // index 0 unused: rows use the icons 1 to 5
-    QTreeWidget *ListView1 = nullptr;
-    BrowserPane *WebBrowser1 = nullptr;
-    CommandButton *CmdFriendAlbum = nullptr;
-    CommandButton *CmdViewHot = nullptr;
-    CommandButton *CmdHomePage = nullptr;
-    QLabel *Label1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QListWidget *LstUrl = nullptr;
-    QListWidget *LstAlbumName = nullptr;
-    QLineEdit *TxtUserId = nullptr;
-    CommandButton *CmdList = nullptr;
-    CommandButton *CmdDownloadThis = nullptr;
-    QLabel *lblstate = nullptr;
-    QLabel *Label8 = nullptr;
-    QLabel *Label7 = nullptr;
-    QLabel *Label6 = nullptr;
-    QLabel *Label4 = nullptr;
-    QTreeWidget *ListView2 = nullptr;
-    BrowserPane *WebBrowser2 = nullptr;
-    QLabel *Label9 = nullptr;
 
     // Menu.
     QMenu *Pro = nullptr;
@@ -140,20 +108,27 @@ private:
     void createControls();
     void createMenus();
     void setTabOrder();
-    void placeOnTab(QWidget *w, int x, int y, int width, int height);
+    void connectControls();
     void Form_Load();
 
     void information(const QString &text, const QString &title = QString());
     AlbumQueue *startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
                            const PageSnapshot *shown = nullptr);
     void connectQueue(AlbumQueue *queue);
-    QTreeWidget *progressList() const;
-    void addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon);
-    QTreeWidgetItem *progressRow(const ProgressText::Row &row) const;
-    void queueRow(const ProgressText::Row &row, const QString &status);
-    void flushRows();
-    void showLastRow(QTreeWidget *list);
     void onAlbumStarted(int index);
+    // The progress rows: each list shows a ProgressModel of its own.
+    QTreeView *progressList() const;
+    ProgressModel *progressRows(QTreeView *list) const;
+    void clearProgressRows(QTreeView *list);
+    void addProgressRow(QTreeView *list, const QString &status, const QString &text, int icon);
+    // The album's "Collecting" row, which setCollectingText() writes to.
+    void addCollectingRow(QTreeView *list);
+    void addAlbumRow(const QString &title, int album, int albums);
+    void addStoppedRow(const QString &reason);
+    void addFinishedRow(const JobReport &report);
+    void queueRow(const PictureReport &picture, bool onlyNew, const QString &status);
+    void flushRows();
+    void showLastRow(QTreeView *list);
     void setCollectingText(const QString &text);
     void onPictureDone(const PictureReport &picture);
     void onCollectionFinished(int collected);
@@ -170,12 +145,14 @@ private:
     QPointer<AlbumQueue> m_job;
     // The album name stays after its job, until the next one starts.
     QString m_albumName;
-    // The "Collecting" row of the album being collected.
-    QTreeWidgetItem *m_collectingRow = nullptr;
+    // The "Collecting" row of the album being collected, in progressList().
+    int m_collectingRow = -1;
     // Picture rows waiting for the next frame, and the status text with them.
-    QList<QTreeWidgetItem *> m_pendingRows;
+    QList<PictureReport> m_pendingPictures;
+    bool m_pendingOnlyNew = false;
     QString m_pendingStatus;
     QTimer m_rowFlush;
-    // Tab-page controls and their places relative to the tab control.
-    QList<QPair<QPointer<QWidget>, QRect>> m_tabPlaces;
+    // The tab pages' controls are placed from the tab control's corner
+    // until the page's own corner is known, at the first show.
+    bool m_placedOnPages = false;
 };

@@ -13,7 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 QString MainForm::JobState() const
 {
@@ -39,60 +39,6 @@ QString MainForm::TempFolderName() const
 qint16 MainForm::JobSource() const
 {
     return job() ? qint16(job()->source()) : qint16(0);
-}
-
-QTreeWidget *MainForm::progressList() const
-{
-    return JobSource() == qint16(::JobSource::BrowserPane) ? ListView1 : ListView2;
-}
-
-void MainForm::addProgressRow(QTreeWidget *list, const QString &status, const QString &text, int icon)
-{
-    flushRows();
-    list->addTopLevelItem(progressRow({status, text, icon}));
-}
-
-QTreeWidgetItem *MainForm::progressRow(const ProgressText::Row &row) const
-{
-    auto *item = new QTreeWidgetItem({row.status, row.text});
-    if (row.icon > 0 && row.icon < ImageList1.size())
-        item->setIcon(0, ImageList1.at(row.icon));
-    return item;
-}
-
-void MainForm::showLastRow(QTreeWidget *list)
-{
-    QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1);
-    list->scrollToItem(last);
-    list->setCurrentItem(last);
-}
-
-void MainForm::setCollectingText(const QString &text)
-{
-    if (m_collectingRow)
-        m_collectingRow->setText(1, text);
-}
-
-void MainForm::queueRow(const ProgressText::Row &row, const QString &status)
-{
-    // Rows that come in a burst (several pictures at once) are shown
-    // together once per frame, not one repaint each.
-    m_pendingRows.append(progressRow(row));
-    m_pendingStatus = status;
-    if (!m_rowFlush.isActive())
-        m_rowFlush.start();
-}
-
-void MainForm::flushRows()
-{
-    m_rowFlush.stop();
-    if (m_pendingRows.isEmpty())
-        return;
-    QTreeWidget *list = progressList();
-    list->addTopLevelItems(m_pendingRows);
-    m_pendingRows.clear();
-    showLastRow(list);
-    (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
 }
 
 namespace {
@@ -151,8 +97,7 @@ void MainForm::connectQueue(AlbumQueue *queue)
     connect(queue, &AlbumQueue::pageCollected, this,
             [this](int collected) { setCollectingText(ProgressText::collectedSoFar(collected)); });
     connect(queue, &AlbumQueue::collectionStopped, this, [this](const QString &reason) {
-        const ProgressText::Row row = ProgressText::stoppedRow(reason);
-        addProgressRow(progressList(), row.status, row.text, row.icon);
+        addStoppedRow(reason);
     });
     connect(queue, &AlbumQueue::collectionFinished, this, &MainForm::onCollectionFinished);
     connect(queue, &AlbumQueue::pictureDone, this, &MainForm::onPictureDone);
@@ -189,7 +134,7 @@ void MainForm::CmdDownloadThis_Click()
         information(QStringLiteral("您没有选中任何相册"));
         return;
     }
-    ListView2->clear();
+    clearProgressRows(ListView2);
     if (!startQueue(::JobSource::MemberList, albums))
         return;
     CmdDownloadThis->setEnabled(false);
@@ -204,11 +149,9 @@ void MainForm::downloadAllAlbums()
 void MainForm::onAlbumStarted(int index)
 {
     if (m_job->settings().source == ::JobSource::BrowserPane) {
-        ListView1->clear();
+        clearProgressRows(ListView1);
         ListView1->show();
-        addProgressRow(ListView1, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
-                       ProgressText::CollectingIcon);
-        m_collectingRow = ListView1->topLevelItem(0);
+        addCollectingRow(ListView1);
         if (CmdStartDown->isEnabled())
             CmdStartDown->setEnabled(false);
         AlbumPageUrl = WebBrowser1->locationUrl();
@@ -218,13 +161,9 @@ void MainForm::onAlbumStarted(int index)
     const int albums = m_job->count();
     if (albums > 1) {
         lblstate->setText(ProgressText::savedInQueue(m_job->saved(), index + 1, albums));
-        addProgressRow(ListView2, QStringLiteral("Album"),
-                       QStringLiteral("相册《%1》 (%2/%3)").arg(m_job->album(index).title).arg(index + 1).arg(albums),
-                       ProgressText::CollectingIcon);
+        addAlbumRow(m_job->album(index).title, index + 1, albums);
     }
-    addProgressRow(ListView2, QStringLiteral("Collecting"), ProgressText::collectingStarted(),
-                   ProgressText::CollectingIcon);
-    m_collectingRow = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
+    addCollectingRow(ListView2);
 }
 
 void MainForm::WebBrowser1_DocumentComplete(const QString &)
@@ -262,17 +201,14 @@ void MainForm::onPictureDone(const PictureReport &picture)
         status = ProgressText::savedInQueue(m_job->saved() + picture.savedCount, m_job->currentIndex() + 1,
                                             m_job->count());
     }
-    queueRow(ProgressText::pictureRow(picture, onlyNew), status);
+    queueRow(picture, onlyNew, status);
 }
 
 void MainForm::onAlbumFinished(const JobReport &report)
 {
     // The next album of a queue follows at once; the message comes at the end.
-    flushRows();
-    QTreeWidget *list = progressList();
-    const ProgressText::Row row = ProgressText::finishedRow(report);
-    addProgressRow(list, row.status, row.text, row.icon);
-    showLastRow(list);
+    addFinishedRow(report);
+    showLastRow(progressList());
 }
 
 void MainForm::onQueueFinished(const AlbumQueue::Report &report)
@@ -305,7 +241,7 @@ void MainForm::endJob()
     m_albumName = job()->albumName();
     m_job->deleteLater();
     m_job = nullptr;
-    m_collectingRow = nullptr;
+    m_collectingRow = -1;
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)
         WebBrowser1->navigate(AlbumPageUrl);

@@ -1,0 +1,91 @@
+// The window's progress lists: each is a view of a ProgressModel, and rows
+// that come in a burst are shown once per frame.
+#include "mainform.h"
+
+#include "progressmodel.h"
+
+#include <QLabel>
+#include <QTreeView>
+
+QTreeView *MainForm::progressList() const
+{
+    return JobSource() == qint16(::JobSource::BrowserPane) ? ListView1 : ListView2;
+}
+
+ProgressModel *MainForm::progressRows(QTreeView *list) const
+{
+    return static_cast<ProgressModel *>(list->model());
+}
+
+void MainForm::clearProgressRows(QTreeView *list)
+{
+    flushRows();
+    progressRows(list)->clear();
+    m_collectingRow = -1;
+}
+
+void MainForm::addProgressRow(QTreeView *list, const QString &status, const QString &text, int icon)
+{
+    flushRows();
+    progressRows(list)->addText(status, text, icon);
+}
+
+void MainForm::addCollectingRow(QTreeView *list)
+{
+    flushRows();
+    m_collectingRow = progressRows(list)->addCollecting();
+}
+
+void MainForm::addAlbumRow(const QString &title, int album, int albums)
+{
+    flushRows();
+    progressRows(progressList())->addAlbum(title, album, albums);
+}
+
+void MainForm::addStoppedRow(const QString &reason)
+{
+    flushRows();
+    progressRows(progressList())->addStopped(reason);
+}
+
+void MainForm::addFinishedRow(const JobReport &report)
+{
+    flushRows();
+    progressRows(progressList())->addFinished(report);
+}
+
+void MainForm::showLastRow(QTreeView *list)
+{
+    const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+    list->scrollTo(last);
+    list->setCurrentIndex(last);
+}
+
+void MainForm::setCollectingText(const QString &text)
+{
+    if (m_collectingRow >= 0)
+        progressRows(progressList())->setText(m_collectingRow, text);
+}
+
+void MainForm::queueRow(const PictureReport &picture, bool onlyNew, const QString &status)
+{
+    // Rows that come in a burst (several pictures at once) are shown
+    // together once per frame, not one repaint each.
+    m_pendingPictures.append(picture);
+    m_pendingOnlyNew = onlyNew;
+    m_pendingStatus = status;
+    if (!m_rowFlush.isActive())
+        m_rowFlush.start();
+}
+
+void MainForm::flushRows()
+{
+    m_rowFlush.stop();
+    if (m_pendingPictures.isEmpty())
+        return;
+    QTreeView *list = progressList();
+    progressRows(list)->addPictures(m_pendingPictures, m_pendingOnlyNew);
+    m_pendingPictures.clear();
+    showLastRow(list);
+    (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
+}
