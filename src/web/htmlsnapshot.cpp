@@ -268,7 +268,14 @@ QString resolvedHref(const QString &href, const QUrl &base)
         if (url.path().isEmpty())
             url.setPath(QStringLiteral("/"));
     }
-    return url.toString(QUrl::FullyEncoded);
+    if (!url.hasQuery())
+        return url.toString(QUrl::FullyEncoded);
+    // Chromium also escapes the apostrophe in a query, whatever the scheme.
+    QString out = url.toString(QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    out += u'?' + url.query(QUrl::FullyEncoded).replace(u'\'', QStringLiteral("%27"));
+    if (url.hasFragment())
+        out += u'#' + url.fragment(QUrl::FullyEncoded);
+    return out;
 }
 
 HtmlPage readHtmlPage(QByteArrayView utf8, const QUrl &address)
