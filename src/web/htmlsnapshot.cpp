@@ -208,6 +208,23 @@ QByteArray contentTypeCharset(const QByteArray &contentType)
     return {};
 }
 
+// A query as a browser writes it: its UTF-8 bytes, controls, spaces,
+// " < > ' and all but ASCII percent-escaped; escapes already written stay.
+QString queryEscaped(const QString &query)
+{
+    QString out;
+    const QByteArray utf8 = query.toUtf8();
+    out.reserve(utf8.size());
+    for (const char byte : utf8) {
+        const auto c = uchar(byte);
+        if (c <= 0x20 || c >= 0x7f || QByteArrayView("\"<>'#").contains(char(c)))
+            out += QStringLiteral("%%1").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            out += QLatin1Char(char(c));
+    }
+    return out;
+}
+
 } // namespace
 
 QString collapsedAsciiWhitespace(QStringView text)
@@ -241,6 +258,11 @@ QString resolvedHref(const QString &href, const QUrl &base)
     QString written = href.mid(begin, end - begin);
     written.remove(u'\t').remove(u'\n').remove(u'\r');
 
+    if (written.isEmpty()) {
+        // The document's own address, without its fragment.
+        QUrl url = base.adjusted(QUrl::RemoveFragment);
+        return url.isValid() ? url.toString(QUrl::FullyEncoded) : href;
+    }
     QUrl reference(written, QUrl::TolerantMode);
     const QString scheme = reference.scheme().toLower();
     if (scheme.isEmpty() || isSpecialScheme(scheme)) {
@@ -270,9 +292,15 @@ QString resolvedHref(const QString &href, const QUrl &base)
     }
     if (!url.hasQuery())
         return url.toString(QUrl::FullyEncoded);
-    // Chromium also escapes the apostrophe in a query, whatever the scheme.
+    // Qt escapes more of a query than a browser does (| ^ { \ ...) and
+    // cannot tell a written %7B from a written {: escape the query as written.
     QString out = url.toString(QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment);
-    out += u'?' + url.query(QUrl::FullyEncoded).replace(u'\'', QStringLiteral("%27"));
+    const qsizetype fragment = written.indexOf(u'#');
+    const qsizetype query = written.left(fragment < 0 ? written.size() : fragment).indexOf(u'?');
+    if (query >= 0)
+        out += u'?' + queryEscaped(written.mid(query + 1, fragment < 0 ? -1 : fragment - query - 1));
+    else
+        out += u'?' + url.query(QUrl::FullyEncoded).replace(u'\'', QStringLiteral("%27"));
     if (url.hasFragment())
         out += u'#' + url.fragment(QUrl::FullyEncoded);
     return out;
