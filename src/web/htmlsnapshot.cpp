@@ -225,6 +225,29 @@ QString queryEscaped(const QString &query)
     return out;
 }
 
+// An href as the URL parser first cleans it: C0 controls and spaces at the
+// ends go, tabs and line breaks anywhere, and a web address takes a
+// backslash for a slash up to its query.
+QString cleanedHref(const QString &href)
+{
+    qsizetype begin = 0;
+    qsizetype end = href.size();
+    while (begin < end && href.at(begin).unicode() <= 0x20)
+        ++begin;
+    while (end > begin && href.at(end - 1).unicode() <= 0x20)
+        --end;
+    QString written = href.mid(begin, end - begin);
+    written.remove(u'\t').remove(u'\n').remove(u'\r');
+    const QString scheme = QUrl(written, QUrl::TolerantMode).scheme().toLower();
+    if (!scheme.isEmpty() && !isSpecialScheme(scheme))
+        return written;
+    for (qsizetype i = 0; i < written.size() && written.at(i) != u'?' && written.at(i) != u'#'; ++i) {
+        if (written.at(i) == u'\\')
+            written[i] = u'/';
+    }
+    return written;
+}
+
 } // namespace
 
 QString collapsedAsciiWhitespace(QStringView text)
@@ -247,38 +270,13 @@ QString collapsedAsciiWhitespace(QStringView text)
 
 QString resolvedHref(const QString &href, const QUrl &base)
 {
-    // The URL parser's clean-up: C0 controls and spaces at the ends go, tabs
-    // and line breaks anywhere.
-    qsizetype begin = 0;
-    qsizetype end = href.size();
-    while (begin < end && href.at(begin).unicode() <= 0x20)
-        ++begin;
-    while (end > begin && href.at(end - 1).unicode() <= 0x20)
-        --end;
-    QString written = href.mid(begin, end - begin);
-    written.remove(u'\t').remove(u'\n').remove(u'\r');
-
+    const QString written = cleanedHref(href);
     if (written.isEmpty()) {
         // The document's own address, without its fragment.
-        QUrl url = base.adjusted(QUrl::RemoveFragment);
+        const QUrl url = base.adjusted(QUrl::RemoveFragment);
         return url.isValid() ? url.toString(QUrl::FullyEncoded) : href;
     }
-    QUrl reference(written, QUrl::TolerantMode);
-    const QString scheme = reference.scheme().toLower();
-    if (scheme.isEmpty() || isSpecialScheme(scheme)) {
-        // Web addresses take a backslash for a slash, up to the query.
-        qsizetype stop = written.size();
-        for (const QChar mark : {QChar(u'?'), QChar(u'#')}) {
-            const qsizetype at = written.indexOf(mark);
-            if (at >= 0 && at < stop)
-                stop = at;
-        }
-        for (qsizetype i = 0; i < stop; ++i) {
-            if (written.at(i) == u'\\')
-                written[i] = u'/';
-        }
-        reference = QUrl(written, QUrl::TolerantMode);
-    }
+    const QUrl reference(written, QUrl::TolerantMode);
     if (!reference.isValid() || (reference.isRelative() && !base.isValid()))
         return href;
     QUrl url = base.resolved(reference);
