@@ -2,9 +2,15 @@
 
 #include "seed.h"
 
+#include <httplib.h>
+
 #include <QBuffer>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
+
+#include <memory>
+#include <mutex>
 
 #include <zlib.h>
 
@@ -185,6 +191,38 @@ QByteArray compressed(const QByteArray &bytes, bool gzip)
     out.resize(qsizetype(stream.total_out));
     deflateEnd(&stream);
     return status == Z_STREAM_END ? out : QByteArray();
+}
+
+QByteArray gzipBomb(const QByteArray &head, char fill, qint64 inflatedBytes)
+{
+    static std::mutex lock;
+    static QHash<QByteArray, QByteArray> made;
+    const QByteArray key = head + '/' + fill + '/' + QByteArray::number(inflatedBytes);
+    std::lock_guard guard(lock);
+    if (const auto found = made.constFind(key); found != made.cend())
+        return *found;
+
+    constexpr qint64 MemberBytes = 1024 * 1024;
+    QByteArray bomb = compressed(head, true);
+    qint64 left = qMax<qint64>(0, inflatedBytes - head.size());
+    const QByteArray fullMember = compressed(QByteArray(qsizetype(qMin(left, MemberBytes)), fill), true);
+    for (; left >= MemberBytes; left -= MemberBytes)
+        bomb += fullMember;
+    if (left > 0)
+        bomb += compressed(QByteArray(qsizetype(left), fill), true);
+    made.insert(key, bomb);
+    return bomb;
+}
+
+std::function<bool(size_t offset, size_t length, httplib::DataSink &sink)>
+trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait)
+{
+    auto shared = std::make_shared<const std::string>(std::move(bytes));
+    return [shared, everyMs, wait](size_t offset, size_t, httplib::DataSink &sink) {
+        if (offset >= shared->size() || !sink.write(shared->data() + offset, 1))
+            return false;
+        return wait(everyMs);
+    };
 }
 
 void PictureStore::generate(const Seed &seed)

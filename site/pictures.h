@@ -6,6 +6,14 @@
 #include <QRgb>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace httplib {
+class DataSink;
+}
+
 struct Seed;
 struct SeedPicture;
 
@@ -21,6 +29,18 @@ QByteArray encodeGif(int width, int height, const QList<QRgb> &palette, const QB
 
 // `bytes` as a gzip stream, or as a zlib stream (what HTTP calls deflate).
 QByteArray compressed(const QByteArray &bytes, bool gzip);
+
+// A gzip body of a few hundred times less than `inflatedBytes` that inflates
+// to `head` followed by `fill` bytes, `inflatedBytes` in all: the answer of
+// a hostile site. Made of gzip members of 1 MB each, which a gzip decoder
+// reads as one body; made once per size and kept, so that it costs a few
+// milliseconds to build and about a megabyte per gigabyte to hold.
+QByteArray gzipBomb(const QByteArray &head, char fill, qint64 inflatedBytes);
+
+// An httplib content provider that sends `bytes` one byte at a time, calling
+// `wait(everyMs)` after each; `wait` returns false when the site stops.
+std::function<bool(size_t offset, size_t length, httplib::DataSink &sink)>
+trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait);
 
 // All picture files of a seed, made once at start and keyed by key().
 class PictureStore

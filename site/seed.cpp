@@ -12,6 +12,10 @@ constexpr int MaxPictures = 20000;
 constexpr int MaxPages = 1000;
 constexpr int MaxPerPage = 1000;
 constexpr int MaxSide = 4000;
+// A trickle of one byte a minute, a bomb of 4 GB: hostile enough for any
+// test, bounded so that a mistyped seed cannot hold the site for ever.
+constexpr int MaxTrickleMs = 60000;
+constexpr int MaxBombMb = 4096;
 
 std::optional<PictureKind> kindFromText(const QString &text)
 {
@@ -86,6 +90,19 @@ int generatedPages(const SeedAlbum &album)
     return int((album.pictures.size() + album.perPage - 1) / album.perPage);
 }
 
+// The answers that would hold a client for ever or fill its memory.
+bool readHostileAnswers(const QJsonObject &object, const SeedAlbum &album, SeedPicture *picture, QString *error)
+{
+    picture->trickleMs = qBound(0, object.value(u"trickleMs").toInt(0), MaxTrickleMs);
+    picture->pageTrickleMs = qBound(0, object.value(u"pageTrickleMs").toInt(0), MaxTrickleMs);
+    const QString pageBody = object.value(u"pageBody").toString(QStringLiteral("plain"));
+    if (pageBody != u"plain" && pageBody != u"gzipBomb")
+        return fail(error, QStringLiteral("unknown picture page body in album %1").arg(album.id));
+    picture->bombPage = pageBody == u"gzipBomb";
+    picture->bombBytes = qint64(qBound(1, object.value(u"bombMb").toInt(1024), MaxBombMb)) * 1024 * 1024;
+    return true;
+}
+
 bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture *picture, QString *error)
 {
     picture->id = idText(object.value(u"id"));
@@ -111,7 +128,7 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
                                             {{u"plain", PictureBody::Plain}, {u"gzip", PictureBody::Gzip},
                                              {u"gzipCut", PictureBody::GzipCut}, {u"deflateCut", PictureBody::DeflateCut},
                                              {u"partial", PictureBody::Partial}, {u"html", PictureBody::Html},
-                                             {u"empty", PictureBody::Empty}});
+                                             {u"empty", PictureBody::Empty}, {u"gzipBomb", PictureBody::GzipBomb}});
     if (!body)
         return fail(error, QStringLiteral("unknown picture body in album %1").arg(album.id));
     picture->body = *body;
@@ -119,7 +136,7 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
     picture->contentType.remove(u'\r');
     picture->contentType.remove(u'\n');
     picture->upperCaseKeys = object.value(u"keyCase").toString() == u"upper";
-    return true;
+    return readHostileAnswers(object, album, picture, error);
 }
 
 bool readAlbum(const QJsonObject &object, SeedAlbum *album, int *pictureCount, QString *error)

@@ -31,7 +31,10 @@
 //   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
 //   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
 //   empty; see PictureBody), "type" (the Content-Type sent),
-//   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data).
+//   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data),
+//   "trickleMs" / "pageTrickleMs" (the bytes / the picture page sent one
+//   byte every so many ms), "pageBody": "gzipBomb" (the picture page as a
+//   gzip bomb), "bombMb" (what a gzip bomb inflates to, 1024 by default).
 // A Retry-After is a number of seconds or a text sent as it is.
 
 // What one picture page offers: a jpg, a gif, both entries, or no picture data.
@@ -39,8 +42,9 @@ enum class PictureKind { Jpg, Gif, Both, None };
 
 // How the picture bytes are sent: as they are; gzip-encoded whole; gzip or
 // deflate-encoded and cut half-way; an unrequested 206 with the first half;
-// an HTML page with status 200; an empty 200 body.
-enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty };
+// an HTML page with status 200; an empty 200 body; a gzip bomb (a small
+// body that inflates to bombMb megabytes behind a JPEG signature).
+enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty, GzipBomb };
 
 // Where the album's 下一页 link leads: the next page; a javascript: link on
 // the first page; a host that refuses connections; the second page
@@ -72,6 +76,10 @@ struct SeedPicture
     PictureBody body = PictureBody::Plain;
     QString contentType;      // replaces the type the bytes would be sent with
     bool upperCaseKeys = false;
+    int trickleMs = 0;        // the bytes go out one byte every so many ms
+    int pageTrickleMs = 0;    // the picture page likewise
+    bool bombPage = false;    // the picture page is a gzip bomb
+    qint64 bombBytes = qint64(1024) * 1024 * 1024; // what a gzip bomb inflates to
 
     bool hasJpg() const { return kind == PictureKind::Jpg || kind == PictureKind::Both; }
     bool hasGif() const { return kind == PictureKind::Gif || kind == PictureKind::Both; }

@@ -319,15 +319,26 @@ void DemoServer::installRoutes()
                                                                           httplib::Response &res) {
         const QString memberId = qs(req.matches[1]);
         const QString pictureId = qs(req.matches[2]);
+        const SeedPicture *found = nullptr;
         if (const SeedMember *member = m_seed.member(memberId)) {
             for (const SeedAlbum &album : member->albums) {
                 const SeedPicture *picture = album.picture(pictureId);
+                found = found ? found : picture;
                 const Failures *failures = picture ? &picture->pageFailures : nullptr;
                 if (failures && failsNow(QStringLiteral("page/") + album.id + u'/' + pictureId, *failures))
                     return setFailure(res, failures->status, failures->retryAfter);
             }
         }
-        if (const auto html = pages.picturePage(memberId, pictureId))
+        if (found && found->bombPage) {
+            res.set_header("Content-Encoding", "gzip");
+            return res.set_content(ss(gzipBomb("<html><body>", ' ', found->bombBytes)), HtmlType);
+        }
+        const auto html = pages.picturePage(memberId, pictureId);
+        if (html && found && found->pageTrickleMs > 0)
+            return res.set_content_provider(html->size(), HtmlType,
+                                            trickleProvider(ss(*html), found->pageTrickleMs,
+                                                            [this](int ms) { return waitFor(ms); }));
+        if (html)
             setHtml(res, *html);
         else
             setStatusPage(res, 404);
@@ -355,6 +366,9 @@ void DemoServer::installRoutes()
         const std::string type = !picture->contentType.isEmpty() ? picture->contentType.toStdString()
                 : bytes.startsWith("GIF8")                      ? "image/gif"
                                                                 : "image/jpeg";
+        if (picture->trickleMs > 0)
+            return res.set_content_provider(bytes.size(), type, trickleProvider(ss(bytes), picture->trickleMs,
+                                                                                [this](int ms) { return waitFor(ms); }));
         switch (picture->body) {
         case PictureBody::Plain:
             if (picture->cut)
@@ -379,6 +393,9 @@ void DemoServer::installRoutes()
                                    picture->contentType.isEmpty() ? std::string(HtmlType) : type);
         case PictureBody::Empty:
             return res.set_content(std::string(), type);
+        case PictureBody::GzipBomb:
+            res.set_header("Content-Encoding", "gzip");
+            return res.set_content(ss(gzipBomb("\xFF\xD8\xFF\xE0", '\0', picture->bombBytes)), type);
         }
     }));
 

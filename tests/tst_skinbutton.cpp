@@ -9,10 +9,12 @@
 #include <QEnterEvent>
 #include <QMetaProperty>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -94,6 +96,19 @@ struct Host {
 
 } // namespace
 
+// The button's private state, which only tests look at.
+class SkinButtonProbe
+{
+public:
+    static SkinButtonLook::VisualState state(const SkinButton *b) { return b->m_state; }
+    static bool hasFocus(const SkinButton *b) { return b->m_hasFocus; }
+    static bool tracking(const SkinButton *b) { return b->m_trackingEnabled; }
+    static int lastUpButton(const SkinButton *b) { return b->m_lastUpButton; }
+    static int textFormat(const SkinButton *b) { return b->m_textFormat; }
+    static QRect captionRect(const SkinButton *b) { return b->m_captionRect; }
+    static bool pressPending(const SkinButton *b) { return b->m_pressTimer.isActive(); }
+};
+
 class TestSkinButton : public QObject
 {
     Q_OBJECT
@@ -107,6 +122,7 @@ private slots:
     void newInstanceValues();
     void defaultsFromEmptyStore();
     void savedControlLoadsBackEqual();
+    void everyStoredKeyLoadsAndSavesBack();
     void toolTipTextRulesOnSaveAndLoad();
     void themedFallsBackWithoutTheme();
     void mousePointerChangesCursorWithoutRepaint();
@@ -121,6 +137,7 @@ private slots:
     void toolTipTextSetterSurvivesHover();
     void aboutWindow();
     void accessibleButton();
+    void accessiblePressReturnsBeforeTheClick();
     void qtPropertiesAndChangeNotices();
 };
 
@@ -306,7 +323,7 @@ void TestSkinButton::newInstanceValues()
 {
     QWidget host;
     auto *b = new SkinButton(&host);
-    QCOMPARE(b->textFormat(), int(SkinButtonLook::NewInstanceTextFormat));
+    QCOMPARE(SkinButtonProbe::textFormat(b), int(SkinButtonLook::NewInstanceTextFormat));
     b->setObjectName(QStringLiteral("CmdList"));
     QCOMPARE(b->Caption(), QStringLiteral("CmdList")); // the container's name
     QCOMPARE(b->Style(), 0);
@@ -320,7 +337,7 @@ void TestSkinButton::newInstanceValues()
     QCOMPARE(b->HighlightColor(), sys(OleColor::SysHighlight));
     QCOMPARE(b->FontColor(), sys(OleColor::SysButtonText));
     QCOMPARE(b->FontHighlightColor(), sys(OleColor::SysButtonText));
-    QVERIFY(!b->trackingEnabled()); // hover starts only after a load in run mode
+    QVERIFY(!SkinButtonProbe::tracking(b)); // hover starts only after a load in run mode
     QCOMPARE(SkinButton::Version(), QStringLiteral("3.4.0"));
 
     b->setCaption(QStringLiteral("Go"));
@@ -330,7 +347,7 @@ void TestSkinButton::newInstanceValues()
     SkinButton designed;
     designed.setRunMode(false);
     designed.readProperties(PropertyBag());
-    QVERIFY(!designed.trackingEnabled());
+    QVERIFY(!SkinButtonProbe::tracking(&designed));
 }
 
 void TestSkinButton::defaultsFromEmptyStore()
@@ -359,7 +376,7 @@ void TestSkinButton::defaultsFromEmptyStore()
     QCOMPARE(b->FontHighlightColor(), sys(OleColor::SysButtonText));
     QCOMPARE(b->ToolTipBackColor(), sys(OleColor::SysInfoBackground));
     QCOMPARE(b->ToolTipForeColor(), sys(OleColor::SysInfoText));
-    QVERIFY(b->trackingEnabled());
+    QVERIFY(SkinButtonProbe::tracking(b));
     QVERIFY(b->Icon().isNull());
 }
 
@@ -442,12 +459,78 @@ void TestSkinButton::savedControlLoadsBackEqual()
     QVERIFY(b->UseMaskColor());
     QCOMPARE(b->MousePointer(), 11);
     QCOMPARE(b->cursor().shape(), Qt::WaitCursor);
-    QCOMPARE(b->textFormat(), int(SkinButtonLook::FormatCenter | SkinButtonLook::FormatBottom
+    QCOMPARE(SkinButtonProbe::textFormat(b), int(SkinButtonLook::FormatCenter | SkinButtonLook::FormatBottom
                                   | SkinButtonLook::FormatSingleLine));
 
     PropertyBag again;
     b->writeProperties(again);
     QCOMPARE(again.toText(), saved.toText());
+}
+
+void TestSkinButton::everyStoredKeyLoadsAndSavesBack()
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::blue);
+    QFont verdana(QStringLiteral("Verdana"));
+    verdana.setPointSizeF(8.25);
+    // Every key under its stored spelling, off its default, in the width and
+    // the order the control saves it.
+    const QList<std::pair<QString, PV>> stored = {
+        {"Icon", PV::picture(picture)},
+        {"Style", PV::int32(7)},
+        {"Caption", PV::text(QStringLiteral("列出相册"))},
+        {"IconSize", PV::int32(24)},
+        {"IconAlign", PV::int32(2)},
+        {"CaptionAlign", PV::int32(4)},
+        {"iNonThemeStyle", PV::int32(0)},
+        {"Enabled", PV::boolean(false)},
+        {"ShowFocus", PV::boolean(true)},
+        {"USeCustomColors", PV::boolean(true)},
+        {"BackColor", PV::color(0xFEFDFC)},
+        {"HighlightColor", PV::color(0x8000000D)},
+        {"FontColor", PV::color(0x0000FF)},
+        {"FontHighlightColor", PV::color(0x00FF00)},
+        {"ToolTipText", PV::text(QStringLiteral("Own text"))},
+        {"Tooltiptitle", PV::text(QStringLiteral("Title"))},
+        {"ToolTipIcon", PV::int32(3)},
+        {"ToolTipType", PV::int32(0)},
+        {"ttBackColor", PV::color(0x102030)},
+        {"ttForeColor", PV::color(0x112233)},
+        {"Font", PV::font(verdana)},
+        {"ButtonType", PV::int32(1)},
+        {"Value", PV::boolean(true)},
+        {"MaskColor", PV::color(0x00FF00)},
+        {"UseMaskColor", PV::boolean(true)},
+        {"MousePointer", PV::int16(11)},
+    };
+    PropertyBag bag;
+    for (const auto &[key, value] : stored)
+        QVERIFY(bag.writeProperty(key, value));
+
+    QWidget host;
+    auto *b = new SkinButton(&host);
+    b->readProperties(bag);
+    QCOMPARE(b->Caption(), QStringLiteral("列出相册"));
+    QVERIFY(b->UseCustomColors());
+    QCOMPARE(b->ToolTipBackColor(), 0x102030u);
+    QCOMPARE(b->cursor().shape(), Qt::WaitCursor);
+    // The text lands in the host's slot as well, so it is not saved again.
+    QCOMPARE(b->ToolTipText(), QStringLiteral("Own text"));
+    QCOMPARE(b->toolTip(), QStringLiteral("Own text"));
+
+    PropertyBag saved;
+    b->writeProperties(saved);
+    QStringList expectedKeys;
+    for (const auto &entry : stored)
+        expectedKeys << entry.first;
+    expectedKeys.removeOne(QStringLiteral("ToolTipText"));
+    QCOMPARE(saved.keys(), expectedKeys);
+    for (const auto &[key, value] : stored) {
+        if (key == QLatin1String("ToolTipText"))
+            continue;
+        const auto back = saved.value(key);
+        QVERIFY2(back && back->kind() == value.kind() && back->sameAs(value), qPrintable(key));
+    }
 }
 
 void TestSkinButton::toolTipTextRulesOnSaveAndLoad()
@@ -561,14 +644,14 @@ void TestSkinButton::enabledResetsStateAndMinimumSize()
     Host h;
     QVERIFY(h.exposed);
     sendEnter(h.button);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Hot);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Hot);
     QSignalSpy changed(h.button, &SkinButton::propertyChanged);
     h.button->setEnabled(false); // the plain QWidget call the host uses
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Normal);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Normal);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.first().first().toString(), QStringLiteral("Enabled"));
     h.button->Refresh();
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Disabled);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Disabled);
     // The pointer leaving a button that was disabled under it still counts,
     // or the next entry after re-enabling would raise no MouseEnter.
     QSignalSpy leaves(h.button, &SkinButton::MouseLeave);
@@ -589,7 +672,7 @@ void TestSkinButton::enabledResetsStateAndMinimumSize()
 
     h.button->setGeometry(0, 0, 10, 10);
     QCOMPARE(h.button->size(), QSize(20, 20));
-    QCOMPARE(h.button->captionRect(), QRect(QPoint(4, 4), QPoint(15, 15)));
+    QCOMPARE(SkinButtonProbe::captionRect(h.button), QRect(QPoint(4, 4), QPoint(15, 15)));
 }
 
 void TestSkinButton::leftClickAndRightClickWithAccessKey()
@@ -605,14 +688,14 @@ void TestSkinButton::leftClickAndRightClickWithAccessKey()
 
     QTest::mouseClick(h.button, Qt::LeftButton);
     QCOMPARE(clicks.count(), 1);
-    QCOMPARE(h.button->lastUpButton(), 1);
+    QCOMPARE(SkinButtonProbe::lastUpButton(h.button), 1);
     QTest::keyClick(&h.window, Qt::Key_G, Qt::AltModifier);
     QCOMPARE(clicks.count(), 2);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Normal);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Normal);
 
     QTest::mouseClick(h.button, Qt::RightButton);
     QCOMPARE(clicks.count(), 2);
-    QCOMPARE(h.button->lastUpButton(), 2);
+    QCOMPARE(SkinButtonProbe::lastUpButton(h.button), 2);
     QTest::keyClick(&h.window, Qt::Key_G, Qt::AltModifier);
     QCOMPARE(clicks.count(), 2);
 
@@ -651,20 +734,20 @@ void TestSkinButton::toggleClickedTwice()
     QVERIFY(h.button->Value());
     QCOMPARE(clicks.count(), 1);
     h.button->Refresh();
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Pressed); // drawn down between the clicks
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Pressed); // drawn down between the clicks
 
     sendMouse(h.button, QEvent::MouseButtonPress, Qt::LeftButton);
     sendMouse(h.button, QEvent::MouseButtonRelease, Qt::LeftButton);
     QVERIFY(!h.button->Value());
     QCOMPARE(clicks.count(), 2);
     h.button->Refresh();
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Hot);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Hot);
 
     // Disabled wins over a toggled-down button.
     h.button->setValue(true);
     h.button->setEnabled(false);
     h.button->Refresh();
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Disabled);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Disabled);
 }
 
 void TestSkinButton::spaceGivesExactlyOneClick()
@@ -673,7 +756,7 @@ void TestSkinButton::spaceGivesExactlyOneClick()
     QSignalSpy clicks(h.button, &SkinButton::Click);
 
     sendKey(h.button, QEvent::KeyPress, Qt::Key_Space);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Pressed);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Pressed);
     QCOMPARE(clicks.count(), 0);
     // Holding the key: auto-repeat pairs add nothing.
     sendKey(h.button, QEvent::KeyRelease, Qt::Key_Space, true);
@@ -681,7 +764,7 @@ void TestSkinButton::spaceGivesExactlyOneClick()
     QCOMPARE(clicks.count(), 0);
     sendKey(h.button, QEvent::KeyRelease, Qt::Key_Space);
     QCOMPARE(clicks.count(), 1);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Hot);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Hot);
 
     // Space clicks even after a right click, and leaves the right click as
     // the last mouse button only until its own key-up counts as a left one.
@@ -693,7 +776,7 @@ void TestSkinButton::spaceGivesExactlyOneClick()
     QTest::keyClick(h.button, Qt::Key_Space);
     QCOMPARE(clicks.count(), 2);
     QVERIFY(h.button->Value());
-    QCOMPARE(h.button->lastUpButton(), 1);
+    QCOMPARE(SkinButtonProbe::lastUpButton(h.button), 1);
 }
 
 void TestSkinButton::enterAndArrowKeys()
@@ -705,19 +788,19 @@ void TestSkinButton::enterAndArrowKeys()
     QVERIFY(h.activate());
     h.button->setFocus();
     QTRY_VERIFY(h.button->hasFocus());
-    QVERIFY(h.button->hasFocusFlag());
+    QVERIFY(SkinButtonProbe::hasFocus(h.button));
     QSignalSpy clicks(h.button, &SkinButton::Click);
-    const auto before = h.button->visualState();
+    const auto before = SkinButtonProbe::state(h.button);
 
     QTest::keyClick(h.button, Qt::Key_Return);
     QTest::keyClick(h.button, Qt::Key_Enter);
     QCOMPARE(clicks.count(), 0);
-    QCOMPARE(h.button->visualState(), before);
+    QCOMPARE(SkinButtonProbe::state(h.button), before);
 
     QTest::keyClick(h.button, Qt::Key_Right);
     QTRY_VERIFY(second->hasFocus());
-    QVERIFY(!h.button->hasFocusFlag());
-    QVERIFY(second->hasFocusFlag());
+    QVERIFY(!SkinButtonProbe::hasFocus(h.button));
+    QVERIFY(SkinButtonProbe::hasFocus(second));
     QTest::keyClick(second, Qt::Key_Left);
     QTRY_VERIFY(h.button->hasFocus());
 }
@@ -727,14 +810,14 @@ void TestSkinButton::doubleClickGivesOneClick()
     Host h;
     QSignalSpy clicks(h.button, &SkinButton::Click);
     sendMouse(h.button, QEvent::MouseButtonPress, Qt::LeftButton);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Pressed);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Pressed);
     sendMouse(h.button, QEvent::MouseButtonRelease, Qt::LeftButton);
     QCOMPARE(clicks.count(), 1);
     sendMouse(h.button, QEvent::MouseButtonDblClick, Qt::LeftButton);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Pressed);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Pressed);
     sendMouse(h.button, QEvent::MouseButtonRelease, Qt::LeftButton);
     QCOMPARE(clicks.count(), 1);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Hot);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Hot);
 
     // The next ordinary click counts again.
     sendMouse(h.button, QEvent::MouseButtonPress, Qt::LeftButton);
@@ -753,12 +836,12 @@ void TestSkinButton::hoverEnterLeaveCounts()
     QTest::mouseMove(h.button, QPoint(12, 9));
     QCOMPARE(enters.count(), 1);
     QVERIFY(h.button->isMouseInside());
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Hot);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Hot);
 
     sendLeave(h.button);
     sendLeave(h.button); // a stray second leave is no second crossing
     QCOMPARE(leaves.count(), 1);
-    QCOMPARE(h.button->visualState(), SkinButtonLook::Normal);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Normal);
 
     sendEnter(h.button);
     QCOMPARE(enters.count(), 2);
@@ -862,7 +945,7 @@ void TestSkinButton::aboutWindow()
 {
     Host h;
     h.button->About();
-    AboutWindow *about = h.button->aboutWindow();
+    AboutWindow *about = h.button->findChild<AboutWindow *>();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About SkinButton 3.4.0"));
@@ -871,7 +954,7 @@ void TestSkinButton::aboutWindow()
     QTest::mouseClick(about, Qt::LeftButton, {}, about->closeButtonRect().center());
     QVERIFY(!about->isVisible());
     h.button->About();
-    QCOMPARE(h.button->aboutWindow(), about);
+    QCOMPARE(h.button->findChild<AboutWindow *>(), about);
     QVERIFY(about->isVisible());
 }
 
@@ -890,7 +973,56 @@ void TestSkinButton::accessibleButton()
     QTest::mouseRelease(h.button, Qt::LeftButton);
     QVERIFY(a->state().checked);
     a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QVERIFY(!a->state().checked && !a->state().pressed && !h.button->Value());
+    QTRY_VERIFY(!h.button->Value());
+    QVERIFY(!a->state().checked && !a->state().pressed);
+}
+
+void TestSkinButton::accessiblePressReturnsBeforeTheClick()
+{
+    Host h;
+    QVERIFY(h.exposed);
+    QAccessibleActionInterface *press = QAccessible::queryAccessibleInterface(h.button)->actionInterface();
+    const QString pressAction = QAccessibleActionInterface::pressAction();
+    // The command waits in a loop of its own, as a message box does; the
+    // assistive tool must not wait with it.
+    int clicks = 0;
+    bool handlerRunning = false;
+    connect(h.button, &SkinButton::Click, h.button, [&] {
+        ++clicks;
+        QVERIFY(!handlerRunning);
+        const QScopedValueRollback running(handlerRunning, true);
+        QEventLoop box;
+        QTimer::singleShot(20, &box, &QEventLoop::quit);
+        box.exec();
+    });
+
+    press->doAction(pressAction);
+    QCOMPARE(clicks, 0);
+    QVERIFY(QAccessible::queryAccessibleInterface(h.button)->state().pressed); // shown held down
+    QTRY_COMPARE(clicks, 1);
+    QTRY_VERIFY(!handlerRunning);
+    QCOMPARE(SkinButtonProbe::state(h.button), SkinButtonLook::Normal);
+
+    // A second press before the first has clicked still gives one click.
+    press->doAction(pressAction);
+    press->doAction(pressAction);
+    QTRY_VERIFY(!SkinButtonProbe::pressPending(h.button));
+    QTRY_VERIFY(!handlerRunning);
+    QCOMPARE(clicks, 2);
+
+    // Disabled while the press is shown, the button gives no click, even
+    // when it is enabled again before the click would have come.
+    press->doAction(pressAction);
+    h.button->setEnabled(false);
+    h.button->setEnabled(true);
+    QTRY_VERIFY(!SkinButtonProbe::pressPending(h.button));
+    QCOMPARE(clicks, 2);
+
+    // A disabled button takes no press at all.
+    h.button->setEnabled(false);
+    press->doAction(pressAction);
+    QTRY_VERIFY(!SkinButtonProbe::pressPending(h.button));
+    QCOMPARE(clicks, 2);
 }
 
 void TestSkinButton::qtPropertiesAndChangeNotices()

@@ -4,6 +4,7 @@
 
 struct ContentDecoder::Stream {
     z_stream z{};
+    QByteArray buffer; // one piece of output, reused
     ~Stream() { inflateEnd(&z); }
 };
 
@@ -25,21 +26,21 @@ ContentDecoder::ContentDecoder(const QByteArray &encoding)
 
 ContentDecoder::~ContentDecoder() = default;
 
-bool ContentDecoder::decode(const QByteArray &bytes, QByteArray *out)
+bool ContentDecoder::decode(QByteArrayView bytes, const Sink &sink)
 {
     if (!m_supported || m_corrupt)
         return false;
     if (bytes.isEmpty())
         return true;
     m_started = true;
-    if (!m_stream) {
-        out->append(bytes);
-        return true;
-    }
+    if (!m_stream)
+        return sink(bytes);
     z_stream &z = m_stream->z;
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
     z.avail_in = uInt(bytes.size());
-    char buffer[16384];
+    if (m_stream->buffer.isEmpty())
+        m_stream->buffer.resize(PieceBytes);
+    char *buffer = m_stream->buffer.data();
     while (z.avail_in > 0) {
         // Several gzip members in a row make one body.
         if (m_ended) {
@@ -51,13 +52,15 @@ bool ContentDecoder::decode(const QByteArray &bytes, QByteArray *out)
         }
         do {
             z.next_out = reinterpret_cast<Bytef *>(buffer);
-            z.avail_out = sizeof buffer;
+            z.avail_out = uInt(PieceBytes);
             const int status = inflate(&z, Z_NO_FLUSH);
             if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
                 m_corrupt = true;
                 return false;
             }
-            out->append(buffer, qsizetype(sizeof buffer - z.avail_out));
+            const qsizetype produced = PieceBytes - qsizetype(z.avail_out);
+            if (produced > 0 && !sink(QByteArrayView(buffer, produced)))
+                return false;
             if (status == Z_STREAM_END) {
                 m_ended = true;
                 break;

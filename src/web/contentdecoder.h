@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 
+#include <functional>
 #include <memory>
 
 // Undoes a Content-Encoding of gzip or deflate as the body arrives, and tells
@@ -11,6 +13,9 @@
 class ContentDecoder
 {
 public:
+    // Takes one piece of decoded body; false stops the decoding.
+    using Sink = std::function<bool(QByteArrayView piece)>;
+
     // `encoding` is the Content-Encoding header; empty or "identity" passes
     // the bytes through.
     explicit ContentDecoder(const QByteArray &encoding);
@@ -18,11 +23,16 @@ public:
 
     // False for an encoding this decoder cannot undo.
     bool isSupported() const { return m_supported; }
-    // Appends the decoded bytes to `out`; false once the stream is corrupt.
-    bool decode(const QByteArray &bytes, QByteArray *out);
+    // Hands the decoded bytes to `sink` in pieces of at most PieceBytes
+    // (undecoded bytes as they are), so that a small body which inflates to
+    // gigabytes is never held whole. False once the stream is corrupt or
+    // the sink said stop.
+    bool decode(QByteArrayView bytes, const Sink &sink);
     // True when nothing is missing: the compressed stream reached its end,
     // or the body was not compressed, or no byte came at all.
     bool isComplete() const;
+
+    static constexpr qsizetype PieceBytes = 64 * 1024;
 
 private:
     struct Stream;

@@ -78,9 +78,9 @@ public:
         return {};
     }
 
-    WebResult write(const QByteArray &bytes)
+    WebResult write(QByteArrayView bytes)
     {
-        const char *data = bytes.constData();
+        const char *data = bytes.data();
         qsizetype left = bytes.size();
         while (left > 0) {
             const ssize_t written = ::write(m_fd, data, size_t(left));
@@ -201,7 +201,7 @@ class PictureRequest : public WebTransfer
 public:
     PictureRequest(QNetworkAccessManager *network, const QString &address, const QString &filePath,
                    DownPicCallback done, const RequestOptions &options, QObject *context)
-        : WebTransfer(network, address, options, context)
+        : WebTransfer(network, address, options, options.maxPictureBytes, context)
         , m_filePath(filePath)
         , m_done(std::move(done))
         , m_part(filePath)
@@ -234,10 +234,10 @@ protected:
     }
 
     // Written as it arrives, so a large picture is never held in memory whole.
-    WebResult consume(const QByteArray &bytes) override
+    WebResult consume(QByteArrayView bytes) override
     {
         if (m_head.size() < 512)
-            m_head += bytes.left(512 - m_head.size());
+            m_head += bytes.first(qMin(bytes.size(), 512 - m_head.size()));
         m_size += bytes.size();
         return m_part.write(bytes);
     }

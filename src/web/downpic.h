@@ -17,8 +17,9 @@ using DownPicCallback = std::function<void(const DownPicResult &)>;
 // with the result. Transient failures are tried again as `options` say.
 //
 // Only a whole picture is a success: an HTTP error, a body cut short (also
-// a compressed one), an unrequested 206, an empty body or an HTML page are
-// failures with their reason. The body goes to a hidden file with a short
+// a compressed one), an unrequested 206, an empty body, an HTML page or a
+// body past `options.maxPictureBytes` (once decoded) are failures with their
+// reason. The body goes to a hidden file with a short
 // name in the target folder and takes `filePath` only when it is whole, so
 // the picture's name never shows a truncated or error-page file. An existing
 // file is never replaced. The file gets the mode the user's umask gives.

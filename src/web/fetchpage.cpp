@@ -7,13 +7,14 @@
 
 namespace {
 
-// One page request: keeps the body in memory and decodes it at the end.
+// One page request: keeps the body in memory (up to the page cap) and
+// decodes it at the end.
 class PageRequest : public WebTransfer
 {
 public:
     PageRequest(QNetworkAccessManager *network, const QString &address, const QString &charset,
                 const QString &body, PageCallback done, const RequestOptions &options, QObject *context)
-        : WebTransfer(network, address, options, context)
+        : WebTransfer(network, address, options, options.maxPageBytes, context)
         , m_charset(charset)
         , m_body(body)
         , m_done(std::move(done))
@@ -36,7 +37,7 @@ protected:
         return {};
     }
 
-    WebResult consume(const QByteArray &bytes) override
+    WebResult consume(QByteArrayView bytes) override
     {
         m_bytes += bytes;
         return {};

@@ -20,7 +20,9 @@ using PageCallback = std::function<void(const PageResult &)>;
 // went wrong: a caller can tell a page that failed from a page without
 // content. An HTTP error status is a failure whose error page is in `text`.
 // Transient failures (time-out, refused or reset connection, cut body, HTTP
-// 5xx and 429) are tried again as `options` say.
+// 5xx and 429) are tried again as `options` say. A body that decodes past
+// `options.maxPageBytes` fails as TooLarge without being kept; a trickling
+// one fails as a time-out (see RequestOptions).
 //
 // `done` always runs later from the event loop, never inside this call. If
 // `context` is destroyed first, the request (or the wait before a retry) is
@@ -33,9 +35,11 @@ using FetchCallback = std::function<void(const QString &text)>;
 // The text-only form: sends the header "Content-Type:
 // application/x-www-form-urlencoded" and `body` as the request body, and
 // gives the empty text on any failure: a bad or non-http address, an
-// unreachable host, a network error, a timeout (no data for `timeoutMs`), an
-// empty body or an unknown charset. An HTTP error status is not a failure
-// here: the error page's body is decoded and returned. One attempt, no retry.
+// unreachable host, a network error, a timeout (no data for `timeoutMs`, or
+// a trickle), an empty body, a body past the page cap or an unknown charset.
+// An HTTP error status is not a failure here: the error page's body is
+// decoded and returned. One attempt, no retry; the other bounds are the
+// defaults of RequestOptions.
 void FetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
                const QString &body, QObject *context, FetchCallback done, int timeoutMs = 60000);
 

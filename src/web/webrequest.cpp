@@ -14,6 +14,13 @@ namespace {
 // The encodings ContentDecoder undoes; the same list Qt itself would send.
 const QByteArray AcceptedEncodings = QByteArrayLiteral("gzip, deflate");
 
+// Unread bytes Qt may hold for one reply before it stops reading.
+constexpr qint64 ReadBufferBytes = 1024 * 1024;
+
+// The low-speed window is sampled this often, so a slow body is noticed at
+// most a tenth of the window late.
+constexpr int SpeedTicksPerWindow = 10;
+
 bool isHttpStatusMirror(const QNetworkReply *reply)
 {
     // Content (2xx) and server (4xx) error codes only mirror the HTTP status.
@@ -131,16 +138,19 @@ std::optional<int> retryDelayMs(const RetryPolicy &policy, int retry, int retryA
 } // namespace WebRequest
 
 WebTransfer::WebTransfer(QNetworkAccessManager *network, const QString &address, const RequestOptions &options,
-                         QObject *context)
+                         qint64 maxBodyBytes, QObject *context)
     : QObject(context ? context : network)
     , m_network(network)
     , m_url(WebRequest::siteUrl(address))
     , m_address(address)
     , m_options(options)
     , m_retryTimer(new QTimer(this))
+    , m_speedTimer(new QTimer(this))
+    , m_maxBodyBytes(maxBodyBytes)
 {
     m_retryTimer->setSingleShot(true);
     connect(m_retryTimer, &QTimer::timeout, this, &WebTransfer::sendAttempt);
+    connect(m_speedTimer, &QTimer::timeout, this, &WebTransfer::onSpeedTick);
 }
 
 WebTransfer::~WebTransfer()
@@ -180,6 +190,9 @@ void WebTransfer::sendAttempt()
         return finish(failure(WebError::Aborted, QStringLiteral("网络会话已关闭")));
     ++m_attempts;
     m_rawBytes = 0;
+    m_decodedBytes = 0;
+    m_tooSlow = false;
+    m_speedTimer->stop();
     m_decoder.reset();
     if (const WebResult refused = restart(); !refused.ok())
         return finish(refused);
@@ -190,6 +203,10 @@ void WebTransfer::sendAttempt()
     // that a cut compressed body can be told from a whole one.
     request.setRawHeader("Accept-Encoding", AcceptedEncodings);
     m_reply = send(m_network, request);
+    // Qt stops reading the socket while this much waits unread, so a site
+    // faster than this process cannot fill its memory.
+    m_reply->setReadBufferSize(ReadBufferBytes);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &WebTransfer::watchSpeed);
     connect(m_reply, &QNetworkReply::readyRead, this, &WebTransfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &WebTransfer::onFinished);
     // A manager deleted under a running reply takes the reply with it
@@ -206,13 +223,57 @@ void WebTransfer::onReadyRead()
     m_rawBytes += raw.size();
     if (!m_decoder)
         m_decoder = std::make_unique<ContentDecoder>(m_reply->rawHeader("Content-Encoding"));
-    QByteArray decoded;
+    WebResult refused;
     // A corrupt stream is reported once the transfer ends.
-    if (!m_decoder->decode(raw, &decoded) || decoded.isEmpty())
+    m_decoder->decode(raw, [this, &refused](QByteArrayView piece) { return takeDecoded(piece, &refused); });
+    if (!refused.ok())
+        finish(refused); // too large, or the disk refused: no retry helps
+}
+
+bool WebTransfer::takeDecoded(QByteArrayView piece, WebResult *refused)
+{
+    // Checked before the piece is kept, so that no more than the cap is ever
+    // held or written, however far the body would inflate.
+    if (m_decodedBytes + piece.size() > m_maxBodyBytes) {
+        *refused = failure(WebError::TooLarge,
+                            QStringLiteral("内容超过 %1 的上限")
+                                    .arg(QLocale::c().formattedDataSize(m_maxBodyBytes, 1,
+                                                                        QLocale::DataSizeTraditionalFormat)));
+        return false;
+    }
+    m_decodedBytes += piece.size();
+    *refused = consume(piece);
+    return refused->ok();
+}
+
+void WebTransfer::watchSpeed()
+{
+    const int window = m_options.lowSpeedTimeMs;
+    if (m_speedTimer->isActive() || m_options.lowSpeedBytesPerSecond <= 0 || window <= 0)
         return;
-    const WebResult written = consume(decoded);
-    if (!written.ok())
-        finish(written); // the disk refused: no retry helps
+    m_speedSamples = {m_rawBytes};
+    m_speedTimer->start(qMax(1, window / SpeedTicksPerWindow));
+}
+
+void WebTransfer::onSpeedTick()
+{
+    if (!m_reply) {
+        m_speedTimer->stop();
+        return;
+    }
+    m_speedSamples.append(m_rawBytes);
+    if (m_speedSamples.size() <= SpeedTicksPerWindow)
+        return;
+    m_speedSamples.removeFirst();
+    const qint64 moved = m_speedSamples.last() - m_speedSamples.first();
+    const int window = m_options.lowSpeedTimeMs;
+    if (moved * 1000 >= qint64(m_options.lowSpeedBytesPerSecond) * window)
+        return;
+    m_speedTimer->stop();
+    // The abort ends the reply through onFinished(), which reports the
+    // time-out and retries like any other.
+    m_tooSlow = true;
+    m_reply->abort();
 }
 
 void WebTransfer::onFinished()
@@ -220,6 +281,7 @@ void WebTransfer::onFinished()
     onReadyRead();
     if (m_finished)
         return;
+    m_speedTimer->stop();
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     disconnect(reply, &QObject::destroyed, this, nullptr);
@@ -238,6 +300,12 @@ WebResult WebTransfer::transferResult(QNetworkReply *reply, bool *transient)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
     *transient = true;
+    if (error == QNetworkReply::OperationCanceledError && m_tooSlow) {
+        return failure(WebError::Timeout, QStringLiteral("传输太慢（%1 秒内平均每秒不到 %2 字节）")
+                                                  .arg(m_options.lowSpeedTimeMs / 1000.0)
+                                                  .arg(m_options.lowSpeedBytesPerSecond),
+                       status);
+    }
     if (error == QNetworkReply::OperationCanceledError) {
         // Nobody else cancels a reply we still listen to: this is the transfer time-out.
         return failure(WebError::Timeout, QStringLiteral("连接超时（%1 秒内没有收到数据）")
@@ -289,15 +357,20 @@ void WebTransfer::retryOrFinish(WebResult result, bool transient, const QNetwork
         if (m_options.throttled) {
             // The callback may close the caller's window, and this request with it.
             const QPointer<WebTransfer> self(this);
-            m_options.throttled(retryAfter);
+            // Whoever slows down for the site never waits longer than this
+            // request would have.
+            m_options.throttled(qMin(retryAfter, m_options.retry.maxRetryAfterMs));
             if (!self)
                 return;
         }
     }
     const std::optional<int> delay = WebRequest::retryDelayMs(m_options.retry, m_attempts - 1, retryAfter);
     if (!delay) {
+        // Only when the wait, not the end of the retries, stopped them.
         if (retryAfter > m_options.retry.maxRetryAfterMs && m_attempts <= m_options.retry.delaysMs.size())
-            result.message = QStringLiteral("服务器繁忙，要求 %1 秒后再试").arg((retryAfter + 999) / 1000);
+            result.message = QStringLiteral("服务器繁忙，要求 %1 秒后再试，超过了 %2 秒的上限")
+                                     .arg((retryAfter + 999) / 1000)
+                                     .arg(m_options.retry.maxRetryAfterMs / 1000.0);
         return finish(result);
     }
     m_retryTimer->start(*delay);
@@ -310,6 +383,7 @@ void WebTransfer::finish(WebResult result)
     m_finished = true;
     WebRequest::dropReply(m_reply);
     m_retryTimer->stop();
+    m_speedTimer->stop();
     result.attempts = m_attempts;
     // `deliver` may delete the context: detach first and delete later.
     setParent(nullptr);

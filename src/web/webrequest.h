@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -35,6 +36,7 @@ enum class WebError {
     NameTooLong,    // the file system refuses a name that long
     WriteFailed,    // the disk refused the temporary file or the rename
     Aborted,        // the transfer was cancelled before it ended
+    TooLarge,       // the body, once decoded, passed its size cap
 };
 
 // When a transient failure (time-out, refused or reset connection, cut
@@ -49,11 +51,27 @@ struct RetryPolicy {
     static RetryPolicy none() { return {{}, 0}; }
 };
 
+// The bounds of one request: whatever the site sends, a request ends within
+// a few minutes and holds no more than its cap in memory or on disk. Tests
+// shorten them.
 struct RequestOptions {
+    // No byte at all for this long: a time-out.
     int timeoutMs = 60000;
+    // Once the answer's headers are in, a body that moves fewer than
+    // lowSpeedBytesPerSecond on average over lowSpeedTimeMs fails as a
+    // time-out too (and is retried like one), so a trickle cannot hold a job
+    // while never falling silent. 0 in either turns the rule off.
+    int lowSpeedBytesPerSecond = 1000;
+    int lowSpeedTimeMs = 30000;
+    // Caps on the decoded body: a page is held in memory, a picture goes to
+    // disk. A compressed body that inflates past its cap fails as TooLarge.
+    qint64 maxPageBytes = 16 * 1024 * 1024;
+    qint64 maxPictureBytes = 512 * 1024 * 1024;
     RetryPolicy retry;
     // Called each time the site answers 429 or 503 (with its Retry-After in
-    // ms, or -1 without one), before the request waits to try again.
+    // ms, or -1 without one), before the request waits to try again. The
+    // wait reported never exceeds retry.maxRetryAfterMs, so a site asking
+    // for a day cannot hold the caller's pace for longer than that.
     std::function<void(int retryAfterMs)> throttled;
 };
 
@@ -106,8 +124,9 @@ std::optional<int> retryDelayMs(const RetryPolicy &policy, int retry, int retryA
 class WebTransfer : public QObject
 {
 public:
+    // `maxBodyBytes` caps the decoded body of each attempt.
     WebTransfer(QNetworkAccessManager *network, const QString &address, const RequestOptions &options,
-                QObject *context);
+                qint64 maxBodyBytes, QObject *context);
     ~WebTransfer() override;
 
     // Sends the first attempt. Every outcome, a refusal too, reaches
@@ -122,8 +141,9 @@ protected:
     virtual QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) = 0;
     // An attempt begins: forget what an earlier one received.
     virtual WebResult restart() = 0;
-    // Decoded body bytes as they arrive; a failure stops the transfer.
-    virtual WebResult consume(const QByteArray &bytes) = 0;
+    // Decoded body bytes as they arrive, never past the body cap; a failure
+    // stops the transfer.
+    virtual WebResult consume(QByteArrayView bytes) = 0;
     // The attempt's body arrived whole; `response` holds its status (and the
     // HttpStatus failure for 4xx/5xx). Returns the attempt's result.
     virtual WebResult complete(const WebResult &response, const QNetworkReply *reply) = 0;
@@ -136,6 +156,9 @@ protected:
 private:
     void sendAttempt();
     void onReadyRead();
+    bool takeDecoded(QByteArrayView piece, WebResult *refused);
+    void watchSpeed();
+    void onSpeedTick();
     void onFinished();
     WebResult transferResult(QNetworkReply *reply, bool *transient);
     void retryOrFinish(WebResult result, bool transient, const QNetworkReply *reply);
@@ -148,7 +171,12 @@ private:
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<ContentDecoder> m_decoder;
     QTimer *m_retryTimer;
+    QTimer *m_speedTimer;
+    QList<qint64> m_speedSamples; // m_rawBytes at each tick of the last window
+    qint64 m_maxBodyBytes;
     qint64 m_rawBytes = 0;
+    qint64 m_decodedBytes = 0;
+    bool m_tooSlow = false;
     int m_attempts = 0;
     bool m_finished = false;
 };

@@ -62,41 +62,6 @@ std::optional<Qt::CursorShape> cursorFor(int pointer)
     }
 }
 
-int readInt(const PropertyBag &bag, const QString &key, const PropertyValue &def)
-{
-    // A value of the wrong kind in a hand-edited file reads as the default.
-    const auto v = bag.readProperty(key, def).toInteger();
-    return int(v ? *v : *def.toInteger());
-}
-
-bool readBool(const PropertyBag &bag, const QString &key, bool def)
-{
-    return bag.readProperty(key, PropertyValue::boolean(def)).toBool().value_or(def);
-}
-
-OleColor::Value readColor(const PropertyBag &bag, const QString &key, OleColor::Value def)
-{
-    const auto v = bag.readProperty(key, PropertyValue::color(def)).toInteger();
-    return v ? OleColor::Value(quint32(*v)) : def;
-}
-
-QString readText(const PropertyBag &bag, const QString &key, const QString &def)
-{
-    return bag.readProperty(key, PropertyValue::text(def)).toText().value_or(def);
-}
-
-QPixmap iconPicture(const QIcon &icon)
-{
-    if (icon.isNull())
-        return {};
-    QList<QSize> sizes = icon.availableSizes();
-    if (sizes.isEmpty())
-        return icon.pixmap(32, 32);
-    std::sort(sizes.begin(), sizes.end(),
-              [](QSize a, QSize b) { return a.width() * a.height() < b.width() * b.height(); });
-    return icon.pixmap(sizes.last());
-}
-
 } // namespace
 
 SkinButton::SkinButton(QWidget *parent)
@@ -125,6 +90,11 @@ SkinButton::SkinButton(QWidget *parent)
     });
     m_wholeRect = rect();
     m_captionRect = QRect(QPoint(4, 4), QPoint(width() - 5, height() - 5));
+
+    // Held down a tenth of a second, as Qt's own buttons are.
+    m_pressTimer.setSingleShot(true);
+    m_pressTimer.setInterval(100);
+    connect(&m_pressTimer, &QTimer::timeout, this, &SkinButton::releaseAsClick);
 }
 
 SkinButton::~SkinButton()
@@ -388,11 +358,6 @@ void SkinButton::About()
     m_about->raise();
 }
 
-AboutWindow *SkinButton::aboutWindow() const
-{
-    return m_about;
-}
-
 SkinToolTip *SkinButton::toolTipWindow() const
 {
     return m_tip;
@@ -416,118 +381,6 @@ int SkinButton::OpenLink(const QString &link)
 QSize SkinButton::sizeHint() const
 {
     return {75, 23};
-}
-
-// --- persistence ----------------------------------------------------------
-
-QFont SkinButton::ambientFont() const
-{
-    return parentWidget() ? parentWidget()->font() : QApplication::font();
-}
-
-void SkinButton::readProperties(const PropertyBag &bag)
-{
-    using PV = PropertyValue;
-    const QPalette pal = systemPalette();
-    // Loading is no change the container has to save again.
-    const QScopedValueRollback loading(m_loading, true);
-    m_state = Normal;
-
-    m_icon = QIcon(bag.readProperty(QStringLiteral("Icon"), PV::picture({})).toPicture().value_or(QPixmap()));
-    m_style = readInt(bag, QStringLiteral("Style"), PV::int16(3));
-    m_caption = readText(bag, QStringLiteral("Caption"), QStringLiteral("SkinButton"));
-    m_captionFromName = false;
-    m_iconSize = qBound(-32768, readInt(bag, QStringLiteral("IconSize"), PV::int16(16)), 32767);
-    m_captionAlign = readInt(bag, QStringLiteral("CaptionAlign"), PV::int32(Center));
-    m_iconAlign = readInt(bag, QStringLiteral("IconAlign"), PV::int32(Left));
-    m_nonThemeStyle = readInt(bag, QStringLiteral("iNonThemeStyle"), PV::int32(Gradient));
-    setEnabled(readBool(bag, QStringLiteral("Enabled"), true));
-    m_showFocus = readBool(bag, QStringLiteral("ShowFocus"), false);
-    m_useCustomColors = readBool(bag, QStringLiteral("USeCustomColors"), false);
-    m_backColor = readColor(bag, QStringLiteral("BackColor"), OleColor::translate(OleColor::SysButtonFace, pal));
-    m_highlightColor = readColor(bag, QStringLiteral("HighlightColor"), OleColor::translate(OleColor::SysHighlight, pal));
-    m_fontColor = readColor(bag, QStringLiteral("FontColor"), OleColor::translate(OleColor::SysButtonText, pal));
-    m_fontHighlightColor = readColor(bag, QStringLiteral("FontHighlightColor"), OleColor::translate(OleColor::SysButtonText, pal));
-
-    // The text is stored only when it differs from the host's slot, so an
-    // absent key means "what the host slot holds": the second read defaults
-    // to the slot's text rather than to nothing, which would lose the text.
-    const QString current = m_tip ? m_toolTipText : toolTip();
-    const QString slotText = readText(bag, QStringLiteral("ToolTipText"), current);
-    setToolTip(slotText);
-    m_toolTipText = readText(bag, QStringLiteral("ToolTipText"), slotText);
-    if (m_tip) // a tooltip in place keeps the host slot empty
-        buildToolTip();
-
-    m_toolTipTitle = readText(bag, QStringLiteral("Tooltiptitle"), QString());
-    m_toolTipIcon = readInt(bag, QStringLiteral("ToolTipIcon"), PV::int16(TipNone));
-    m_toolTipType = readInt(bag, QStringLiteral("ToolTipType"), PV::int16(Balloon));
-    // Background defaults to the info background and text to the info text.
-    // Crossed over, a button without stored tip colours would get its tip
-    // text in the tip's own background colour and show an unreadable tip.
-    m_toolTipBackColor = readColor(bag, QStringLiteral("ttBackColor"), OleColor::translate(OleColor::SysInfoBackground, pal));
-    m_toolTipForeColor = readColor(bag, QStringLiteral("ttForeColor"), OleColor::translate(OleColor::SysInfoText, pal));
-    setFont(bag.readProperty(QStringLiteral("Font"), PV::font(font())).toFont().value_or(font()));
-    m_buttonType = readInt(bag, QStringLiteral("ButtonType"), PV::int32(Push));
-    m_value = readBool(bag, QStringLiteral("Value"), false);
-    m_useMaskColor = readBool(bag, QStringLiteral("UseMaskColor"), false);
-    m_maskColor = readColor(bag, QStringLiteral("MaskColor"), 0xC0C0C0);
-    m_mousePointer = qBound(-32768, readInt(bag, QStringLiteral("MousePointer"), PV::int16(0)), 32767);
-    applyMousePointer();
-
-    updateShortcuts();
-    relayout();
-
-    if (m_runMode) {
-        // Qt always reports enter and leave, so the tracking needs no probe.
-        m_trackingEnabled = true;
-        setMouseTracking(true);
-    }
-
-    // Loading marks nothing for saving, but whoever watches the properties
-    // must see the loaded values.
-    const QMetaObject *mo = &SkinButton::staticMetaObject;
-    for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
-        mo->property(i).notifySignal().invoke(this, Qt::DirectConnection);
-    announceName();
-    announceDescription();
-}
-
-void SkinButton::writeProperties(PropertyBag &bag) const
-{
-    using PV = PropertyValue;
-    const QPalette pal = systemPalette();
-
-    bag.writeProperty(QStringLiteral("Icon"), PV::picture(iconPicture(m_icon)));
-    bag.writeProperty(QStringLiteral("Style"), PV::int32(m_style), PV::int16(3));
-    // Written against the default it is read with; an empty default here
-    // would turn an empty caption into "SkinButton" on the next load.
-    bag.writeProperty(QStringLiteral("Caption"), PV::text(m_caption), PV::text(QStringLiteral("SkinButton")));
-    bag.writeProperty(QStringLiteral("IconSize"), PV::int32(m_iconSize), PV::int16(16));
-    bag.writeProperty(QStringLiteral("IconAlign"), PV::int32(m_iconAlign), PV::int32(Left));
-    bag.writeProperty(QStringLiteral("CaptionAlign"), PV::int32(m_captionAlign), PV::int32(Center));
-    bag.writeProperty(QStringLiteral("iNonThemeStyle"), PV::int32(m_nonThemeStyle), PV::int32(Gradient));
-    bag.writeProperty(QStringLiteral("Enabled"), PV::boolean(!testAttribute(Qt::WA_ForceDisabled)), PV::boolean(true));
-    bag.writeProperty(QStringLiteral("ShowFocus"), PV::boolean(m_showFocus), PV::boolean(false));
-    bag.writeProperty(QStringLiteral("USeCustomColors"), PV::boolean(m_useCustomColors), PV::boolean(false));
-    bag.writeProperty(QStringLiteral("BackColor"), PV::color(m_backColor), PV::color(OleColor::translate(OleColor::SysButtonFace, pal)));
-    bag.writeProperty(QStringLiteral("HighlightColor"), PV::color(m_highlightColor), PV::color(OleColor::translate(OleColor::SysHighlight, pal)));
-    bag.writeProperty(QStringLiteral("FontColor"), PV::color(m_fontColor), PV::color(OleColor::translate(OleColor::SysButtonText, pal)));
-    bag.writeProperty(QStringLiteral("FontHighlightColor"), PV::color(m_fontHighlightColor), PV::color(OleColor::translate(OleColor::SysButtonText, pal)));
-    bag.writeProperty(QStringLiteral("ToolTipText"), PV::text(m_toolTipText), PV::text(toolTip()));
-    bag.writeProperty(QStringLiteral("Tooltiptitle"), PV::text(m_toolTipTitle));
-    bag.writeProperty(QStringLiteral("ToolTipIcon"), PV::int32(m_toolTipIcon));
-    bag.writeProperty(QStringLiteral("ToolTipType"), PV::int32(m_toolTipType));
-    bag.writeProperty(QStringLiteral("ttBackColor"), PV::color(m_toolTipBackColor), PV::color(OleColor::translate(OleColor::SysInfoBackground, pal)));
-    bag.writeProperty(QStringLiteral("ttForeColor"), PV::color(m_toolTipForeColor), PV::color(OleColor::translate(OleColor::SysInfoText, pal)));
-    // Against the container's font: compared with the control's own font the
-    // font would never be stored and would be lost on the next load.
-    bag.writeProperty(QStringLiteral("Font"), PV::font(font()), PV::font(ambientFont()));
-    bag.writeProperty(QStringLiteral("ButtonType"), PV::int32(m_buttonType), PV::int32(Push));
-    bag.writeProperty(QStringLiteral("Value"), PV::boolean(m_value), PV::boolean(false));
-    bag.writeProperty(QStringLiteral("MaskColor"), PV::color(m_maskColor), PV::color(0xC0C0C0));
-    bag.writeProperty(QStringLiteral("UseMaskColor"), PV::boolean(m_useMaskColor), PV::boolean(false));
-    bag.writeProperty(QStringLiteral("MousePointer"), PV::int16(qint16(m_mousePointer)), PV::int16(0));
 }
 
 // --- layout and painting --------------------------------------------------
@@ -642,6 +495,9 @@ void SkinButton::changeEvent(QEvent *e)
     switch (e->type()) {
     case QEvent::EnabledChange:
         // Runs for QWidget::setEnabled too, which is how the host enables us.
+        // A disabled button gets no click, not even one pressed before.
+        if (!isEnabled())
+            m_pressTimer.stop();
         m_state = Normal;
         changed("Enabled", FollowUp::Repaint);
         break;
@@ -768,6 +624,19 @@ void SkinButton::click()
     if (!isEnabled())
         return;
     buttonDown();
+    releaseAsClick();
+}
+
+void SkinButton::animateClick()
+{
+    if (!isEnabled())
+        return;
+    buttonDown();
+    m_pressTimer.start();
+}
+
+void SkinButton::releaseAsClick()
+{
     buttonUp(1);
     clickHandling();
     // Nothing points at the button, so it does not stay lit.

@@ -7,10 +7,12 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class AboutWindow;
 class PropertyBag;
+class PropertyValue;
 class SkinToolTip;
 
 // Quillmoor's owner-drawn push button. It draws itself through SkinButtonLook,
@@ -122,9 +124,15 @@ public:
     static void setThemeAvailable(bool available);
 
     // --- methods ----------------------------------------------------------
-    // Also the accessible press action: a whole left click, as if the pointer
-    // pressed and released the button. Nothing when disabled.
+    // A whole left click now, as if the pointer pressed and released the
+    // button. Nothing when disabled.
     Q_SLOT void click();
+    // The accessible press action: shows the button held down and clicks it
+    // shortly after from the event loop, as QAbstractButton::animateClick
+    // does, so the caller returns before any Click handler runs (one may open
+    // a message box). Pressing again meanwhile still gives one click;
+    // disabling the button drops the pending click.
+    Q_SLOT void animateClick();
     bool PaintIconGrayscale(QPainter *painter, const QIcon &icon, int x, int y, int height, int width);
     void About();
     void Refresh();
@@ -139,29 +147,13 @@ public:
     void readProperties(const PropertyBag &bag);
     void writeProperties(PropertyBag &bag) const;
 
-    // --- state, for the container and for tests ---------------------------
-    SkinButtonLook::VisualState visualState() const { return m_state; }
-    bool hasFocusFlag() const { return m_hasFocus; }
-    bool isShownFlag() const { return m_shown; }
-    bool isMouseInside() const { return m_mouseInside; }
-    bool trackingEnabled() const { return m_trackingEnabled; }
-    int lastUpButton() const { return m_lastUpButton; }
-    int textFormat() const { return m_textFormat; }
-    QRect captionRect() const { return m_captionRect; }
+    // --- for the container ------------------------------------------------
+    // The button's own tooltip window while the pointer is over it, and
+    // whether the pointer is inside as far as the hover tracking knows.
     SkinToolTip *toolTipWindow() const;
-    AboutWindow *aboutWindow() const;
-    // What the next repaint hands to the painter.
-    SkinButtonLook::Look look() const;
+    bool isMouseInside() const { return m_mouseInside; }
 
     QSize sizeHint() const override;
-
-    // What assistive technology reads: the caption without its mnemonic
-    // marker, and the text the tooltip shows (the host slot is emptied while
-    // the button's own tip is up).
-    QString accessibleCaption() const;
-    QString toolTipShown() const;
-    // Drawn down: held, or a Toggle whose Value is True; never when disabled.
-    bool isDrawnPressed() const;
 
 signals:
     void Click();
@@ -218,6 +210,26 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    friend class SkinButtonAccessible;
+    // Tests look at the private state through this class of their own.
+    friend class SkinButtonProbe;
+
+    // What assistive technology reads: the caption without its mnemonic
+    // marker, and the text the tooltip shows (the host slot is emptied while
+    // the button's own tip is up).
+    QString accessibleCaption() const;
+    QString toolTipShown() const;
+    // Drawn down: held, or a Toggle whose Value is True; never when disabled.
+    bool isDrawnPressed() const;
+    // What the next repaint hands to the painter.
+    SkinButtonLook::Look look() const;
+
+    // One stored property: its key, default and how it is read and written.
+    struct StoredProperty;
+    enum class StoreDirection { Read, Write };
+    static const QList<StoredProperty> s_storedProperties;
+    PropertyValue storedDefault(const StoredProperty &property, StoreDirection direction) const;
+
     enum class FollowUp { Relayout, Repaint, None };
     void relayout();
     void changed(const char *name, FollowUp followUp);
@@ -228,6 +240,7 @@ private:
     void buttonDown();
     void buttonUp(int button);
     void clickHandling();
+    void releaseAsClick();
     void accessKeyPressed();
     void pointerEntered();
     void pointerLeft();
@@ -288,4 +301,5 @@ private:
     int m_enterId = 0;
     QPointer<SkinToolTip> m_tip;
     QPointer<AboutWindow> m_about;
+    QTimer m_pressTimer; // runs while an accessible press shows the button down
 };

@@ -78,8 +78,10 @@ QStringList SkinButtonAccessible::actionNames() const
 
 void SkinButtonAccessible::doAction(const QString &actionName)
 {
+    // Queued: an assistive tool must not wait while the command runs, and a
+    // command may open a message box. Does nothing while disabled.
     if (actionName == pressAction())
-        button()->click(); // does nothing while disabled
+        button()->animateClick();
     else
         QAccessibleWidget::doAction(actionName);
 }

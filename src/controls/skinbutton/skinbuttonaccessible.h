@@ -5,7 +5,8 @@
 class SkinButton;
 
 // How assistive technology sees a SkinButton: a push button named by its
-// caption, described by its tooltip, with a press action that clicks it.
+// caption, described by its tooltip, with a press action that clicks it
+// from the event loop.
 // Modelled on Qt's own accessible button.
 class SkinButtonAccessible : public QAccessibleWidget
 {
