@@ -19,6 +19,14 @@ const QByteArray Seed = R"({ "members": [ { "id": "7", "albums": [
     { "id": "64", "name": "跳走", "pages": 2, "perPage": 2, "nextLink": "redirectAway" }
 ] } ] })";
 
+RequestOptions oneTry()
+{
+    RequestOptions options;
+    options.timeoutMs = 5000;
+    options.retry = RetryPolicy::none();
+    return options;
+}
+
 const QUrl PageAddress(QStringLiteral("http://site.test/photo/7/album-1?curpage=2"));
 
 QStringList hrefs(const PageSnapshot &page)
@@ -58,7 +66,7 @@ private:
     HtmlReadResult read(const QString &address, HtmlPageReader *reader = nullptr)
     {
         HtmlPageReader own(m_session.manager());
-        own.setRequestOptions({5000, RetryPolicy::none(), {}});
+        own.setRequestOptions(oneTry());
         HtmlPageReader *r = reader ? reader : &own;
         QSignalSpy finished(r, &HtmlPageReader::finished);
         r->read(address);
@@ -222,7 +230,9 @@ private slots:
         QVERIFY(login.snapshot.failed);
 
         HtmlPageReader small(m_session.manager());
-        small.setMaxBytes(200);
+        RequestOptions capped = oneTry();
+        capped.maxPageBytes = 200;
+        small.setRequestOptions(capped);
         const HtmlReadResult large = read(m_site.url(QStringLiteral("/photo/7/album-61")), &small);
         QCOMPARE(large.failure, HtmlReadFailure::TooLarge);
 

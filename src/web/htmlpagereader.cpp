@@ -16,11 +16,10 @@ public:
     using Done = std::function<void(const HtmlReadResult &)>;
 
     HtmlTransfer(QNetworkAccessManager *network, const QString &address, const RequestOptions &options,
-                 qint64 maxBytes, const QByteArray &userAgent, QObject *context, Done done)
-        : WebTransfer(network, address, options, context)
+                 const QByteArray &userAgent, QObject *context, Done done)
+        : WebTransfer(network, address, options, options.maxPageBytes, context)
         , m_address(address)
         , m_userAgent(userAgent)
-        , m_maxBytes(maxBytes)
         , m_done(std::move(done))
     {
     }
@@ -37,21 +36,13 @@ protected:
     WebResult restart() override
     {
         m_body.clear();
-        m_tooLarge = false;
         m_finalAddress = m_address;
         m_contentType.clear();
         return {};
     }
 
-    WebResult consume(const QByteArray &bytes) override
+    WebResult consume(QByteArrayView bytes) override
     {
-        const qint64 total = m_body.size() + bytes.size();
-        if (total > m_maxBytes) {
-            m_tooLarge = true;
-            m_body.clear();
-            // No retry helps: the same page would be as large again.
-            return failure(WebError::Aborted, QStringLiteral("%1 > %2").arg(total).arg(m_maxBytes));
-        }
         m_body += bytes;
         return {};
     }
@@ -65,14 +56,7 @@ protected:
 
     void deliver(const WebResult &result) override
     {
-        HtmlReadResult read;
-        if (m_tooLarge) {
-            read.failure = HtmlReadFailure::TooLarge;
-            read.web = result;
-            read.snapshot = {m_address, {}, {}, true, result.message};
-        } else {
-            read = htmlReadResult(result, m_finalAddress, m_contentType, m_body);
-        }
+        const HtmlReadResult read = htmlReadResult(result, m_finalAddress, m_contentType, m_body);
         m_body.clear();
         Done done = std::move(m_done);
         done(read);
@@ -81,12 +65,10 @@ protected:
 private:
     QString m_address;
     QByteArray m_userAgent;
-    qint64 m_maxBytes;
     Done m_done;
     QByteArray m_body;
     QString m_finalAddress;
     QByteArray m_contentType;
-    bool m_tooLarge = false;
 };
 
 HtmlReadResult failed(HtmlReadFailure failure, const WebResult &response, const QString &address,
@@ -113,6 +95,8 @@ HtmlReadResult htmlReadResult(const WebResult &response, const QString &finalAdd
 {
     if (response.error == WebError::HttpStatus)
         return failed(HtmlReadFailure::HttpStatus, response, finalAddress, contentType);
+    if (response.error == WebError::TooLarge)
+        return failed(HtmlReadFailure::TooLarge, response, finalAddress, contentType);
     if (!response.ok())
         return failed(HtmlReadFailure::Request, response, finalAddress, contentType);
     if (!isHtmlContentType(contentType))
@@ -147,7 +131,7 @@ HtmlPageReader::~HtmlPageReader()
 void HtmlPageReader::read(const QString &address)
 {
     abort();
-    auto *transfer = new HtmlTransfer(m_network, address, m_options, m_maxBytes, m_userAgent, this,
+    auto *transfer = new HtmlTransfer(m_network, address, m_options, m_userAgent, this,
                                       [this](const HtmlReadResult &result) {
                                           m_transfer = nullptr;
                                           emit finished(result);

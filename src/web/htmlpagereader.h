@@ -16,7 +16,7 @@ enum class HtmlReadFailure {
     Request,            // the request failed (network, time-out, cut body ...): see `web`
     HttpStatus,         // the site answered 4xx or 5xx: see `web.httpStatus`
     NotHtml,            // the body is something else: see `contentType`
-    TooLarge,           // the body passed the reader's byte limit
+    TooLarge,           // the body passed the request's page size cap
     LoginPage,          // the site answered with a form that asks for a password
     UnsupportedCharset, // the page's charset cannot be decoded here: see `charset`
 };
@@ -42,14 +42,11 @@ class HtmlPageReader : public QObject
 {
     Q_OBJECT
 public:
-    // A page larger than this is refused; it keeps the parser's memory bounded.
-    static constexpr qint64 DefaultMaxBytes = 8 * 1024 * 1024;
-
     explicit HtmlPageReader(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~HtmlPageReader() override;
 
+    // Its maxPageBytes also bounds the parser's memory.
     void setRequestOptions(const RequestOptions &options) { m_options = options; }
-    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
     // The browser pane's agent, so the site sees one browser; Qt's own when empty.
     void setUserAgent(const QByteArray &agent) { m_userAgent = agent; }
 
@@ -65,7 +62,6 @@ private:
     QPointer<QNetworkAccessManager> m_network;
     QPointer<QObject> m_transfer;
     RequestOptions m_options;
-    qint64 m_maxBytes = DefaultMaxBytes;
     QByteArray m_userAgent;
 };
 
