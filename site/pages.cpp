@@ -1,17 +1,18 @@
 #include "pages.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
 
 namespace {
 
-QByteArray document(const QString &title, const QString &body)
+QByteArray document(const QString &title, const QString &body, const QString &head = {})
 {
     return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n"
                           "<style>body{font-family:sans-serif;margin:1em 2em}li{margin:.2em 0}</style>\n"
-                          "</head><body>\n%2\n</body></html>\n")
-        .arg(htmlEscaped(title), body)
+                          "%3</head><body>\n%2\n</body></html>\n")
+        .arg(htmlEscaped(title), body, head)
         .toUtf8();
 }
 
@@ -191,14 +192,12 @@ std::optional<QByteArray> SitePages::albumPage(const QString &memberId, const QS
                             htmlEscaped(album->name))
                        .arg(index)
                        .arg(album->pages);
-    for (const SeedPicture *picture : album->picturesOnPage(curpage)) {
-        body += QStringLiteral("<li>%1</li>\n")
-                    .arg(link(m_base + QStringLiteral("/photo/%1/photo-%2").arg(member->id, picture->id),
-                              QStringLiteral("图片 %1").arg(picture->id)));
-    }
+    body += pictureList(member->id, *album, curpage);
     body += QStringLiteral("</ul>\n<p class=\"pager\">");
     if (curpage > album->firstPage)
         body += link(albumUrl(member->id, album->id, curpage - 1), QStringLiteral("上一页")) + u' ';
+    if (album->decoys)
+        body += decoyLinks(member->id, *album);
     QString next;
     if (curpage < album->lastPage())
         next = albumUrl(member->id, album->id, curpage + 1);
@@ -208,7 +207,12 @@ std::optional<QByteArray> SitePages::albumPage(const QString &memberId, const QS
         next = QStringLiteral("javascript:goPage('%1')").arg(next.mid(next.indexOf(u'?')));
     else if (!next.isEmpty() && index == 1 && album->nextLink == NextLink::DeadHost)
         next.replace(0, m_base.size(), m_deadBase);
-    if (!next.isEmpty())
+    // Written relative to a <base> that differs from the page's own folder.
+    const QString pagesBase = m_base + QStringLiteral("/photo/%1/pages/").arg(member->id);
+    const QString memberFolder = m_base + QStringLiteral("/photo/%1/").arg(member->id);
+    if (album->decoys && next.startsWith(memberFolder))
+        body += QStringLiteral("<a href=\"../%1\">下一页</a>").arg(next.mid(memberFolder.size()));
+    else if (!next.isEmpty())
         body += link(next, QStringLiteral("下一页"));
     body += QStringLiteral("</p>\n");
 
@@ -218,7 +222,50 @@ std::optional<QByteArray> SitePages::albumPage(const QString &memberId, const QS
     for (const SeedAlbum &other : member->albums)
         body += albumLinkItem(member->id, other);
     body += QStringLiteral("</ul>\n</div>");
-    return document(QStringLiteral("Kestrelnet Kampus - 浏览相册 - ") + album->name, body);
+    QString title = QStringLiteral("Kestrelnet Kampus - 浏览相册 - ") + album->name;
+    if (album->titleSpaces)
+        title = QStringLiteral("\n\t ") + title + QStringLiteral(" \r\n\t");
+    const QString head = album->decoys ? QStringLiteral("<base href=\"%1\">\n").arg(pagesBase) : QString();
+    return document(title, body, head);
+}
+
+QString SitePages::pictureList(const QString &memberId, const SeedAlbum &album, int curpage) const
+{
+    QString list;
+    QJsonArray scripted;
+    for (const SeedPicture *picture : album.picturesOnPage(curpage)) {
+        const QString url = m_base + QStringLiteral("/photo/%1/photo-%2").arg(memberId, picture->id);
+        const QString text = QStringLiteral("图片 %1").arg(picture->id);
+        if (album.scriptLinks)
+            scripted.append(QJsonArray{url, text});
+        else if (album.decoys)
+            list += QStringLiteral("<li><a href=\"%1\">\n <span class=\"n\">图片</span>&nbsp;<b>%2</b>"
+                                   "<!-- %2 --> &lt;&amp;&gt;</a></li>\n")
+                        .arg(url, htmlEscaped(picture->id));
+        else
+            list += QStringLiteral("<li>%1</li>\n").arg(link(url, text));
+    }
+    if (!album.scriptLinks)
+        return list;
+    // The links exist only once the script ran: a reader of the HTML sees none.
+    return QStringLiteral("<script>(function() {\n"
+                          "var links = %1, list = document.currentScript.parentNode;\n"
+                          "for (var i = 0; i < links.length; ++i) {\n"
+                          "  var a = document.createElement('a'), li = document.createElement('li');\n"
+                          "  a.href = links[i][0]; a.textContent = links[i][1];\n"
+                          "  li.appendChild(a); list.appendChild(li);\n"
+                          "}})();</script>\n")
+        .arg(QString::fromUtf8(QJsonDocument(scripted).toJson(QJsonDocument::Compact)));
+}
+
+QString SitePages::decoyLinks(const QString &memberId, const SeedAlbum &album) const
+{
+    // Each looks like the next-page link to a careless reader: one lacks
+    // curpage=, one is an <area> (no text), one has a trailing space.
+    const QString wrong = albumUrl(memberId, album.id, album.lastPage() + 100);
+    return QStringLiteral("%1 <map name=\"pager\"><area shape=\"rect\" coords=\"0,0,1,1\" href=\"%2\" "
+                          "alt=\"下一页\"></map> <a href=\"%2\">下一页 </a> ")
+        .arg(link(m_base + QStringLiteral("/quillmoor/help"), QStringLiteral("下一页")), wrong);
 }
 
 QString SitePages::pictureData(const QString &variable, const SeedAlbum &album, const SeedPicture &picture,

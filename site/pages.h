@@ -42,6 +42,8 @@ public:
 
 private:
     QString albumLinkItem(const QString &memberId, const SeedAlbum &album) const;
+    QString pictureList(const QString &memberId, const SeedAlbum &album, int curpage) const;
+    QString decoyLinks(const QString &memberId, const SeedAlbum &album) const;
     QString pictureData(const QString &variable, const SeedAlbum &album, const SeedPicture &picture,
                         const QString &file) const;
 

@@ -154,6 +154,9 @@ bool readAlbum(const QJsonObject &object, SeedAlbum *album, int *pictureCount, Q
     album->inProfile = object.value(u"inProfile").toBool(true);
     album->repeatAcrossPages = object.value(u"repeatAcrossPages").toBool(false);
     album->loopBack = object.value(u"loopBack").toBool(false);
+    album->scriptLinks = object.value(u"scriptLinks").toBool(false);
+    album->decoys = object.value(u"decoys").toBool(false);
+    album->titleSpaces = object.value(u"titleSpaces").toBool(false);
     album->firstPage = object.value(u"firstPage").toInt(1);
     if (album->firstPage != 0 && album->firstPage != 1)
         return fail(error, QStringLiteral("firstPage is 0 or 1 in album %1").arg(album->id));

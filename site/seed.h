@@ -21,7 +21,10 @@
 //   to the first), "firstPage" (0 or 1: the curpage of the bare address),
 //   "nextLink" (normal, javascript, deadHost, redirectAway, error; see
 //   NextLink), "pageStatus" (every album page answers it), "pictures": [...]
-//   (generated ids and files when absent).
+//   (generated ids and files when absent), "scriptLinks" (the picture links
+//   are written by a script of the page), "decoys" (decoy 下一页 links, a
+//   <base> and a relative real one, link texts with nested markup),
+//   "titleSpaces" (the title wrapped in line breaks and tabs).
 // picture: "id", "file", "kind", "width", "height", "status" (the bytes
 //   answer it), "cut" (half the bytes, then the connection drops),
 //   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
@@ -97,6 +100,10 @@ struct SeedAlbum
     int firstPage = 1;  // the curpage of the album address without one
     NextLink nextLink = NextLink::Normal;
     int pageStatus = 0; // every album page answers this status when set
+    // Ways a page can look different to a reader of its HTML than to a browser.
+    bool scriptLinks = false;
+    bool decoys = false;
+    bool titleSpaces = false;
     QList<SeedPicture> pictures;
 
     // Picture links shown on the page numbered `curpage`, including the

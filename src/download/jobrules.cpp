@@ -207,3 +207,16 @@ QString FreeFileName(const QString &folder, const QString &fileName, int maxByte
             return candidate;
     }
 }
+
+bool SnapshotsAgreeForCollection(const PageSnapshot &a, const PageSnapshot &b, const QString &photoHostBase,
+                                 bool requireCurpage)
+{
+    if (a.failed || b.failed || a.title != b.title
+        || PicturePageLinks(a.links, photoHostBase) != PicturePageLinks(b.links, photoHostBase))
+        return false;
+    const qsizetype nextA = NextPageLinkIndex(a.links, requireCurpage);
+    const qsizetype nextB = NextPageLinkIndex(b.links, requireCurpage);
+    if (nextA < 0 || nextB < 0)
+        return nextA == nextB;
+    return a.links.at(nextA).href == b.links.at(nextB).href;
+}

@@ -84,3 +84,10 @@ QString FitFileName(const QString &fileName, int maxBytes = MaxFileNameBytes);
 // made to fit, or when that is taken, the first free "name(2).ext",
 // "name(3).ext" ... so no picture of the album is lost.
 QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes = MaxFileNameBytes);
+
+// Whether two readings of one album page (a browser pane's and the HTML
+// reader's) agree on all that collection takes from a page: the title, the
+// picture-page links in order and the next-page link. A failed reading
+// agrees with nothing.
+bool SnapshotsAgreeForCollection(const PageSnapshot &a, const PageSnapshot &b, const QString &photoHostBase,
+                                 bool requireCurpage);
