@@ -191,6 +191,21 @@ private slots:
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
+    void windowClosedWhileTheFailureIsShown()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> other = new MainForm(m_appDir.path());
+        other->show();
+        dialogs.onInformation = [&] { delete other; };
+        other->TxtUserId->setText("100000003");
+        other->CmdList->Click();
+        QVERIFY(waitUntil([&] { return !other; }, 30000));
+        QCOMPARE(dialogs.messages.size(), 1);
+        // Whatever the command still had to do must not reach the window.
+        QTest::qWait(50);
+        QVERIFY(m_w->CmdList->isEnabled());
+    }
+
     void idWithBlanksIsStoredAndRequestedAsTyped()
     {
         ScriptedDialogs dialogs;
