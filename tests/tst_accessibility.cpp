@@ -1,5 +1,6 @@
 // The main window as assistive technology sees it: its command buttons found
 // in the accessible tree by role and name and pressed through their action.
+#include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
@@ -72,6 +73,25 @@ private slots:
         start->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(w->JobState(), QString("login"));
         QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    }
+
+    // The member's albums are read out as a named list of their titles.
+    void albumListReadByTitle()
+    {
+        MainForm *w = newWindow();
+        w->show();
+        w->albumList()->setAlbums({{"http://127.0.0.1:1/photo/1/album-1", "春游"},
+                                   {"http://127.0.0.1:1/photo/1/album-2", "毕业照"}});
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(w->LstAlbumName);
+        QVERIFY(list);
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->text(QAccessible::Name), QString("相册列表"));
+        QStringList items;
+        for (int i = 0; i < list->childCount(); ++i) {
+            if (list->child(i)->role() == QAccessible::ListItem)
+                items << list->child(i)->text(QAccessible::Name);
+        }
+        QCOMPARE(items, QStringList({"春游", "毕业照"}));
     }
 
     void arrowLabelShownWhole()

@@ -1,6 +1,7 @@
 // Download jobs as the window shows them: the real window and browser panes
 // against the demo site, from the start button to the album folder on disk.
 // The job's own rules are proven on the job object (tst_downloadjob).
+#include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
 #include "demosite.h"
@@ -18,7 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QTabWidget>
 #include <QPointer>
@@ -180,11 +181,8 @@ private:
 
     static void selectAlbum(MainForm *w, const QString &title, const QString &url)
     {
-        w->LstAlbumName->clear();
-        w->LstUrl->clear();
-        w->LstAlbumName->addItem(title);
-        w->LstUrl->addItem(url);
-        w->LstAlbumName->setCurrentRow(0);
+        w->albumList()->setAlbums({{url, title}});
+        w->LstAlbumName->setCurrentIndex(w->albumList()->index(0));
     }
 
 private slots:
@@ -351,12 +349,12 @@ private slots:
         w->SSTab1->setCurrentIndex(1);
         const QStringList titles{"单页相册", "?*: 的相册", "打不开"};
         const QStringList ids{"6002", "6008", "6040"};
-        for (int i = 0; i < 3; ++i) {
-            w->LstAlbumName->addItem(titles.at(i));
-            w->LstUrl->addItem(albumUrl(ids.at(i)));
-        }
+        QList<AlbumEntry> albums;
+        for (int i = 0; i < 3; ++i)
+            albums.append({albumUrl(ids.at(i)), titles.at(i)});
+        w->albumList()->setAlbums(albums);
         // The list's own menu, opened with the right button: "全部下载".
-        const QPoint at = w->LstAlbumName->viewport()->mapTo(w, w->LstAlbumName->visualItemRect(w->LstAlbumName->item(1)).center());
+        const QPoint at = w->LstAlbumName->viewport()->mapTo(w, w->LstAlbumName->visualRect(w->albumList()->index(1)).center());
         QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, at);
         QVERIFY(waitUntil([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }, 5000));
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -388,8 +386,10 @@ private slots:
         // nothing it holds, and says so in its rows and in its message.
         m_dialogs->clear();
         w->OnlyNew->trigger();
-        w->LstAlbumName->clearSelection();
-        w->LstAlbumName->item(0)->setSelected(true);
+        // A plain click selects the first album alone.
+        QTest::mouseClick(w->LstAlbumName->viewport(), Qt::LeftButton, {},
+                          w->LstAlbumName->visualRect(w->albumList()->index(0)).center());
+        QCOMPARE(w->LstAlbumName->selectionModel()->selectedIndexes().size(), 1);
         w->CmdDownloadThis->Click();
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(column(w->ListView2, 0), QStringList({"Collecting", "Exists", "Exists", "Exists", "Finished"}));
@@ -404,10 +404,8 @@ private slots:
         setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
         QTemporaryDir save;
         QPointer<MainForm> w = openWindow(save.path());
-        for (const QString id : {"7001", "7002"}) {
-            w->LstAlbumName->addItem("慢" + id);
-            w->LstUrl->addItem(albumUrl(id, m_slow.base()));
-        }
+        w->albumList()->setAlbums({{albumUrl("7001", m_slow.base()), "慢7001"},
+                                   {albumUrl("7002", m_slow.base()), "慢7002"}});
         w->downloadAllAlbums();
         QVERIFY(waitUntil([&] { return w->job() && !w->job()->pendingPictures().isEmpty(); }, 30000));
         // One question; Yes abandons the running album and the one not begun.
@@ -462,7 +460,7 @@ private slots:
 
         // Member list with nothing selected.
         w->LstAlbumName->clearSelection();
-        w->LstAlbumName->setCurrentRow(-1);
+        w->LstAlbumName->setCurrentIndex({});
         w->CmdDownloadThis->Click();
         QCOMPARE(m_dialogs->lastText(), QString("您没有选中任何相册"));
         QVERIFY(w->CmdDownloadThis->isEnabled());
@@ -571,10 +569,8 @@ private slots:
         const QString save = parent.path() + "/保存";
         QVERIFY(QDir().mkdir(save));
         QPointer<MainForm> w = openWindow(save);
-        for (const QString id : {"7001", "7002"}) {
-            w->LstAlbumName->addItem("慢" + id);
-            w->LstUrl->addItem(albumUrl(id, m_slow.base()));
-        }
+        w->albumList()->setAlbums({{albumUrl("7001", m_slow.base()), "慢7001"},
+                                   {albumUrl("7002", m_slow.base()), "慢7002"}});
         w->downloadAllAlbums();
         // The save folder moves away while the first album downloads: the
         // second can get no temporary folder.

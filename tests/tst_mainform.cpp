@@ -1,5 +1,6 @@
 // The main window: start-up and settings, controls and menus, the folder
 // commands, closing, and the browser pane against the demo site.
+#include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "app/progressmodel.h"
 #include "storage/settingsfile.h"
@@ -23,7 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QNetworkCookieJar>
 #include <QPointer>
@@ -96,9 +97,8 @@ private:
     // A member-list job that is still collecting when this returns.
     void startSlowJob(MainForm *w)
     {
-        w->LstAlbumName->addItem("慢相册");
-        w->LstUrl->addItem(m_slow.url("/photo/100000001/album-7001"));
-        w->LstAlbumName->setCurrentRow(0);
+        w->albumList()->setAlbums({{m_slow.url("/photo/100000001/album-7001"), "慢相册"}});
+        w->LstAlbumName->setCurrentIndex(w->albumList()->index(0));
         w->CmdDownloadThis->Click();
         QCOMPARE(w->JobState(), QString("CollectPicture2"));
     }
@@ -178,7 +178,6 @@ private slots:
             {w->CmdHomePage, {776, 108, 84, 25}, 8.25, false},
             {w->Label1, {160, 116, 649, 17}, 10.5, true},
             {w->Frame2, {16, 100, 857, 97}, 9, false},
-            {w->LstUrl, {752, 116, 361, 40}, 9, false},
             {w->LstAlbumName, {400, 116, 273, 64}, 9, false},
             {w->TxtUserId, {152, 139, 73, 18}, 9, false},
             {w->CmdList, {248, 132, 81, 25}, 8.25, false},
@@ -203,7 +202,7 @@ private slots:
             {w->TxtPath, w->CmdChangePath, w->CmdShellFolder, w->SSTab1},
             {w->Label2, w->Frame1},
             {w->CmdStartDown, w->ListView1, w->WebBrowser1, w->CmdFriendAlbum, w->CmdViewHot, w->CmdHomePage, w->Label1},
-            {w->LstUrl, w->LstAlbumName, w->TxtUserId, w->CmdList, w->CmdDownloadThis, w->lblstate, w->Label8,
+            {w->LstAlbumName, w->TxtUserId, w->CmdList, w->CmdDownloadThis, w->lblstate, w->Label8,
              w->Label7, w->Label6, w->Label4},
             {w->Frame2, w->ListView2, w->WebBrowser2, w->Label9}};
         for (const QList<QWidget *> &stack : stacks) {
@@ -222,7 +221,7 @@ private slots:
         } while (at != w->TxtPath && chain.size() < 100);
         QCOMPARE(chain, QStringList({"TxtPath", "CmdChangePath", "CmdShellFolder", "SSTab1", "CmdFriendAlbum",
                                      "CmdViewHot", "CmdList", "CmdDownloadThis", "CmdHomePage", "ListView2",
-                                     "TxtUserId", "LstAlbumName", "LstUrl", "CmdStartDown", "ListView1"}));
+                                     "TxtUserId", "LstAlbumName", "CmdStartDown", "ListView1"}));
     }
 
     // What the rows say is made from what was reported, when the view asks.
@@ -328,7 +327,6 @@ private slots:
         QVERIFY(!w->TxtPath->isEnabled());
         QVERIFY(!w->CmdStartDown->isEnabled());
         QVERIFY(w->CmdDownloadThis->isEnabled());
-        QVERIFY(w->LstUrl->isHidden());
         QVERIFY(w->ListView1->isHidden());
         QCOMPARE(w->CmdChangePath->geometry(), QRect(456, 40, 81, 25));
         // The buttons come from their stored properties.
@@ -623,7 +621,7 @@ private slots:
         w->show();
         w->WebBrowser1->navigate(m_site.url("/test/newwindow"));
         QVERIFY(waitForDocument(w->WebBrowser1, "/test/newwindow"));
-        w->CmdDownloadThis->setEnabled(false);
+        startSlowJob(w);
         w->WebBrowser1->page()->runJavaScript("document.getElementById('nw').click();");
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList{"此时不能打开新窗口，请等待下载完毕"}, 15000);
         QCOMPARE(dialogs.messages.constFirst().title, MainForm::caption());

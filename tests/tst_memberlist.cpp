@@ -1,4 +1,5 @@
 // The member tab's list command against the demo site.
+#include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "storage/settingsfile.h"
 #include "demosite.h"
@@ -8,9 +9,10 @@
 #include "windowtesting.h"
 #include "app/siteaddresses.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -29,11 +31,20 @@ const QByteArray Seed = R"({
     { "id": "100000003", "profileStatus": 500, "albums": [] }
   ] })";
 
-QStringList texts(const QListWidget *list)
+// What the list shows, row by row, and the address each row carries.
+QStringList titles(const QAbstractItemModel *model)
 {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data().toString();
+    return out;
+}
+
+QStringList addresses(const QAbstractItemModel *model)
+{
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data(AlbumListModel::AddressRole).toString();
     return out;
 }
 
@@ -72,14 +83,12 @@ private slots:
     {
         ScriptedDialogs dialogs;
         m_w->SSTab1->setCurrentIndex(1);
-        m_w->LstAlbumName->addItem("old");
-        m_w->LstUrl->addItem("old");
+        m_w->albumList()->setAlbums({{"old-url", "old"}});
         list("100000001");
         QCOMPARE(dialogs.texts(), QStringList{"您还没有登录，请先在浏览器窗口登录"});
         QCOMPARE(dialogs.messages.constFirst().title, MainForm::caption());
         QCOMPARE(m_w->SSTab1->currentIndex(), 0);
-        QCOMPARE(m_w->LstAlbumName->count(), 0);
-        QCOMPARE(m_w->LstUrl->count(), 0);
+        QCOMPARE(m_w->LstAlbumName->model()->rowCount(), 0);
         // The id was stored before the request.
         QCOMPARE(ReadSetting(m_w->settingsFile(), "Settings", "UserId"), QString("100000001"));
     }
@@ -87,14 +96,13 @@ private slots:
     void invalidIdsAreRejectedWithoutTouchingAnything()
     {
         ScriptedDialogs dialogs;
-        m_w->LstAlbumName->addItems({"keep"});
-        m_w->LstUrl->addItems({"keep-url"});
+        m_w->albumList()->setAlbums({{"keep-url", "keep"}});
         WriteSetting(m_w->settingsFile(), "Settings", "UserId", "555");
         for (const QString &typed : {"", "   ", "abc", "12ab", "inf"})
             list(typed);
         QCOMPARE(dialogs.texts(), QStringList(5, "用户ID输入有误"));
-        QCOMPARE(texts(m_w->LstAlbumName), QStringList{"keep"});
-        QCOMPARE(texts(m_w->LstUrl), QStringList{"keep-url"});
+        QCOMPARE(titles(m_w->LstAlbumName->model()), QStringList{"keep"});
+        QCOMPARE(addresses(m_w->LstAlbumName->model()), QStringList{"keep-url"});
         QCOMPARE(ReadSetting(m_w->settingsFile(), "Settings", "UserId"), QString("555"));
     }
 
@@ -111,13 +119,42 @@ private slots:
         list("100000001");
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.lastText()));
         // The profile repeats every link; the third album is only on album pages.
-        QCOMPARE(texts(m_w->LstUrl), QStringList({album("11"), album("12"), album("13")}));
-        QCOMPARE(texts(m_w->LstAlbumName), QStringList({"春游", "家人 &amp; 朋友", "毕业照"}));
+        QCOMPARE(addresses(m_w->LstAlbumName->model()), QStringList({album("11"), album("12"), album("13")}));
+        QCOMPARE(titles(m_w->LstAlbumName->model()), QStringList({"春游", "家人 &amp; 朋友", "毕业照"}));
         QCOMPARE(m_w->SSTab1->currentIndex(), 1);
 
         // A second run starts from empty lists.
         list("100000001");
-        QCOMPARE(m_w->LstUrl->count(), 3);
+        QCOMPARE(m_w->LstAlbumName->model()->rowCount(), 3);
+    }
+
+    // The keyboard alone picks albums; they are downloaded in the order of
+    // the list, not in the order they were picked.
+    void keyboardPicksTheAlbumsToDownload()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        m_w->TxtPath->setText(save.path());
+        QListView *view = m_w->LstAlbumName;
+        QCOMPARE(view->model()->rowCount(), 3);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End);
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(view->selectionModel()->selectedIndexes().size(), 2);
+
+        m_w->CmdDownloadThis->Click();
+        QVERIFY(m_w->queue());
+        QCOMPARE(m_w->queue()->count(), 2);
+        QCOMPARE(m_w->queue()->album(0).title, QString("春游"));
+        QCOMPARE(m_w->queue()->album(0).address, album("11"));
+        QCOMPARE(m_w->queue()->album(1).title, QString("毕业照"));
+        QCOMPARE(m_w->queue()->album(1).address, album("13"));
+        QVERIFY(waitUntil([&] { return !m_w->queue(); }, 60000));
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(QDir(save.path()).exists("春游"));
+        QVERIFY(QDir(save.path()).exists("毕业照"));
+        QVERIFY(!QDir(save.path()).exists("家人 &amp; 朋友"));
     }
 
     void memberWithoutAlbums()
@@ -127,7 +164,7 @@ private slots:
         list("100000002");
         QCOMPARE(dialogs.texts(), QStringList{"该用户没有可供下载的相册"});
         QCOMPARE(dialogs.messages.constFirst().title, QCoreApplication::applicationName());
-        QCOMPARE(m_w->LstUrl->count(), 0);
+        QCOMPARE(m_w->LstAlbumName->model()->rowCount(), 0);
         QCOMPARE(m_w->SSTab1->currentIndex(), 1);
     }
 
@@ -142,7 +179,7 @@ private slots:
         QVERIFY2(dialogs.lastText().startsWith("无法连接到网站") && dialogs.lastText().contains("500"),
                  qPrintable(dialogs.lastText()));
         QCOMPARE(m_w->SSTab1->currentIndex(), 1);
-        QCOMPARE(m_w->LstUrl->count(), 0);
+        QCOMPARE(m_w->LstAlbumName->model()->rowCount(), 0);
 
         DemoSite gone;
         QVERIFY(gone.start());
@@ -154,6 +191,21 @@ private slots:
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
+    void windowClosedWhileTheFailureIsShown()
+    {
+        ScriptedDialogs dialogs;
+        QPointer<MainForm> other = new MainForm(m_appDir.path());
+        other->show();
+        dialogs.onInformation = [&] { delete other; };
+        other->TxtUserId->setText("100000003");
+        other->CmdList->Click();
+        QVERIFY(waitUntil([&] { return !other; }, 30000));
+        QCOMPARE(dialogs.messages.size(), 1);
+        // Whatever the command still had to do must not reach the window.
+        QTest::qWait(50);
+        QVERIFY(m_w->CmdList->isEnabled());
+    }
+
     void idWithBlanksIsStoredAndRequestedAsTyped()
     {
         ScriptedDialogs dialogs;
@@ -163,7 +215,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("UserId= 100000001 \n"));
         // The links carry the id without blanks, so the typed prefix finds none.
-        QCOMPARE(m_w->LstUrl->count(), 0);
+        QCOMPARE(m_w->LstAlbumName->model()->rowCount(), 0);
     }
 
     void windowStaysAliveWhileTheSiteIsSlow()
@@ -186,7 +238,7 @@ private slots:
         QVERIFY(waitUntil([&] { return ticks >= 5; }));
         QVERIFY(!m_w->CmdList->isEnabled());
         QVERIFY(waitUntil([&] { return m_w->CmdList->isEnabled(); }, 30000));
-        QCOMPARE(texts(m_w->LstAlbumName), QStringList{"慢"});
+        QCOMPARE(titles(m_w->LstAlbumName->model()), QStringList{"慢"});
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 };

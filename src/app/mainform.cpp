@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "albums/albumlistmodel.h"
 #include "download/albumfolders.h"
 #include "download/jobrules.h"
 #include "icons.h"
@@ -18,7 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -89,6 +90,7 @@ MainForm::MainForm(const QString &applicationFolder, QWidget *parent)
 MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     : QMainWindow(parent)
     , m_locations(locations)
+    , m_albumList(new AlbumListModel(this))
 {
     // Verdana is a Windows font; a condensed sans keeps captions inside
     // buttons sized for it.
@@ -130,6 +132,7 @@ QString MainForm::saveFolder() const
 void MainForm::createControls()
 {
     setupUi(this);
+    LstAlbumName->setModel(m_albumList);
     // What the form cannot hold: fractional point sizes and a CJK font
     // standing in for SimSun. Every control without its own takes the window's.
     setFont(songFont(9, false));
@@ -167,7 +170,7 @@ void MainForm::setTabOrder()
     // control then splits the chain in two, leaving some out of reach of the
     // Tab key. Chained after the save-folder row first, with the tab control
     // put before them afterwards, they come in the order they always had.
-    const QList<QWidget *> onPages = {TxtUserId, LstAlbumName, LstUrl, CmdStartDown, ListView1, WebBrowser1,
+    const QList<QWidget *> onPages = {TxtUserId, LstAlbumName, CmdStartDown, ListView1, WebBrowser1,
                                       ListView2, WebBrowser2, CmdFriendAlbum, CmdViewHot, CmdList,
                                       CmdDownloadThis, CmdHomePage};
     QWidget *previous = TxtPath;
@@ -196,7 +199,6 @@ void MainForm::connectControls()
     connect(CmdList, &CommandButton::Click, this, &MainForm::CmdList_Click);
     connect(CmdDownloadThis, &CommandButton::Click, this, &MainForm::CmdDownloadThis_Click);
     connect(WebBrowser1, &BrowserPane::documentComplete, this, &MainForm::WebBrowser1_DocumentComplete);
-    connect(WebBrowser2, &BrowserPane::documentComplete, this, &MainForm::WebBrowser2_DocumentComplete);
     connect(WebBrowser1, &BrowserPane::newWindow, this, &MainForm::WebBrowser1_NewWindow);
 }
 

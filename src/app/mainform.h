@@ -16,6 +16,8 @@
 
 #include <functional>
 
+class AlbumListModel;
+struct AlbumListFailure;
 class BrowserPane;
 class ProgressModel;
 struct NewWindowRequest;
@@ -50,6 +52,8 @@ public:
     // The running download: one album of the browsing tab, or the member
     // tab's queue of albums.
     AlbumQueue *queue() const { return m_job; }
+    // The member tab's albums, as LstAlbumName shows them.
+    AlbumListModel *albumList() const { return m_albumList; }
     QString saveFolder() const;
 
     // Controls, by their names; the fixed ones come from the form.
@@ -97,7 +101,6 @@ public:
 
     // Browser events.
     void WebBrowser1_DocumentComplete(const QString &address);
-    void WebBrowser2_DocumentComplete(const QString &address);
     void WebBrowser1_NewWindow(NewWindowRequest &request);
 
 protected:
@@ -112,6 +115,7 @@ private:
     void Form_Load();
 
     void information(const QString &text, const QString &title = QString());
+    void onAlbumListFailed(const AlbumListFailure &failure);
     AlbumQueue *startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
                            const PageSnapshot *shown = nullptr);
     void connectQueue(AlbumQueue *queue);
@@ -140,6 +144,7 @@ private:
     void writeSetting(const QString &key, const QString &value);
 
     AppLocations m_locations;
+    AlbumListModel *m_albumList = nullptr;
     bool m_settingsFailureShown = false;
     // Whether work is running is asked of it, never of a button.
     QPointer<AlbumQueue> m_job;

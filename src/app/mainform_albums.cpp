@@ -1,80 +1,70 @@
 // The member tab's list command: a member's albums by user id.
 #include "mainform.h"
 
-#include "albums/albumlist.h"
-#include "storage/settingsfile.h"
-#include "web/fetchpage.h"
+#include "albums/albumlistmodel.h"
+#include "albums/albumlistrequest.h"
 #include "app/siteaddresses.h"
 
 #include <QLineEdit>
-#include <QListWidget>
 #include <QTabWidget>
 
 namespace {
-void appendEntries(QListWidget *urls, QListWidget *titles, const QList<AlbumEntry> &entries)
+// What the user is told when the list could not be read.
+QString albumListFailureText(const AlbumListFailure &failure)
 {
-    for (const AlbumEntry &e : entries) {
-        urls->addItem(e.url);
-        titles->addItem(e.title);
+    switch (failure.error) {
+    case AlbumListError::InvalidUserId:
+        return QStringLiteral("用户ID输入有误");
+    case AlbumListError::NotLoggedIn:
+        return QStringLiteral("您还没有登录，请先在浏览器窗口登录");
+    case AlbumListError::NoAlbums:
+        return QStringLiteral("该用户没有可供下载的相册");
+    case AlbumListError::Unreachable:
+        break;
     }
-}
-
-QStringList texts(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
+    return QStringLiteral("无法连接到网站，请稍后再试：") + failure.reason;
 }
 } // namespace
 
 void MainForm::CmdList_Click()
 {
-    // Off for the whole run: the fetches below let other commands run.
+    // Off for the whole run: the request lets other commands run meanwhile.
     CmdList->setEnabled(false);
     const QString typed = TxtUserId->text();
+    // Checked here too, so that a mistyped id leaves the list and the stored
+    // id as they are.
     if (!IsValidUserId(typed)) {
-        information(QStringLiteral("用户ID输入有误"));
+        information(albumListFailureText({AlbumListError::InvalidUserId}));
         CmdList->setEnabled(true);
         return;
     }
-    LstUrl->clear();
-    LstAlbumName->clear();
+    m_albumList->clear();
     writeSetting(QStringLiteral("UserId"), typed);
 
-    const QString base = siteAddresses().photoHostBase;
-    RequestOptions once;
-    once.retry = RetryPolicy::none();
-    fetchPage(network(), QStringLiteral("UTF-8"), base + QStringLiteral("/getalbumprofile.do?owner=") + typed,
-              this, [this, base](const PageResult &answer) {
-        // A site that cannot be reached is no reason to log in again.
-        if (!answer.ok()) {
-            information(QStringLiteral("无法连接到网站，请稍后再试：") + answer.message);
-            CmdList->setEnabled(true);
-            return;
-        }
-        const QString &profile = answer.text;
-        if (!IsLoggedInPage(profile)) {
-            information(QStringLiteral("您还没有登录，请先在浏览器窗口登录"));
-            SSTab1->setCurrentIndex(0);
-            CmdList->setEnabled(true);
-            return;
-        }
-        if (HasNoAlbumsMarker(profile)) {
-            information(QStringLiteral("该用户没有可供下载的相册"), QCoreApplication::applicationName());
-            CmdList->setEnabled(true);
-            return;
-        }
-        const QString prefix = AlbumLinkPrefix(base, TxtUserId->text());
-        appendEntries(LstUrl, LstAlbumName, ParseAlbumPass(profile, prefix, {}));
-        if (LstUrl->count() == 0) {
-            CmdList->setEnabled(true);
-            return;
-        }
-        FetchPage(network(), QStringLiteral("UTF-8"), LstUrl->item(0)->text(), QString(), this,
-                  [this, prefix](const QString &albumPage) {
-            appendEntries(LstUrl, LstAlbumName, ParseAlbumPass(albumPage, prefix, texts(LstUrl)));
-            CmdList->setEnabled(true);
-        });
-    }, once);
+    auto *request = new AlbumListRequest(network(), siteAddresses().photoHostBase, typed, this);
+    connect(request, &AlbumListRequest::listed, this, [this, request](const QList<AlbumEntry> &albums) {
+        request->deleteLater();
+        m_albumList->setAlbums(albums);
+        CmdList->setEnabled(true);
+    });
+    connect(request, &AlbumListRequest::failed, this, [this, request](const AlbumListFailure &failure) {
+        request->deleteLater();
+        onAlbumListFailed(failure);
+    });
+    request->start();
+}
+
+void MainForm::onAlbumListFailed(const AlbumListFailure &failure)
+{
+    // The window may be closed while the message is up.
+    const QPointer<MainForm> self(this);
+    if (failure.error == AlbumListError::NoAlbums)
+        information(albumListFailureText(failure), QCoreApplication::applicationName());
+    else
+        information(albumListFailureText(failure));
+    if (!self)
+        return;
+    if (failure.error == AlbumListError::NotLoggedIn)
+        SSTab1->setCurrentIndex(0);
+    CmdList->setEnabled(true);
 }

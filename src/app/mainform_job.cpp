@@ -2,6 +2,7 @@
 // that walks its own pane, and showing what the queue reports.
 #include "mainform.h"
 
+#include "albums/albumlistmodel.h"
 #include "download/jobrules.h"
 #include "platform/browserpane.h"
 #include "progresstexts.h"
@@ -10,7 +11,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QTimer>
 #include <QTreeView>
@@ -126,10 +127,8 @@ void MainForm::CmdDownloadThis_Click()
     }
     // The selected albums, in the order of the list.
     QList<AlbumQueue::Album> albums;
-    for (int row = 0; row < LstAlbumName->count() && row < LstUrl->count(); ++row) {
-        if (LstAlbumName->item(row)->isSelected())
-            albums.append({LstAlbumName->item(row)->text(), LstUrl->item(row)->text(), {}});
-    }
+    for (const AlbumEntry &entry : m_albumList->albumsAt(LstAlbumName->selectionModel()->selectedIndexes()))
+        albums.append({entry.title, entry.url, {}});
     if (albums.isEmpty()) {
         information(QStringLiteral("您没有选中任何相册"));
         return;
@@ -170,11 +169,6 @@ void MainForm::WebBrowser1_DocumentComplete(const QString &)
 {
     const QString base = siteAddresses().photoHostBase;
     CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_job));
-}
-
-void MainForm::WebBrowser2_DocumentComplete(const QString &)
-{
-    // The member tab's pane only serves its queue's page walk.
 }
 
 void MainForm::onCollectionFinished(int collected)
