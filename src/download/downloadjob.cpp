@@ -531,16 +531,21 @@ void DownloadJob::complete()
     const QString name = AlbumFolderName(result.albumName);
     bool merged = false;
     QString error;
-    if (m_busy || m_gone) {
+    const bool leaveTarget = leavesTargetAsItIs();
+    if (m_busy || leaveTarget) {
         // Only the empty folder this job made goes; the album is another's,
-        // or gone from the site and its folder stays as it is.
-        result.folderName = m_gone ? m_settings.targetFolder : QString();
+        // or an update brought nothing and its folder stays as it is.
+        result.folderName = !leaveTarget ? QString() : m_target.isEmpty() ? m_settings.targetFolder : m_target;
         if (!FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
             noteProblem(FolderProblem::Step::Delete, temporaryFolderPath(), error);
     } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
                || !FileSystem::FolderExists(temporaryFolderPath())) {
         result.folderGone = true;
         result.folderNote = QStringLiteral("但文件夹 %1 已不存在，图片没能保存下来。").arg(temporaryFolderPath());
+    } else if (!m_settings.targetFolder.isEmpty() && !m_target.isEmpty()) {
+        // An update: the folder is known, whatever the album is called now.
+        mergeIntoAlbumFolder(result);
+        merged = true;
     } else if (name == m_tempFolder) {
         // The pictures are already where the album's name says.
     } else if (!IsUsableFolderName(name)) {
@@ -551,11 +556,20 @@ void DownloadJob::complete()
     } else {
         nameAlbumFolder(result);
     }
-    if (!m_busy && !m_gone && !result.folderGone && !merged)
+    if (!m_busy && !leaveTarget && !result.folderGone && !merged)
         finishRecord(folderPath(result.folderName), result.albumName);
     m_lock.reset();
     result.problems = m_problems;
     emit finished(result);
+}
+
+bool DownloadJob::leavesTargetAsItIs() const
+{
+    if (m_gone)
+        return true;
+    // An update cut off before it saved anything (an expired login, a page
+    // that failed) would only mark a whole folder as stopped.
+    return !m_settings.targetFolder.isEmpty() && !m_target.isEmpty() && m_saved == 0 && !isWhole();
 }
 
 void DownloadJob::nameAlbumFolder(JobReport &result)

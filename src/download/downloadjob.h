@@ -254,6 +254,7 @@ private:
     void onThrottled(int retryAfterMs);
     void complete();
     void mergeIntoAlbumFolder(JobReport &result);
+    bool leavesTargetAsItIs() const;
     void nameAlbumFolder(JobReport &result);
     void finishRecord(const QString &folder, const QString &title);
     QStringList albumAddresses() const;
