@@ -280,6 +280,7 @@ private slots:
         QTemporaryDir save;
         const QString root = save.path();
         QVERIFY(firstRun(site, root, {"7001", "7003"}));
+        const QStringList before = folders(root);
         const QStringList kept = fingerprint(root + "/长大的相册");
         QCOMPARE(site.grow("7001", 1), 4);
         QCOMPARE(site.get("/test/expire?after=0&answer=form"), QByteArray("expiring"));
@@ -298,6 +299,8 @@ private slots:
         QVERIFY(!album->report->isWhole());
         QCOMPARE(album->report->saved, 0);
         QCOMPARE(fingerprint(root + "/长大的相册"), kept);
+        // Nothing came, so nothing is left behind either.
+        QCOMPARE(folders(root), before);
     }
 
     void nothingToUpdate()

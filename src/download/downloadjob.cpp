@@ -569,7 +569,7 @@ bool DownloadJob::leavesTargetAsItIs() const
         return true;
     // An update cut off before it saved anything (an expired login, a page
     // that failed) would only mark a whole folder as stopped.
-    return !m_settings.targetFolder.isEmpty() && !m_target.isEmpty() && m_saved == 0 && !isWhole();
+    return !m_settings.targetFolder.isEmpty() && m_saved == 0 && !isWhole();
 }
 
 void DownloadJob::nameAlbumFolder(JobReport &result)
