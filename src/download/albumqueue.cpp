@@ -110,8 +110,8 @@ void AlbumQueue::discard()
         m_state = State::Killed;
 }
 
-AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
-                             QObject *parent, QString *error)
+AlbumQueue *MakeUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
+                            QObject *parent)
 {
     QList<AlbumQueue::Album> queued;
     for (const RecordedAlbum &recorded : albums) {
@@ -124,15 +124,20 @@ AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, co
         album.targetFolder = recorded.folder;
         queued.append(album);
     }
-    if (queued.isEmpty()) {
-        if (error)
-            error->clear();
+    if (queued.isEmpty())
         return nullptr;
-    }
     JobSettings update = settings;
     update.mode = DownloadMode::OnlyNew;
-    auto *queue = new AlbumQueue(update, source, queued, parent);
-    if (!queue->start(error)) {
+    return new AlbumQueue(update, source, queued, parent);
+}
+
+AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
+                             QObject *parent, QString *error)
+{
+    if (error)
+        error->clear();
+    AlbumQueue *queue = MakeUpdateQueue(settings, source, albums, parent);
+    if (queue && !queue->start(error)) {
         delete queue;
         return nullptr;
     }

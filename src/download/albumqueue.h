@@ -108,5 +108,9 @@ private:
 // are left out. Started at once; nullptr when it could not be: with the
 // reason when no temporary folder could be made, with none when no album
 // can be updated.
+// The same queue, made but not started, so that a window can connect to it
+// first; nullptr when no album can be updated.
+AlbumQueue *MakeUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
+                            QObject *parent);
 AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
                              QObject *parent, QString *error);
