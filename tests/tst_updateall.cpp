@@ -302,18 +302,6 @@ private slots:
         // Nothing came, so nothing is left behind either.
         QCOMPARE(folders(root), before);
     }
-
-    void nothingToUpdate()
-    {
-        QTemporaryDir save;
-        TestPageSource source(m_session.manager());
-        RecordedAlbum legacy;
-        legacy.folder = "旧相册";
-        QString error = "x";
-        QVERIFY(!StartUpdateQueue(settings(m_site, save.path()), &source, {legacy}, nullptr, &error));
-        QVERIFY(error.isEmpty());
-        QVERIFY(source.loaded.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestUpdateAll)
