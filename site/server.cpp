@@ -531,6 +531,19 @@ void DemoServer::installTestRoutes()
             m_pictures.add(album->id, picture);
         res.set_content(std::to_string(album->pictures.size()), "text/plain");
     });
+    // Changes an album between two runs: renames it ("name") or makes every
+    // page of it answer a status ("status", 404 for an album taken away).
+    svr.Get("/test/album", [this](const httplib::Request &req, httplib::Response &res) {
+        std::unique_lock lock(m_seedLock);
+        SeedAlbum *album = m_seed.album(qs(req.get_param_value("album")).trimmed());
+        if (!album)
+            return setStatusPage(res, 404);
+        if (req.has_param("name"))
+            album->name = qs(req.get_param_value("name"));
+        if (req.has_param("status"))
+            album->pageStatus = int(qBound<qint64>(0, numberParam(req, "status", 0), qint64(599)));
+        res.set_content("changed", "text/plain");
+    });
     svr.Get("/test/remove", [this](const httplib::Request &req, httplib::Response &res) {
         std::unique_lock lock(m_seedLock);
         SeedAlbum *album = m_seed.album(qs(req.get_param_value("album")).trimmed());

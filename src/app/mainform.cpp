@@ -224,6 +224,7 @@ void MainForm::createMenus()
         inFlight->actions().at(n - 1)->setData(n);
     inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
+    UpdateAll = Pro->addAction(QStringLiteral("更新全部相册"));
     Help = Pro->addAction(QStringLiteral("使用帮助"));
     FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
     exit = Pro->addAction(QStringLiteral("退出"));
@@ -239,6 +240,7 @@ void MainForm::createMenus()
     connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
     });
+    connect(UpdateAll, &QAction::triggered, this, &MainForm::updateAllAlbums);
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
     connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);

@@ -69,6 +69,7 @@ public:
     QAction *OneByOne = nullptr;
     QAction *Fast = nullptr;
     QMenu *InFlight = nullptr;
+    QAction *UpdateAll = nullptr;
     QAction *Help = nullptr;
     QAction *FeedBack = nullptr;
     QAction *exit = nullptr;
@@ -92,6 +93,9 @@ public:
     void CmdDownloadThis_Click();
     // The album list's "全部下载": every album of the member, in list order.
     void downloadAllAlbums();
+    // "更新全部相册": the chosen recorded albums of the save folder, only
+    // their new pictures, as one queue of the member tab.
+    void updateAllAlbums();
     void CmdFriendAlbum_Click();
     void CmdViewHot_Click();
     void CmdHomePage_Click();
@@ -138,6 +142,8 @@ private:
     void onCollectionFinished(int collected);
     void onAlbumFinished(const JobReport &report);
     void onQueueFinished(const AlbumQueue::Report &report);
+    JobSettings updateSettings() const;
+    void onUpdateFinished(const AlbumQueue::Report &report);
     void endJob();
 
     // Writes one setting; the first write that fails is reported.

@@ -142,6 +142,8 @@ static QString busyText()
 
 Row finishedRow(const JobReport &report)
 {
+    if (report.albumGone)
+        return {QStringLiteral("Gone"), goneLine(report) + QLatin1Char('.'), WarningIcon};
     QString text = QStringLiteral("相册下载完毕.");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('.');
@@ -206,6 +208,94 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
         if (!r.collectionNote.isEmpty())
             text += QStringLiteral("，") + r.collectionNote;
     }
+    return text;
+}
+
+QString updateListTitle()
+{
+    return QStringLiteral("更新全部相册");
+}
+
+QString updateListText(const QString &saveFolder)
+{
+    return QStringLiteral("保存路径 %1 中记录的相册。勾选的相册将只下载新上传的图片：").arg(saveFolder);
+}
+
+QStringList updateListHeaders()
+{
+    return {QStringLiteral("相册"), QStringLiteral("文件夹"), QStringLiteral("图片"), QStringLiteral("最后更新")};
+}
+
+QStringList updateListColumns(const RecordedAlbum &album)
+{
+    QString title = album.title.isEmpty() ? album.folder : album.title;
+    if (!album.updatable())
+        title += QStringLiteral("（无法更新：记录中没有相册地址，请用“只下载新上传的图片”重新下载一次）");
+    return {title, album.folder, QString::number(album.pictures),
+            album.lastUpdate.toString(QStringLiteral("yyyy-MM-dd HH:mm"))};
+}
+
+QString noRecordedAlbums(const QString &saveFolder)
+{
+    return QStringLiteral("保存路径 %1 中没有记录的相册").arg(saveFolder);
+}
+
+QString nothingChosen()
+{
+    return QStringLiteral("您没有选中任何相册");
+}
+
+QString goneLine(const JobReport &report)
+{
+    if (!report.albumGone)
+        return {};
+    const QString what = report.goneStatus > 0 ? QStringLiteral("HTTP %1").arg(report.goneStatus)
+                                               : QStringLiteral("页面《%1》不是相册").arg(report.goneTitle);
+    return QStringLiteral("相册已不在网站上（%1，%2），文件夹《%3》保持原样")
+        .arg(what, report.goneAddress, report.folderName);
+}
+
+// What went wrong with one album of an update, or the empty text.
+static QString updateTrouble(const JobReport &r)
+{
+    if (r.busy)
+        return busyText();
+    if (r.albumGone)
+        return goneLine(r);
+    QStringList lines;
+    if (r.haltedBy != HaltReason::None)
+        lines << haltedLine(r);
+    if (r.failed > 0)
+        lines << failedLine(r);
+    if (!r.collectionNote.isEmpty())
+        lines << r.collectionNote;
+    if (r.folderGone || !r.folderNote.isEmpty())
+        lines << r.folderNote;
+    for (const FolderProblem &problem : r.problems)
+        lines << problemLine(problem);
+    return lines.join(QStringLiteral("，"));
+}
+
+QString updateMessage(const AlbumQueue::Report &report)
+{
+    QStringList added;
+    QStringList troubles;
+    for (const AlbumQueue::Album &album : report.albums) {
+        if (!album.report)
+            continue;
+        const JobReport &r = *album.report;
+        if (r.saved > 0)
+            added << QStringLiteral("相册《%1》（文件夹《%2》）：%3 张").arg(album.title, album.targetFolder).arg(r.saved);
+        if (const QString trouble = updateTrouble(r); !trouble.isEmpty())
+            troubles << QStringLiteral("相册《%1》：%2").arg(album.title, trouble);
+    }
+    QString text = QStringLiteral("更新完毕：检查了 %1 个相册，共新增 %2 张图片").arg(report.done).arg(report.saved);
+    if (!added.isEmpty())
+        text += QStringLiteral("\n\n新图片：\n") + added.join(QLatin1Char('\n'));
+    if (!troubles.isEmpty())
+        text += QStringLiteral("\n\n未能完成：\n") + troubles.join(QLatin1Char('\n'));
+    if (report.done < report.albums.size())
+        text += QStringLiteral("\n\n还有 %1 个相册没有检查").arg(report.albums.size() - report.done);
     return text;
 }
 

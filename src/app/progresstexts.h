@@ -1,6 +1,8 @@
 #pragma once
 
+#include "download/albumqueue.h"
 #include "download/downloadjob.h"
+#include "download/recordedalbums.h"
 
 #include <QList>
 #include <QString>
@@ -50,5 +52,17 @@ QString completionMessage(const JobReport &report);
 // The one message at the end of a queue of albums: each album's folder, and
 // what went wrong with it.
 QString queueMessage(const QList<QueuedAlbum> &albums);
+
+// "更新全部相册": the list to choose from, its columns for one album, and
+// the one message at the end of the update.
+QString updateListTitle();
+QString updateListText(const QString &saveFolder);
+QStringList updateListHeaders();
+QStringList updateListColumns(const RecordedAlbum &album);
+QString noRecordedAlbums(const QString &saveFolder);
+QString nothingChosen();
+// Why an album cannot be updated, or the empty text.
+QString goneLine(const JobReport &report);
+QString updateMessage(const AlbumQueue::Report &report);
 
 } // namespace ProgressText

@@ -101,12 +101,12 @@ void PageReader::onLoadFinished(bool ok)
     if (!ok) {
         // What shows now is an error page: it has no title or links of the
         // site's. Answered from the event loop like a page that loaded.
-        const QString error = m_loadError.isEmpty() ? QStringLiteral("页面加载失败") : m_loadError;
-        const int status = m_loadStatus;
-        QTimer::singleShot(0, this, [this, serial, address, error, status] {
+        // The failure's details may arrive just after loadFinished.
+        QTimer::singleShot(0, this, [this, serial, address] {
             if (m_loadSerial != serial)
                 return;
-            m_snapshot = {address, {}, {}, true, error, status};
+            const QString error = m_loadError.isEmpty() ? QStringLiteral("页面加载失败") : m_loadError;
+            m_snapshot = {address, {}, {}, true, error, m_loadStatus};
             emit pageRead(m_snapshot);
         });
         return;

@@ -1,8 +1,14 @@
 #include "dialogs.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 void Dialogs::information(QWidget *parent, const QString &title, const QString &text)
 {
@@ -19,6 +25,38 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
 QString Dialogs::chooseFolder(QWidget *parent, const QString &title)
 {
     return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+std::optional<QList<int>> Dialogs::chooseRows(QWidget *parent, const QString &title, const QString &text,
+                                              const QStringList &headers, const QList<CheckRow> &rows)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(text, &dialog));
+    auto *list = new QTreeWidget(&dialog);
+    list->setHeaderLabels(headers);
+    list->setRootIsDecorated(false);
+    for (const CheckRow &row : rows) {
+        auto *item = new QTreeWidgetItem(list, row.columns);
+        item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+        if (!row.enabled)
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));
+    }
+    list->header()->resizeSections(QHeaderView::ResizeToContents);
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(640, 400);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    QList<int> checked;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->checkState(0) == Qt::Checked && rows.at(i).enabled)
+            checked << i;
+    return checked;
 }
 
 bool Dialogs::openUrl(const QUrl &url)

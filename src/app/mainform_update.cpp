@@ -1,0 +1,92 @@
+// "更新全部相册": every recorded album of the save folder the user keeps
+// checked is read again through the member tab's pane, only new pictures.
+#include "mainform.h"
+
+#include "download/recordedalbums.h"
+#include "platform/browserpane.h"
+#include "platform/dialogs.h"
+#include "progresstexts.h"
+#include "siteaddresses.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTreeView>
+
+JobSettings MainForm::updateSettings() const
+{
+    JobSettings settings;
+    settings.source = ::JobSource::MemberList;
+    settings.saveFolder = saveFolder();
+    settings.photoHostBase = siteAddresses().photoHostBase;
+    settings.network = network();
+    if (Fast->isChecked()) {
+        settings.pauseMs = 0;
+        for (const QAction *choice : InFlight->actions())
+            if (choice->isChecked())
+                settings.maxInFlight = choice->data().toInt();
+    }
+    return settings;
+}
+
+void MainForm::updateAllAlbums()
+{
+    if (m_job) {
+        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+        return;
+    }
+    const QString folder = saveFolder();
+    const QList<RecordedAlbum> recorded = RecordedAlbums(folder);
+    if (recorded.isEmpty()) {
+        information(ProgressText::noRecordedAlbums(folder));
+        return;
+    }
+    QList<CheckRow> rows;
+    for (const RecordedAlbum &album : recorded)
+        rows.append({ProgressText::updateListColumns(album), album.updatable(), album.updatable()});
+    const std::optional<QList<int>> chosen =
+        dialogs().chooseRows(this, ProgressText::updateListTitle(), ProgressText::updateListText(folder),
+                             ProgressText::updateListHeaders(), rows);
+    if (!chosen)
+        return;
+    QList<RecordedAlbum> albums;
+    for (const int index : *chosen)
+        albums.append(recorded.at(index));
+    auto *queue = MakeUpdateQueue(updateSettings(), WebBrowser2->pageSource(), albums, this);
+    if (!queue) {
+        information(ProgressText::nothingChosen());
+        return;
+    }
+    clearProgressRows(ListView2);
+    m_job = queue;
+    // Every album of an update has its header row, also when it is the only one.
+    connect(queue, &AlbumQueue::albumStarted, this, [this](int index) {
+        if (m_job && m_job->count() == 1)
+            addAlbumRow(m_job->album(index).title, 1, 1);
+    });
+    connectQueue(queue);
+    // The update's own message, not the member tab's.
+    disconnect(queue, &AlbumQueue::finished, this, &MainForm::onQueueFinished);
+    connect(queue, &AlbumQueue::finished, this, &MainForm::onUpdateFinished);
+    QString error;
+    if (queue->start(&error)) {
+        CmdDownloadThis->setEnabled(false);
+        return;
+    }
+    m_job = nullptr;
+    delete queue;
+    information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
+                + QLatin1Char('\n') + error);
+}
+
+void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
+{
+    CmdDownloadThis->setEnabled(true);
+    QString message = ProgressText::updateMessage(report);
+    if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
+        message += QLatin1Char('\n') + report.stopDetail;
+    const QPointer<MainForm> self(this);
+    information(message);
+    if (!self)
+        return;
+    endJob();
+}
