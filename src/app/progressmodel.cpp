@@ -57,8 +57,9 @@ QString ProgressModel::statusText(const Row &row) const
     case Kind::Stopped:
         return tr("Stopped");
     case Kind::Finished:
-        // A job the user stopped or an expired login cut off did not finish.
-        return row.report->haltedBy == HaltReason::None ? tr("Finished") : tr("Stopped");
+        // "Finished", or why the album did not finish (stopped, gone).
+        return QCoreApplication::translate("ProgressModel",
+                                           ProgressText::finishedRow(*row.report).status.toUtf8().constData());
     case Kind::Text:
         return QCoreApplication::translate("ProgressModel", row.status.toUtf8().constData());
     case Kind::Picture:
