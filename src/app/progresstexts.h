@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/downloadjob.h"
+#include "download/htmlpagesource.h"
 
 #include <QList>
 #include <QString>
@@ -39,6 +40,8 @@ QString savedInQueue(int saved, int album, int albums);
 // In "only new" mode a saved picture is said to be new.
 Row pictureRow(const PictureReport &picture, bool onlyNew = false);
 Row stoppedRow(const QString &reason);
+// The fast mode collects an album through the browser after all, and why.
+Row paneFallbackRow(PaneFallback why, const QString &address);
 // A job that ended before its end: stopped, or the site's login expired.
 QString haltedLine(const JobReport &report);
 // Picture pages that held no picture address, counted beside the failures.

@@ -51,6 +51,10 @@ struct JobSettings {
     // An expired login pauses the job (resume() goes on once the user has
     // logged in again) instead of ending it.
     bool pauseOnExpiredLogin = false;
+    // Picture pages start while later album pages are still being read (the
+    // fast mode). Only new pictures waits for the whole album all the same:
+    // which folder it adds to depends on the album's name.
+    bool startWhileCollecting = false;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -223,6 +227,9 @@ private:
     };
 
     void finishCollection();
+    bool streams() const;
+    bool picturesMoving() const;
+    void appendItems();
     void onPageWaitOver();
     void loginExpired(const QString &answer, int index);
     void halt(HaltReason reason, const QString &loginPage);
