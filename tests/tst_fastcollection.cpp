@@ -94,9 +94,12 @@ private:
         HtmlPageSource reader(settings.network);
         if (html)
             queue.setHtmlSource(&reader);
+        bool blank = false;
         const auto paneLoads = connect(m_pane->pageSource(), &PageSource::pageReady, this,
                                        [&](const PageSnapshot &page) {
-                                           if (!page.address.startsWith(QLatin1String("about:")))
+                                           if (page.address.startsWith(QLatin1String("about:")))
+                                               blank = true;
+                                           else
                                                run.paneLoads << page.address;
                                        });
         int pages = 0;
@@ -132,6 +135,10 @@ private:
                 run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
             return run.ended;
         }, JobTimeout);
+        // The walk leaves the pane on a blank page; the next run must not
+        // navigate while that load is still under way.
+        if (!run.paneLoads.isEmpty())
+            waitUntil([&] { return blank; }, 10000);
         disconnect(paneLoads);
         run.htmlReads = reader.requests();
         run.folderName = run.report.folderName;

@@ -78,7 +78,7 @@ void PageWalk::onHtmlPage(const PageSnapshot &page)
         && NextPageLinkIndex(page.links, m_job->source() == JobSource::BrowserPane) < 0) {
         // Seemingly the last page: the pane has the last word on that.
         m_mode = Mode::PaneConfirms;
-        m_asked = true;
+        m_asked = m_paneAsked = true;
         if (m_source)
             m_source->load(page.address);
         return;
@@ -123,9 +123,10 @@ void PageWalk::onPage(const PageSnapshot &page)
 
 void PageWalk::ask(const QString &address)
 {
+    m_asked = true;
     if (m_mode == Mode::Html && m_html)
         return m_html->load(address);
-    m_asked = true;
+    m_paneAsked = true;
     if (m_source)
         m_source->load(address);
 }
@@ -138,6 +139,6 @@ void PageWalk::finish()
         m_html->cancel();
     // The last album page would otherwise stay loaded (and running its
     // scripts) while the pictures download.
-    if (m_asked && m_source)
+    if (m_paneAsked && m_source)
         m_source->load(QStringLiteral("about:blank"));
 }

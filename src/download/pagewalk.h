@@ -68,4 +68,5 @@ private:
     std::optional<PageSnapshot> m_paneFirst;
     std::optional<PageSnapshot> m_htmlFirst;
     bool m_asked = false;
+    bool m_paneAsked = false;
 };
