@@ -34,7 +34,7 @@ const QByteArray Seed = R"({ "members": [ { "id": "7", "albums": [
 
 // Every answer waits, so the order of pages and pictures shows.
 const QByteArray SlowSeed = R"({ "delayMs": 150, "members": [ { "id": "7", "albums": [
-    { "id": "61", "name": "慢", "pages": 4, "perPage": 2 }
+    { "id": "61", "name": "慢", "pages": 3, "perPage": 6 }
 ] } ] })";
 
 // What one album's queue did, and the folder it left.
@@ -227,7 +227,7 @@ private slots:
         JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
         const Run fast = runAlbum(settings, address, true);
         QVERIFY(fast.report.isWhole());
-        QCOMPARE(fast.report.saved, 8);
+        QCOMPARE(fast.report.saved, 18);
         QVERIFY(fast.startedWhileCollecting);
         // One request of the limit stays with the album pages.
         QVERIFY(fast.maxInFlightCollecting > 0);
@@ -252,8 +252,8 @@ private slots:
         QVERIFY(run.ended);
         QCOMPARE(run.report.haltedBy, HaltReason::User);
         QVERIFY(!run.report.isWhole());
-        // Two pages of two: each picture page is reported or counted as not downloaded, once.
-        QCOMPARE(int(run.reported.size()) + run.report.notDownloaded, 4);
+        // Two pages of six: each picture page is reported or counted as not downloaded, once.
+        QCOMPARE(int(run.reported.size()) + run.report.notDownloaded, 12);
         QCOMPARE(run.report.saved, int(run.folder.size()));
     }
 
