@@ -29,7 +29,8 @@ const QByteArray Seed = R"({ "members": [ { "id": "7", "albums": [
     { "id": "54", "name": "诱饵  相册", "pages": 2, "perPage": 2, "decoys": true, "titleSpaces": true },
     { "id": "55", "name": "重复", "pages": 2, "perPage": 2, "repeatAcrossPages": true },
     { "id": "56", "name": "脚本", "pages": 2, "perPage": 2, "scriptLinks": true },
-    { "id": "57", "name": "单页", "pages": 1, "perPage": 3 }
+    { "id": "57", "name": "单页", "pages": 1, "perPage": 3 },
+    { "id": "58", "name": "断页", "pages": 3, "perPage": 2, "nextLink": "error" }
 ] } ] })";
 
 // Every answer waits, so the order of pages and pictures shows.
@@ -218,6 +219,25 @@ private slots:
             QVERIFY(html.fallbacks.isEmpty());
         QCOMPARE(html.paneLoads.size(), paneLoads);
         QCOMPARE(html.htmlReads, htmlReads);
+    }
+
+    void unreadablePageEndsCollectionEitherWay()
+    {
+        // The second page answers an error: the HTML source ends collection
+        // there, as the pane does, and the first page's pictures still come.
+        QTemporaryDir paneSave, htmlSave;
+        const QString address = albumUrl(m_site, QStringLiteral("58"));
+        const Run pane = runAlbum(fastSettings(m_site, paneSave.path(), JobSource::BrowserPane), address, false);
+        const Run html = runAlbum(fastSettings(m_site, htmlSave.path(), JobSource::BrowserPane), address, true);
+        QVERIFY(pane.ended && html.ended);
+        QVERIFY(html.fallbacks.isEmpty());
+        QCOMPARE(html.htmlReads, 2);
+        QVERIFY(!pane.report.collectionNote.isEmpty());
+        QVERIFY(!html.report.collectionNote.isEmpty());
+        QVERIFY(!html.report.isWhole());
+        QCOMPARE(html.collected, 2);
+        QCOMPARE(html.reported, pane.reported);
+        QCOMPARE(html.report.saved, 2);
     }
 
     void picturesBeginWhileCollecting()

@@ -101,8 +101,10 @@ void PageWalk::decide()
     } else {
         m_mode = Mode::Pane;
         disconnect(m_htmlPages);
+        // A failed pane load ends collection and says so itself.
         const QPointer<PageWalk> self(this);
-        emit paneChosen(why, first.address);
+        if (why != PaneFallback::PaneFailed)
+            emit paneChosen(why, first.address);
         if (!self)
             return;
     }
