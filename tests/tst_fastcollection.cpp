@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include <memory>
+
 namespace {
 
 const QString Member = QStringLiteral("7");
@@ -86,6 +88,34 @@ private:
         return s;
     }
 
+    // Notes in `run` what the queue reports, and stops it after `stopAfterPages`.
+    void watch(AlbumQueue &queue, Run &run, int stopAfterPages)
+    {
+        auto pages = std::make_shared<int>(0);
+        connect(&queue, &AlbumQueue::pageCollected, this, [&queue, &run, pages, stopAfterPages](int) {
+            DownloadJob *job = queue.currentJob();
+            if (++*pages >= 2 && (job->inFlight() > 0 || !run.reported.isEmpty()))
+                run.startedWhileCollecting = true;
+            if (stopAfterPages && *pages == stopAfterPages)
+                job->stop();
+        });
+        connect(&queue, &AlbumQueue::pictureDone, this, [&queue, &run](const PictureReport &picture) {
+            DownloadJob *job = queue.currentJob();
+            if (job->state() == DownloadJob::State::Collecting) {
+                ++run.picturesBeforeCollected;
+                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
+            }
+            run.reported << (picture.fileName.isEmpty() ? picture.reason : picture.fileName);
+        });
+        connect(&queue, &AlbumQueue::collectionFinished, this, [&run](int n) { run.collected = n; });
+        connect(&queue, &AlbumQueue::paneChosen, this,
+                [&run](PaneFallback why, const QString &) { run.fallbacks << why; });
+        connect(&queue, &AlbumQueue::albumFinished, this, [&run](int, const JobReport &report) {
+            run.report = report;
+            run.ended = true;
+        });
+    }
+
     // Runs one album through a queue on the pane, with or without the HTML
     // source; `stopAfterPages` stops the job once that many pages are read.
     Run runAlbum(const JobSettings &settings, const QString &address, bool html, int stopAfterPages = 0)
@@ -103,28 +133,7 @@ private:
                                            else
                                                run.paneLoads << page.address;
                                        });
-        int pages = 0;
-        connect(&queue, &AlbumQueue::pageCollected, this, [&](int) {
-            DownloadJob *job = queue.currentJob();
-            if (++pages >= 2 && (job->inFlight() > 0 || !run.reported.isEmpty()))
-                run.startedWhileCollecting = true;
-            if (stopAfterPages && pages == stopAfterPages)
-                job->stop();
-        });
-        connect(&queue, &AlbumQueue::pictureDone, this, [&](const PictureReport &picture) {
-            DownloadJob *job = queue.currentJob();
-            if (job->state() == DownloadJob::State::Collecting) {
-                ++run.picturesBeforeCollected;
-                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
-            }
-            run.reported << (picture.fileName.isEmpty() ? picture.reason : picture.fileName);
-        });
-        connect(&queue, &AlbumQueue::collectionFinished, this, [&](int n) { run.collected = n; });
-        connect(&queue, &AlbumQueue::paneChosen, this, [&](PaneFallback why, const QString &) { run.fallbacks << why; });
-        connect(&queue, &AlbumQueue::albumFinished, this, [&](int, const JobReport &report) {
-            run.report = report;
-            run.ended = true;
-        });
+        watch(queue, run, stopAfterPages);
         QString error;
         if (!queue.start(&error)) {
             qWarning() << error;
