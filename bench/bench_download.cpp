@@ -7,7 +7,10 @@
 //   QT_QPA_PLATFORM=offscreen ./bench_download [--no-curl]
 //
 // --no-curl fetches the comparison with the bench's own plain network loop,
-// as it does when curl is not installed.
+// as it does when curl is not installed. --large adds albums of 5,000 and
+// 20,000 pictures (20 a page) in fast mode, collected from HTML and, for an
+// album whose links a script writes, through the pane; --large-only runs
+// just those.
 #include "app/mainform.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
@@ -85,13 +88,14 @@ struct Requests {
     int albumPages = 0;
     int picturePages = 0;
     int pictures = 0;
+    int other = 0; // what a rendered page asks for besides itself
 };
 
 Requests readRequests(const DemoSite &site)
 {
     const QJsonObject counts = site.requests(true);
     return {counts.value(QStringLiteral("albumPages")).toInt(), counts.value(QStringLiteral("picturePages")).toInt(),
-            counts.value(QStringLiteral("pictures")).toInt()};
+            counts.value(QStringLiteral("pictures")).toInt(), counts.value(QStringLiteral("other")).toInt()};
 }
 
 // One job run through the window, from the press of the start button.
@@ -446,8 +450,71 @@ int fail(const char *what)
     return 1;
 }
 
-int run(bool useCurl)
+double loadAverage()
 {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
+
+// A large album in fast mode, once whose pages read as HTML and once whose
+// links a script writes (so the pane collects it): per album page, what
+// collection took and what the site was asked.
+bool largeAlbums(ScriptedDialogs &dialogs, Folders &folders)
+{
+    constexpr int LargePerPage = 20;
+    std::printf("Large albums in fast mode (%d in flight), %d pictures a page:\n", InFlight, LargePerPage);
+    std::printf("  %-8s %-6s %9s %12s %14s %10s %9s %8s\n", "pictures", "source", "collect", "ms/page",
+                "requests/page", "download", "job", "load");
+    for (const int pictures : {5000, 20000}) {
+        const int pages = pictures / LargePerPage;
+        // One site an album: the demo site holds 20,000 pictures at most.
+        for (const bool script : {false, true}) {
+            const QByteArray largeSeed = QStringLiteral(R"({ "members": [ { "id": "100000001", "albums": [
+                { "id": "9101", "name": "大相册", "pages": %1, "perPage": %2, "scriptLinks": %3 } ] } ] })")
+                                             .arg(pages)
+                                             .arg(LargePerPage)
+                                             .arg(script ? "true" : "false")
+                                             .toUtf8();
+            DemoSite site(largeSeed);
+            if (!site.start())
+                return false;
+            setSiteAddresses(SiteAddresses::forBase(site.base()));
+            QTemporaryDir appDir;
+            auto *w = new MainForm(appDir.path());
+            const std::unique_ptr<MainForm> window(w);
+            w->show();
+            const QString album = site.url(QStringLiteral("/photo/100000001/album-9101"));
+            w->WebBrowser1->navigate(album);
+            if (!waitForDocument(w->WebBrowser1, album, 60000) || !w->CmdStartDown->isEnabled())
+                return false;
+            Bench bench{site, w, dialogs, album};
+            const double load = loadAverage();
+            const std::optional<Run> run = runJob(bench, Speed::Fast, DownloadMode::ReplaceAll, folders.fresh());
+            if (!run || run->saved != pictures) {
+                std::printf("  %-8d saved %d of %d\n", pictures, run ? run->saved : 0, pictures);
+                return false;
+            }
+            const Requests &r = run->requests;
+            std::printf("  %-8d %-6s %7.2f s %9.2f ms %14.3f %8.2f s %7.2f s %8.2f\n", pictures,
+                        script ? "pane" : "html", seconds(run->collectedMs), double(run->collectedMs) / pages,
+                        double(r.albumPages + r.other) / pages, seconds(run->downloadMs()), seconds(run->totalMs),
+                        load);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("  (collect: press to the end of collection; download: from there to the job's end, pictures\n"
+                "   having begun while pages were read; requests/page: album pages and what they pulled in;\n"
+                "   load: the machine's one-minute load average before the run)\n\n");
+    return true;
+}
+
+int run(bool useCurl, bool large, bool largeOnly)
+{
+    if (largeOnly) {
+        ScriptedDialogs dialogs;
+        Folders folders(QDir::tempPath());
+        return folders.isValid() && largeAlbums(dialogs, folders) ? 0 : fail("a large album did not come down");
+    }
     DemoSite site(seed());
     if (!site.start())
         return fail("the demo site did not start");
@@ -514,6 +581,8 @@ int run(bool useCurl)
         printOnlyNew(speed == Speed::Paced ? "one by one" : "fast mode", *first, *second);
     }
     std::printf("\n");
+    if (large && !largeAlbums(dialogs, folders))
+        return fail("a large album did not come down");
 
     // One request kept waiting for 5 s while the event loop runs freely.
     QEventLoop loop;
@@ -545,7 +614,9 @@ int main(int argc, char *argv[])
     BrowserProfile::setStoragePath(profileDir.path());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
-    const int rc = run(!QCoreApplication::arguments().contains(QStringLiteral("--no-curl")));
+    const QStringList args = QCoreApplication::arguments();
+    const int rc = run(!args.contains(QStringLiteral("--no-curl")), args.contains(QStringLiteral("--large")),
+                       args.contains(QStringLiteral("--large-only")));
     BrowserProfile::shutdown();
     return rc;
 }

@@ -9,6 +9,7 @@
 #include "siteaddresses.h"
 
 #include <QAction>
+#include <QWebEngineProfile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -73,12 +74,24 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
+        settings.startWhileCollecting = true;
         for (const QAction *choice : InFlight->actions())
             if (choice->isChecked())
                 settings.maxInFlight = choice->data().toInt();
     }
     BrowserPane *pane = source == ::JobSource::BrowserPane ? WebBrowser1 : WebBrowser2;
     auto *queue = new AlbumQueue(settings, pane->pageSource(), albums, this);
+    if (Fast->isChecked()) {
+        // Album pages read as HTML where they show what the pane shows.
+        auto *html = new HtmlPageSource(network(), queue);
+        html->setRequestOptions(settings.requests);
+        html->setUserAgent(BrowserProfile::instance()->httpUserAgent().toUtf8());
+        queue->setHtmlSource(html);
+        connect(queue, &AlbumQueue::paneChosen, this, [this](PaneFallback why, const QString &address) {
+            const ProgressText::Row row = ProgressText::paneFallbackRow(why, address);
+            addProgressRow(progressList(), row.status, row.text, row.icon);
+        });
+    }
     // Held before it starts: its first album is shown from inside start().
     m_job = queue;
     connectQueue(queue);

@@ -75,6 +75,34 @@ Row stoppedRow(const QString &reason)
     return {QStringLiteral("Stopped"), reason + QStringLiteral("，已采集的图片照常下载"), WarningIcon};
 }
 
+Row paneFallbackRow(PaneFallback why, const QString &address)
+{
+    QString cause;
+    switch (why) {
+    case PaneFallback::None:
+        return {};
+    case PaneFallback::TitleDiffers:
+        cause = QStringLiteral("页面标题与浏览器所见不同");
+        break;
+    case PaneFallback::PicturePagesDiffer:
+        cause = QStringLiteral("图片链接与浏览器所见不同（可能由页面脚本生成）");
+        break;
+    case PaneFallback::NextPageDiffers:
+        cause = QStringLiteral("“下一页”链接与浏览器所见不同");
+        break;
+    case PaneFallback::UnsupportedCharset:
+        cause = QStringLiteral("页面的字符集无法直接读取");
+        break;
+    case PaneFallback::HtmlUnreadable:
+        cause = QStringLiteral("无法直接读取页面");
+        break;
+    case PaneFallback::PaneFailed:
+        cause = QStringLiteral("浏览器未能加载页面");
+        break;
+    }
+    return {QStringLiteral("Collecting"), cause + QStringLiteral("，改由浏览器逐页采集：") + address, WarningIcon};
+}
+
 QString haltedLine(const JobReport &report)
 {
     const QString counts = QStringLiteral("保存了 %1 张，还有 %2 张未下载").arg(report.saved).arg(report.notDownloaded);

@@ -3,6 +3,7 @@
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
 #include "download/recordedalbums.h"
+#include "download/htmlpagesource.h"
 
 #include <QList>
 #include <QString>
@@ -41,6 +42,8 @@ QString savedInQueue(int saved, int album, int albums);
 // In "only new" mode a saved picture is said to be new.
 Row pictureRow(const PictureReport &picture, bool onlyNew = false);
 Row stoppedRow(const QString &reason);
+// The fast mode collects an album through the browser after all, and why.
+Row paneFallbackRow(PaneFallback why, const QString &address);
 // A job that ended before its end: stopped, or the site's login expired.
 QString haltedLine(const JobReport &report);
 // Picture pages that held no picture address, counted beside the failures.

@@ -60,6 +60,9 @@ DownloadJob *AlbumQueue::beginAlbum(QString *error)
     ++m_current;
     m_state = State::Running;
     m_walk = new PageWalk(job, m_source);
+    if (m_html)
+        m_walk->setHtmlSource(m_html);
+    connect(m_walk, &PageWalk::paneChosen, this, &AlbumQueue::paneChosen);
     connect(job, &DownloadJob::pageCollected, this, &AlbumQueue::pageCollected);
     connect(job, &DownloadJob::collectionStopped, this, &AlbumQueue::collectionStopped);
     connect(job, &DownloadJob::collectionFinished, this, &AlbumQueue::collectionFinished);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloadjob.h"
+#include "htmlpagesource.h"
 
 #include <QList>
 #include <QObject>
@@ -61,6 +62,10 @@ public:
     // The same, but the first album is the page the source shows already.
     bool startFromShownPage(const PageSnapshot &shown, QString *error);
 
+    // The fast mode's reader of album pages: each album whose first page it
+    // reads as the pane does is collected through it. Call before start.
+    void setHtmlSource(HtmlPageSource *html) { m_html = html; }
+
     // Stops the album at work; no signal follows.
     void kill();
     // Kills the queue and removes the temporary folder of the album at work.
@@ -84,6 +89,8 @@ signals:
     void albumStarted(int index);
     void pageCollected(int collected);
     void collectionStopped(const QString &reason);
+    // The album at work is collected through the pane, not as HTML.
+    void paneChosen(PaneFallback why, const QString &address);
     void collectionFinished(int collected);
     void pictureDone(const PictureReport &report);
     void albumFinished(int index, const JobReport &report);
@@ -95,6 +102,7 @@ private:
 
     JobSettings m_settings;
     QPointer<PageSource> m_source;
+    QPointer<HtmlPageSource> m_html;
     State m_state = State::Ready;
     Report m_report;
     int m_current = -1;

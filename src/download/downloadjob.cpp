@@ -189,6 +189,11 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
     // A page that could not be read collected nothing.
     if (m_collection.pagesRead() > pagesBefore || step.outcome == AlbumCollection::Outcome::LastPage)
         emit pageCollected(collectedCount());
+    if (streams() && m_state == State::Collecting) {
+        appendItems();
+        if (!isPaused())
+            schedule();
+    }
     if (step.outcome == AlbumCollection::Outcome::NextPage) {
         m_expectedPage = step.nextAddress;
         // Paused meanwhile: the pane loads nothing more until resume().
@@ -244,17 +249,34 @@ void DownloadJob::finishCollection()
             m_record = AlbumRecord::load(targetFolderPath());
     }
     m_hadRecord = !m_record.entries().isEmpty();
-    if (!leaveAlbum) {
-        for (const QString &page : m_collection.picturePages()) {
-            Item item;
-            item.page = page;
-            m_items.append(item);
-        }
-    }
+    if (!leaveAlbum)
+        appendItems();
     m_state = State::Downloading;
     emit collectionFinished(collectedCount());
     if (m_state == State::Downloading)
         schedule();
+}
+
+bool DownloadJob::streams() const
+{
+    return m_settings.startWhileCollecting && m_settings.mode == DownloadMode::ReplaceAll;
+}
+
+bool DownloadJob::picturesMoving() const
+{
+    return m_state == State::Downloading || (m_state == State::Collecting && streams());
+}
+
+void DownloadJob::appendItems()
+{
+    // Picture pages become items in collection order, which is the order
+    // they are named and reported in.
+    const QStringList &pages = m_collection.picturePages();
+    for (qsizetype i = m_items.size(); i < pages.size(); ++i) {
+        Item item;
+        item.page = pages.at(i);
+        m_items.append(item);
+    }
 }
 
 void DownloadJob::schedule()
@@ -267,10 +289,11 @@ void DownloadJob::schedule()
 
 void DownloadJob::pump()
 {
-    if (m_state != State::Downloading || isPaused())
+    if (!picturesMoving() || isPaused())
         return;
     if (m_nextToCommit == m_items.size()) {
-        complete();
+        if (m_state == State::Downloading)
+            complete();
         return;
     }
     if (!m_throttledUntil.hasExpired()) {
@@ -278,11 +301,13 @@ void DownloadJob::pump()
         return;
     }
     m_pace.setInterval(m_settings.pauseMs);
+    // While album pages are read, one request of the limit is theirs.
+    const int limit = m_state == State::Collecting ? qMax(1, m_limit - 1) : m_limit;
     // Look ahead a little only: downloaded pictures wait on disk for their
     // turn to be named. Pictures the folder already holds end at once and
     // move the window on, so they pass without waiting out the pause.
     const QPointer<DownloadJob> self(this);
-    while (self && m_state == State::Downloading && !isPaused() && m_working < m_limit
+    while (self && picturesMoving() && !isPaused() && m_working < limit
            && m_nextToStart < m_items.size() && m_nextToStart < m_nextToCommit + 4 * m_limit) {
         // An item handed back by a pause is started again in its turn.
         const int index = m_nextToStart++;
@@ -399,14 +424,14 @@ void DownloadJob::itemDone(int index)
     }
     const QPointer<DownloadJob> self(this);
     commitReady();
-    if (self && m_state == State::Downloading)
+    if (self && picturesMoving())
         schedule();
 }
 
 void DownloadJob::commitReady()
 {
     const QPointer<DownloadJob> self(this);
-    while (self && m_state == State::Downloading && m_nextToCommit < m_items.size()
+    while (self && picturesMoving() && m_nextToCommit < m_items.size()
            && m_items.at(m_nextToCommit).stage == Item::Stage::Done) {
         if (!commit(m_items[m_nextToCommit]))
             return;
@@ -696,6 +721,8 @@ void DownloadJob::resume()
         return;
     if (m_state == State::Downloading)
         return schedule();
+    if (streams())
+        schedule();
     m_pageWait.start();
     if (!m_heldPage.isEmpty())
         emit pageWanted(std::exchange(m_heldPage, QString()));
@@ -732,8 +759,11 @@ void DownloadJob::halt(HaltReason reason, const QString &loginPage)
     m_requests = new QObject(this);
     m_working = 0;
     if (m_state == State::Collecting) {
-        m_notDownloaded = collectedCount();
+        // Picture pages already begun are settled like those of a download.
+        m_notDownloaded = collectedCount() - int(m_items.size());
         m_state = State::Downloading;
+        if (!settleForEnd())
+            return;
     } else if (!settleForEnd()) {
         return;
     }

@@ -57,6 +57,10 @@ struct JobSettings {
     // update of recorded albums; an album page that shows the album is gone
     // then ends the job without touching the folder.
     QString targetFolder;
+    // Picture pages start while later album pages are still being read (the
+    // fast mode). Only new pictures waits for the whole album all the same:
+    // which folder it adds to depends on the album's name.
+    bool startWhileCollecting = false;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -235,6 +239,9 @@ private:
     };
 
     void finishCollection();
+    bool streams() const;
+    bool picturesMoving() const;
+    void appendItems();
     void onPageWaitOver();
     void loginExpired(const QString &answer, int index);
     void halt(HaltReason reason, const QString &loginPage);

@@ -1,6 +1,7 @@
 #include "pagewalk.h"
 
 #include "downloadjob.h"
+#include "jobrules.h"
 #include "pagesource.h"
 
 PageWalk::PageWalk(DownloadJob *job, PageSource *source)
@@ -11,11 +12,21 @@ PageWalk::PageWalk(DownloadJob *job, PageSource *source)
     connect(job, &DownloadJob::collectionFinished, this, &PageWalk::finish);
 }
 
+void PageWalk::setHtmlSource(HtmlPageSource *html)
+{
+    m_html = html;
+}
+
 void PageWalk::start(const QString &firstAddress)
 {
     if (!m_source)
         return;
-    m_pages = connect(m_source, &PageSource::pageReady, this, &PageWalk::onPage);
+    m_pages = connect(m_source, &PageSource::pageReady, this, &PageWalk::onPanePage);
+    if (m_html) {
+        m_mode = Mode::Deciding;
+        m_htmlPages = connect(m_html, &PageSource::pageReady, this, &PageWalk::onHtmlPage);
+        m_html->load(firstAddress);
+    }
     ask(firstAddress);
 }
 
@@ -23,8 +34,81 @@ void PageWalk::startFromShownPage(const PageSnapshot &shown)
 {
     if (!m_source)
         return;
-    m_pages = connect(m_source, &PageSource::pageReady, this, &PageWalk::onPage);
+    m_pages = connect(m_source, &PageSource::pageReady, this, &PageWalk::onPanePage);
+    if (m_html && !shown.failed) {
+        m_mode = Mode::Deciding;
+        m_paneFirst = shown;
+        m_htmlPages = connect(m_html, &PageSource::pageReady, this, &PageWalk::onHtmlPage);
+        m_html->load(shown.address);
+        return;
+    }
     onPage(shown);
+}
+
+void PageWalk::onPanePage(const PageSnapshot &page)
+{
+    switch (m_mode) {
+    case Mode::Deciding:
+        // The blank page a pane shows before the album is none of it.
+        if (m_paneFirst || page.address.startsWith(QLatin1String("about:")))
+            return;
+        m_paneFirst = page;
+        return decide();
+    case Mode::Html:
+        // The pane is idle meanwhile; what it shows is not the album's.
+        return;
+    case Mode::PaneConfirms:
+        m_mode = Mode::Pane;
+        return onPage(page);
+    case Mode::Pane:
+        return onPage(page);
+    }
+}
+
+void PageWalk::onHtmlPage(const PageSnapshot &page)
+{
+    if (m_mode == Mode::Deciding) {
+        if (!m_htmlFirst)
+            m_htmlFirst = page;
+        return decide();
+    }
+    if (m_mode != Mode::Html)
+        return;
+    if (!page.failed && m_job
+        && NextPageLinkIndex(page.links, m_job->source() == JobSource::BrowserPane) < 0) {
+        // Seemingly the last page: the pane has the last word on that.
+        m_mode = Mode::PaneConfirms;
+        m_asked = m_paneAsked = true;
+        if (m_source)
+            m_source->load(page.address);
+        return;
+    }
+    onPage(page);
+}
+
+void PageWalk::decide()
+{
+    if (!m_paneFirst || !m_htmlFirst || !m_job || !m_html)
+        return;
+    const bool requireCurpage = m_job->source() == JobSource::BrowserPane;
+    const PaneFallback why = CompareReadings(*m_paneFirst, m_html->lastResult(), m_job->settings().photoHostBase,
+                                             requireCurpage);
+    const PageSnapshot first = *m_paneFirst;
+    m_htmlFirst.reset();
+    m_paneFirst.reset();
+    if (why == PaneFallback::None) {
+        m_mode = Mode::Html;
+    } else {
+        m_mode = Mode::Pane;
+        disconnect(m_htmlPages);
+        // A failed pane load ends collection and says so itself.
+        const QPointer<PageWalk> self(this);
+        if (why != PaneFallback::PaneFailed)
+            emit paneChosen(why, first.address);
+        if (!self)
+            return;
+    }
+    onPage(first);
 }
 
 void PageWalk::onPage(const PageSnapshot &page)
@@ -42,6 +126,9 @@ void PageWalk::onPage(const PageSnapshot &page)
 void PageWalk::ask(const QString &address)
 {
     m_asked = true;
+    if (m_mode == Mode::Html && m_html)
+        return m_html->load(address);
+    m_paneAsked = true;
     if (m_source)
         m_source->load(address);
 }
@@ -49,8 +136,11 @@ void PageWalk::ask(const QString &address)
 void PageWalk::finish()
 {
     disconnect(m_pages);
+    disconnect(m_htmlPages);
+    if (m_html)
+        m_html->cancel();
     // The last album page would otherwise stay loaded (and running its
     // scripts) while the pictures download.
-    if (m_asked && m_source)
+    if (m_paneAsked && m_source)
         m_source->load(QStringLiteral("about:blank"));
 }

@@ -1,0 +1,316 @@
+// The fast mode's collection: album pages read as HTML where their first
+// page reads as the pane reads it, pictures begun while later pages load,
+// and the same folder whichever way an album was read. Real panes, the real
+// HTML reader and the demo site.
+#include "app/mainform.h"
+#include "app/siteaddresses.h"
+#include "demosite.h"
+#include "download/albumqueue.h"
+#include "download/htmlpagesource.h"
+#include "platform/browserpane.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "web/networksession.h"
+#include "windowtesting.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+#include <memory>
+
+namespace {
+
+const QString Member = QStringLiteral("7");
+constexpr int JobTimeout = 60000;
+
+const QByteArray Seed = R"({ "members": [ { "id": "7", "albums": [
+    { "id": "51", "name": "三页", "pages": 3, "perPage": 3 },
+    { "id": "52", "name": "从零", "pages": 3, "perPage": 2, "firstPage": 0 },
+    { "id": "53", "name": "回环", "pages": 2, "perPage": 2, "loopBack": true },
+    { "id": "54", "name": "诱饵  相册", "pages": 2, "perPage": 2, "decoys": true, "titleSpaces": true },
+    { "id": "55", "name": "重复", "pages": 2, "perPage": 2, "repeatAcrossPages": true },
+    { "id": "56", "name": "脚本", "pages": 2, "perPage": 2, "scriptLinks": true },
+    { "id": "57", "name": "单页", "pages": 1, "perPage": 3 },
+    { "id": "58", "name": "断页", "pages": 3, "perPage": 2, "nextLink": "error" }
+] } ] })";
+
+// Every answer waits, so the order of pages and pictures shows.
+const QByteArray SlowSeed = R"({ "delayMs": 150, "members": [ { "id": "7", "albums": [
+    { "id": "61", "name": "慢", "pages": 3, "perPage": 6 }
+] } ] })";
+
+// What one album's queue did, and the folder it left.
+struct Run {
+    QStringList reported;  // file names (or reasons) in report order
+    QStringList folder;    // what the album's folder holds
+    QString folderName;
+    QList<PaneFallback> fallbacks;
+    QStringList paneLoads; // album pages the pane completed
+    int htmlReads = 0;
+    int collected = 0;
+    int picturesBeforeCollected = 0;
+    int maxInFlightCollecting = 0;
+    bool startedWhileCollecting = false;
+    JobReport report;
+    bool ended = false;
+};
+
+QStringList files(const QString &folder)
+{
+    QStringList out = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    out.removeIf([](const QString &name) { return name.startsWith(u'.'); });
+    return out;
+}
+
+} // namespace
+
+class TestFastCollection : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString albumUrl(const DemoSite &site, const QString &id) const
+    {
+        return site.url(QStringLiteral("/photo/%1/album-%2").arg(Member, id));
+    }
+
+    JobSettings fastSettings(const DemoSite &site, const QString &saveFolder, JobSource source) const
+    {
+        JobSettings s;
+        s.source = source;
+        s.saveFolder = saveFolder;
+        s.photoHostBase = SiteAddresses::forBase(site.base()).photoHostBase;
+        s.network = BrowserProfile::network()->manager();
+        s.maxInFlight = 4;
+        s.pauseMs = 0;
+        s.startWhileCollecting = true;
+        return s;
+    }
+
+    // Notes in `run` what the queue reports, and stops it after `stopAfterPages`.
+    void watch(AlbumQueue &queue, Run &run, int stopAfterPages)
+    {
+        auto pages = std::make_shared<int>(0);
+        connect(&queue, &AlbumQueue::pageCollected, this, [&queue, &run, pages, stopAfterPages](int) {
+            DownloadJob *job = queue.currentJob();
+            if (++*pages >= 2 && (job->inFlight() > 0 || !run.reported.isEmpty()))
+                run.startedWhileCollecting = true;
+            if (stopAfterPages && *pages == stopAfterPages)
+                job->stop();
+        });
+        connect(&queue, &AlbumQueue::pictureDone, this, [&queue, &run](const PictureReport &picture) {
+            DownloadJob *job = queue.currentJob();
+            if (job->state() == DownloadJob::State::Collecting) {
+                ++run.picturesBeforeCollected;
+                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
+            }
+            run.reported << (picture.fileName.isEmpty() ? picture.reason : picture.fileName);
+        });
+        connect(&queue, &AlbumQueue::collectionFinished, this, [&run](int n) { run.collected = n; });
+        connect(&queue, &AlbumQueue::paneChosen, this,
+                [&run](PaneFallback why, const QString &) { run.fallbacks << why; });
+        connect(&queue, &AlbumQueue::albumFinished, this, [&run](int, const JobReport &report) {
+            run.report = report;
+            run.ended = true;
+        });
+    }
+
+    // Runs one album through a queue on the pane, with or without the HTML
+    // source; `stopAfterPages` stops the job once that many pages are read.
+    Run runAlbum(const JobSettings &settings, const QString &address, bool html, int stopAfterPages = 0)
+    {
+        Run run;
+        AlbumQueue queue(settings, m_pane->pageSource(), {{QString(), address, {}}});
+        HtmlPageSource reader(settings.network);
+        if (html)
+            queue.setHtmlSource(&reader);
+        bool blank = false;
+        const auto paneLoads = connect(m_pane->pageSource(), &PageSource::pageReady, this,
+                                       [&](const PageSnapshot &page) {
+                                           if (page.address.startsWith(QLatin1String("about:")))
+                                               blank = true;
+                                           else
+                                               run.paneLoads << page.address;
+                                       });
+        watch(queue, run, stopAfterPages);
+        QString error;
+        if (!queue.start(&error)) {
+            qWarning() << error;
+            return run;
+        }
+        // Polled too: the in-flight count while the job collects.
+        waitUntil([&] {
+            if (DownloadJob *job = queue.currentJob(); job && job->state() == DownloadJob::State::Collecting)
+                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
+            return run.ended;
+        }, JobTimeout);
+        // The walk leaves the pane on a blank page; the next run must not
+        // navigate while that load is still under way.
+        if (!run.paneLoads.isEmpty())
+            waitUntil([&] { return blank; }, 10000);
+        disconnect(paneLoads);
+        run.htmlReads = reader.requests();
+        run.folderName = run.report.folderName;
+        run.folder = files(settings.saveFolder + u'/' + run.report.folderName);
+        return run;
+    }
+
+    DemoSite m_site{Seed};
+    DemoSite m_slow{SlowSeed};
+    BrowserPane *m_pane = nullptr;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.start());
+        QVERIFY(m_slow.start());
+        m_pane = new BrowserPane(BrowserProfile::instance());
+        m_pane->resize(800, 600);
+        m_pane->show();
+    }
+
+    void cleanupTestCase()
+    {
+        delete m_pane;
+        m_pane = nullptr;
+    }
+
+    void sameFolderEitherWay_data()
+    {
+        QTest::addColumn<QString>("album");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("fallback");
+        QTest::addColumn<int>("paneLoads"); // with the HTML source
+        QTest::addColumn<int>("htmlReads");
+        // First and last page in the pane, every page as HTML.
+        QTest::newRow("three pages") << "51" << int(JobSource::BrowserPane) << false << 2 << 3;
+        QTest::newRow("numbered from 0") << "52" << int(JobSource::MemberList) << false << 2 << 3;
+        // The last page's 下一页 leads back to the first (under another
+        // address), which brings nothing new: the pane is not asked again.
+        QTest::newRow("last page links back") << "53" << int(JobSource::BrowserPane) << false << 1 << 3;
+        QTest::newRow("decoy next links") << "54" << int(JobSource::BrowserPane) << false << 2 << 2;
+        QTest::newRow("decoy next links, member list") << "54" << int(JobSource::MemberList) << false << 2 << 2;
+        QTest::newRow("repeats kept") << "55" << int(JobSource::BrowserPane) << false << 2 << 2;
+        QTest::newRow("repeats once") << "55" << int(JobSource::MemberList) << false << 2 << 2;
+        // One page: the pane's first reading is its last word.
+        QTest::newRow("one page") << "57" << int(JobSource::BrowserPane) << false << 1 << 1;
+        // Links written by a script: the pane walks the album.
+        QTest::newRow("script-made links") << "56" << int(JobSource::BrowserPane) << true << 2 << 1;
+    }
+
+    void sameFolderEitherWay()
+    {
+        QFETCH(QString, album);
+        QFETCH(int, source);
+        QFETCH(bool, fallback);
+        QFETCH(int, paneLoads);
+        QFETCH(int, htmlReads);
+        QTemporaryDir paneSave, htmlSave;
+        const QString address = albumUrl(m_site, album);
+        const Run pane = runAlbum(fastSettings(m_site, paneSave.path(), JobSource(source)), address, false);
+        const Run html = runAlbum(fastSettings(m_site, htmlSave.path(), JobSource(source)), address, true);
+        QVERIFY(pane.ended && html.ended);
+        QVERIFY2(pane.report.isWhole(), qPrintable(pane.report.collectionNote + pane.reported.join(u',')));
+        QVERIFY2(html.report.isWhole(), qPrintable(html.report.collectionNote + html.reported.join(u',')));
+        QVERIFY(pane.collected > 0);
+        QCOMPARE(html.collected, pane.collected);
+        QCOMPARE(html.folderName, pane.folderName);
+        QCOMPARE(html.reported, pane.reported);
+        QCOMPARE(html.folder, pane.folder);
+        QCOMPARE(html.report.saved, pane.report.saved);
+
+        QCOMPARE(pane.fallbacks.size(), 0);
+        QCOMPARE(pane.htmlReads, 0);
+        if (fallback)
+            QCOMPARE(html.fallbacks, QList<PaneFallback>{PaneFallback::PicturePagesDiffer});
+        else
+            QVERIFY(html.fallbacks.isEmpty());
+        QCOMPARE(html.paneLoads.size(), paneLoads);
+        QCOMPARE(html.htmlReads, htmlReads);
+    }
+
+    void unreadablePageEndsCollectionEitherWay()
+    {
+        // The second page answers an error: the HTML source ends collection
+        // there, as the pane does, and the first page's pictures still come.
+        QTemporaryDir paneSave, htmlSave;
+        const QString address = albumUrl(m_site, QStringLiteral("58"));
+        const Run pane = runAlbum(fastSettings(m_site, paneSave.path(), JobSource::BrowserPane), address, false);
+        const Run html = runAlbum(fastSettings(m_site, htmlSave.path(), JobSource::BrowserPane), address, true);
+        QVERIFY(pane.ended && html.ended);
+        QVERIFY(html.fallbacks.isEmpty());
+        QCOMPARE(html.htmlReads, 2);
+        QVERIFY(!pane.report.collectionNote.isEmpty());
+        QVERIFY(!html.report.collectionNote.isEmpty());
+        QVERIFY(!html.report.isWhole());
+        QCOMPARE(html.collected, 2);
+        QCOMPARE(html.reported, pane.reported);
+        QCOMPARE(html.report.saved, 2);
+    }
+
+    void picturesBeginWhileCollecting()
+    {
+        QTemporaryDir save, slowSave;
+        const QString address = albumUrl(m_slow, QStringLiteral("61"));
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        const Run fast = runAlbum(settings, address, true);
+        QVERIFY(fast.report.isWhole());
+        QCOMPARE(fast.report.saved, 18);
+        QVERIFY(fast.startedWhileCollecting);
+        // One request of the limit stays with the album pages.
+        QVERIFY(fast.maxInFlightCollecting > 0);
+        QVERIFY(fast.maxInFlightCollecting <= settings.maxInFlight - 1);
+        QCOMPARE(fast.reported, files(save.path() + u'/' + fast.folderName));
+
+        // Off, the pictures wait for the album's end.
+        settings.startWhileCollecting = false;
+        settings.saveFolder = slowSave.path();
+        const Run waiting = runAlbum(settings, address, true);
+        QVERIFY(waiting.report.isWhole());
+        QVERIFY(!waiting.startedWhileCollecting);
+        QCOMPARE(waiting.picturesBeforeCollected, 0);
+        QCOMPARE(waiting.reported, fast.reported);
+    }
+
+    void stopWhileCollectingSettlesEveryPicture()
+    {
+        QTemporaryDir save;
+        const Run run = runAlbum(fastSettings(m_slow, save.path(), JobSource::MemberList),
+                                 albumUrl(m_slow, QStringLiteral("61")), true, 2);
+        QVERIFY(run.ended);
+        QCOMPARE(run.report.haltedBy, HaltReason::User);
+        QVERIFY(!run.report.isWhole());
+        // Two pages of six: each picture page is reported or counted as not downloaded, once.
+        QCOMPARE(int(run.reported.size()) + run.report.notDownloaded, 12);
+        QCOMPARE(run.report.saved, int(run.folder.size()));
+    }
+
+    void windowSaysWhyThePaneCollects()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir appDir, save;
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+        auto *w = new MainForm(appDir.path());
+        w->TxtPath->setText(save.path());
+        w->Fast->setChecked(true);
+        w->show();
+        const QString address = albumUrl(m_site, QStringLiteral("56"));
+        w->WebBrowser1->navigate(address);
+        QVERIFY(waitForDocument(w->WebBrowser1, address));
+        QVERIFY(waitUntil([&] { return w->CmdStartDown->isEnabled(); }));
+        w->CmdStartDown->Click();
+        QVERIFY(waitUntil([&] { return !dialogs.messages.isEmpty(); }, JobTimeout));
+        QCOMPARE(dialogs.lastText(), QStringLiteral("下载完毕\n保存在 《脚本》"));
+        QStringList rows;
+        for (int i = 0; i < w->ListView1->model()->rowCount(); ++i)
+            rows << w->ListView1->model()->index(i, 1).data().toString();
+        const QString why = QStringLiteral("图片链接与浏览器所见不同（可能由页面脚本生成），改由浏览器逐页采集：") + address;
+        QVERIFY2(rows.contains(why), qPrintable(rows.join(u'\n')));
+        QCOMPARE(files(save.path() + QStringLiteral("/脚本")).size(), 4);
+        delete w;
+    }
+};
+
+QUILLMOOR_TEST_MAIN(TestFastCollection)
+#include "tst_fastcollection.moc"
