@@ -173,7 +173,7 @@ private slots:
         // Each album under its header row, the new picture among those
         // already there.
         const QStringList rows = column(w->ListView2, 0);
-        QCOMPARE(rows, QStringList({"Album", "Collecting", "Finished",
+        QCOMPARE(rows, QStringList({"Album", "Collecting", "Gone",
                                     "Album", "Collecting", "Exists", "Exists", "Success", "Finished"}));
         const QStringList texts = column(w->ListView2, 1);
         QCOMPARE(texts.at(0), QString("相册《会消失》 (1/2)"));

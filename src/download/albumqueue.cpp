@@ -60,6 +60,7 @@ DownloadJob *AlbumQueue::beginAlbum(QString *error)
     ++m_current;
     m_state = State::Running;
     m_walk = new PageWalk(job, m_source);
+    m_walk->setBlankWhenDone(m_current + 1 >= m_report.albums.size());
     if (m_html)
         m_walk->setHtmlSource(m_html);
     connect(m_walk, &PageWalk::paneChosen, this, &AlbumQueue::paneChosen);

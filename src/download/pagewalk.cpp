@@ -141,6 +141,6 @@ void PageWalk::finish()
         m_html->cancel();
     // The last album page would otherwise stay loaded (and running its
     // scripts) while the pictures download.
-    if (m_paneAsked && m_source)
+    if (m_paneAsked && m_source && m_blankWhenDone)
         m_source->load(QStringLiteral("about:blank"));
 }

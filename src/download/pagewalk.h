@@ -42,6 +42,10 @@ public:
 
     // False while (and after) the walk needed no page but the one shown.
     bool askedForPages() const { return m_asked; }
+    // Whether the source is sent to a blank page once the album is read. A
+    // queue keeps it for its last album: blanking between albums would race
+    // the next album's first load in the same page.
+    void setBlankWhenDone(bool blank) { m_blankWhenDone = blank; }
     // Whether the album's later pages are being read as HTML.
     bool readsHtml() const { return m_mode == Mode::Html; }
 
@@ -69,4 +73,5 @@ private:
     std::optional<PageSnapshot> m_htmlFirst;
     bool m_asked = false;
     bool m_paneAsked = false;
+    bool m_blankWhenDone = true;
 };
