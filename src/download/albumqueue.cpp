@@ -2,6 +2,7 @@
 
 #include "pagesource.h"
 #include "pagewalk.h"
+#include "recordedalbums.h"
 
 AlbumQueue::AlbumQueue(const JobSettings &settings, PageSource *source, const QList<Album> &albums,
                        QObject *parent)
@@ -42,7 +43,13 @@ bool AlbumQueue::startFromShownPage(const PageSnapshot &shown, QString *error)
 
 DownloadJob *AlbumQueue::beginAlbum(QString *error)
 {
-    auto *job = new DownloadJob(m_settings, this);
+    const Album &next = m_report.albums.at(m_current + 1);
+    JobSettings settings = m_settings;
+    if (!next.targetFolder.isEmpty())
+        settings.targetFolder = next.targetFolder;
+    if (!next.albumAddress.isEmpty())
+        settings.albumAddress = next.albumAddress;
+    auto *job = new DownloadJob(settings, this);
     if (!job->start(error)) {
         delete job;
         return nullptr;
@@ -101,4 +108,33 @@ void AlbumQueue::discard()
         m_job->discard();
     if (m_state != State::Finished)
         m_state = State::Killed;
+}
+
+AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
+                             QObject *parent, QString *error)
+{
+    QList<AlbumQueue::Album> queued;
+    for (const RecordedAlbum &recorded : albums) {
+        if (!recorded.updatable())
+            continue;
+        AlbumQueue::Album album;
+        album.title = recorded.title;
+        album.address = recorded.firstPage.isEmpty() ? recorded.address : recorded.firstPage;
+        album.albumAddress = recorded.address;
+        album.targetFolder = recorded.folder;
+        queued.append(album);
+    }
+    if (queued.isEmpty()) {
+        if (error)
+            error->clear();
+        return nullptr;
+    }
+    JobSettings update = settings;
+    update.mode = DownloadMode::OnlyNew;
+    auto *queue = new AlbumQueue(update, source, queued, parent);
+    if (!queue->start(error)) {
+        delete queue;
+        return nullptr;
+    }
+    return queue;
 }

@@ -11,6 +11,7 @@
 
 class PageSource;
 class PageWalk;
+struct RecordedAlbum;
 
 // A composite job: one DownloadJob after another for a list of albums, each
 // collected through the same page source. The queue owns what it knows (the
@@ -28,8 +29,13 @@ public:
 
     struct Album {
         QString title; // as the album list shows it
-        QString address;
+        QString address; // the page the album is read from
         std::optional<JobReport> report; // once it has ended
+        // Handed to the album's job: the folder the new pictures go into
+        // (see JobSettings::targetFolder) and the album's own address when
+        // `address` is another of its pages.
+        QString targetFolder;
+        QString albumAddress;
     };
 
     // Why the queue ended before its last album.
@@ -95,3 +101,12 @@ private:
     QPointer<DownloadJob> m_job;
     QPointer<PageWalk> m_walk;
 };
+
+// The queue that brings recorded albums up to date: each read from its first
+// page when the record knows it (else its address), only new pictures into
+// its own folder, whatever `settings.mode` says. Albums without an address
+// are left out. Started at once; nullptr when it could not be: with the
+// reason when no temporary folder could be made, with none when no album
+// can be updated.
+AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
+                             QObject *parent, QString *error);

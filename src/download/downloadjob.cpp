@@ -1,4 +1,5 @@
 #include "downloadjob.h"
+#include "recordedalbums.h"
 
 #include "jobrules.h"
 #include "storage/filesystem.h"
@@ -167,6 +168,13 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
         return {};
     m_pageWait.stop();
 
+    if (m_firstPage.isEmpty() && !m_settings.targetFolder.isEmpty()
+        && IsAlbumGonePage(page, m_settings.photoHostBase)) {
+        // The folder is left as it is: nothing of the album came.
+        m_gone = page;
+        finishCollection();
+        return {};
+    }
     if (m_firstPage.isEmpty() && !takeAlbum(page.address)) {
         // Another job has the album: leave it alone.
         finishCollection();
@@ -217,12 +225,16 @@ void DownloadJob::onPageWaitOver()
 
 void DownloadJob::finishCollection()
 {
-    if (m_settings.mode == DownloadMode::OnlyNew && !m_busy) {
+    const bool leaveAlbum = m_busy || m_gone;
+    if (m_settings.mode == DownloadMode::OnlyNew && !leaveAlbum) {
         // The folder whose record names this album, wherever it is; else
         // one of the album's name that no album claims yet is adopted.
         const QString name = AlbumFolderName(m_collection.albumName());
         const QString usable = IsUsableFolderName(name) && name != m_tempFolder ? name : QString();
-        m_target = FindAlbumFolder(m_settings.saveFolder, albumAddresses(), usable, m_tempFolder);
+        // An update names the folder; it is taken only while its record
+        // still names the album, else the album is looked for as usual.
+        const QString preferred = m_settings.targetFolder.isEmpty() ? usable : m_settings.targetFolder;
+        m_target = FindAlbumFolder(m_settings.saveFolder, albumAddresses(), preferred, m_tempFolder);
         if (m_target.isEmpty() && !usable.isEmpty() && FileSystem::FolderExists(folderPath(usable))) {
             const AlbumRecord there = AlbumRecord::load(folderPath(usable));
             if (!there.exists() || there.isLegacy())
@@ -232,7 +244,7 @@ void DownloadJob::finishCollection()
             m_record = AlbumRecord::load(targetFolderPath());
     }
     m_hadRecord = !m_record.entries().isEmpty();
-    if (!m_busy) {
+    if (!leaveAlbum) {
         for (const QString &page : m_collection.picturePages()) {
             Item item;
             item.page = page;
@@ -508,13 +520,21 @@ void DownloadJob::complete()
     fillPictureCounts(result);
     result.whole = isWhole();
     result.busy = m_busy;
+    if (m_gone) {
+        result.albumGone = true;
+        result.whole = false;
+        result.goneAddress = m_gone->address;
+        result.goneStatus = m_gone->httpStatus;
+        result.goneTitle = m_gone->title;
+    }
 
     const QString name = AlbumFolderName(result.albumName);
     bool merged = false;
     QString error;
-    if (m_busy) {
-        // Only the empty folder this job made goes; the album is another's.
-        result.folderName.clear();
+    if (m_busy || m_gone) {
+        // Only the empty folder this job made goes; the album is another's,
+        // or gone from the site and its folder stays as it is.
+        result.folderName = m_gone ? m_settings.targetFolder : QString();
         if (!FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
             noteProblem(FolderProblem::Step::Delete, temporaryFolderPath(), error);
     } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
@@ -531,7 +551,7 @@ void DownloadJob::complete()
     } else {
         nameAlbumFolder(result);
     }
-    if (!m_busy && !result.folderGone && !merged)
+    if (!m_busy && !m_gone && !result.folderGone && !merged)
         finishRecord(folderPath(result.folderName), result.albumName);
     m_lock.reset();
     result.problems = m_problems;

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -51,6 +52,11 @@ struct JobSettings {
     // An expired login pauses the job (resume() goes on once the user has
     // logged in again) instead of ending it.
     bool pauseOnExpiredLogin = false;
+    // Only new pictures into exactly this folder of the save folder, whatever
+    // the album's title now, as long as its record names the album. Set by an
+    // update of recorded albums; an album page that shows the album is gone
+    // then ends the job without touching the folder.
+    QString targetFolder;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -100,6 +106,12 @@ struct JobReport {
     QString loginPage;
     // Picture pages collected but never brought to an end.
     int notDownloaded = 0;
+    // An update found the album gone from the site (its page answered 404 or
+    // is no album page); its folder was left as it is.
+    bool albumGone = false;
+    QString goneAddress; // the page that showed it
+    int goneStatus = 0;  // its HTTP status; 0 when it answered a page that is no album
+    QString goneTitle;   // that page's title
 
     // No picture failed, collection read the whole album and the job went
     // to its end. Pages without a picture address do not count against it.
@@ -257,6 +269,8 @@ private:
     // Held from the first page to the end: one album, one job.
     std::unique_ptr<QLockFile> m_lock;
     bool m_busy = false;
+    // An update's album page showed the album is gone.
+    std::optional<PageSnapshot> m_gone;
     bool m_notWhole = false;
     bool m_recordFailed = false;
     QList<FolderProblem> m_problems;

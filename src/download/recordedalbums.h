@@ -1,0 +1,30 @@
+#pragma once
+
+#include "albumrecord.h"
+#include "web/pagelink.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// An album folder under the save folder as its record describes it: what an
+// update of every recorded album starts from.
+struct RecordedAlbum {
+    QString folder;      // folder name under the save folder
+    QString title;       // as the record has it
+    QString address;     // the album's address; empty for a folder saved before records named one
+    QString firstPage;   // the album's first page when the record knows it
+    int pictures = 0;
+    QDateTime lastUpdate; // when the record was last written
+    AlbumRecord::State state = AlbumRecord::State::Unknown;
+    bool updatable() const { return !address.isEmpty(); }
+};
+
+// The albums recorded in `saveFolder`, by folder name; Quillmoor's own
+// temporary, aside and staging folders are not albums.
+QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder);
+
+// Whether the first page read of a recorded album shows the album gone from
+// the site: it answered 404 or 410, or it is a page the site shows instead
+// (no album title, no picture link). A login page is not: the login expired.
+bool IsAlbumGonePage(const PageSnapshot &page, const QString &photoHostBase);
