@@ -4,6 +4,7 @@
 
 #include "albums/albumlistrequest.h"
 #include "download/albumfolders.h"
+#include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/headlesspage.h"
 #include "progresstexts.h"
@@ -14,6 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -256,10 +258,61 @@ void CommandLineRun::start()
         m_list->start();
         return;
     }
+    if (m_request.updateAll || !m_request.updateFolders.isEmpty())
+        return startUpdate();
     QList<AlbumQueue::Album> albums;
     for (const QString &address : std::as_const(m_request.albums))
-        albums.append({address, address, {}});
+        albums.append({address, address, {}, {}, {}});
     startQueue(albums);
+}
+
+// The recorded albums the request names: all of them, or those of the
+// folders given (by name under the save folder, or by path).
+QList<RecordedAlbum> CommandLineRun::chosenAlbums()
+{
+    const QList<RecordedAlbum> recorded = RecordedAlbums(m_saveFolder);
+    QList<RecordedAlbum> chosen;
+    for (const RecordedAlbum &album : recorded) {
+        if (!album.updatable())
+            writeLine(stdout, QStringLiteral("《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
+                                  .arg(album.folder));
+        else if (m_request.updateAll)
+            chosen.append(album);
+    }
+    const QDir save(m_saveFolder);
+    for (const QString &given : std::as_const(m_request.updateFolders)) {
+        const QFileInfo info(QDir::current(), given);
+        const bool inSaveFolder = QDir(info.absolutePath()) == save;
+        const QString name = inSaveFolder ? info.fileName() : QString();
+        auto found = std::find_if(recorded.cbegin(), recorded.cend(),
+                                  [&name](const RecordedAlbum &album) { return album.folder == name; });
+        if (found == recorded.cend() || !found->updatable()) {
+            writeLine(stderr, QStringLiteral("不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
+            m_outcome.usage = true;
+            continue;
+        }
+        chosen.append(*found);
+    }
+    return chosen;
+}
+
+void CommandLineRun::startUpdate()
+{
+    const QList<RecordedAlbum> albums = chosenAlbums();
+    if (albums.isEmpty() || m_outcome.usage) {
+        if (!m_outcome.usage)
+            writeLine(stdout, QStringLiteral("保存路径中没有可更新的相册：") + m_saveFolder);
+        return end(m_outcome.exitCode());
+    }
+    makePage();
+    QString error;
+    m_queue = StartUpdateQueue(jobSettings(), m_page, albums, this, &error);
+    if (!m_queue)
+        return failToStart(error);
+    connectQueue();
+    // The queue began its first album while it was made.
+    if (m_queue->currentIndex() >= 0)
+        onAlbumStarted(m_queue->currentIndex());
 }
 
 void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
@@ -298,16 +351,17 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     end(m_outcome.exitCode());
 }
 
-void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
+void CommandLineRun::makePage()
 {
-    if (m_stopping)
-        return end(m_outcome.exitCode());
     m_page = new HeadlessPage(BrowserProfile::instance());
     connect(m_page, &PageSource::pageReady, this, [this](const PageSnapshot &page) {
         if (page.failed)
             probeSite(page.address);
     });
-    m_queue = new AlbumQueue(jobSettings(), m_page, albums, this);
+}
+
+void CommandLineRun::connectQueue()
+{
     connect(m_queue, &AlbumQueue::albumStarted, this, &CommandLineRun::onAlbumStarted);
     connect(m_queue, &AlbumQueue::collectionFinished, this, [this](int collected) {
         m_total = collected;
@@ -316,13 +370,26 @@ void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
     connect(m_queue, &AlbumQueue::pictureDone, this, &CommandLineRun::onPictureDone);
     connect(m_queue, &AlbumQueue::albumFinished, this, &CommandLineRun::onAlbumFinished);
     connect(m_queue, &AlbumQueue::finished, this, &CommandLineRun::onQueueFinished);
+}
+
+void CommandLineRun::failToStart(const QString &error)
+{
+    writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
+                          + m_saveFolder + QLatin1Char(' ') + error);
+    m_outcome.notWhole = true;
+    end(m_outcome.exitCode());
+}
+
+void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
+{
+    if (m_stopping)
+        return end(m_outcome.exitCode());
+    makePage();
+    m_queue = new AlbumQueue(jobSettings(), m_page, albums, this);
+    connectQueue();
     QString error;
-    if (!m_queue->start(&error)) {
-        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-                              + m_saveFolder + QLatin1Char(' ') + error);
-        m_outcome.notWhole = true;
-        end(m_outcome.exitCode());
-    }
+    if (!m_queue->start(&error))
+        failToStart(error);
 }
 
 void CommandLineRun::onAlbumStarted(int index)
@@ -376,6 +443,10 @@ QString albumLine(int index, int count, const QString &title, const JobReport &r
     QString line = QStringLiteral("[%1/%2] %3：").arg(index + 1).arg(count).arg(title);
     if (report.busy)
         return line + QStringLiteral("此相册正由另一个下载使用，未做改动");
+    if (report.albumGone)
+        return line + QStringLiteral("相册已不在网站上（%1%2），文件夹《%3》保持原样")
+                          .arg(report.goneStatus ? QString::number(report.goneStatus) + QLatin1Char(' ') : QString(),
+                               report.goneAddress, report.folderName);
     line += report.mode == DownloadMode::OnlyNew ? QStringLiteral("新图片 %1 张，已有 %2 张")
                                                        .arg(report.saved)
                                                        .arg(report.alreadyThere)
@@ -408,6 +479,8 @@ void CommandLineRun::onAlbumFinished(int index, const JobReport &report)
     }
     if (report.busy)
         m_outcome.busy = true;
+    else if (report.albumGone)
+        m_outcome.notWhole = true;
     else if (!report.isWhole())
         m_outcome.notWhole = true;
     else

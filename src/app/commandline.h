@@ -101,6 +101,11 @@ signals:
 
 private:
     void startQueue(const QList<AlbumQueue::Album> &albums);
+    void startUpdate();
+    QList<struct RecordedAlbum> chosenAlbums();
+    void makePage();
+    void connectQueue();
+    void failToStart(const QString &error);
     void onListed(const QList<struct AlbumEntry> &entries);
     void onListFailed(const AlbumListFailure &failure);
     void onAlbumStarted(int index);
