@@ -306,7 +306,7 @@ void CommandLineRun::startUpdate()
     }
     makePage();
     QString error;
-    m_queue = StartUpdateQueue(jobSettings(), m_page, albums, this, &error);
+    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &error);
     if (!m_queue)
         return failToStart(error);
     connectQueue();
@@ -351,9 +351,34 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     end(m_outcome.exitCode());
 }
 
+// The page without a view as the queue's source, minus the blank page the
+// walk loads once an album is collected: with fast downloads the next album
+// begins while that load is still on its way, and the page then reports the
+// blank page's end in place of the album's, so the album would wait for a page
+// that never comes. Nothing is shown here, so skipping the blank costs nothing.
+class AlbumPages : public PageSource
+{
+public:
+    explicit AlbumPages(HeadlessPage *page, QObject *parent)
+        : PageSource(parent)
+        , m_page(page)
+    {
+        connect(page, &PageSource::pageReady, this, &PageSource::pageReady);
+    }
+    void load(const QString &address) override
+    {
+        if (address != QLatin1String("about:blank"))
+            m_page->load(address);
+    }
+
+private:
+    HeadlessPage *m_page;
+};
+
 void CommandLineRun::makePage()
 {
     m_page = new HeadlessPage(BrowserProfile::instance());
+    m_source = new AlbumPages(m_page, this);
     connect(m_page, &PageSource::pageReady, this, [this](const PageSnapshot &page) {
         if (page.failed)
             probeSite(page.address);
@@ -364,6 +389,9 @@ void CommandLineRun::connectQueue()
 {
     connect(m_queue, &AlbumQueue::albumStarted, this, &CommandLineRun::onAlbumStarted);
     connect(m_queue, &AlbumQueue::collectionFinished, this, [this](int collected) {
+        // An album given by its address is named once its page is read.
+        if (const DownloadJob *job = m_queue->currentJob(); job && !job->albumName().isEmpty())
+            m_title = job->albumName();
         m_total = collected;
         showProgress(true);
     });
@@ -385,7 +413,7 @@ void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
     if (m_stopping)
         return end(m_outcome.exitCode());
     makePage();
-    m_queue = new AlbumQueue(jobSettings(), m_page, albums, this);
+    m_queue = new AlbumQueue(jobSettings(), m_source, albums, this);
     connectQueue();
     QString error;
     if (!m_queue->start(&error))

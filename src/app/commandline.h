@@ -123,6 +123,7 @@ private:
     QString m_saveFolder;
     RunOutcome m_outcome;
     HeadlessPage *m_page = nullptr;
+    PageSource *m_source = nullptr;
     QPointer<AlbumListRequest> m_list;
     QPointer<AlbumQueue> m_queue;
     bool m_stopping = false;
