@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTcpServer>
@@ -57,6 +58,10 @@ class CommandLineTest : public QObject
     QTemporaryDir m_home;
     QTemporaryDir m_save;
 
+    // A copy of the program in a folder of the test's own: it runs portable
+    // there, so its Settings.ini is not the build folder's.
+    QString program() const { return m_home.filePath("app/quillmoor"); }
+
     QString album(const QString &id) const { return m_site.url("/photo/" + Member + "/album-" + id); }
 
     // Where the program keeps the login for this home folder.
@@ -81,7 +86,7 @@ class CommandLineTest : public QObject
                const QString &save = {}) const
     {
         process.setProcessEnvironment(environment());
-        process.start(QStringLiteral(QUILLMOOR_PATH),
+        process.start(program(),
                       QStringList{"--site", site.isEmpty() ? m_site.base() : site, "--save-folder",
                                   save.isEmpty() ? m_save.path() : save}
                           + arguments);
@@ -130,6 +135,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_home.isValid() && m_save.isValid());
+        QVERIFY(QDir().mkpath(m_home.filePath("app")));
+        QVERIFY(QFile::copy(QStringLiteral(QUILLMOOR_PATH), program()));
         QVERIFY(m_site.start());
     }
 
@@ -334,6 +341,32 @@ private slots:
         QVERIFY2(kept > 0 && kept < 10, qPrintable(QString::number(kept) + stopped.out));
         QCOMPARE(AlbumRecord::load(folder).entries().size(), kept);
         QVERIFY2(stopped.out.contains("共 1 个相册，完整 0 个"), qPrintable(stopped.out));
+    }
+
+    void windowHoldsTheLoginToo()
+    {
+        QProcess window;
+        QProcessEnvironment env = environment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(env);
+        window.start(program(), {"--site", m_site.base()});
+        auto stopWindow = qScopeGuard([&window] {
+            window.kill();
+            window.waitForFinished(10000);
+        });
+        const QString lock = profileFolder() + ".lock";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 30000);
+        const Result second = run({"--update-all"});
+        QCOMPARE(second.code, 5);
+        QVERIFY(second.out.isEmpty());
+
+        // A window that died leaves its lock behind; it does not hold the next run.
+        window.kill();
+        QVERIFY(window.waitForFinished(10000));
+        QVERIFY(QFile::exists(lock));
+        const Result next = run({"--update-all", "--quiet"});
+        QVERIFY2(next.code == 0, qPrintable(next.err + next.out));
+        QVERIFY(!QFile::exists(lock));
     }
 };
 
