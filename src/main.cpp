@@ -1,55 +1,37 @@
+#include "app/commandline.h"
 #include "app/icons.h"
 #include "app/mainform.h"
-#include "skinbutton.h"
-#include "platform/browserpane.h"
 #include "app/siteaddresses.h"
+#include "platform/browserpane.h"
+#include "platform/profilelock.h"
+#include "skinbutton.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QUrl>
+#include <QLockFile>
+#include <QMessageBox>
 
 #include <cstdio>
 
-int main(int argc, char *argv[])
+namespace {
+
+const char *const Version = "Beta 4.0";
+
+// The window's second start says so in a box; a command line on its error stream.
+QString alreadyRunningText(qint64 holder)
 {
-    prepareWebEngine();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmoor"));
-    QApplication::setApplicationVersion(QStringLiteral("Beta 4.0"));
-    // Message boxes and the desktop's task list show the program's own icon;
-    // the desktop entry names it on Wayland.
-    QApplication::setWindowIcon(Icons::windowIcon());
-    QGuiApplication::setDesktopFileName(Icons::applicationId());
+    QString text = QStringLiteral("Quillmoor 已经在运行");
+    if (holder > 0)
+        text += QStringLiteral("（进程 %1）").arg(holder);
+    return text + QStringLiteral("，同一时间只能有一个 Quillmoor 使用登录信息。");
+}
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Downloads Kestrelnet photo albums."));
-    parser.addHelpOption();
-    QCommandLineOption site(QStringLiteral("site"),
-                            QStringLiteral("Use the site at BASE (e.g. http://127.0.0.1:8080) for every site address."),
-                            QStringLiteral("BASE"));
-    parser.addOption(site);
-    QCommandLineOption noTheme(QStringLiteral("no-theme"),
-                               QStringLiteral("Draw the buttons in their plain look instead of the desktop theme."));
-    parser.addOption(noTheme);
-    parser.process(app);
-    if (parser.isSet(site)) {
-        const QUrl base(parser.value(site));
-        if (!base.isValid() || base.scheme() != QLatin1String("http") || base.host().isEmpty()) {
-            fprintf(stderr, "quillmoor: --site needs an address like http://127.0.0.1:8080\n");
-            return 2;
-        }
-        setSiteAddresses(SiteAddresses::forBase(parser.value(site)));
-    }
-
-    if (parser.isSet(noTheme))
+int runWindow(const CommandLineRequest &request, const AppLocations &locations)
+{
+    if (request.noTheme)
         SkinButton::setThemeAvailable(false);
-
-    const AppLocations locations =
-        chooseLocations(locationInputs(QCoreApplication::applicationDirPath()));
-    prepareLocations(locations);
     auto *window = new MainForm(locations);
     window->show();
-    const int code = app.exec();
+    const int code = QApplication::exec();
 
     // Pages must go before the browser profile they use.
     for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -58,4 +40,63 @@ int main(int argc, char *argv[])
     }
     BrowserProfile::shutdown();
     return code;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLineRequest request = parseCommandLine(arguments, QString::fromLatin1(Version));
+    switch (request.action) {
+    case CommandLineRequest::Action::Help:
+    case CommandLineRequest::Action::Version:
+        fprintf(stdout, "%s\n", qPrintable(request.text));
+        return 0;
+    case CommandLineRequest::Action::UsageError:
+        fprintf(stderr, "quillmoor: %s\nquillmoor --help lists the options.\n", qPrintable(request.text));
+        return ExitCode::Usage;
+    default:
+        break;
+    }
+    const bool commandLine = request.action == CommandLineRequest::Action::Run;
+    // A scheduled run has no display; the page without a view needs none.
+    if (commandLine && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A terminal run reports its own lines; the browser's start-up dump is noise there.
+    if (commandLine && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false");
+
+    prepareWebEngine();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+    // Message boxes and the desktop's task list show the program's own icon;
+    // the desktop entry names it on Wayland.
+    QApplication::setWindowIcon(Icons::windowIcon());
+    QGuiApplication::setDesktopFileName(Icons::applicationId());
+    if (!request.site.isEmpty())
+        setSiteAddresses(SiteAddresses::forBase(request.site));
+
+    // Before anything of the profile (and so the stored login) is opened.
+    qint64 holder = 0;
+    QString lockError;
+    const std::unique_ptr<QLockFile> profileLock = lockBrowserProfile(&holder, &lockError);
+    if (!profileLock) {
+        const QString text = lockError.isEmpty() ? alreadyRunningText(holder)
+                                                 : QStringLiteral("无法锁定浏览器配置：") + lockError;
+        if (commandLine)
+            fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        else
+            QMessageBox::information(nullptr, QApplication::applicationName(), text);
+        return ExitCode::Busy;
+    }
+
+    const AppLocations locations =
+        chooseLocations(locationInputs(QCoreApplication::applicationDirPath()));
+    prepareLocations(locations);
+    return commandLine ? runCommandLine(request, locations) : runWindow(request, locations);
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QSaveFile>
 #include <QGuiApplication>
@@ -234,6 +235,15 @@ void setStoragePath(const QString &path)
     g_storagePath = path;
 }
 
+QString storageFolder()
+{
+    if (!g_storagePath.isEmpty())
+        return g_storagePath + QStringLiteral("/storage");
+    // Qt WebEngine's own choice for a named profile without a path of its own.
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        + QStringLiteral("/QtWebEngine/Quillmoor");
+}
+
 QWebEngineProfile *instance()
 {
     if (!g_profile) {
@@ -262,8 +272,7 @@ NetworkSession *network()
 {
     if (!g_network) {
         // Kept beside the browser's own storage, so one profile folder holds the whole login.
-        const QString folder = g_storagePath.isEmpty() ? instance()->persistentStoragePath()
-                                                       : g_storagePath + QStringLiteral("/storage");
+        const QString folder = g_storagePath.isEmpty() ? instance()->persistentStoragePath() : storageFolder();
         QDir().mkpath(folder);
         g_network = std::make_unique<NetworkSession>(folder + QStringLiteral("/NetworkCookies"));
     }

@@ -108,6 +108,9 @@ private:
 namespace BrowserProfile {
 // Must be called before the first use; tests point it at a temporary folder.
 void setStoragePath(const QString &path);
+// Where the profile keeps the login, known before the profile is made, so
+// that it can be locked before anything of it is read.
+QString storageFolder();
 QWebEngineProfile *instance();
 // The network session the profile's cookies are mirrored into; it keeps them
 // in the profile's folder.

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "download/albumqueue.h"
+#include "storage/applocations.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class AlbumListRequest;
+struct AlbumListFailure;
+class HeadlessPage;
+class QSocketNotifier;
+
+// What the program's arguments ask for: the window, or a run without one.
+struct CommandLineRequest {
+    enum class Action { Window, Help, Version, Run, UsageError };
+    Action action = Action::Window;
+    QString text; // the help or version text, or what is wrong
+
+    QStringList albums;        // --album, in the order given
+    QString member;            // --member
+    bool updateAll = false;    // --update-all
+    QStringList updateFolders; // --update
+    QString saveFolder;
+    QString site;
+    bool replace = false;
+    bool fast = false;
+    int inFlight = 0; // 0: the count the settings name
+    bool quiet = false;
+    bool noTheme = false;
+};
+
+// Reads the program's arguments (the program's name first) without an
+// application object, so the choice of platform can depend on them.
+CommandLineRequest parseCommandLine(const QStringList &arguments, const QString &version);
+
+// How a run ends, as a scheduler reads it: the first that applies.
+namespace ExitCode {
+enum : int {
+    Whole = 0,       // every album whole
+    NotWhole = 1,    // some pictures failed, an album is gone or was stopped
+    Usage = 2,       // wrong usage
+    NotLoggedIn = 3, // not logged in, or the login expired
+    Unreachable = 4, // the site could not be reached
+    Busy = 5,        // already running, or an album busy in another process
+};
+}
+
+// What went wrong in a run; exitCode() picks the first that applies.
+struct RunOutcome {
+    bool notLoggedIn = false;
+    bool unreachable = false;
+    bool busy = false;
+    bool usage = false;
+    bool notWhole = false;
+    int exitCode() const;
+};
+
+// Ctrl-C and SIGTERM, delivered through a pipe to the event loop: the
+// handler itself only writes one byte.
+class StopSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StopSignals(QObject *parent = nullptr);
+    ~StopSignals() override;
+
+signals:
+    void stopRequested();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+// A download without a window: the albums the request names, one queue
+// through a page without a view, the same folders and records as the member
+// tab. A progress line goes to standard error, one line per album and the
+// total to standard output. finished() carries the exit code.
+class CommandLineRun : public QObject
+{
+    Q_OBJECT
+public:
+    CommandLineRun(const CommandLineRequest &request, const AppLocations &locations, QObject *parent = nullptr);
+    ~CommandLineRun() override;
+
+    // Returns at once; finished() follows from the event loop.
+    void start();
+    // As the window's stop: the album at work ends keeping what is saved
+    // (with its record), no further album begins.
+    void stop();
+
+    QString saveFolder() const { return m_saveFolder; }
+
+    static constexpr int ProbeTimeoutMs = 15000;
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void startQueue(const QList<AlbumQueue::Album> &albums);
+    void startUpdate();
+    QList<struct RecordedAlbum> chosenAlbums();
+    void makePage();
+    void connectQueue();
+    void failToStart(const QString &error);
+    void onListed(const QList<struct AlbumEntry> &entries);
+    void onListFailed(const AlbumListFailure &failure);
+    void onAlbumStarted(int index);
+    void onPictureDone(const PictureReport &picture);
+    void onAlbumFinished(int index, const JobReport &report);
+    void onQueueFinished();
+    void probeSite(const QString &address);
+    void stopQueue();
+    void showProgress(bool force);
+    void end(int code);
+    JobSettings jobSettings() const;
+
+    CommandLineRequest m_request;
+    AppLocations m_locations;
+    QString m_saveFolder;
+    RunOutcome m_outcome;
+    HeadlessPage *m_page = nullptr;
+    PageSource *m_source = nullptr;
+    QPointer<AlbumListRequest> m_list;
+    QPointer<AlbumQueue> m_queue;
+    bool m_stopping = false;
+    bool m_ended = false;
+    // Requests that tell whether a failed album page had any answer.
+    int m_probes = 0;
+    bool m_queueEnded = false;
+    QString m_title;
+    int m_total = -1;
+    int m_done = 0;
+    int m_saved = 0;
+    int m_albumsWhole = 0;
+    QElapsedTimer m_albumClock;
+    QElapsedTimer m_lastProgress;
+};
+
+// Runs the request in the application's event loop and returns its exit code;
+// the browser profile is shut down at the end.
+int runCommandLine(const CommandLineRequest &request, const AppLocations &locations);

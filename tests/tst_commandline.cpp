@@ -1,0 +1,374 @@
+// The program run without a window, as a scheduler runs it: a real process
+// against the demo site, with its own home folder and save folder.
+#include "app/commandline.h"
+#include "demosite.h"
+#include "download/albumrecord.h"
+#include "web/fetchpage.h"
+#include "web/networksession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString Member = QStringLiteral("100000001");
+constexpr int RunTimeout = 90000;
+
+QByteArray seed()
+{
+    return R"({
+  "members": [ { "id": "100000001", "albums": [
+    { "id": "7001", "name": "两页相册", "pages": 2, "perPage": 2 },
+    { "id": "7002", "name": "单页相册", "pages": 1, "perPage": 3 }
+  ] } ]
+})";
+}
+
+// The pictures of an album folder, its record left out.
+QStringList pictures(const QString &folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    names.removeAll(AlbumRecord::fileName());
+    return names;
+}
+
+struct Result {
+    int code = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+    DemoSite m_site{seed()};
+    QTemporaryDir m_home;
+    QTemporaryDir m_save;
+
+    // A copy of the program in a folder of the test's own: it runs portable
+    // there, so its Settings.ini is not the build folder's.
+    QString program() const { return m_home.filePath("app/quillmoor"); }
+
+    QString album(const QString &id) const { return m_site.url("/photo/" + Member + "/album-" + id); }
+
+    // Where the program keeps the login for this home folder.
+    QString profileFolder() const { return m_home.filePath("data/Quillmoor/QtWebEngine/Quillmoor"); }
+
+    // The environment of a scheduled run: no display, nothing of this
+    // machine's user.
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        env.insert("HOME", m_home.path());
+        env.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        env.insert("XDG_CACHE_HOME", m_home.filePath("cache"));
+        env.insert("XDG_RUNTIME_DIR", m_home.filePath("runtime"));
+        return env;
+    }
+
+    void begin(QProcess &process, const QStringList &arguments, const QString &site = {},
+               const QString &save = {}) const
+    {
+        process.setProcessEnvironment(environment());
+        process.start(program(),
+                      QStringList{"--site", site.isEmpty() ? m_site.base() : site, "--save-folder",
+                                  save.isEmpty() ? m_save.path() : save}
+                          + arguments);
+    }
+
+    static Result collect(QProcess &process)
+    {
+        Result result;
+        if (!process.waitForFinished(RunTimeout)) {
+            process.kill();
+            process.waitForFinished(5000);
+            return result;
+        }
+        result.crashed = process.exitStatus() != QProcess::NormalExit;
+        result.code = process.exitCode();
+        result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        result.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return result;
+    }
+
+    Result run(const QStringList &arguments, const QString &site = {}, const QString &save = {}) const
+    {
+        QProcess process;
+        begin(process, arguments, site, save);
+        return collect(process);
+    }
+
+    // Logs in the way the window's pane would: the site's cookie, kept where
+    // the program's network session keeps the profile's cookies.
+    bool logIn() const
+    {
+        QDir().mkpath(profileFolder());
+        bool done = false;
+        {
+            NetworkSession session(profileFolder() + "/NetworkCookies");
+            QObject context;
+            fetchPage(session.manager(), "utf-8", m_site.url("/login?user=demo"), &context,
+                      [&done](const PageResult &answer) { done = answer.ok(); });
+            if (!QTest::qWaitFor([&done] { return done; }, 10000))
+                return false;
+        }
+        return QFile::exists(profileFolder() + "/NetworkCookies");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid() && m_save.isValid());
+        QVERIFY(QDir().mkpath(m_home.filePath("app")));
+        QVERIFY(QFile::copy(QStringLiteral(QUILLMOOR_PATH), program()));
+        QVERIFY(m_site.start());
+    }
+
+    void wrongUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("two kinds") << QStringList{"--album", "http://127.0.0.1/a", "--member", "1"};
+        QTest::newRow("two members") << QStringList{"--member", "1", "--member", "2"};
+        QTest::newRow("no value") << QStringList{"--album"};
+        QTest::newRow("unknown option") << QStringList{"--update-al"};
+        QTest::newRow("stray argument") << QStringList{"--update-all", "now"};
+        QTest::newRow("in-flight too high") << QStringList{"--album", "http://127.0.0.1/a", "--in-flight", "9"};
+        QTest::newRow("in-flight no number") << QStringList{"--album", "http://127.0.0.1/a", "--in-flight", "x"};
+        QTest::newRow("not an address") << QStringList{"--album", "album-7001"};
+        QTest::newRow("option of a run alone") << QStringList{"--replace"};
+        QTest::newRow("update replaces nothing") << QStringList{"--update-all", "--replace"};
+        QTest::newRow("bad site") << QStringList{"--site", "ftp://x", "--update-all"};
+    }
+
+    void wrongUsage()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLineRequest request = parseCommandLine(QStringList{"quillmoor"} + arguments, "1");
+        QCOMPARE(request.action, CommandLineRequest::Action::UsageError);
+        QVERIFY(!request.text.isEmpty());
+    }
+
+    void readsWhatARunNeeds()
+    {
+        CommandLineRequest request = parseCommandLine(
+            {"quillmoor", "--album", "http://127.0.0.1/a", "--album", "http://127.0.0.1/b", "--in-flight", "3"}, "1");
+        QCOMPARE(request.action, CommandLineRequest::Action::Run);
+        QCOMPARE(request.albums, QStringList({"http://127.0.0.1/a", "http://127.0.0.1/b"}));
+        // A count of pictures at once is the fast mode.
+        QVERIFY(request.fast);
+        QCOMPARE(request.inFlight, 3);
+        QVERIFY(!request.replace);
+
+        request = parseCommandLine({"quillmoor", "--update", "a", "--update", "b", "--quiet"}, "1");
+        QCOMPARE(request.action, CommandLineRequest::Action::Run);
+        QCOMPARE(request.updateFolders, QStringList({"a", "b"}));
+        QVERIFY(request.quiet);
+
+        // Without a run, the window opens as before.
+        request = parseCommandLine({"quillmoor", "--site", "http://127.0.0.1:1", "--no-theme"}, "1");
+        QCOMPARE(request.action, CommandLineRequest::Action::Window);
+        QVERIFY(request.noTheme);
+        QCOMPARE(parseCommandLine({"quillmoor", "--version"}, "9.9").text, QString("Quillmoor 9.9"));
+        QVERIFY(parseCommandLine({"quillmoor", "--help"}, "1").text.contains("--update-all"));
+    }
+
+    void exitCodesInTheirOrder()
+    {
+        RunOutcome outcome;
+        QCOMPARE(outcome.exitCode(), 0);
+        outcome.notWhole = true;
+        QCOMPARE(outcome.exitCode(), 1);
+        outcome.usage = true;
+        QCOMPARE(outcome.exitCode(), 2);
+        outcome.busy = true;
+        QCOMPARE(outcome.exitCode(), 5);
+        outcome.unreachable = true;
+        QCOMPARE(outcome.exitCode(), 4);
+        outcome.notLoggedIn = true;
+        QCOMPARE(outcome.exitCode(), 3);
+    }
+
+    void wrongUsageEndsTheProcessWithTwo()
+    {
+        const Result result = run({"--album", "http://127.0.0.1/a", "--member", "1"});
+        QCOMPARE(result.code, 2);
+        QVERIFY(result.err.contains("--help"));
+        QVERIFY(result.out.isEmpty());
+    }
+
+    void memberWithoutLoginSaysToLogIn()
+    {
+        const Result result = run({"--member", Member});
+        QCOMPARE(result.code, 3);
+        QVERIFY2(result.err.contains("登录"), qPrintable(result.err));
+        QVERIFY(pictures(m_save.path()).isEmpty());
+        QCOMPARE(QDir(m_save.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void albumWithoutADisplay()
+    {
+        const Result result = run({"--album", album("7001")});
+        QVERIFY2(result.code == 0 && !result.crashed, qPrintable(result.err + result.out));
+        const QString folder = m_save.filePath("两页相册");
+        QCOMPARE(pictures(folder).size(), 4);
+        QVERIFY(AlbumRecord::load(folder).namesAlbum({album("7001")}));
+        // One line for the album, then the total; the progress on the error stream.
+        QVERIFY2(result.out.contains(QRegularExpression("两页相册.*4.*两页相册")), qPrintable(result.out));
+        QVERIFY(result.out.trimmed().split('\n').constLast().contains("共 1 个相册"));
+        QVERIFY2(result.err.contains(QRegularExpression("两页相册：\\d+/4 张")), qPrintable(result.err));
+    }
+
+    void memberOnceLoggedIn()
+    {
+        QVERIFY(logIn());
+        const Result result = run({"--member", Member, "--fast", "--quiet"});
+        QVERIFY2(result.code == 0, qPrintable(result.err + result.out));
+        QCOMPARE(pictures(m_save.filePath("两页相册")).size(), 4);
+        QCOMPARE(pictures(m_save.filePath("单页相册")).size(), 3);
+        // Quiet: no progress, and only the total for albums that came whole.
+        QVERIFY2(!result.err.contains("张/秒"), qPrintable(result.err));
+        QCOMPARE(result.out.trimmed().split('\n').size(), 1);
+        QVERIFY(result.out.contains("共 2 个相册"));
+    }
+
+    void updateAllFetchesOnlyWhatGrew()
+    {
+        QCOMPARE(m_site.grow("7002", 2), 5);
+        // A folder of the user's beside the albums is no album to update.
+        QVERIFY(QDir(m_save.path()).mkdir("我的照片"));
+        m_site.requests(true);
+        const Result result = run({"--update-all"});
+        QVERIFY2(result.code == 0, qPrintable(result.err + result.out));
+        QCOMPARE(pictures(m_save.filePath("单页相册")).size(), 5);
+        QCOMPARE(pictures(m_save.filePath("两页相册")).size(), 4);
+        QVERIFY2(result.out.contains(QRegularExpression("单页相册：新图片 2 张")), qPrintable(result.out));
+        QVERIFY(result.out.contains("共 2 个相册"));
+        const QJsonObject requests = m_site.requests();
+        QCOMPARE(requests.value("pictures").toInt(), 2);
+
+        // --update names one folder; an unknown one is wrong usage and nothing runs.
+        QCOMPARE(run({"--update", m_save.filePath("我的照片")}).code, 2);
+        const Result one = run({"--update", m_save.filePath("两页相册")});
+        QCOMPARE(one.code, 0);
+        QVERIFY(one.out.contains("共 1 个相册"));
+    }
+
+    void expiredLoginEndsWithThree()
+    {
+        QVERIFY(!m_site.get("/test/expire?after=0&answer=form").isNull());
+        const Result result = run({"--album", album("7001"), "--album", album("7002")});
+        // Logging in again on the site ends the expiry for the tests after.
+        m_site.get("/login?user=demo");
+        QCOMPARE(result.code, 3);
+        QVERIFY2(result.err.contains("登录一次"), qPrintable(result.err));
+        // The queue ended at the first album: the second was never begun.
+        QVERIFY2(result.out.contains("1 个相册未开始"), qPrintable(result.out));
+        QCOMPARE(pictures(m_save.filePath("两页相册")).size(), 4);
+    }
+
+    void unreachableSiteEndsWithFour()
+    {
+        // A port nobody listens on: taken and released again.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+        closed.close();
+        const Result result = run({"--album", base + "/photo/" + Member + "/album-7001"}, base);
+        QCOMPARE(result.code, 4);
+        QVERIFY2(result.err.contains("无法连接网站"), qPrintable(result.err));
+
+        // A page that answers but holds no album is no network failure.
+        const Result gone = run({"--album", album("9999")});
+        QCOMPARE(gone.code, 1);
+    }
+
+    void secondProcessAndStopSignal()
+    {
+        DemoSite slow(R"({ "pictureDelayMs": 400, "members": [ { "id": "100000001", "albums": [
+            { "id": "7100", "name": "慢相册", "pages": 1, "perPage": 10 } ] } ] })");
+        QVERIFY(slow.start());
+        QTemporaryDir save;
+        QVERIFY(save.isValid());
+        QVERIFY(logIn());
+        QFile cookies(profileFolder() + "/NetworkCookies");
+        QVERIFY(cookies.open(QIODevice::ReadOnly));
+        const QByteArray login = cookies.readAll();
+        cookies.close();
+
+        QProcess first;
+        begin(first, {"--album", slow.url("/photo/" + Member + "/album-7100")}, slow.base(), save.path());
+        // At work once its first picture has taken its name in the record.
+        auto saved = [&save] {
+            qsizetype count = 0;
+            for (const QString &folder : QDir(save.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                count += AlbumRecord::load(save.filePath(folder)).entries().size();
+            return count;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(saved() > 0, 30000);
+
+        const Result second = run({"--update-all"}, slow.base(), save.path());
+        QCOMPARE(second.code, 5);
+        QVERIFY2(second.err.contains("已经在运行"), qPrintable(second.err));
+        QVERIFY(cookies.open(QIODevice::ReadOnly));
+        QCOMPARE(cookies.readAll(), login);
+        cookies.close();
+
+        // Stopped like the window's stop: what is saved stays, with its record.
+        QCOMPARE(::kill(pid_t(first.processId()), SIGTERM), 0);
+        const Result stopped = collect(first);
+        QVERIFY(!stopped.crashed);
+        QCOMPARE(stopped.code, 1);
+        const QStringList folders = QDir(save.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        const QString folder = save.filePath(folders.constFirst());
+        const int kept = int(pictures(folder).size());
+        QVERIFY2(kept > 0 && kept < 10, qPrintable(QString::number(kept) + stopped.out));
+        QCOMPARE(AlbumRecord::load(folder).entries().size(), kept);
+        QVERIFY2(stopped.out.contains("共 1 个相册，完整 0 个"), qPrintable(stopped.out));
+    }
+
+    void windowHoldsTheLoginToo()
+    {
+        QProcess window;
+        QProcessEnvironment env = environment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(env);
+        window.start(program(), {"--site", m_site.base()});
+        auto stopWindow = qScopeGuard([&window] {
+            window.kill();
+            window.waitForFinished(10000);
+        });
+        const QString lock = profileFolder() + ".lock";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 30000);
+        const Result second = run({"--update-all"});
+        QCOMPARE(second.code, 5);
+        QVERIFY(second.out.isEmpty());
+
+        // A window that died leaves its lock behind; it does not hold the next run.
+        window.kill();
+        QVERIFY(window.waitForFinished(10000));
+        QVERIFY(QFile::exists(lock));
+        const Result next = run({"--update-all", "--quiet"});
+        QVERIFY2(next.code == 0, qPrintable(next.err + next.out));
+        QVERIFY(!QFile::exists(lock));
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
