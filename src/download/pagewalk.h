@@ -11,7 +11,8 @@ class PageSource;
 
 // Drives a job's collection through a page source: every page the source
 // completes while the job collects goes to the job, and the page the job
-// names next is asked of the source, until collection is over.
+// names next is asked of the source, until collection is over. A job that
+// paused names the page to load again when it goes on.
 //
 // The walk is a child of its job and ends with it. A source it had to load
 // pages into is left on a blank page afterwards; one it never asked (the
