@@ -47,7 +47,8 @@ QByteArray loginSeed()
 {
     return R"({
   "members": [ { "id": "100000001", "albums": [
-    { "id": "8101", "name": "会过期的相册", "pages": 1, "perPage": 6 }
+    { "id": "8101", "name": "会过期的相册", "pages": 1, "perPage": 6 },
+    { "id": "8102", "name": "三页会过期", "pages": 3, "perPage": 2 }
   ] } ]
 })";
 }
@@ -239,16 +240,32 @@ private slots:
         QVERIFY(w->CmdDownloadThis->isEnabled());
     }
 
+    void expiredLoginWaitsForTheUser_data()
+    {
+        QTest::addColumn<QString>("album");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QString>("answeredAt");
+        // Two picture pages answer, then the site asks for a login.
+        QTest::newRow("downloading") << "8101" << "会过期的相册" << 2 << "/photo-";
+        // The second album page answers, the third is the login form; the
+        // pane's pages while the user logs in are no pages of the album.
+        QTest::newRow("collecting") << "8102" << "三页会过期" << 1 << "/album-8102";
+    }
+
     void expiredLoginWaitsForTheUser()
     {
+        QFETCH(QString, album);
+        QFETCH(QString, name);
+        QFETCH(int, after);
+        QFETCH(QString, answeredAt);
         setSiteAddresses(SiteAddresses::forBase(m_login.base()));
         QTemporaryDir save;
         QPointer<MainForm> w = openWindow(save.path());
         QVERIFY(w);
-        QVERIFY(openAlbum(w, albumUrl(m_login, "8101")));
+        QVERIFY(openAlbum(w, albumUrl(m_login, album)));
         m_login.requests(true);
-        // Two picture pages answer, then the site asks for a login.
-        QVERIFY(!m_login.get("/test/expire?after=2&answer=form").isEmpty());
+        QVERIFY(!m_login.get(QString("/test/expire?after=%1&answer=form").arg(after)).isEmpty());
         w->CmdStartDown->Click();
 
         const QString loginText = "登录已失效，请在浏览器窗口中重新登录，然后点击继续下载";
@@ -260,7 +277,7 @@ private slots:
         QVERIFY(w->ListView1->isHidden());
         QVERIFY(w->WebBrowser1->isVisible());
         QVERIFY(waitUntil([&] {
-            return w->WebBrowser1->Title().contains("登录") && w->WebBrowser1->locationUrl().contains("/photo-");
+            return w->WebBrowser1->Title().contains("登录") && w->WebBrowser1->locationUrl().contains(answeredAt);
         }, 30000));
 
         // The user logs in there.
@@ -273,8 +290,8 @@ private slots:
         QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier);
         QVERIFY(w->ListView1->isVisible());
         QVERIFY(waitUntil([&] { return finished(); }, JobTimeout));
-        QCOMPARE(m_dialogs->lastText(), QString("下载完毕\n保存在 《会过期的相册》"));
-        QCOMPARE(pictureFiles(save.path() + "/会过期的相册").size(), 6);
+        QCOMPARE(m_dialogs->lastText(), QString("下载完毕\n保存在 《%1》").arg(name));
+        QCOMPARE(pictureFiles(save.path() + "/" + name).size(), 6);
         // No picture fetched twice.
         QCOMPARE(m_login.requests().value("pictures").toInt(), 6);
     }
