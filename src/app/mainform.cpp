@@ -244,6 +244,7 @@ void MainForm::createMenus()
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
     connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
+    createJobCommands();
 }
 
 void MainForm::showEvent(QShowEvent *event)

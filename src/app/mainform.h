@@ -3,11 +3,13 @@
 #include "commandbutton.h"
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
+#include "progressestimate.h"
 #include "progresstexts.h"
 #include "storage/applocations.h"
 #include "ui_mainform.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
@@ -24,6 +26,7 @@ struct NewWindowRequest;
 class QAction;
 class QMenu;
 class QNetworkAccessManager;
+class QProgressBar;
 class QTimer;
 
 // Quillmoor's window. It owns every control and all run-time state of a
@@ -73,6 +76,12 @@ public:
     QAction *Help = nullptr;
     QAction *FeedBack = nullptr;
     QAction *exit = nullptr;
+    // Commands on the running job, also in the progress lists' context menu.
+    QAction *PauseDown = nullptr;
+    QAction *ResumeDown = nullptr;
+    QAction *StopDown = nullptr;
+    // Pictures done of the album (and the album of a queue) in the status bar.
+    QProgressBar *JobProgress = nullptr;
 
     // The job variables, as the window shows them. The job itself (its
     // queues, pace, folders and counts) is the DownloadJob.
@@ -102,6 +111,9 @@ public:
     void Help_Click();
     void FeedBack_Click();
     void exit_Click();
+    void PauseDown_Click();
+    void ResumeDown_Click();
+    void StopDown_Click();
 
     // Browser events.
     void WebBrowser1_DocumentComplete(const QString &address);
@@ -145,6 +157,13 @@ private:
     JobSettings updateSettings() const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     void endJob();
+    void createJobCommands();
+    void updateJobCommands();
+    void onJobPaused(HaltReason reason, const QString &loginPage);
+    void onJobResumed();
+    void resetProgressBar();
+    void updateProgressBar();
+    QLabel *statusLabel() const;
 
     // Writes one setting; the first write that fails is reported.
     void writeSetting(const QString &key, const QString &value);
@@ -163,6 +182,10 @@ private:
     bool m_pendingOnlyNew = false;
     QString m_pendingStatus;
     QTimer m_rowFlush;
+    // The progress bar's count and pace, and the status text a pause hid.
+    ProgressEstimate m_estimate;
+    QElapsedTimer m_clock;
+    QString m_runningStatus;
     // The tab pages' controls are placed from the tab control's corner
     // until the page's own corner is known, at the first show.
     bool m_placedOnPages = false;

@@ -72,6 +72,8 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
     settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    // The window has a pane to log in again with: an expired login waits.
+    settings.pauseOnExpiredLogin = true;
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         settings.startWhileCollecting = true;
@@ -118,6 +120,8 @@ void MainForm::connectQueue(AlbumQueue *queue)
     connect(queue, &AlbumQueue::albumFinished, this,
             [this](int, const JobReport &report) { onAlbumFinished(report); });
     connect(queue, &AlbumQueue::finished, this, &MainForm::onQueueFinished);
+    connect(queue, &AlbumQueue::paused, this, &MainForm::onJobPaused);
+    connect(queue, &AlbumQueue::resumed, this, &MainForm::onJobResumed);
 }
 
 void MainForm::CmdStartDown_Click()
@@ -160,6 +164,8 @@ void MainForm::downloadAllAlbums()
 
 void MainForm::onAlbumStarted(int index)
 {
+    resetProgressBar();
+    updateJobCommands();
     if (m_job->settings().source == ::JobSource::BrowserPane) {
         clearProgressRows(ListView1);
         ListView1->show();
@@ -187,6 +193,8 @@ void MainForm::WebBrowser1_DocumentComplete(const QString &)
 void MainForm::onCollectionFinished(int collected)
 {
     const QString name = job()->albumName();
+    m_estimate.setTotal(collected);
+    updateProgressBar();
     if (job()->source() == ::JobSource::BrowserPane) {
         // An album of one page keeps the pane on the album.
         if (m_job->readFromShownPage()) {
@@ -208,6 +216,13 @@ void MainForm::onPictureDone(const PictureReport &picture)
         status = ProgressText::savedInQueue(m_job->saved() + picture.savedCount, m_job->currentIndex() + 1,
                                             m_job->count());
     }
+    m_estimate.update(m_estimate.done() + 1, m_clock.elapsed());
+    updateProgressBar();
+    // A picture that was in flight when the job paused keeps the label on
+    // the pause; the count comes back with the next one after it goes on.
+    m_runningStatus = status;
+    if (m_job->isPaused())
+        status = ProgressText::pausedText(m_job->pausedBy());
     queueRow(picture, onlyNew, status);
 }
 
@@ -228,6 +243,9 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
     // in the one message.
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
         message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopDetail);
+    if (report.stop == AlbumQueue::Stop::ByUser && m_job->count() > 1)
+        message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_job->count() - report.done);
+    updateJobCommands();
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
     const QPointer<MainForm> self(this);
@@ -249,6 +267,8 @@ void MainForm::endJob()
     m_job->deleteLater();
     m_job = nullptr;
     m_collectingRow = -1;
+    updateJobCommands();
+    updateProgressBar();
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)
         WebBrowser1->navigate(AlbumPageUrl);

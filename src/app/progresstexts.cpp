@@ -130,6 +130,30 @@ QString pausedText(HaltReason reason)
     return QStringLiteral("已暂停下载");
 }
 
+QString durationText(qint64 ms)
+{
+    const qint64 seconds = (qMax<qint64>(0, ms) + 999) / 1000;
+    if (seconds >= 3600)
+        return QStringLiteral("%1小时%2分").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+    if (seconds >= 60)
+        return QStringLiteral("%1分%2秒").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1秒").arg(seconds);
+}
+
+QString progressBarText(const BarState &state)
+{
+    QString text = QStringLiteral("%1/%2 张").arg(state.done).arg(state.total);
+    if (state.albums > 1)
+        text = QStringLiteral("相册 %1/%2，").arg(state.album).arg(state.albums) + text;
+    if (state.paused)
+        return text + QStringLiteral("，已暂停");
+    if (state.perSecond)
+        text += QStringLiteral("，%1 张/秒").arg(*state.perSecond, 0, 'f', 1);
+    if (state.remainingMs)
+        text += QStringLiteral("，剩余 ") + durationText(*state.remainingMs);
+    return text;
+}
+
 static QString failedLine(const JobReport &report)
 {
     return QStringLiteral("其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
@@ -325,6 +349,11 @@ QString updateMessage(const AlbumQueue::Report &report)
     if (report.done < report.albums.size())
         text += QStringLiteral("\n\n还有 %1 个相册没有检查").arg(report.albums.size() - report.done);
     return text;
+}
+
+QString queueStoppedLine(int notBegun)
+{
+    return QStringLiteral("已停止：其余 %1 个相册未下载").arg(notBegun);
 }
 
 } // namespace ProgressText

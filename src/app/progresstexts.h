@@ -50,11 +50,28 @@ QString haltedLine(const JobReport &report);
 QString noPictureAddressLine(const JobReport &report);
 // The status label of a paused job.
 QString pausedText(HaltReason reason);
+// A length of time as the progress bar says it: "1小时05分", "3分20秒", "12秒".
+QString durationText(qint64 ms);
+// The progress bar's text: pictures done of the album's total (and the
+// album of a queue), then the pace and time left once known, or that the
+// job is paused.
+struct BarState {
+    int done = 0;
+    int total = 0;
+    int album = 1;
+    int albums = 1;
+    std::optional<double> perSecond;
+    std::optional<qint64> remainingMs;
+    bool paused = false;
+};
+QString progressBarText(const BarState &state);
 Row finishedRow(const JobReport &report);
 QString completionMessage(const JobReport &report);
 // The one message at the end of a queue of albums: each album's folder, and
 // what went wrong with it.
 QString queueMessage(const QList<QueuedAlbum> &albums);
+// A queue the user stopped: how many of its albums were never begun.
+QString queueStoppedLine(int notBegun);
 
 // "更新全部相册": the list to choose from, its columns for one album, and
 // the one message at the end of the update.

@@ -69,6 +69,8 @@ DownloadJob *AlbumQueue::beginAlbum(QString *error)
     connect(job, &DownloadJob::collectionFinished, this, &AlbumQueue::collectionFinished);
     connect(job, &DownloadJob::pictureDone, this, &AlbumQueue::pictureDone);
     connect(job, &DownloadJob::finished, this, &AlbumQueue::onAlbumFinished);
+    connect(job, &DownloadJob::paused, this, &AlbumQueue::paused);
+    connect(job, &DownloadJob::resumed, this, &AlbumQueue::resumed);
     emit albumStarted(m_current);
     return job;
 }
@@ -85,7 +87,9 @@ void AlbumQueue::onAlbumFinished(const JobReport &report)
     emit albumFinished(m_current, report);
     if (!self || m_state != State::Running)
         return;
-    if (m_current + 1 < count()) {
+    if (m_stopping) {
+        m_report.stop = Stop::ByUser;
+    } else if (m_current + 1 < count()) {
         QString error;
         if (beginAlbum(&error)) {
             m_walk->start(m_report.albums.at(m_current).address);
@@ -96,6 +100,28 @@ void AlbumQueue::onAlbumFinished(const JobReport &report)
     }
     m_state = State::Finished;
     emit finished(m_report);
+}
+
+void AlbumQueue::pause()
+{
+    if (canPause())
+        m_job->pause();
+}
+
+void AlbumQueue::resume()
+{
+    if (canResume())
+        m_job->resume();
+}
+
+void AlbumQueue::stop()
+{
+    if (!canStop())
+        return;
+    // Set first: the album's end, which may come from inside stop(), must
+    // not begin the next one.
+    m_stopping = true;
+    m_job->stop();
 }
 
 void AlbumQueue::kill()

@@ -40,7 +40,7 @@ public:
     };
 
     // Why the queue ended before its last album.
-    enum class Stop { None, NoTemporaryFolder };
+    enum class Stop { None, NoTemporaryFolder, ByUser };
 
     struct Report {
         QList<Album> albums; // every album; those that ended carry their report
@@ -65,6 +65,19 @@ public:
     // The fast mode's reader of album pages: each album whose first page it
     // reads as the pane does is collected through it. Call before start.
     void setHtmlSource(HtmlPageSource *html) { m_html = html; }
+    // Passed to the album at work (see DownloadJob). A stop also ends the
+    // queue there: no further album begins, and finished() follows.
+    void pause();
+    void resume();
+    void stop();
+    bool isPaused() const { return m_job && m_job->isPaused(); }
+    HaltReason pausedBy() const { return m_job ? m_job->pausedBy() : HaltReason::None; }
+    // Whether the commands apply now: a stop once is enough, and a queue
+    // that has ended has nothing to pause.
+    bool canPause() const { return isRunning() && !m_stopping && m_job && !m_job->isPaused(); }
+    bool canResume() const { return isRunning() && !m_stopping && isPaused(); }
+    bool canStop() const { return isRunning() && !m_stopping; }
+    bool isStopping() const { return m_stopping; }
 
     // Stops the album at work; no signal follows.
     void kill();
@@ -95,6 +108,9 @@ signals:
     void pictureDone(const PictureReport &report);
     void albumFinished(int index, const JobReport &report);
     void finished(const AlbumQueue::Report &report);
+    // The album at work halted (see DownloadJob::paused), or went on.
+    void paused(HaltReason reason, const QString &loginPage);
+    void resumed();
 
 private:
     DownloadJob *beginAlbum(QString *error);
@@ -104,6 +120,7 @@ private:
     QPointer<PageSource> m_source;
     QPointer<HtmlPageSource> m_html;
     State m_state = State::Ready;
+    bool m_stopping = false;
     Report m_report;
     int m_current = -1;
     QPointer<DownloadJob> m_job;

@@ -10,6 +10,8 @@ PageWalk::PageWalk(DownloadJob *job, PageSource *source)
     , m_source(source)
 {
     connect(job, &DownloadJob::collectionFinished, this, &PageWalk::finish);
+    // After a pause the job names the album page to load again.
+    connect(job, &DownloadJob::pageWanted, this, &PageWalk::ask);
 }
 
 void PageWalk::setHtmlSource(HtmlPageSource *html)
@@ -116,6 +118,10 @@ void PageWalk::onPage(const PageSnapshot &page)
     // A page the source completes after the job stopped collecting (or was
     // killed) is no page of the album.
     if (!m_job || m_job->state() != DownloadJob::State::Collecting)
+        return;
+    // While an expired login waits, the pane is the user's to log in with;
+    // what it shows then is no page of the album.
+    if (m_job->pausedBy() == HaltReason::LoginExpired)
         return;
     const QPointer<PageWalk> self(this);
     const QString next = m_job->pageLoaded(page);

@@ -14,7 +14,8 @@ class PageSource;
 
 // Drives a job's collection through a page source: every page the source
 // completes while the job collects goes to the job, and the page the job
-// names next is asked of the source, until collection is over.
+// names next is asked of the source, until collection is over. A job that
+// paused names the page to load again when it goes on.
 //
 // With an HTML source (the fast mode), the album's first page is read both
 // ways; only when the two readings agree are the later pages read as HTML.
