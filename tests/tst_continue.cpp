@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -187,17 +188,26 @@ private slots:
     void stagingNeverInTheAlbumFolder()
     {
         QTemporaryDir save;
-        auto r = run(settings(save.path()), albumUrl("5102"), false);
-        const QString staging = r->job->stagingFolderPath();
-        QVERIFY(!staging.isEmpty());
-        QVERIFY(!staging.startsWith(r->job->temporaryFolderPath() + "/"));
+        // Several at once: pictures that arrive early wait for their turn.
+        JobSettings s = settings(save.path());
+        s.maxInFlight = 4;
+        auto r = run(s, albumUrl("5102"), false);
+        const QString album = r->job->temporaryFolderPath();
+        QVERIFY(!r->job->stagingFolderPath().isEmpty());
+        // Looked at often while pictures are on their way and waiting.
         QStringList seenInAlbum;
-        connect(r->job.get(), &DownloadJob::pictureDone, r->job.get(), [&] {
-            seenInAlbum << entries(r->job->temporaryFolderPath()).filter(".part");
+        int seenStaged = 0;
+        QTimer look;
+        connect(&look, &QTimer::timeout, &look, [&] {
+            seenInAlbum << entries(album).filter(".part");
+            seenStaged += int(entries(r->job->stagingFolderPath()).filter(".part").size());
         });
+        look.start(1);
         QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 60000);
+        look.stop();
         QCOMPARE(r->report->saved, 6);
         QCOMPARE(seenInAlbum, QStringList());
+        QVERIFY(seenStaged > 0);
         // The job's staging folder is gone with the job's end.
         QCOMPARE(entries(save.path()), QStringList{"停下的相册"});
     }
@@ -244,14 +254,25 @@ private slots:
             QCOMPARE(AlbumRecord::load(folder).state(), AlbumRecord::State::Stopped);
         }
 
-        // A folder without a record of an unfinished album is never gone on with.
+        // Only a folder of the save folder with the record of an unfinished
+        // album is gone on with.
         QVERIFY(QDir(save.path()).mkdir("别人的"));
-        s.continueFolder = "别人的";
-        DownloadJob refused(s);
-        QVERIFY(!refused.start(nullptr));
-        s.continueFolder = "../" + QFileInfo(save.path()).fileName();
-        DownloadJob outside(s);
-        QVERIFY(!outside.start(nullptr));
+        QTemporaryDir elsewhere;
+        AlbumRecord finished;
+        finished.setAlbumAddress(albumUrl("5102"));
+        finished.setState(AlbumRecord::State::Finished);
+        QVERIFY(finished.save(save.path() + "/别人的"));
+        AlbumRecord unfinished = finished;
+        unfinished.setState(AlbumRecord::State::InProgress);
+        QVERIFY(unfinished.save(elsewhere.path()));
+        QCOMPARE(QFileInfo(elsewhere.path()).path(), QFileInfo(save.path()).path());
+        for (const QString &name : {QString("别人的"), "../" + QFileInfo(elsewhere.path()).fileName(),
+                                    QString("不存在")}) {
+            s.continueFolder = name;
+            DownloadJob refused(s);
+            QVERIFY2(!refused.start(nullptr), qPrintable(name));
+        }
+        QVERIFY(QFile::remove(save.path() + "/别人的/" + AlbumRecord::fileName()));
 
         // "Delete those pictures": the recorded pictures and the record go,
         // the user's file and the folder holding it stay.
