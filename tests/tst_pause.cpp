@@ -1,6 +1,7 @@
 // Pausing, continuing and stopping a job from the window, an expired login
 // that waits for the user, and the progress bar: the real window, its menu,
 // context menu and keyboard, against the demo site.
+#include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
 #include "demosite.h"
@@ -209,8 +210,7 @@ private slots:
         QPointer<MainForm> w = openWindow(save.path());
         QVERIFY(w);
         w->SSTab1->setCurrentIndex(1);
-        w->LstAlbumName->addItems({"停止相册", "后面的相册"});
-        w->LstUrl->addItems({albumUrl(m_slow, "8002"), albumUrl(m_slow, "8003")});
+        w->albumList()->setAlbums({{albumUrl(m_slow, "8002"), "停止相册"}, {albumUrl(m_slow, "8003"), "后面的相册"}});
         w->downloadAllAlbums();
         QVERIFY(w->queue());
         QVERIFY(waitUntil([&] { return w->JobProgress->value() >= 3; }, JobTimeout));

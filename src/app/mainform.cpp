@@ -276,6 +276,8 @@ void MainForm::Form_Load()
     }
     // An album copy left aside by a replacement that a crash cut short.
     RecoverAlbumFolders(saveFolder());
+    // Asked once the window is up, so the question has a window to belong to.
+    QTimer::singleShot(0, this, &MainForm::offerInterruptedAlbums);
 
     const QString userId = ReadSetting(file, section, QStringLiteral("UserId"));
     if (!userId.isEmpty()) {

@@ -133,7 +133,12 @@ private:
     void information(const QString &text, const QString &title = QString());
     void onAlbumListFailed(const AlbumListFailure &failure);
     AlbumQueue *startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
-                           const PageSnapshot *shown = nullptr);
+                           const PageSnapshot *shown = nullptr, const QString &continueFolder = QString());
+    // Unfinished albums: offered at start-up, and when one is started again.
+    void offerInterruptedAlbums();
+    // The unfinished folder of the album at `address` to continue into, or
+    // the empty text for a new download.
+    QString askToContinue(const QString &address);
     void connectQueue(AlbumQueue *queue);
     void onAlbumStarted(int index);
     // The progress rows: each list shows a ProgressModel of its own.

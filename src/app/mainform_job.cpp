@@ -3,7 +3,9 @@
 #include "mainform.h"
 
 #include "albums/albumlistmodel.h"
+#include "download/albumfolders.h"
 #include "download/jobrules.h"
+#include "platform/dialogs.h"
 #include "platform/browserpane.h"
 #include "progresstexts.h"
 #include "siteaddresses.h"
@@ -64,10 +66,11 @@ QList<QueuedAlbum> shownAlbums(const QList<AlbumQueue::Album> &albums)
 } // namespace
 
 AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
-                                 const PageSnapshot *shown)
+                                 const PageSnapshot *shown, const QString &continueFolder)
 {
     JobSettings settings;
     settings.source = source;
+    settings.continueFolder = continueFolder;
     settings.saveFolder = saveFolder();
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
@@ -133,7 +136,9 @@ void MainForm::CmdStartDown_Click()
     }
     // The album's first page is the one on show.
     const PageSnapshot shown = WebBrowser1->snapshot();
-    startQueue(::JobSource::BrowserPane, {{WebBrowser1->Title(), WebBrowser1->locationUrl(), {}}}, &shown);
+    const QString continueFolder = askToContinue(shown.address);
+    startQueue(::JobSource::BrowserPane, {{WebBrowser1->Title(), WebBrowser1->locationUrl(), {}}}, &shown,
+               continueFolder);
 }
 
 void MainForm::CmdDownloadThis_Click()
@@ -150,10 +155,50 @@ void MainForm::CmdDownloadThis_Click()
         information(QStringLiteral("您没有选中任何相册"));
         return;
     }
+    // One album left unfinished may be gone on with; a queue of several
+    // downloads them as today.
+    const QString continueFolder = albums.size() == 1 ? askToContinue(albums.at(0).address) : QString();
     clearProgressRows(ListView2);
-    if (!startQueue(::JobSource::MemberList, albums))
+    if (!startQueue(::JobSource::MemberList, albums, nullptr, continueFolder))
         return;
     CmdDownloadThis->setEnabled(false);
+}
+
+QString MainForm::askToContinue(const QString &address)
+{
+    const QList<InterruptedAlbum> unfinished = ListInterruptedAlbums(
+        saveFolder(), {AlbumRecord::State::InProgress, AlbumRecord::State::Stopped});
+    for (const InterruptedAlbum &album : unfinished) {
+        if (!AlbumRecord::load(saveFolder() + QLatin1Char('/') + album.folderName).namesAlbum({address}))
+            continue;
+        const int answer = dialogs().choose(this, caption(), ProgressText::interruptedQuestion(album.title, album.saved),
+                                            ProgressText::restartAnswers(), ProgressText::RestartNew);
+        return answer == ProgressText::RestartContinue ? album.folderName : QString();
+    }
+    return {};
+}
+
+void MainForm::offerInterruptedAlbums()
+{
+    if (m_job)
+        return;
+    // One question per album; one continued at a time, the others wait for
+    // the next start or for their album to be started again.
+    for (const InterruptedAlbum &album : ListInterruptedAlbums(saveFolder(), {AlbumRecord::State::InProgress})) {
+        const int answer = dialogs().choose(this, caption(), ProgressText::interruptedQuestion(album.title, album.saved),
+                                            ProgressText::interruptedAnswers(), ProgressText::LaterAnswer);
+        if (answer == ProgressText::DeleteAnswer) {
+            QList<FolderProblem> problems;
+            const QString folder = saveFolder() + QLatin1Char('/') + album.folderName;
+            if (!DeleteRecordedPictures(folder, &problems) && !problems.isEmpty())
+                information(ProgressText::notAllDeleted(folder, problems.constFirst().reason));
+        } else if (answer == ProgressText::ContinueAnswer) {
+            clearProgressRows(ListView2);
+            if (startQueue(::JobSource::MemberList, {{album.title, album.albumAddress, {}}}, nullptr, album.folderName))
+                CmdDownloadThis->setEnabled(false);
+            return;
+        }
+    }
 }
 
 void MainForm::downloadAllAlbums()

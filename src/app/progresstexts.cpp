@@ -356,4 +356,24 @@ QString queueStoppedLine(int notBegun)
     return QStringLiteral("已停止：其余 %1 个相册未下载").arg(notBegun);
 }
 
+QString interruptedQuestion(const QString &title, int saved)
+{
+    return QStringLiteral("上次有未完成的相册：《%1》已下载 %2 张，是否继续？").arg(title).arg(saved);
+}
+
+QStringList interruptedAnswers()
+{
+    return {QStringLiteral("继续下载"), QStringLiteral("以后再说"), QStringLiteral("删除这些图片")};
+}
+
+QStringList restartAnswers()
+{
+    return {QStringLiteral("继续下载"), QStringLiteral("重新下载")};
+}
+
+QString notAllDeleted(const QString &folder, const QString &reason)
+{
+    return QStringLiteral("未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, reason);
+}
+
 } // namespace ProgressText

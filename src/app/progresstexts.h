@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -84,5 +85,16 @@ QString nothingChosen();
 // Why an album cannot be updated, or the empty text.
 QString goneLine(const JobReport &report);
 QString updateMessage(const AlbumQueue::Report &report);
+
+// The question about an album a crash, a kill or a stop left unfinished,
+// and its answers: at start-up (continue, later, delete those pictures) and
+// when the album is started again (continue, a new download).
+QString interruptedQuestion(const QString &title, int saved);
+enum InterruptedAnswer { ContinueAnswer = 0, LaterAnswer = 1, DeleteAnswer = 2 };
+QStringList interruptedAnswers();
+enum RestartAnswer { RestartContinue = 0, RestartNew = 1 };
+QStringList restartAnswers();
+// Some of the pictures of an unfinished album could not be deleted.
+QString notAllDeleted(const QString &folder, const QString &reason);
 
 } // namespace ProgressText

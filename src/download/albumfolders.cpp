@@ -7,10 +7,15 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
+#include <QTemporaryDir>
+
+#include <utility>
 
 namespace {
 
 const QString AsidePrefix = QStringLiteral(".quillmoor-aside-");
+const QString StagingPrefix = QStringLiteral(".quillmoor-staging-");
+const QString StagingLock = QStringLiteral(".lock");
 
 QString hashOf(const QString &text)
 {
@@ -123,10 +128,114 @@ bool ReplaceAlbumFolder(const QString &saveFolder, const QString &folderName, co
     return true;
 }
 
+QString CreateStagingFolder(const QString &saveFolder, std::unique_ptr<QLockFile> *lock, QString *error)
+{
+    QTemporaryDir dir(join(saveFolder, StagingPrefix + QStringLiteral("XXXXXX")));
+    if (!dir.isValid()) {
+        if (error)
+            *error = dir.errorString();
+        return {};
+    }
+    dir.setAutoRemove(false);
+    auto held = std::make_unique<QLockFile>(join(dir.path(), StagingLock));
+    held->setStaleLockTime(0);
+    if (!held->tryLock(0)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(join(dir.path(), StagingLock)).arg(int(held->error()));
+        QDir().rmdir(dir.path());
+        return {};
+    }
+    *lock = std::move(held);
+    return dir.path();
+}
+
+bool IsStagingFolderName(const QString &name)
+{
+    return name.startsWith(StagingPrefix);
+}
+
+void RemoveStagingFolder(const QString &path)
+{
+    const QDir dir(path);
+    for (const QString &name : dir.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(join(path, name));
+    QFile::remove(join(path, StagingLock));
+    // Anything else in it is not ours to delete: the folder then stays.
+    QDir().rmdir(path);
+}
+
+QList<InterruptedAlbum> ListInterruptedAlbums(const QString &saveFolder, const QList<AlbumRecordState> &states)
+{
+    QList<InterruptedAlbum> out;
+    QStringList names = subfolders(saveFolder);
+    names.sort();
+    for (const QString &name : std::as_const(names)) {
+        if (IsAsideFolderName(name) || IsStagingFolderName(name))
+            continue;
+        const QString folder = join(saveFolder, name);
+        const AlbumRecord record = AlbumRecord::load(folder);
+        if (!record.exists() || record.isLegacy() || !states.contains(record.state()))
+            continue;
+        const QString address = record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress();
+        if (address.isEmpty())
+            continue;
+        // A job at work holds the album's lock; its folder is not interrupted.
+        QLockFile lock(AlbumLockPath(saveFolder, address));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0))
+            continue;
+        lock.unlock();
+        InterruptedAlbum album{name, record.title().isEmpty() ? name : record.title(), address, 0, record.state()};
+        for (const AlbumRecord::Entry &entry : record.entries())
+            album.saved += QFileInfo(join(folder, entry.file)).isFile() ? 1 : 0;
+        out.append(album);
+    }
+    return out;
+}
+
+bool DeleteRecordedPictures(const QString &folder, QList<FolderProblem> *problems)
+{
+    const AlbumRecord record = AlbumRecord::load(folder);
+    if (!record.exists())
+        return false;
+    bool allGone = true;
+    // The record goes last: until then it still says what is ours here.
+    QStringList files = record.files();
+    files.removeAll(AlbumRecord::fileName());
+    files.append(AlbumRecord::fileName());
+    for (const QString &name : std::as_const(files)) {
+        QFile file(join(folder, name));
+        const QFileInfo info(file.fileName());
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        if (info.isDir() && !info.isSymLink()) {
+            // A folder is never a picture of ours.
+            continue;
+        }
+        if (!file.remove()) {
+            note(problems, FolderProblem::Step::Delete, file.fileName(), file.errorString());
+            allGone = false;
+        }
+    }
+    // Only an empty folder goes; the user's files keep it.
+    QDir().rmdir(folder);
+    return allGone;
+}
+
 QList<FolderProblem> RecoverAlbumFolders(const QString &saveFolder)
 {
     QList<FolderProblem> problems;
     for (const QString &name : subfolders(saveFolder)) {
+        if (IsStagingFolderName(name)) {
+            // Left by a job that died; a live job holds its lock.
+            QLockFile lock(join(join(saveFolder, name), StagingLock));
+            lock.setStaleLockTime(0);
+            if (lock.tryLock(0)) {
+                lock.unlock();
+                RemoveStagingFolder(join(saveFolder, name));
+            }
+            continue;
+        }
         if (!IsAsideFolderName(name))
             continue;
         const QString aside = join(saveFolder, name);

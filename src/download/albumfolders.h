@@ -4,6 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QLockFile;
+
+#include "albumrecord.h"
+
+using AlbumRecordState = AlbumRecord::State;
+
 // Finding, replacing and recovering album folders under the save folder.
 // A folder is Quillmoor's only when it carries an album record; a name
 // from the site never decides what is deleted, renamed or written into.
@@ -46,7 +54,38 @@ bool ReplaceAlbumFolder(const QString &saveFolder, const QString &folderName, co
 // `to` under free names; false when one could not be moved.
 bool MoveUserFiles(const QString &from, const QString &to, QList<FolderProblem> *problems);
 
+// A folder of Quillmoor's own in the save folder where one job's pictures
+// are downloaded before each takes its name in the album's folder, so that
+// an album's folder never holds a part file. Made at the job's start with a
+// lock file in it; the empty text (and `error`) when it cannot be made.
+// The lock is held as long as `lock` lives, so that no start-up recovery
+// takes the folder of a job at work.
+QString CreateStagingFolder(const QString &saveFolder, std::unique_ptr<QLockFile> *lock, QString *error = nullptr);
+bool IsStagingFolderName(const QString &name);
+// Removes a staging folder: its part files and lock only, then the folder
+// if that left it empty.
+void RemoveStagingFolder(const QString &path);
+
+// An album folder whose download did not reach its end.
+struct InterruptedAlbum {
+    QString folderName;
+    QString title;        // the album's title, the folder's name when unknown
+    QString albumAddress;
+    int saved = 0;        // pictures of the record that are in the folder
+    AlbumRecordState state = AlbumRecordState::Unknown;
+};
+
+// The folders under `saveFolder` whose record says the download is in one
+// of `states`, by name. Folders of a job at work (of any process) are left out.
+QList<InterruptedAlbum> ListInterruptedAlbums(const QString &saveFolder, const QList<AlbumRecordState> &states);
+
+// Deletes from `folder` only the files its record names and the record
+// itself, then the folder if nothing else is left in it. False (with the
+// problems) when one of them could not be deleted.
+bool DeleteRecordedPictures(const QString &folder, QList<FolderProblem> *problems);
+
 // At start-up: folders left aside by an interrupted replacement are deleted
 // (their user files moved into the album's folder first) or, when the
-// album's folder is missing, renamed back. What failed is returned.
+// album's folder is missing, renamed back; staging folders of jobs that
+// died are removed. What failed is returned.
 QList<FolderProblem> RecoverAlbumFolders(const QString &saveFolder);

@@ -58,6 +58,54 @@ DownloadJob::~DownloadJob()
 {
     // Answers of requests in flight must not reach a job being torn down.
     delete m_requests;
+    dropStaging();
+}
+
+void DownloadJob::dropStaging()
+{
+    if (m_stagingFolder.isEmpty())
+        return;
+    m_stagingLock.reset();
+    RemoveStagingFolder(std::exchange(m_stagingFolder, QString()));
+}
+
+QString DownloadJob::knownFolderPath() const
+{
+    return m_continuing ? temporaryFolderPath() : targetFolderPath();
+}
+
+bool DownloadJob::takeContinueFolder(QString *error)
+{
+    const QString name = m_settings.continueFolder;
+    const AlbumRecord record = AlbumRecord::load(folderPath(name));
+    const bool resumable = record.state() == AlbumRecord::State::InProgress
+        || record.state() == AlbumRecord::State::Stopped;
+    // Only a folder of Quillmoor's, left by a download of an album that did
+    // not reach its end, is gone on with.
+    if (!IsUsableFolderName(name) || !FileSystem::FolderExists(folderPath(name)) || !record.exists()
+        || record.isLegacy() || !resumable) {
+        if (error)
+            *error = QStringLiteral("%1 不是未完成的相册文件夹").arg(folderPath(name));
+        return false;
+    }
+    if (m_settings.albumAddress.isEmpty())
+        m_settings.albumAddress = record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress();
+    // The album is taken before its folder is touched: another job at work
+    // on it (of any process) keeps it as it is.
+    m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, m_settings.albumAddress));
+    m_lock->setStaleLockTime(0);
+    if (m_settings.albumAddress.isEmpty() || !m_lock->tryLock(0)) {
+        m_lock.reset();
+        if (error)
+            *error = QStringLiteral("相册 %1 正在下载中").arg(m_settings.albumAddress);
+        return false;
+    }
+    m_tempFolder = name;
+    m_continuing = true;
+    m_settings.mode = DownloadMode::OnlyNew;
+    m_record = record;
+    m_earlierRecord = record;
+    return true;
 }
 
 QString DownloadJob::folderPath(const QString &name) const
@@ -114,9 +162,22 @@ bool DownloadJob::start(QString *error)
     if (m_state != State::Ready)
         return false;
     QString why;
-    m_tempFolder = FileSystem::CreateNumberedFolder(m_settings.saveFolder, TempFolderBaseName,
-                                                    MaxTempFolderNumber, &why);
-    if (m_tempFolder.isEmpty()) {
+    if (!m_settings.continueFolder.isEmpty()) {
+        if (!takeContinueFolder(error))
+            return false;
+    } else {
+        m_tempFolder = FileSystem::CreateNumberedFolder(m_settings.saveFolder, TempFolderBaseName,
+                                                        MaxTempFolderNumber, &why);
+        if (m_tempFolder.isEmpty()) {
+            if (error)
+                *error = why;
+            return false;
+        }
+    }
+    m_stagingFolder = CreateStagingFolder(m_settings.saveFolder, &m_stagingLock, &why);
+    if (m_stagingFolder.isEmpty()) {
+        if (!m_continuing)
+            QDir().rmdir(temporaryFolderPath());
         if (error)
             *error = why;
         return false;
@@ -139,11 +200,14 @@ bool DownloadJob::takeAlbum(const QString &firstPage)
 {
     m_firstPage = firstPage;
     const QString address = m_settings.albumAddress.isEmpty() ? firstPage : m_settings.albumAddress;
-    m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, address));
-    // A lock left by a process that died is taken over; a live one is not,
-    // however old.
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
+    // A continued album was taken at the start already.
+    if (!m_lock) {
+        m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, address));
+        // A lock left by a process that died is taken over; a live one is
+        // not, however old.
+        m_lock->setStaleLockTime(0);
+    }
+    if (!m_lock->isLocked() && !m_lock->tryLock(0)) {
         m_lock.reset();
         m_busy = true;
         return false;
@@ -230,8 +294,15 @@ void DownloadJob::onPageWaitOver()
 
 void DownloadJob::finishCollection()
 {
+    // The title, so that an interrupted folder can be offered by its name.
+    QString error;
+    if (!m_busy && !m_recordFailed && !m_collection.albumName().isEmpty()
+        && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"title", m_collection.albumName()}}, &error)) {
+        m_recordFailed = true;
+        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), error);
+    }
     const bool leaveAlbum = m_busy || m_gone;
-    if (m_settings.mode == DownloadMode::OnlyNew && !leaveAlbum) {
+    if (m_settings.mode == DownloadMode::OnlyNew && !leaveAlbum && !m_continuing) {
         // The folder whose record names this album, wherever it is; else
         // one of the album's name that no album claims yet is adopted.
         const QString name = AlbumFolderName(m_collection.albumName());
@@ -330,7 +401,7 @@ void DownloadJob::startItem(int index)
     if (m_settings.mode == DownloadMode::OnlyNew) {
         // Saved by an earlier run and still there: nothing to ask the site.
         const AlbumRecord::Entry *known = m_record.forPage(item.page);
-        if (known && QFile::exists(targetFolderPath() + QLatin1Char('/') + known->file)) {
+        if (known && QFile::exists(knownFolderPath() + QLatin1Char('/') + known->file)) {
             item.picture = known->picture;
             item.report.kind = PictureReport::Kind::AlreadyThere;
             item.report.address = known->picture.isEmpty() ? item.page : known->picture;
@@ -395,8 +466,9 @@ void DownloadJob::download(int index)
 {
     Item &item = m_items[index];
     m_picturesOnTheWay.insert(item.picture);
-    // Downloaded under a name of its own; named in its turn.
-    const QString staging = temporaryFolderPath() + QStringLiteral("/.picture-%1.part").arg(index);
+    // Downloaded under a name of its own, outside the album's folder, so a
+    // crash never leaves a part file among the pictures; named in its turn.
+    const QString staging = m_stagingFolder + QStringLiteral("/.picture-%1.part").arg(index);
     DownPic(m_settings.network, item.picture, staging, m_requests,
             [this, index, staging](const DownPicResult &result) {
                 Item &item = m_items[index];
@@ -505,6 +577,7 @@ void DownloadJob::placeDownloaded(Item &item)
         return refuse(QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString()));
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
+    m_addedFiles << name;
     m_savedAddresses.insert(item.picture);
     ++m_saved;
     m_record.add({item.page, item.picture, name});
@@ -556,12 +629,13 @@ void DownloadJob::complete()
     const QString name = AlbumFolderName(result.albumName);
     bool merged = false;
     QString error;
+    dropStaging();
     const bool leaveTarget = leavesTargetAsItIs();
     if (m_busy || leaveTarget) {
         // Only the empty folder this job made goes; the album is another's,
         // or an update brought nothing and its folder stays as it is.
         result.folderName = !leaveTarget ? QString() : m_target.isEmpty() ? m_settings.targetFolder : m_target;
-        if (!FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
+        if (!m_continuing && !FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
             noteProblem(FolderProblem::Step::Delete, temporaryFolderPath(), error);
     } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
                || !FileSystem::FolderExists(temporaryFolderPath())) {
@@ -573,6 +647,8 @@ void DownloadJob::complete()
         merged = true;
     } else if (name == m_tempFolder) {
         // The pictures are already where the album's name says.
+    } else if (m_continuing && !result.whole) {
+        // Still not the whole album: the folder stays as it is for a later run.
     } else if (!IsUsableFolderName(name)) {
         result.folderNote = QStringLiteral("相册名称不能用作文件夹名，图片保留在临时文件夹中。");
     } else if (m_settings.mode == DownloadMode::OnlyNew && !m_target.isEmpty()) {
@@ -814,8 +890,15 @@ void DownloadJob::discard()
     const bool ownsFolder = m_state != State::Finished;
     kill();
     m_state = State::Killed;
+    dropStaging();
     // Clean-up failures are passed over: the window closes all the same.
-    if (ownsFolder && !m_tempFolder.isEmpty() && FileSystem::FolderExists(temporaryFolderPath()))
+    if (ownsFolder && m_continuing && FileSystem::FolderExists(temporaryFolderPath())) {
+        // What earlier runs saved stays, with the record it had.
+        for (const QString &name : std::as_const(m_addedFiles))
+            QFile::remove(temporaryFolderPath() + QLatin1Char('/') + name);
+        m_earlierRecord.save(temporaryFolderPath());
+    } else if (ownsFolder && !m_tempFolder.isEmpty() && FileSystem::FolderExists(temporaryFolderPath())) {
         FileSystem::DeleteFolder(temporaryFolderPath(), false);
+    }
     m_lock.reset();
 }

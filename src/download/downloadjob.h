@@ -61,6 +61,11 @@ struct JobSettings {
     // fast mode). Only new pictures waits for the whole album all the same:
     // which folder it adds to depends on the album's name.
     bool startWhileCollecting = false;
+    // Goes on with an interrupted or stopped album in this folder (a name
+    // under the save folder whose record names the album): only the
+    // pictures it does not hold yet are fetched, into it, and it takes the
+    // album's name only once the album is whole.
+    QString continueFolder;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -186,7 +191,9 @@ public:
     // Stops every request and the pacing; no signal follows.
     void kill();
     // Kills the job and deletes its temporary folder with what it holds,
-    // unless the job has finished (its folder is the album's then).
+    // unless the job has finished (its folder is the album's then). A job
+    // that continued an album removes only the pictures it added, and puts
+    // back the record the folder had.
     void discard();
 
     // Whether the album came down whole so far: no picture failed and
@@ -202,6 +209,10 @@ public:
     QString albumName() const { return m_collection.albumName(); }
     QString temporaryFolderName() const { return m_tempFolder; }
     QString temporaryFolderPath() const;
+    // Where pictures are downloaded before they take their name: a folder
+    // of the job's own beside the album folders, gone at the job's end.
+    QString stagingFolderPath() const { return m_stagingFolder; }
+    bool isContinuing() const { return m_continuing; }
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const;
@@ -267,6 +278,9 @@ private:
     QStringList albumAddresses() const;
     QString targetFolderPath() const;
     QString folderPath(const QString &name) const;
+    bool takeContinueFolder(QString *error);
+    QString knownFolderPath() const;
+    void dropStaging();
 
     JobSettings m_settings;
     State m_state = State::Ready;
@@ -274,6 +288,13 @@ private:
     QString m_tempFolder;
     QString m_collectionNote;
     QString m_firstPage;
+    QString m_stagingFolder;
+    std::unique_ptr<QLockFile> m_stagingLock;
+    // Continuing an album: its folder is m_tempFolder; what it held before
+    // this run and the files this run added to it.
+    bool m_continuing = false;
+    AlbumRecord m_earlierRecord;
+    QStringList m_addedFiles;
     // Held from the first page to the end: one album, one job.
     std::unique_ptr<QLockFile> m_lock;
     bool m_busy = false;

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QPushButton>
 
 void Dialogs::information(QWidget *parent, const QString &title, const QString &text)
 {
@@ -20,6 +21,22 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No)
         == QMessageBox::Yes;
+}
+
+int Dialogs::choose(QWidget *parent, const QString &title, const QString &text, const QStringList &answers,
+                    int defaultAnswer)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers)
+        buttons << box.addButton(answer, QMessageBox::AcceptRole);
+    if (defaultAnswer >= 0 && defaultAnswer < buttons.size()) {
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.at(defaultAnswer)));
+        box.setEscapeButton(buttons.at(defaultAnswer));
+    }
+    box.exec();
+    const qsizetype taken = buttons.indexOf(box.clickedButton());
+    return taken >= 0 ? int(taken) : defaultAnswer;
 }
 
 QString Dialogs::chooseFolder(QWidget *parent, const QString &title)

@@ -28,6 +28,11 @@ public:
     virtual void information(QWidget *parent, const QString &title, const QString &text);
     // A Yes/No question with a question icon; true for Yes.
     virtual bool question(QWidget *parent, const QString &title, const QString &text);
+    // A question with several answers, one button each, in the order of
+    // `answers`; the index of the one taken. Escape or closing the box
+    // takes `defaultAnswer`, the one that leaves things as they are.
+    virtual int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &answers,
+                       int defaultAnswer);
     // The folder dialog; the empty text when cancelled.
     virtual QString chooseFolder(QWidget *parent, const QString &title);
     // A list of rows with check boxes under `text`; the indexes of the rows

@@ -31,6 +31,14 @@ public:
         questions.append({title, text});
         return answerYes;
     }
+    int choose(QWidget *, const QString &title, const QString &text, const QStringList &answers,
+               int defaultAnswer) override
+    {
+        choices.append({title, text});
+        choiceAnswers.append(answers);
+        const int answer = chooseAnswers.isEmpty() ? defaultAnswer : chooseAnswers.takeFirst();
+        return answer >= 0 && answer < answers.size() ? answer : defaultAnswer;
+    }
     QString chooseFolder(QWidget *, const QString &title) override
     {
         folderDialogTitles << title;
@@ -55,6 +63,11 @@ public:
     QList<Message> questions;
     QStringList folderDialogTitles;
     QList<QUrl> opened;
+    // Questions with several answers, the answers offered, and the index
+    // each one is to get in turn (the question's default once used up).
+    QList<Message> choices;
+    QList<QStringList> choiceAnswers;
+    QList<int> chooseAnswers;
     // Called after each information box, e.g. to end an event loop.
     std::function<void()> onInformation;
     bool answerYes = false;
