@@ -602,11 +602,8 @@ void DownloadJob::onThrottled(int retryAfterMs)
         m_throttledUntil.setRemainingTime(wait);
 }
 
-void DownloadJob::complete()
+JobReport DownloadJob::counts() const
 {
-    m_pace.stop();
-    m_state = State::Finished;
-
     JobReport result;
     result.albumName = m_collection.albumName();
     result.folderName = m_tempFolder;
@@ -625,7 +622,15 @@ void DownloadJob::complete()
         result.goneStatus = m_gone->httpStatus;
         result.goneTitle = m_gone->title;
     }
+    return result;
+}
 
+void DownloadJob::complete()
+{
+    m_pace.stop();
+    m_state = State::Finished;
+
+    JobReport result = counts();
     const QString name = AlbumFolderName(result.albumName);
     bool merged = false;
     QString error;

@@ -258,6 +258,8 @@ private:
     void halt(HaltReason reason, const QString &loginPage);
     bool settleForEnd();
     void fillPictureCounts(JobReport &result) const;
+    // What the job did, before its folder takes its final name.
+    JobReport counts() const;
     bool takeAlbum(const QString &firstPage);
     void noteProblem(FolderProblem::Step step, const QString &path, const QString &reason);
     void schedule();

@@ -1,0 +1,300 @@
+// A run of albums without a window: its queue, and what it reports to the
+// terminal as albums and pictures end.
+#include "commandline.h"
+#include "terminaltext.h"
+
+#include "albums/albumlistrequest.h"
+#include "download/albumfolders.h"
+#include "download/recordedalbums.h"
+#include "platform/browserpane.h"
+#include "platform/headlesspage.h"
+#include "progresstexts.h"
+#include "siteaddresses.h"
+#include "storage/settingsfile.h"
+#include "web/fetchpage.h"
+#include "web/networksession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace TerminalText;
+
+namespace {
+
+// The page without a view as the queue's source, minus the blank page the
+// walk loads once the last album is collected: nothing is shown here, so a
+// blank page would only be one more load.
+class AlbumPages : public PageSource
+{
+public:
+    explicit AlbumPages(HeadlessPage *page, QObject *parent)
+        : PageSource(parent)
+        , m_page(page)
+    {
+        connect(page, &PageSource::pageReady, this, &PageSource::pageReady);
+    }
+    void load(const QString &address) override
+    {
+        if (address != QLatin1String("about:blank"))
+            m_page->load(address);
+    }
+
+private:
+    HeadlessPage *m_page;
+};
+
+} // namespace
+
+void CommandLineRun::makePage()
+{
+    m_page = new HeadlessPage(BrowserProfile::instance());
+    m_source = new AlbumPages(m_page, this);
+    connect(m_page, &PageSource::pageReady, this, [this](const PageSnapshot &page) {
+        if (page.failed)
+            probeSite(page.address);
+    });
+}
+
+void CommandLineRun::connectQueue()
+{
+    connect(m_queue, &AlbumQueue::albumStarted, this, &CommandLineRun::onAlbumStarted);
+    connect(m_queue, &AlbumQueue::collectionFinished, this, [this](int collected) {
+        // An album given by its address is named once its page is read.
+        if (const DownloadJob *job = m_queue->currentJob(); job && !job->albumName().isEmpty())
+            m_title = job->albumName();
+        m_total = collected;
+        showProgress(true);
+    });
+    connect(m_queue, &AlbumQueue::pictureDone, this, &CommandLineRun::onPictureDone);
+    connect(m_queue, &AlbumQueue::albumFinished, this, &CommandLineRun::onAlbumFinished);
+    connect(m_queue, &AlbumQueue::finished, this, &CommandLineRun::onQueueFinished);
+}
+
+void CommandLineRun::failToStart(const QString &error)
+{
+    writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
+                          + m_saveFolder + QLatin1Char(' ') + error);
+    m_outcome.notWhole = true;
+    end(m_outcome.exitCode());
+}
+
+void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
+{
+    if (m_stopping)
+        return end(m_outcome.exitCode());
+    makePage();
+    m_queue = new AlbumQueue(jobSettings(), m_source, albums, this);
+    connectQueue();
+    QString error;
+    if (!m_queue->start(&error))
+        failToStart(error);
+}
+
+void CommandLineRun::onAlbumStarted(int index)
+{
+    m_title = m_queue->album(index).title;
+    m_total = -1;
+    m_done = 0;
+    m_saved = 0;
+    m_albumClock.start();
+    m_lastProgress.invalidate();
+}
+
+void CommandLineRun::onPictureDone(const PictureReport &picture)
+{
+    ++m_done;
+    if (picture.kind == PictureReport::Kind::Saved)
+        ++m_saved;
+    showProgress(false);
+}
+
+void CommandLineRun::showProgress(bool force)
+{
+    if (m_request.quiet)
+        return;
+    const bool terminal = ::isatty(fileno(stderr));
+    // Into a log file at most one line a second.
+    if (!terminal && !force && m_lastProgress.isValid() && m_lastProgress.elapsed() < 1000)
+        return;
+    m_lastProgress.start();
+    const double seconds = qMax<qint64>(m_albumClock.elapsed(), 1) / 1000.0;
+    const QString line = QStringLiteral("[%1/%2] %3：%4/%5 张，%6 张/秒")
+                             .arg(m_queue->currentIndex() + 1)
+                             .arg(m_queue->count())
+                             .arg(m_title)
+                             .arg(m_done)
+                             .arg(m_total < 0 ? QStringLiteral("?") : QString::number(m_total))
+                             .arg(m_saved / seconds, 0, 'f', 1);
+    if (terminal) {
+        fputs(("\r\033[K" + line).toLocal8Bit().constData(), stderr);
+        fflush(stderr);
+    } else {
+        writeLine(stderr, line);
+    }
+}
+
+namespace {
+
+// One album's line at its end: where its pictures are and what went wrong.
+QString albumLine(int index, int count, const QString &title, const JobReport &report)
+{
+    QString line = QStringLiteral("[%1/%2] %3：").arg(index + 1).arg(count).arg(title);
+    if (report.busy)
+        return line + QStringLiteral("此相册正由另一个下载使用，未做改动");
+    if (report.albumGone)
+        return line + QStringLiteral("相册已不在网站上（%1%2），文件夹《%3》保持原样")
+                          .arg(report.goneStatus ? QString::number(report.goneStatus) + QLatin1Char(' ') : QString(),
+                               report.goneAddress, report.folderName);
+    line += report.mode == DownloadMode::OnlyNew ? QStringLiteral("新图片 %1 张，已有 %2 张")
+                                                       .arg(report.saved)
+                                                       .arg(report.alreadyThere)
+                                                 : QStringLiteral("保存 %1 张").arg(report.saved);
+    if (report.failed > 0)
+        line += QStringLiteral("，失败 %1 张").arg(report.failed);
+    if (report.haltedBy != HaltReason::None)
+        line += QStringLiteral("，") + ProgressText::haltedLine(report);
+    if (!report.collectionNote.isEmpty())
+        line += QStringLiteral("，") + report.collectionNote;
+    line += report.folderGone ? QStringLiteral("，") + report.folderNote
+                              : QStringLiteral("，保存在 《") + report.folderName + QStringLiteral("》");
+    if (!report.folderGone && !report.folderNote.isEmpty())
+        line += QStringLiteral("，") + report.folderNote;
+    for (const FolderProblem &problem : report.problems)
+        line += QStringLiteral("，") + problem.path + QStringLiteral("：") + problem.reason;
+    return line;
+}
+
+} // namespace
+
+void CommandLineRun::onAlbumFinished(int index, const JobReport &report)
+{
+    if (!m_request.quiet && ::isatty(fileno(stderr)))
+        fputs("\r\033[K", stderr);
+    bool endQueue = m_stopping;
+    if (report.haltedBy == HaltReason::LoginExpired) {
+        m_outcome.notLoggedIn = true;
+        endQueue = true;
+    }
+    if (report.busy)
+        m_outcome.busy = true;
+    else if (report.albumGone)
+        m_outcome.notWhole = true;
+    else if (!report.isWhole())
+        m_outcome.notWhole = true;
+    else
+        ++m_albumsWhole;
+
+    const QString title = report.albumName.isEmpty() ? m_queue->album(index).title : report.albumName;
+    const bool whole = report.isWhole() && !report.busy;
+    if (!m_request.quiet || !whole)
+        writeLine(stdout, albumLine(index, m_queue->count(), title, report));
+    if (report.haltedBy == HaltReason::LoginExpired)
+        writeLine(stderr, notLoggedInText());
+    // No further album begins: the same would happen to each.
+    if (endQueue) {
+        m_queue->kill();
+        QTimer::singleShot(0, this, &CommandLineRun::onQueueFinished);
+    }
+}
+
+void CommandLineRun::probeSite(const QString &address)
+{
+    // The page reader cannot tell an error page from no answer at all; one
+    // bounded request of the same address can.
+    RequestOptions options;
+    options.timeoutMs = ProbeTimeoutMs;
+    options.retry = RetryPolicy::none();
+    ++m_probes;
+    fetchPage(BrowserProfile::network()->manager(), QStringLiteral("utf-8"), address, this,
+              [this, address](const PageResult &answer) {
+                  --m_probes;
+                  const bool noAnswer = answer.error == WebError::Network || answer.error == WebError::Timeout;
+                  if (noAnswer && !m_outcome.unreachable) {
+                      m_outcome.unreachable = true;
+                      writeLine(stderr, unreachableText(address + QLatin1Char(' ') + answer.message));
+                      // Every further page would fail the same way.
+                      stopQueue();
+                  }
+                  if (m_probes == 0 && m_queueEnded)
+                      onQueueFinished();
+              },
+              options);
+}
+
+void CommandLineRun::onQueueFinished()
+{
+    m_queueEnded = true;
+    if (m_ended || m_probes > 0)
+        return;
+    const AlbumQueue::Report &report = m_queue->report();
+    if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
+        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + report.stopDetail);
+        m_outcome.notWhole = true;
+    }
+    const int notBegun = m_queue->count() - report.done;
+    if (notBegun > 0)
+        m_outcome.notWhole = true;
+    QString total = QStringLiteral("共 %1 个相册，完整 %2 个，新保存 %3 张图片")
+                        .arg(m_queue->count())
+                        .arg(m_albumsWhole)
+                        .arg(report.saved);
+    if (report.failed > 0)
+        total += QStringLiteral("，失败 %1 张").arg(report.failed);
+    if (notBegun > 0)
+        total += QStringLiteral("，%1 个相册未开始").arg(notBegun);
+    writeLine(stdout, total);
+    end(m_outcome.exitCode());
+}
+
+void CommandLineRun::stop()
+{
+    if (m_stopping || m_ended)
+        return;
+    m_stopping = true;
+    if (m_list) {
+        delete m_list;
+        m_outcome.notWhole = true;
+        return end(m_outcome.exitCode());
+    }
+    stopQueue();
+}
+
+void CommandLineRun::stopQueue()
+{
+    m_stopping = true;
+    DownloadJob *job = m_queue ? m_queue->currentJob() : nullptr;
+    if (m_queue && m_queue->isRunning() && job)
+        job->stop(); // its end comes through onAlbumFinished, which ends the queue
+}
+
+void CommandLineRun::end(int code)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    // Reported from the event loop, never from inside start().
+    QTimer::singleShot(0, this, [this, code] { emit finished(code); });
+}
+
+int runCommandLine(const CommandLineRequest &request, const AppLocations &locations)
+{
+    int code = ExitCode::Whole;
+    {
+        CommandLineRun run(request, locations);
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, &run, &CommandLineRun::stop);
+        QObject::connect(&run, &CommandLineRun::finished, &run, [&code](int result) {
+            code = result;
+            QCoreApplication::quit();
+        });
+        run.start();
+        QCoreApplication::exec();
+    }
+    // Pages must go before the browser profile they use.
+    BrowserProfile::shutdown();
+    return code;
+}

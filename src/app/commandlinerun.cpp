@@ -1,0 +1,172 @@
+// A run of albums without a window, reporting to the terminal.
+#include "commandline.h"
+#include "terminaltext.h"
+
+#include "albums/albumlistrequest.h"
+#include "download/albumfolders.h"
+#include "download/recordedalbums.h"
+#include "platform/browserpane.h"
+#include "platform/headlesspage.h"
+#include "progresstexts.h"
+#include "siteaddresses.h"
+#include "storage/settingsfile.h"
+#include "web/fetchpage.h"
+#include "web/networksession.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace TerminalText;
+
+CommandLineRun::CommandLineRun(const CommandLineRequest &request, const AppLocations &locations, QObject *parent)
+    : QObject(parent)
+    , m_request(request)
+    , m_locations(locations)
+{
+    // The window's save folder unless the command names another; the
+    // settings are only read, never written.
+    m_saveFolder = request.saveFolder;
+    if (m_saveFolder.isEmpty())
+        m_saveFolder = ReadSetting(locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("Path"));
+    if (m_saveFolder.isEmpty())
+        m_saveFolder = locations.defaultSaveFolder;
+    m_saveFolder = QDir::cleanPath(QDir::current().absoluteFilePath(m_saveFolder));
+}
+
+CommandLineRun::~CommandLineRun()
+{
+    // Pages go before the profile they use, which main() deletes later.
+    delete m_queue;
+    delete m_page;
+}
+
+JobSettings CommandLineRun::jobSettings() const
+{
+    JobSettings settings;
+    settings.source = JobSource::MemberList;
+    settings.saveFolder = m_saveFolder;
+    settings.photoHostBase = siteAddresses().photoHostBase;
+    settings.network = BrowserProfile::network()->manager();
+    settings.mode = m_request.replace ? DownloadMode::ReplaceAll : DownloadMode::OnlyNew;
+    if (m_request.fast) {
+        settings.pauseMs = 0;
+        int count = m_request.inFlight;
+        if (count == 0)
+            count = ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("InFlight")).toInt();
+        settings.maxInFlight = count >= 1 && count <= JobSettings::MaxInFlight ? count : JobSettings::DefaultFastInFlight;
+    }
+    return settings;
+}
+
+void CommandLineRun::start()
+{
+    if (!QDir(m_saveFolder).exists()) {
+        writeLine(stderr, QStringLiteral("保存路径不存在：") + m_saveFolder);
+        m_outcome.notWhole = true;
+        return end(m_outcome.exitCode());
+    }
+    // An album copy left aside by a replacement that a crash cut short.
+    RecoverAlbumFolders(m_saveFolder);
+    if (!m_request.member.isEmpty()) {
+        m_list = new AlbumListRequest(BrowserProfile::network()->manager(), siteAddresses().photoHostBase,
+                                      m_request.member, this);
+        connect(m_list, &AlbumListRequest::listed, this, &CommandLineRun::onListed);
+        connect(m_list, &AlbumListRequest::failed, this, &CommandLineRun::onListFailed);
+        m_list->start();
+        return;
+    }
+    if (m_request.updateAll || !m_request.updateFolders.isEmpty())
+        return startUpdate();
+    QList<AlbumQueue::Album> albums;
+    for (const QString &address : std::as_const(m_request.albums))
+        albums.append({address, address, {}, {}, {}});
+    startQueue(albums);
+}
+
+// The recorded albums the request names: all of them, or those of the
+// folders given (by name under the save folder, or by path).
+QList<RecordedAlbum> CommandLineRun::chosenAlbums()
+{
+    const QList<RecordedAlbum> recorded = RecordedAlbums(m_saveFolder);
+    QList<RecordedAlbum> chosen;
+    for (const RecordedAlbum &album : recorded) {
+        if (!album.updatable())
+            writeLine(stdout, QStringLiteral("《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
+                                  .arg(album.folder));
+        else if (m_request.updateAll)
+            chosen.append(album);
+    }
+    const QDir save(m_saveFolder);
+    for (const QString &given : std::as_const(m_request.updateFolders)) {
+        const QFileInfo info(QDir::current(), given);
+        const bool inSaveFolder = QDir(info.absolutePath()) == save;
+        const QString name = inSaveFolder ? info.fileName() : QString();
+        auto found = std::find_if(recorded.cbegin(), recorded.cend(),
+                                  [&name](const RecordedAlbum &album) { return album.folder == name; });
+        if (found == recorded.cend() || !found->updatable()) {
+            writeLine(stderr, QStringLiteral("不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
+            m_outcome.usage = true;
+            continue;
+        }
+        chosen.append(*found);
+    }
+    return chosen;
+}
+
+void CommandLineRun::startUpdate()
+{
+    const QList<RecordedAlbum> albums = chosenAlbums();
+    if (albums.isEmpty() || m_outcome.usage) {
+        if (!m_outcome.usage)
+            writeLine(stdout, QStringLiteral("保存路径中没有可更新的相册：") + m_saveFolder);
+        return end(m_outcome.exitCode());
+    }
+    makePage();
+    QString error;
+    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &error);
+    if (!m_queue)
+        return failToStart(error);
+    connectQueue();
+    // The queue began its first album while it was made.
+    if (m_queue->currentIndex() >= 0)
+        onAlbumStarted(m_queue->currentIndex());
+}
+
+void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
+{
+    m_list->deleteLater();
+    if (entries.isEmpty()) {
+        writeLine(stdout, QStringLiteral("该用户没有可供下载的相册"));
+        return end(m_outcome.exitCode());
+    }
+    QList<AlbumQueue::Album> albums;
+    for (const AlbumEntry &entry : entries)
+        albums.append({entry.title, entry.url, {}});
+    startQueue(albums);
+}
+
+void CommandLineRun::onListFailed(const AlbumListFailure &failure)
+{
+    m_list->deleteLater();
+    switch (failure.error) {
+    case AlbumListError::InvalidUserId:
+        writeLine(stderr, QStringLiteral("用户ID输入有误"));
+        m_outcome.usage = true;
+        break;
+    case AlbumListError::NotLoggedIn:
+        writeLine(stderr, notLoggedInText());
+        m_outcome.notLoggedIn = true;
+        break;
+    case AlbumListError::NoAlbums:
+        writeLine(stdout, QStringLiteral("该用户没有可供下载的相册"));
+        break;
+    case AlbumListError::Unreachable:
+        writeLine(stderr, unreachableText(failure.reason));
+        m_outcome.unreachable = true;
+        break;
+    }
+    end(m_outcome.exitCode());
+}
