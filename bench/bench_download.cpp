@@ -590,7 +590,7 @@ int run(bool useCurl, bool large, bool largeOnly)
     QElapsedTimer waitClock;
     const double cpuBefore = processCpuSeconds();
     waitClock.start();
-    FetchPage(BrowserProfile::network()->manager(), QStringLiteral("UTF-8"), site.url(QStringLiteral("/test/slow?ms=5000")), QString(), nullptr,
+    fetchText(BrowserProfile::network()->manager(), QStringLiteral("UTF-8"), site.url(QStringLiteral("/test/slow?ms=5000")), QString(), nullptr,
               [&](const QString &) {
                   answered = true;
                   loop.quit();

@@ -513,7 +513,7 @@ private slots:
         // The abandoned picture would have arrived by the time a later,
         // slower request to the same site answers: nothing may appear.
         bool answered = false;
-        FetchPage(BrowserProfile::network()->manager(), "UTF-8", m_slow.url("/test/slow?ms=1000"), QString(),
+        fetchText(BrowserProfile::network()->manager(), "UTF-8", m_slow.url("/test/slow?ms=1000"), QString(),
                   nullptr, [&](const QString &) { answered = true; });
         QVERIFY(waitUntil([&] { return answered; }, 30000));
         QTest::qWait(0); // lets queued answers of earlier requests run

@@ -563,7 +563,7 @@ private slots:
         }));
         // ... and the page fetch sends it.
         QString echoed;
-        FetchPage(w->network(), "UTF-8", m_site.url("/test/cookie"), QString(), w, [&](const QString &t) { echoed = t; });
+        fetchText(w->network(), "UTF-8", m_site.url("/test/cookie"), QString(), w, [&](const QString &t) { echoed = t; });
         QVERIFY(waitUntil([&] { return !echoed.isEmpty(); }));
         QVERIFY2(echoed.contains("qm=42"), qPrintable(echoed));
     }

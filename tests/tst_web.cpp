@@ -101,7 +101,7 @@ std::optional<QString> fetch(const QString &address, const QString &charset = QS
     QObject context;
     std::optional<QString> result;
     int calls = 0;
-    FetchPage(network(), charset, address, body, &context, [&](const QString &text) {
+    fetchText(network(), charset, address, body, &context, [&](const QString &text) {
         result = text;
         ++calls;
     }, timeoutMs);
@@ -112,17 +112,17 @@ std::optional<QString> fetch(const QString &address, const QString &charset = QS
     return calls == 1 ? result : std::nullopt;
 }
 
-std::optional<DownPicResult> download(const QString &address, const QString &path, int timeoutMs = 20000,
+std::optional<DownloadResult> download(const QString &address, const QString &path, int timeoutMs = 20000,
                                       std::optional<RequestOptions> options = std::nullopt)
 {
     QObject context;
-    std::optional<DownPicResult> result;
+    std::optional<DownloadResult> result;
     if (!options) {
         options = RequestOptions();
         options->timeoutMs = timeoutMs;
         options->retry = RetryPolicy::none();
     }
-    DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; }, *options);
+    downloadPicture(network(), address, path, &context, [&](const DownloadResult &r) { result = r; }, *options);
     if (!QTest::qWaitFor([&] { return result.has_value(); }, 30000))
         return std::nullopt;
     return result;
@@ -148,7 +148,7 @@ std::optional<WebResult> request(bool picture, const QString &address, const QSt
     QObject context;
     std::optional<WebResult> result;
     if (picture) {
-        DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; }, options);
+        downloadPicture(network(), address, path, &context, [&](const DownloadResult &r) { result = r; }, options);
     } else {
         fetchPage(network(), "UTF-8", address, &context, [&](const PageResult &r) {
             result = r;
@@ -302,10 +302,10 @@ void TestWeb::fetchKeepsEventLoopRunning()
     QObject context;
     QStringList order;
     bool ticked = false;
-    FetchPage(network(), "UTF-8", m_site.url("/test/slow?ms=1500"), {}, &context,
+    fetchText(network(), "UTF-8", m_site.url("/test/slow?ms=1500"), {}, &context,
               [&](const QString &text) { order << (text.contains(u"slow 慢") ? "slow" : "slow-empty"); });
     QTimer::singleShot(20, &context, [&] { ticked = true; });
-    FetchPage(network(), "UTF-8", m_site.url("/test/text?len=120"), {}, &context,
+    fetchText(network(), "UTF-8", m_site.url("/test/text?len=120"), {}, &context,
               [&](const QString &text) { order << (text.size() == 120 ? "quick" : "quick-wrong"); });
     QVERIFY(order.isEmpty()); // neither answer arrives inside the call
     QTRY_VERIFY_WITH_TIMEOUT(ticked, 5000);
@@ -358,7 +358,7 @@ void TestWeb::fetchFailuresGiveEmptyText()
     QFETCH(int, timeoutMs);
     QObject context;
     QStringList answers;
-    FetchPage(network(), charset, address, {}, &context, [&](const QString &text) { answers << text; }, timeoutMs);
+    fetchText(network(), charset, address, {}, &context, [&](const QString &text) { answers << text; }, timeoutMs);
     QVERIFY(answers.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 20000);
     QCOMPARE(answers.first(), QString());
@@ -386,7 +386,7 @@ void TestWeb::fetchSendsSharedCookies()
 void TestWeb::pictureSavedByteForByte()
 {
     const QString path = m_dir.filePath("p1.jpg");
-    const std::optional<DownPicResult> first = download(m_site.url("/test/bytes?n=100000"), path);
+    const std::optional<DownloadResult> first = download(m_site.url("/test/bytes?n=100000"), path);
     QVERIFY(first.has_value());
     QVERIFY2(first->ok(), qPrintable(first->message));
     QFile file(path);
@@ -396,7 +396,7 @@ void TestWeb::pictureSavedByteForByte()
     QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"}); // no temporary file left
 
     // Saving again under the same name keeps the first picture.
-    const std::optional<DownPicResult> second = download(m_site.url("/test/bytes?n=10"), path);
+    const std::optional<DownloadResult> second = download(m_site.url("/test/bytes?n=10"), path);
     QVERIFY(second.has_value());
     QCOMPARE(second->error, WebError::FileExists);
     QCOMPARE(QFileInfo(path).size(), qint64(100000));
@@ -422,7 +422,7 @@ void TestWeb::refusedBeforeTransfer()
     QFETCH(QString, name);
     QFETCH(WebError, error);
     QTemporaryDir dir;
-    const std::optional<DownPicResult> result = download(address, dir.filePath(name));
+    const std::optional<DownloadResult> result = download(address, dir.filePath(name));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     QVERIFY(entriesIn(dir.path()).isEmpty()); // not even the missing folder
@@ -445,7 +445,7 @@ void TestWeb::failedTransferLeavesNothing()
     QFETCH(WebError, error);
     QFETCH(int, status);
     QTemporaryDir dir;
-    const std::optional<DownPicResult> result = download(m_site.url(path), dir.filePath("p.jpg"), 500);
+    const std::optional<DownloadResult> result = download(m_site.url(path), dir.filePath("p.jpg"), 500);
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     QCOMPARE(result->httpStatus, status);
@@ -459,9 +459,9 @@ void TestWeb::fileAppearingMeanwhileIsKept()
     QTemporaryDir dir;
     const QString path = dir.filePath("p.jpg");
     QObject context;
-    std::optional<DownPicResult> result;
-    DownPic(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
-            [&](const DownPicResult &r) { result = r; });
+    std::optional<DownloadResult> result;
+    downloadPicture(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
+            [&](const DownloadResult &r) { result = r; });
     QTcpSocket *socket = acceptRequest(server);
     QVERIFY(socket);
 
@@ -487,8 +487,8 @@ void TestWeb::closedContextLeavesNoFile()
     QTemporaryDir dir;
     auto *window = new QObject;
     bool called = false;
-    DownPic(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
-            window, [&](const DownPicResult &) { called = true; });
+    downloadPicture(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
+            window, [&](const DownloadResult &) { called = true; });
 
     QTcpSocket *socket = acceptRequest(server);
     QVERIFY(socket);
@@ -508,7 +508,7 @@ void TestWeb::closedContextLeavesNoFile()
 
     // The same for a page fetch.
     auto *pane = new QObject;
-    FetchPage(network(), "UTF-8", m_site.url("/test/slow?ms=200"), {}, pane, [&](const QString &) { called = true; });
+    fetchText(network(), "UTF-8", m_site.url("/test/slow?ms=200"), {}, pane, [&](const QString &) { called = true; });
     delete pane;
     QTest::qWait(500);
     QVERIFY(!called);
@@ -520,10 +520,10 @@ void TestWeb::closedSessionStillAnswers()
     QTemporaryDir dir;
     QObject context;
     QStringList pages;
-    std::optional<DownPicResult> picture;
-    FetchPage(network(), "UTF-8", m_site.url("/test/hang"), {}, &context, [&](const QString &text) { pages << text; });
-    DownPic(network(), m_site.url("/test/hang"), dir.filePath("p.jpg"), &context,
-            [&](const DownPicResult &r) { picture = r; });
+    std::optional<DownloadResult> picture;
+    fetchText(network(), "UTF-8", m_site.url("/test/hang"), {}, &context, [&](const QString &text) { pages << text; });
+    downloadPicture(network(), m_site.url("/test/hang"), dir.filePath("p.jpg"), &context,
+            [&](const DownloadResult &r) { picture = r; });
     QTest::qWait(100); // both requests leave
     delete session;
     g_session = nullptr;
@@ -591,7 +591,7 @@ void TestWeb::transientFailuresAreRetried()
     std::optional<WebResult> result;
     QString text;
     if (picture) {
-        DownPic(network(), address, path, &context, [&](const DownPicResult &r) { result = r; },
+        downloadPicture(network(), address, path, &context, [&](const DownloadResult &r) { result = r; },
                 quickRetries(timeoutMs));
     } else {
         fetchPage(network(), "UTF-8", address, &context, [&](const PageResult &r) {
@@ -652,8 +652,8 @@ void TestWeb::closingCancelsTheRetryWait()
     bool called = false;
     RequestOptions options;
     options.retry.delaysMs = {500};
-    DownPic(network(), m_faulty.url(picturePath("915")), dir.filePath("p.jpg"), window,
-            [&](const DownPicResult &) { called = true; }, options);
+    downloadPicture(network(), m_faulty.url(picturePath("915")), dir.filePath("p.jpg"), window,
+            [&](const DownloadResult &) { called = true; }, options);
     QTRY_COMPARE(m_faulty.requests().value("pictures").toInt(), 1);
     delete window;
     QTest::qWait(800); // longer than the retry delay
@@ -683,7 +683,7 @@ void TestWeb::onlyWholePicturesAreSaved()
     QFETCH(WebError, error);
     QTemporaryDir dir;
     const QString path = dir.filePath("p.jpg");
-    const std::optional<DownPicResult> result = download(m_faulty.url(picturePath(id)), path);
+    const std::optional<DownloadResult> result = download(m_faulty.url(picturePath(id)), path);
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     if (!result->ok()) {
@@ -705,9 +705,9 @@ void TestWeb::savedPicturesAreOrdinaryFiles()
     const QString address = m_site.url("/test/bytes?n=5000");
     const mode_t previous = ::umask(022);
     const auto restore = qScopeGuard([previous] { ::umask(previous); });
-    QVERIFY(download(address, dir.filePath("a.jpg")).value_or(DownPicResult()).ok());
+    QVERIFY(download(address, dir.filePath("a.jpg")).value_or(DownloadResult()).ok());
     ::umask(027);
-    QVERIFY(download(address, dir.filePath("b.jpg")).value_or(DownPicResult()).ok());
+    QVERIFY(download(address, dir.filePath("b.jpg")).value_or(DownloadResult()).ok());
     QCOMPARE(QFileInfo(dir.filePath("a.jpg")).permissions() & 0x0777, QFileDevice::Permissions(0x0644));
     QCOMPARE(QFileInfo(dir.filePath("b.jpg")).permissions() & 0x0777, QFileDevice::Permissions(0x0640));
 
@@ -715,10 +715,10 @@ void TestWeb::savedPicturesAreOrdinaryFiles()
     // does not is reported as too long and leaves nothing.
     const QString fits = QString(82, QChar(0x957F)) + QStringLiteral(".jpg");
     QCOMPARE(fits.toUtf8().size(), 250);
-    const std::optional<DownPicResult> saved = download(address, dir.filePath(fits));
+    const std::optional<DownloadResult> saved = download(address, dir.filePath(fits));
     QVERIFY(saved.has_value());
     QVERIFY2(saved->ok(), qPrintable(saved->message));
-    const std::optional<DownPicResult> tooLong = download(address, dir.filePath(QString(100, QChar(0x957F)) + ".jpg"));
+    const std::optional<DownloadResult> tooLong = download(address, dir.filePath(QString(100, QChar(0x957F)) + ".jpg"));
     QVERIFY(tooLong.has_value());
     QCOMPARE(tooLong->error, WebError::NameTooLong);
     QCOMPARE(entriesIn(dir.path()), QStringList({"a.jpg", "b.jpg", fits}));
@@ -751,7 +751,7 @@ void TestWeb::fullDiskIsReported()
     if (::mount("quillmoor-small", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k") != 0)
         QSKIP("cannot mount a small tmpfs");
     const auto unmount = qScopeGuard([&dir] { ::umount(QFile::encodeName(dir.path()).constData()); });
-    const std::optional<DownPicResult> result = download(m_site.url("/test/bytes?n=300000"), dir.filePath("p.jpg"));
+    const std::optional<DownloadResult> result = download(m_site.url("/test/bytes?n=300000"), dir.filePath("p.jpg"));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, WebError::DiskFull);
     QCOMPARE(result->message, QStringLiteral("磁盘已满"));

@@ -71,7 +71,7 @@ void AlbumListRequest::profileFetched(const PageResult &answer)
         succeed();
         return;
     }
-    FetchPage(m_network, Charset, m_albums.constFirst().url, QString(), this,
+    fetchText(m_network, Charset, m_albums.constFirst().url, QString(), this,
               [this](const QString &page) { albumPageFetched(page); });
 }
 

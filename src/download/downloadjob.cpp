@@ -469,8 +469,8 @@ void DownloadJob::download(int index)
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
     const QString staging = m_stagingFolder + QStringLiteral("/.picture-%1.part").arg(index);
-    DownPic(m_settings.network, item.picture, staging, m_requests,
-            [this, index, staging](const DownPicResult &result) {
+    downloadPicture(m_settings.network, item.picture, staging, m_requests,
+            [this, index, staging](const DownloadResult &result) {
                 Item &item = m_items[index];
                 if (result.ok()) {
                     item.staging = staging;

@@ -200,7 +200,7 @@ class PictureRequest : public WebTransfer
 {
 public:
     PictureRequest(QNetworkAccessManager *network, const QString &address, const QString &filePath,
-                   DownPicCallback done, const RequestOptions &options, QObject *context)
+                   DownloadCallback done, const RequestOptions &options, QObject *context)
         : WebTransfer(network, address, options, options.maxPictureBytes, context)
         , m_filePath(filePath)
         , m_done(std::move(done))
@@ -263,13 +263,13 @@ protected:
     {
         // A failure leaves nothing for the caller to trip over.
         m_part.discard();
-        DownPicCallback done = std::move(m_done);
+        DownloadCallback done = std::move(m_done);
         done(result);
     }
 
 private:
     QString m_filePath;
-    DownPicCallback m_done;
+    DownloadCallback m_done;
     PartFile m_part;
     QByteArray m_head; // the first bytes, to tell a page from a picture
     qint64 m_size = 0;
@@ -277,8 +277,8 @@ private:
 
 } // namespace
 
-void DownPic(QNetworkAccessManager *network, const QString &address, const QString &filePath,
-             QObject *context, DownPicCallback done, const RequestOptions &options)
+void downloadPicture(QNetworkAccessManager *network, const QString &address, const QString &filePath,
+             QObject *context, DownloadCallback done, const RequestOptions &options)
 {
     (new PictureRequest(network, address, filePath, std::move(done), options, context))->start();
 }

@@ -9,8 +9,8 @@
 class QNetworkAccessManager;
 class QObject;
 
-using DownPicResult = WebResult;
-using DownPicCallback = std::function<void(const DownPicResult &)>;
+using DownloadResult = WebResult;
+using DownloadCallback = std::function<void(const DownloadResult &)>;
 
 // Downloads `address` (GET on `network`, no header of our own beyond the
 // accepted encodings) into a new file at `filePath` and calls `done` once
@@ -28,5 +28,5 @@ using DownPicCallback = std::function<void(const DownPicResult &)>;
 // `done` runs later from the event loop, never inside this call. If `context`
 // is destroyed first, the transfer (or the wait before a retry) is aborted,
 // the temporary file removed and `done` never runs.
-void DownPic(QNetworkAccessManager *network, const QString &address, const QString &filePath,
-             QObject *context, DownPicCallback done, const RequestOptions &options = {});
+void downloadPicture(QNetworkAccessManager *network, const QString &address, const QString &filePath,
+             QObject *context, DownloadCallback done, const RequestOptions &options = {});

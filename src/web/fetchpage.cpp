@@ -75,7 +75,7 @@ void fetchPage(QNetworkAccessManager *network, const QString &charset, const QSt
     (new PageRequest(network, address, charset, QString(), std::move(done), options, context))->start();
 }
 
-void FetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
+void fetchText(QNetworkAccessManager *network, const QString &charset, const QString &address,
                const QString &body, QObject *context, FetchCallback done, int timeoutMs)
 {
     RequestOptions options;

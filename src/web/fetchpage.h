@@ -40,7 +40,7 @@ using FetchCallback = std::function<void(const QString &text)>;
 // An HTTP error status is not a failure here: the error page's body is
 // decoded and returned. One attempt, no retry; the other bounds are the
 // defaults of RequestOptions.
-void FetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
+void fetchText(QNetworkAccessManager *network, const QString &charset, const QString &address,
                const QString &body, QObject *context, FetchCallback done, int timeoutMs = 60000);
 
 // The text that `bytes` encode in `charset` (a byte order mark is skipped);
