@@ -69,6 +69,14 @@ void DownloadJob::dropStaging()
     RemoveStagingFolder(std::exchange(m_stagingFolder, QString()));
 }
 
+bool DownloadJob::recordNamesFile(const QString &file) const
+{
+    for (const AlbumRecord::Entry &entry : m_record.entries())
+        if (entry.file == file)
+            return true;
+    return false;
+}
+
 QString DownloadJob::knownFolderPath() const
 {
     return m_continuing ? temporaryFolderPath() : targetFolderPath();
@@ -443,6 +451,16 @@ void DownloadJob::onPage(int index, const PageResult &page)
     if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !m_target.isEmpty()
         && QFile::exists(targetFolderPath() + QLatin1Char('/') + FitFileName(name))) {
         // Without a record of the folder, a file of the picture's name stands for it.
+        item.report.kind = PictureReport::Kind::AlreadyThere;
+        item.report.fileName = FitFileName(name);
+        return itemDone(index);
+    }
+    if (m_continuing && !m_adoptedUnrecorded && !recordNamesFile(FitFileName(name))
+        && QFile::exists(temporaryFolderPath() + QLatin1Char('/') + FitFileName(name))) {
+        // A kill can fall between a picture taking its name in this folder and
+        // its journal line: that one picture is whole (only whole pictures are
+        // renamed in) and stands for itself, so it is not fetched twice.
+        m_adoptedUnrecorded = true;
         item.report.kind = PictureReport::Kind::AlreadyThere;
         item.report.fileName = FitFileName(name);
         return itemDone(index);

@@ -260,6 +260,7 @@ private:
     void fillPictureCounts(JobReport &result) const;
     // What the job did, before its folder takes its final name.
     JobReport counts() const;
+    bool recordNamesFile(const QString &file) const;
     bool takeAlbum(const QString &firstPage);
     void noteProblem(FolderProblem::Step step, const QString &path, const QString &reason);
     void schedule();
@@ -322,6 +323,8 @@ private:
     // Only new pictures: what the album's folder held, and what it holds now.
     AlbumRecord m_record;
     bool m_hadRecord = false;
+    // A continued album took over the one picture its journal missed.
+    bool m_adoptedUnrecorded = false;
     QSet<QString> m_savedPages;
     int m_saved = 0;
     int m_failed = 0;
