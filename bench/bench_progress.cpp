@@ -158,9 +158,11 @@ int runOne(int pictures)
     BlockWatch watch;
     QElapsedTimer clock;
     // Seen when the block ends: the phase it ended in.
-    watch.start([w] {
+    bool started = false;
+    watch.start([w, &started] {
         if (!w->job())
-            return "start or end";
+            return started ? "end" : "start";
+        started = true;
         return w->job()->state() == DownloadJob::State::Collecting ? "collecting" : "downloading";
     });
     clock.start();

@@ -308,9 +308,19 @@ private slots:
         QCOMPARE(r.entries().size(), 1);
         QCOMPARE(r.state(), AlbumRecord::State::InProgress);
         QVERIFY(AlbumRecord::appendEntry(f, {"http://a/photo/1/photo-3", "http://a/pic/3.jpg", "3.jpg"}));
-        QVERIFY(AlbumRecord::appendState(f, AlbumRecord::State::Finished));
+        // A job's end appends what the journal lacks: a later line of a page
+        // takes the earlier one's place.
+        r = AlbumRecord::load(f);
+        const AlbumRecord::Entry renamed{"http://a/photo/1/photo-1", "http://a/pic/1.jpg", "1 (2).jpg"};
+        r.add(renamed);
+        r.setTitle("相册");
+        r.setState(AlbumRecord::State::Finished);
+        QVERIFY(r.finish(f, {renamed}));
         r = AlbumRecord::load(f);
         QCOMPARE(r.entries().size(), 2);
+        QCOMPARE(r.forPage(renamed.page)->file, renamed.file);
+        QCOMPARE(r.title(), QString("相册"));
+        QCOMPARE(r.albumAddress(), QString("http://a/photo/1/album-7"));
         QCOMPARE(r.state(), AlbumRecord::State::Finished);
         // Pages and albums are known by path and query, on any host.
         QVERIFY(r.forPage("https://b:81/photo/1/photo-3#x"));
@@ -345,6 +355,15 @@ private slots:
         QVERIFY(r.forPage("http://a/photo/1/photo-9"));
         // It names no album: it cannot make its folder replaceable.
         QVERIFY(!r.namesAlbum({"http://a/photo/1/album-7"}));
+        // Ending a job in such a folder writes the journal whole, with the
+        // pictures the old file listed, which then goes.
+        AlbumRecord updated = r;
+        updated.add({"http://a/photo/1/photo-10", "http://a/pic/10.jpg", "10.jpg"});
+        QVERIFY(updated.finish(dir.path(), {updated.entries().constLast()}));
+        QVERIFY(!QFile::exists(legacy.fileName()));
+        const AlbumRecord again = AlbumRecord::load(dir.path());
+        QVERIFY(!again.isLegacy());
+        QCOMPARE(again.entries().size(), r.entries().size() + 1);
     }
 };
 

@@ -117,13 +117,17 @@ AlbumRecord AlbumRecord::loadLegacy(const QString &albumFolder)
 
 bool AlbumRecord::appendLine(const QString &albumFolder, const QJsonObject &line, QString *error)
 {
+    return appendBytes(albumFolder, QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n', error);
+}
+
+bool AlbumRecord::appendBytes(const QString &albumFolder, QByteArray bytes, QString *error)
+{
     QFile file(albumFolder + QLatin1Char('/') + fileName());
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
         if (error)
             *error = reasonFor(file.fileName(), file.errorString());
         return false;
     }
-    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     // After a torn line, start a fresh one so this one is not lost with it.
     if (const qint64 size = file.size(); size > 0 && file.seek(size - 1) && file.read(1) != "\n")
         bytes.prepend('\n');
@@ -141,26 +145,47 @@ bool AlbumRecord::appendEntry(const QString &albumFolder, const Entry &entry, QS
     return appendLine(albumFolder, entryLine(entry), error);
 }
 
-bool AlbumRecord::appendState(const QString &albumFolder, State state, QString *error)
+QByteArray AlbumRecord::headerLine() const
 {
-    return appendLine(albumFolder, QJsonObject{{"state", QLatin1String(stateName(state))}}, error);
+    return QJsonDocument(QJsonObject{{"album", m_albumAddress}, {"firstPage", m_firstPage}, {"title", m_title}})
+               .toJson(QJsonDocument::Compact)
+        + '\n';
+}
+
+QByteArray AlbumRecord::stateLine() const
+{
+    if (m_state == State::Unknown)
+        return {};
+    return QJsonDocument(QJsonObject{{"state", QLatin1String(stateName(m_state))}}).toJson(QJsonDocument::Compact)
+        + '\n';
 }
 
 bool AlbumRecord::save(const QString &albumFolder, QString *error) const
 {
-    QJsonObject header{{"album", m_albumAddress}, {"firstPage", m_firstPage}, {"title", m_title}};
-    QByteArray bytes = QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n';
+    QByteArray bytes = headerLine();
     for (const Entry &e : m_entries)
         bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
-    if (m_state != State::Unknown)
-        bytes += QJsonDocument(QJsonObject{{"state", QLatin1String(stateName(m_state))}}).toJson(QJsonDocument::Compact)
-            + '\n';
+    bytes += stateLine();
     QSaveFile out(albumFolder + QLatin1Char('/') + fileName());
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         if (error)
             *error = reasonFor(out.fileName(), out.errorString());
         return false;
     }
+    QFile::remove(albumFolder + QLatin1Char('/') + legacyFileName());
+    return true;
+}
+
+bool AlbumRecord::finish(const QString &albumFolder, const QList<Entry> &notInJournal, QString *error) const
+{
+    if (!QFile::exists(albumFolder + QLatin1Char('/') + fileName()))
+        return save(albumFolder, error);
+    QByteArray bytes;
+    for (const Entry &e : notInJournal)
+        bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
+    bytes += headerLine() + stateLine();
+    if (!appendBytes(albumFolder, bytes, error))
+        return false;
     QFile::remove(albumFolder + QLatin1Char('/') + legacyFileName());
     return true;
 }

@@ -13,8 +13,10 @@
 //
 // On disk it is a hidden journal of JSON lines: a header, one line per
 // picture as it takes its name, state lines. A line is only ever appended,
-// so a crash leaves at most a torn last line, which reading ignores. At the
-// end of a job the journal is written anew, whole, under a temporary name.
+// so a crash leaves at most a torn last line, which reading ignores; reading
+// replays the lines, a later one of a page taking the place of an earlier.
+// A job ends its journal with what it lacks; the whole record is written
+// anew, under a temporary name, only where there is no journal to end.
 // The single JSON file of earlier versions (pictures only) is still read.
 class AlbumRecord
 {
@@ -36,10 +38,14 @@ public:
     // there is none. Error texts name the path and the system's reason.
     static bool appendLine(const QString &albumFolder, const QJsonObject &line, QString *error = nullptr);
     static bool appendEntry(const QString &albumFolder, const Entry &entry, QString *error = nullptr);
-    static bool appendState(const QString &albumFolder, State state, QString *error = nullptr);
     // Writes the whole record under a temporary name and renames it in; the
     // record of an earlier version goes once this one is in place.
     bool save(const QString &albumFolder, QString *error = nullptr) const;
+    // Brings the journal of `albumFolder` to this record by appending, in
+    // one write, `notInJournal` (entries it lacks), the header and the
+    // state: a large album's end costs no rewrite. A folder with no journal,
+    // or only an earlier version's file, is saved whole instead.
+    bool finish(const QString &albumFolder, const QList<Entry> &notInJournal, QString *error = nullptr) const;
 
     // A record was found (the journal, or the file of an earlier version).
     bool exists() const { return m_exists; }
@@ -71,6 +77,9 @@ public:
 
 private:
     void readLine(const QJsonObject &line);
+    static bool appendBytes(const QString &albumFolder, QByteArray bytes, QString *error);
+    QByteArray headerLine() const;
+    QByteArray stateLine() const;
     static AlbumRecord loadLegacy(const QString &albumFolder);
 
     QList<Entry> m_entries;

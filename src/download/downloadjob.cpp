@@ -560,7 +560,12 @@ bool DownloadJob::commit(Item &item)
         ++m_noPictureAddress;
     if (report.kind == PictureReport::Kind::AlreadyThere) {
         ++m_alreadyThere;
-        m_record.add({item.page, item.picture, report.fileName});
+        const AlbumRecord::Entry entry{item.page, item.picture, report.fileName};
+        // Found by its name, or under another: the journal learns it at the end.
+        const AlbumRecord::Entry *known = m_record.forPage(item.page);
+        if (!known || known->file != entry.file || known->picture != entry.picture)
+            m_notInJournal << entry;
+        m_record.add(entry);
     }
     ++m_nextToCommit;
     report.savedCount = m_saved;
@@ -742,15 +747,24 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
 
 void DownloadJob::finishRecord(const QString &folder, const QString &title)
 {
-    // The journal of the folder the pictures are in now, written anew whole.
-    m_record.setAlbumAddress(m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress);
-    m_record.setFirstPage(m_firstPage);
-    m_record.setTitle(title);
+    // The journal of the folder the pictures are in now gets what it lacks;
+    // one that may have missed a line is written anew whole.
+    const QString address = m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress;
     // A job the user stopped, or that the site's login cut off, is not the
     // album whole: a later run may go on with it.
-    m_record.setState(m_endedBy == HaltReason::None ? AlbumRecord::State::Finished : AlbumRecord::State::Stopped);
+    const auto state = m_endedBy == HaltReason::None ? AlbumRecord::State::Finished : AlbumRecord::State::Stopped;
+    // An album folder this run only read from, and that gains nothing,
+    // stays byte for byte as it was.
+    if (!m_target.isEmpty() && folder == targetFolderPath() && !m_recordFailed && m_notInJournal.isEmpty()
+        && m_record.albumAddress() == address && m_record.firstPage() == m_firstPage && m_record.title() == title
+        && m_record.state() == state)
+        return;
+    m_record.setAlbumAddress(address);
+    m_record.setFirstPage(m_firstPage);
+    m_record.setTitle(title);
+    m_record.setState(state);
     QString error;
-    if (!m_record.save(folder, &error))
+    if (!(m_recordFailed ? m_record.save(folder, &error) : m_record.finish(folder, m_notInJournal, &error)))
         noteProblem(FolderProblem::Step::SaveRecord, folder, error);
 }
 
@@ -760,22 +774,22 @@ void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
     // there is replaced.
     const QString album = targetFolderPath();
     bool allMoved = true;
-    AlbumRecord merged;
-    for (AlbumRecord::Entry entry : m_record.entries()) {
+    const QList<AlbumRecord::Entry> entries = m_record.entries();
+    for (AlbumRecord::Entry entry : entries) {
+        if (!m_savedPages.contains(entry.page))
+            continue;
         const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
-        if (m_savedPages.contains(entry.page)) {
-            const QString name = FreeFileName(album, entry.file);
-            QString error;
-            if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
-                entry.file = name;
-            } else {
-                allMoved = false;
-                noteProblem(FolderProblem::Step::Move, from, error);
-            }
+        const QString name = FreeFileName(album, entry.file);
+        QString error;
+        if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
+            entry.file = name;
+            m_record.add(entry);
+            m_notInJournal << entry;
+        } else {
+            allMoved = false;
+            noteProblem(FolderProblem::Step::Move, from, error);
         }
-        merged.add(entry);
     }
-    m_record = merged;
     finishRecord(album, result.albumName);
     // The temporary folder goes only when nothing but its journal is left;
     // else it keeps its journal for the pictures still in it.

@@ -322,6 +322,8 @@ private:
     QSet<QString> m_picturesOnTheWay;
     // Only new pictures: what the album's folder held, and what it holds now.
     AlbumRecord m_record;
+    // Entries of m_record that its folder's journal has not had a line for.
+    QList<AlbumRecord::Entry> m_notInJournal;
     bool m_hadRecord = false;
     // A continued album took over the one picture its journal missed.
     bool m_adoptedUnrecorded = false;
