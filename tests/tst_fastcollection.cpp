@@ -6,6 +6,7 @@
 #include "app/siteaddresses.h"
 #include "demosite.h"
 #include "download/albumqueue.h"
+#include "download/albumrecord.h"
 #include "download/htmlpagesource.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
@@ -271,6 +272,31 @@ private slots:
         QVERIFY(!waiting.startedWhileCollecting);
         QCOMPARE(waiting.picturesBeforeCollected, 0);
         QCOMPARE(waiting.reported, fast.reported);
+    }
+
+    void onlyNewBeginsWhileCollectingAndFetchesOnlyWhatIsMissing()
+    {
+        QTemporaryDir save;
+        const QString address = albumUrl(m_slow, QStringLiteral("61"));
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        const Run first = runAlbum(settings, address, true);
+        QVERIFY(first.report.isWhole());
+        const QString folder = save.path() + u'/' + first.folderName;
+        for (const QString &name : first.folder.mid(0, 3))
+            QVERIFY(QFile::remove(folder + u'/' + name));
+
+        settings.mode = DownloadMode::OnlyNew;
+        m_slow.requests(true);
+        const Run update = runAlbum(settings, address, true);
+        QVERIFY(update.report.isWhole());
+        QVERIFY(update.startedWhileCollecting);
+        // Into the album's own folder, the three missing pictures alone.
+        QCOMPARE(update.folderName, first.folderName);
+        QCOMPARE(update.report.saved, 3);
+        QCOMPARE(update.report.alreadyThere, 15);
+        QCOMPARE(m_slow.requests().value("pictures").toInt(), 3);
+        QCOMPARE(files(folder), first.folder);
+        QCOMPARE(AlbumRecord::load(folder).entries().size(), 18);
     }
 
     void stopWhileCollectingSettlesEveryPicture()

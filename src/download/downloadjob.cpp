@@ -262,6 +262,7 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
     if (m_collection.pagesRead() > pagesBefore || step.outcome == AlbumCollection::Outcome::LastPage)
         emit pageCollected(collectedCount());
     if (streams() && m_state == State::Collecting) {
+        lookForAlbumFolder();
         appendItems();
         if (!isPaused())
             schedule();
@@ -310,7 +311,23 @@ void DownloadJob::finishCollection()
         noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), error);
     }
     const bool leaveAlbum = m_busy || m_gone;
-    if (m_settings.mode == DownloadMode::OnlyNew && !leaveAlbum && !m_continuing) {
+    lookForAlbumFolder();
+    if (!leaveAlbum)
+        appendItems();
+    m_state = State::Downloading;
+    emit collectionFinished(collectedCount());
+    if (m_state == State::Downloading)
+        schedule();
+}
+
+void DownloadJob::lookForAlbumFolder()
+{
+    if (m_albumFolderLooked)
+        return;
+    // Once, from the first page's title: pictures that start while later
+    // pages load must already know what the folder holds.
+    m_albumFolderLooked = true;
+    if (m_settings.mode == DownloadMode::OnlyNew && !m_busy && !m_gone && !m_continuing) {
         // The folder whose record names this album, wherever it is; else
         // one of the album's name that no album claims yet is adopted.
         const QString name = AlbumFolderName(m_collection.albumName());
@@ -328,17 +345,11 @@ void DownloadJob::finishCollection()
             m_record = AlbumRecord::load(targetFolderPath());
     }
     m_hadRecord = !m_record.entries().isEmpty();
-    if (!leaveAlbum)
-        appendItems();
-    m_state = State::Downloading;
-    emit collectionFinished(collectedCount());
-    if (m_state == State::Downloading)
-        schedule();
 }
 
 bool DownloadJob::streams() const
 {
-    return m_settings.startWhileCollecting && m_settings.mode == DownloadMode::ReplaceAll;
+    return m_settings.startWhileCollecting;
 }
 
 bool DownloadJob::picturesMoving() const

@@ -58,8 +58,8 @@ struct JobSettings {
     // then ends the job without touching the folder.
     QString targetFolder;
     // Picture pages start while later album pages are still being read (the
-    // fast mode). Only new pictures waits for the whole album all the same:
-    // which folder it adds to depends on the album's name.
+    // fast mode). Only new pictures finds the folder it adds to from the
+    // first page, whose title names the album.
     bool startWhileCollecting = false;
     // Goes on with an interrupted or stopped album in this folder (a name
     // under the save folder whose record names the album): only the
@@ -251,6 +251,7 @@ private:
 
     void finishCollection();
     bool streams() const;
+    void lookForAlbumFolder();
     bool picturesMoving() const;
     void appendItems();
     void onPageWaitOver();
@@ -325,6 +326,7 @@ private:
     // Entries of m_record that its folder's journal has not had a line for.
     QList<AlbumRecord::Entry> m_notInJournal;
     bool m_hadRecord = false;
+    bool m_albumFolderLooked = false;
     // A continued album took over the one picture its journal missed.
     bool m_adoptedUnrecorded = false;
     QSet<QString> m_savedPages;
