@@ -1,13 +1,15 @@
 // What the progress list costs the window on a large album: one fast-mode
 // job through the real window (offscreen) against the demo site, for albums
-// of 200, 5,000 and 20,000 pictures (20 per album page). For each it prints
+// of 200, 5,000 and 20,000 pictures (20 per album page), its pages read as
+// HTML and, for an album whose links a script writes, through the pane. For
+// each it prints
 // the window process's peak memory above what it held before the press, per
 // picture, and the longest time the event loop went without running a timer
 // of 1 ms between the press and the completion message. Each size runs in a
 // process of its own, so one peak does not hide in another. Prints its
 // figures; it asserts nothing, and fails only when it could not run.
 //
-//   QT_QPA_PLATFORM=offscreen ./bench_progress [pictures ...]
+//   QT_QPA_PLATFORM=offscreen ./bench_progress [--pane-too] [pictures ...]
 #include "app/mainform.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
@@ -101,13 +103,14 @@ private:
     const char *m_longestPhase = "";
 };
 
-QByteArray seed(int pictures)
+QByteArray seed(int pictures, bool scriptLinks)
 {
     const int pages = (pictures + PerPage - 1) / PerPage;
     return QStringLiteral(R"({ "members": [ { "id": "100000001", "albums": [
-        { "id": "9001", "name": "大相册", "pages": %1, "perPage": %2 } ] } ] })")
+        { "id": "9001", "name": "大相册", "pages": %1, "perPage": %2, "scriptLinks": %3 } ] } ] })")
         .arg(pages)
         .arg(PerPage)
+        .arg(scriptLinks ? "true" : "false")
         .toUtf8();
 }
 
@@ -127,9 +130,9 @@ void chooseFastMode(MainForm *w)
 }
 
 // One album of `pictures` through a fresh window; prints one line.
-int runOne(int pictures)
+int runOne(int pictures, bool pane)
 {
-    DemoSite site(seed(pictures));
+    DemoSite site(seed(pictures, pane));
     if (!site.start())
         return fail("the demo site did not start");
     setSiteAddresses(SiteAddresses::forBase(site.base()));
@@ -177,9 +180,9 @@ int runOne(int pictures)
     const qint64 peak = statusKb("VmHWM");
     if (dialogs.messages.isEmpty())
         return fail("the job did not end in time");
-    std::printf("%6d pictures (%4d pages): saved %6d in %6.1f s; peak +%7lld kB = %5.2f kB per picture;"
+    std::printf("%6d pictures (%4d pages, %s): saved %6d in %6.1f s; peak +%7lld kB = %5.2f kB per picture;"
                 " longest event-loop block %4lld ms (%s)\n",
-                pictures, (pictures + PerPage - 1) / PerPage, saved, clock.elapsed() / 1000.0,
+                pictures, (pictures + PerPage - 1) / PerPage, pane ? "pane" : "html", saved, clock.elapsed() / 1000.0,
                 static_cast<long long>(peak - before), double(peak - before) / pictures,
                 static_cast<long long>(longest), watch.longestPhase());
     std::fflush(stdout);
@@ -187,17 +190,23 @@ int runOne(int pictures)
 }
 
 // Each size in a child process of its own, one after another.
-int runAll(const QList<int> &sizes)
+int runAll(const QList<int> &sizes, bool paneToo)
 {
     std::printf("fast mode, %d at once, through the window (offscreen), demo site on 127.0.0.1;\n"
                 "memory: the window process's peak resident size above its size at the press\n\n",
                 InFlight);
     std::fflush(stdout);
     int rc = 0;
+    QList<QStringList> runs;
     for (int pictures : sizes) {
+        runs << QStringList{QStringLiteral("--one"), QString::number(pictures)};
+        if (paneToo)
+            runs << QStringList{QStringLiteral("--one"), QString::number(pictures), QStringLiteral("--pane")};
+    }
+    for (const QStringList &run : runs) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--one"), QString::number(pictures)});
+        child.start(QCoreApplication::applicationFilePath(), run);
         if (!child.waitForFinished(JobTimeoutMs + 120000)) {
             child.kill();
             child.waitForFinished(10000);
@@ -223,14 +232,15 @@ int main(int argc, char *argv[])
 
     QStringList args = QCoreApplication::arguments().mid(1);
     int rc = 0;
-    if (args.size() == 2 && args.constFirst() == QLatin1String("--one")) {
-        rc = runOne(args.at(1).toInt());
+    if (args.size() >= 2 && args.constFirst() == QLatin1String("--one")) {
+        rc = runOne(args.at(1).toInt(), args.contains(QStringLiteral("--pane")));
     } else {
         QList<int> sizes;
         for (const QString &arg : args)
             if (arg.toInt() > 0)
                 sizes << arg.toInt();
-        rc = runAll(sizes.isEmpty() ? QList<int>{200, 5000, 20000} : sizes);
+        rc = runAll(sizes.isEmpty() ? QList<int>{200, 5000, 20000} : sizes,
+                    args.contains(QStringLiteral("--pane-too")));
     }
     BrowserProfile::shutdown();
     return rc;
