@@ -2,7 +2,6 @@
 // commands, closing, and the browser pane against the demo site.
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
-#include "app/progressmodel.h"
 #include "storage/settingsfile.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
@@ -19,7 +18,6 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
-#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -40,21 +38,6 @@
 #include <algorithm>
 
 namespace {
-QStringList rowTexts(const QAbstractItemModel &model, int row)
-{
-    return {model.index(row, 0).data().toString(), model.index(row, 1).data().toString()};
-}
-
-PictureReport picture(PictureReport::Kind kind, const QString &address, const QString &reason = QString())
-{
-    PictureReport report;
-    report.kind = kind;
-    report.address = address;
-    report.reason = reason;
-    report.fileName = address.section(QLatin1Char('/'), -1);
-    return report;
-}
-
 QByteArray fileText(const QString &path)
 {
     QFile f(path);
@@ -222,70 +205,6 @@ private slots:
         QCOMPARE(chain, QStringList({"TxtPath", "CmdChangePath", "CmdShellFolder", "SSTab1", "CmdFriendAlbum",
                                      "CmdViewHot", "CmdList", "CmdDownloadThis", "CmdHomePage", "ListView2",
                                      "TxtUserId", "LstAlbumName", "CmdStartDown", "ListView1"}));
-    }
-
-    // What the rows say is made from what was reported, when the view asks.
-    void progressRowsSayWhatWasReported()
-    {
-        const QList<QIcon> icons = {QIcon(), QIcon(":/a"), QIcon(":/b"), QIcon(":/c"), QIcon(":/d"), QIcon(":/e")};
-        ProgressModel model(icons);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-        // A title with a placeholder of its own is shown as it is.
-        model.addAlbum("50%1 折 %2", 1, 2);
-        const int collecting = model.addCollecting();
-        QCOMPARE(rowTexts(model, 0), QStringList({"Album", "相册《50%1 折 %2》 (1/2)"}));
-        QCOMPARE(rowTexts(model, collecting), QStringList({"Collecting", "程序开始采集图片"}));
-        model.setCollected(collecting, 40, false);
-        QCOMPARE(rowTexts(model, collecting).at(1), QString("已采集40张图片列表，请稍等... ..."));
-        model.setCollected(collecting, 41, true);
-        QCOMPARE(rowTexts(model, collecting).at(1), QString("共采集41张图片列表，开始下载"));
-        QCOMPARE(changed.count(), 2);
-
-        // A burst of pictures is one insertion, in the order reported.
-        inserted.clear();
-        model.addPictures({picture(PictureReport::Kind::Saved, "http://h/p/1.jpg"),
-                           picture(PictureReport::Kind::Failed, "http://h/p/2.jpg", "HTTP 404"),
-                           picture(PictureReport::Kind::AlreadyThere, "http://h/p/3.jpg"),
-                           picture(PictureReport::Kind::Skipped, "http://h/p/4.jpg", "重复")},
-                          true);
-        QCOMPARE(inserted.count(), 1);
-        QCOMPARE(model.rowCount(), 6);
-        QCOMPARE(rowTexts(model, 2), QStringList({"Success", "图片http://h/p/1.jpg下载完毕. 新图片"}));
-        QCOMPARE(rowTexts(model, 3), QStringList({"Failed", "图片http://h/p/2.jpg下载失败：HTTP 404"}));
-        QCOMPARE(rowTexts(model, 4).at(0), QString("Exists"));
-        QVERIFY(rowTexts(model, 4).at(1).contains("（3.jpg）"));
-        QCOMPARE(rowTexts(model, 5), QStringList({"Skipped", "图片http://h/p/4.jpg重复."}));
-        const QList<int> iconOfRow = {1, 1, 2, 4, 2, 5};
-        for (int row = 0; row < iconOfRow.size(); ++row) {
-            QCOMPARE(model.iconOf(row), iconOfRow.at(row));
-            QCOMPARE(model.index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-                     icons.at(iconOfRow.at(row)).cacheKey());
-            QVERIFY(!model.index(row, 1).data(Qt::DecorationRole).isValid());
-        }
-
-        JobReport report;
-        report.failed = 1;
-        model.addStopped("第3页无法打开");
-        model.addFinished(report);
-        model.addText("Note", "自己的话", 3);
-        QCOMPARE(rowTexts(model, 6), QStringList({"Stopped", "第3页无法打开，已采集的图片照常下载"}));
-        QCOMPARE(rowTexts(model, 7), QStringList({"Finished", "相册下载完毕. 其中 1 张图片下载失败，详见下载进度"}));
-        QCOMPARE(rowTexts(model, 8), QStringList({"Note", "自己的话"}));
-        QCOMPARE(model.iconOf(8), 3);
-        // A text set on a row replaces what it would say, and keeps its word.
-        model.setText(collecting, "别的话");
-        QCOMPARE(rowTexts(model, collecting), QStringList({"Collecting", "别的话"}));
-        model.setText(99, "nowhere");
-        model.setCollected(-1, 5, true);
-        QCOMPARE(model.rowCount(), 9);
-
-        model.clear();
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("Status"));
-        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("下载进度"));
     }
 
     // In fast mode the job can end before the frame that shows its last

@@ -7,7 +7,7 @@
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/headlesspage.h"
-#include "progresstexts.h"
+#include "progress/progresstexts.h"
 #include "siteaddresses.h"
 #include "storage/settingsfile.h"
 #include "web/fetchpage.h"

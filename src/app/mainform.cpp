@@ -4,7 +4,7 @@
 #include "download/albumfolders.h"
 #include "download/jobrules.h"
 #include "icons.h"
-#include "progressmodel.h"
+#include "progress/progressmodel.h"
 #include "propertybag.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"

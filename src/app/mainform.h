@@ -3,8 +3,8 @@
 #include "commandbutton.h"
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
-#include "progressestimate.h"
-#include "progresstexts.h"
+#include "progress/progressestimate.h"
+#include "progress/progresstexts.h"
 #include "storage/applocations.h"
 #include "ui_mainform.h"
 

@@ -3,7 +3,7 @@
 #include "mainform.h"
 
 #include "platform/browserpane.h"
-#include "progresstexts.h"
+#include "progress/progresstexts.h"
 
 #include <QAction>
 #include <QLabel>

@@ -7,7 +7,7 @@
 #include "download/jobrules.h"
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
-#include "progresstexts.h"
+#include "progress/progresstexts.h"
 #include "siteaddresses.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // that come in a burst are shown once per frame.
 #include "mainform.h"
 
-#include "progressmodel.h"
+#include "progress/progressmodel.h"
 
 #include <QLabel>
 #include <QTreeView>

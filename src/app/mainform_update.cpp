@@ -5,7 +5,7 @@
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
-#include "progresstexts.h"
+#include "progress/progresstexts.h"
 #include "siteaddresses.h"
 
 #include <QAction>
