@@ -9,13 +9,26 @@
 namespace {
 
 const QString Page = QStringLiteral("http://h/photo/7/album-1?curpage=2");
-// Percent-encoded, as a site's addresses often are: "%2" must stay as it is.
+// Percent-encoded, as a site's addresses often are. To QString::arg "%20" is
+// a place marker: such an address must come through as it is.
 const QString EncodedPage = QStringLiteral("http://h/photo/7/%E5%9B%BE%201?curpage=3");
 
 WebFailure failure(WebReason reason, const QString &subject = {}, const QString &system = {}, qint64 amount = 0,
-               qint64 limit = 0)
+                   qint64 limit = 0)
 {
     return {reason, subject, system, amount, limit};
+}
+
+QString webText(WebReason reason, const QString &subject = {}, const QString &system = {}, qint64 amount = 0,
+                qint64 limit = 0)
+{
+    return FailureText::web(failure(reason, subject, system, amount, limit));
+}
+
+QString fileText(FileError::Code code, const QString &path, const QString &system = {},
+                 const QString &destination = {})
+{
+    return FailureText::file({code, path, destination, system});
 }
 
 FileError file(FileError::Code code, const QString &path, const QString &system = {},
@@ -50,68 +63,69 @@ void addWebRows()
 {
     // The network, the site's answers, the disk.
     using R = WebReason;
-    row("not an address", FailureText::web(failure(R::NotAnAddress, "file:///etc/hostname")), "不是网址：file:///etc/hostname");
-    row("session closed", FailureText::web(failure(R::SessionClosed)), "网络会话已关闭");
-    row("refused", FailureText::web(failure(R::ConnectionRefused, {}, "Connection refused")), "服务器拒绝连接");
-    row("closed", FailureText::web(failure(R::ConnectionClosed, {}, "Remote host closed")), "服务器关闭了连接");
-    row("host not found", FailureText::web(failure(R::HostNotFound, "nowhere.invalid", "Host not found")),
+    row("not an address", webText(R::NotAnAddress, "file:///etc/hostname"), "不是网址：file:///etc/hostname");
+    row("session closed", webText(R::SessionClosed), "网络会话已关闭");
+    row("refused", webText(R::ConnectionRefused, {}, "Connection refused"), "服务器拒绝连接");
+    row("closed", webText(R::ConnectionClosed, {}, "Remote host closed"), "服务器关闭了连接");
+    row("host not found", webText(R::HostNotFound, "nowhere.invalid", "Host not found"),
         "找不到服务器 nowhere.invalid");
-    row("connection timed out", FailureText::web(failure(R::ConnectionTimedOut, {}, "timed out")), "连接超时");
-    row("network", FailureText::web(failure(R::NetworkFailure, {}, "Protocol error")), "网络错误：Protocol error");
-    row("page cap", FailureText::web(failure(R::TooLarge, {}, {}, 0, 16 * 1024 * 1024)), "内容超过 16.0 MB 的上限");
-    row("picture cap", FailureText::web(failure(R::TooLarge, {}, {}, 0, 512 * 1024 * 1024)), "内容超过 512.0 MB 的上限");
-    row("too slow", FailureText::web(failure(R::TooSlow, {}, {}, 1000, 30000)), "传输太慢（30 秒内平均每秒不到 1000 字节）");
-    row("too slow, short window", FailureText::web(failure(R::TooSlow, {}, {}, 1000, 500)),
+    row("connection timed out", webText(R::ConnectionTimedOut, {}, "timed out"), "连接超时");
+    row("network", webText(R::NetworkFailure, {}, "Protocol error"), "网络错误：Protocol error");
+    row("page cap", webText(R::TooLarge, {}, {}, 0, 16 * 1024 * 1024), "内容超过 16.0 MB 的上限");
+    row("picture cap", webText(R::TooLarge, {}, {}, 0, 512 * 1024 * 1024), "内容超过 512.0 MB 的上限");
+    row("too slow", webText(R::TooSlow, {}, {}, 1000, 30000), "传输太慢（30 秒内平均每秒不到 1000 字节）");
+    row("too slow, short window", webText(R::TooSlow, {}, {}, 1000, 500),
         "传输太慢（0.5 秒内平均每秒不到 1000 字节）");
-    row("no data", FailureText::web(failure(R::NoData, {}, {}, 0, 60000)), "连接超时（60 秒内没有收到数据）");
-    row("cut with length", FailureText::web(failure(R::Truncated, {}, {}, 1234, 5000)), "传输中断，只收到 1234 / 5000 字节");
-    row("cut without length", FailureText::web(failure(R::Truncated, {}, {}, 1234, -1)), "传输中断，只收到 1234 字节");
-    row("compressed cut", FailureText::web(failure(R::CompressedTruncated, {}, {}, 99)), "传输中断，压缩数据不完整（收到 99 字节）");
-    row("unknown encoding", FailureText::web(failure(R::UnknownEncoding, "br")), "无法解码服务器的压缩格式 br");
-    row("status", FailureText::web(failure(R::HttpStatus, {}, {}, 404)), "服务器返回 HTTP 404");
-    row("retry after a day", FailureText::web(failure(R::RetryTooLate, {}, {}, 86400000, 30000)),
+    row("no data", webText(R::NoData, {}, {}, 0, 60000), "连接超时（60 秒内没有收到数据）");
+    row("cut with length", webText(R::Truncated, {}, {}, 1234, 5000), "传输中断，只收到 1234 / 5000 字节");
+    row("cut without length", webText(R::Truncated, {}, {}, 1234, -1), "传输中断，只收到 1234 字节");
+    row("compressed cut", webText(R::CompressedTruncated, {}, {}, 99), "传输中断，压缩数据不完整（收到 99 字节）");
+    row("unknown encoding", webText(R::UnknownEncoding, "br"), "无法解码服务器的压缩格式 br");
+    row("status", webText(R::HttpStatus, {}, {}, 404), "服务器返回 HTTP 404");
+    row("retry after a day", webText(R::RetryTooLate, {}, {}, 86400000, 30000),
         "服务器繁忙，要求 86400 秒后再试，超过了 30 秒的上限");
-    row("retry after 1.5 s", FailureText::web(failure(R::RetryTooLate, {}, {}, 1500, 1000)),
+    row("retry after 1.5 s", webText(R::RetryTooLate, {}, {}, 1500, 1000),
         "服务器繁忙，要求 2 秒后再试，超过了 1 秒的上限");
-    row("empty", FailureText::web(failure(R::EmptyBody)), "服务器返回的内容是空的");
-    row("page", FailureText::web(failure(R::PageNotPicture)), "服务器返回的是网页而不是图片");
-    row("text", FailureText::web(failure(R::TextNotPicture)), "服务器返回的是文字而不是图片");
-    row("206", FailureText::web(failure(R::PartialContent)), "服务器只发来了图片的一部分（HTTP 206）");
-    row("no file name", FailureText::web(failure(R::NoFileName, "/s/x/")), "路径里没有文件名：/s/x/");
-    row("disk full", FailureText::web(failure(R::DiskFull, "/s/a.jpg", "No space left on device")), "磁盘已满");
-    row("name too long", FailureText::web(failure(R::NameTooLong, "/s/长长.jpg")), "文件名太长：长长.jpg");
-    row("file exists", FailureText::web(failure(R::FileExists, "/s/a.jpg")), "文件已存在：/s/a.jpg");
-    row("no folder", FailureText::web(failure(R::NoFolder, "/s/missing/p.jpg")), "文件夹不存在：/s/missing");
-    row("no permission", FailureText::web(failure(R::NoPermission, "/s/a.jpg")), "没有权限写入 /s/a.jpg");
-    row("read-only", FailureText::web(failure(R::ReadOnlyDisk, "/s/a.jpg")), "磁盘是只读的，无法写入 /s/a.jpg");
-    row("write failed", FailureText::web(failure(R::WriteFailed, "/s/a.jpg", "Input/output error")),
+    row("empty", webText(R::EmptyBody), "服务器返回的内容是空的");
+    row("page", webText(R::PageNotPicture), "服务器返回的是网页而不是图片");
+    row("text", webText(R::TextNotPicture), "服务器返回的是文字而不是图片");
+    row("206", webText(R::PartialContent), "服务器只发来了图片的一部分（HTTP 206）");
+    row("no file name", webText(R::NoFileName, "/s/x/"), "路径里没有文件名：/s/x/");
+    row("disk full", webText(R::DiskFull, "/s/a.jpg", "No space left on device"), "磁盘已满");
+    row("name too long", webText(R::NameTooLong, "/s/长长.jpg"), "文件名太长：长长.jpg");
+    row("file exists", webText(R::FileExists, "/s/a.jpg"), "文件已存在：/s/a.jpg");
+    row("no folder", webText(R::NoFolder, "/s/missing/p.jpg"), "文件夹不存在：/s/missing");
+    row("no permission", webText(R::NoPermission, "/s/a.jpg"), "没有权限写入 /s/a.jpg");
+    row("read-only", webText(R::ReadOnlyDisk, "/s/a.jpg"), "磁盘是只读的，无法写入 /s/a.jpg");
+    row("write failed", webText(R::WriteFailed, "/s/a.jpg", "Input/output error"),
         "无法写入 /s/a.jpg：Input/output error");
-    row("load failed", FailureText::web(failure(R::LoadFailed)), "页面加载失败");
-    row("load failed, browser's words", FailureText::web(failure(R::LoadFailed, {}, "net::ERR_CONNECTION_REFUSED")),
+    row("load failed", webText(R::LoadFailed), "页面加载失败");
+    row("load failed, browser's words", webText(R::LoadFailed, {}, "net::ERR_CONNECTION_REFUSED"),
         "net::ERR_CONNECTION_REFUSED");
-    row("load timed out", FailureText::web(failure(R::LoadTimedOut)), "页面加载超时");
+    row("load timed out", webText(R::LoadTimedOut), "页面加载超时");
 
 }
 
 void addFolderRows()
 {
-    using C = FileError::Code;
     // Folder steps and the album record.
-    row("exists", FailureText::file(file(C::Exists, "/s/a", "File exists")), "已存在 /s/a：File exists");
-    row("no parent", FailureText::file(file(C::NoParent, "/s")), "上级文件夹不存在: /s");
-    row("not created", FailureText::file(file(C::NotCreated, "/s/相册文件夹1", "Permission denied")),
+    using C = FileError::Code;
+    row("exists", fileText(C::Exists, "/s/a", "File exists"), "已存在 /s/a：File exists");
+    row("no parent", fileText(C::NoParent, "/s"), "上级文件夹不存在: /s");
+    row("not created", fileText(C::NotCreated, "/s/相册文件夹1", "Permission denied"),
         "无法创建文件夹 /s/相册文件夹1：Permission denied");
-    row("numbers used up", FailureText::file(file(C::NumbersUsedUp, "/s")), "临时文件夹编号已用完。");
-    row("not deleted", FailureText::file(file(C::NotDeleted, "/s/a", "Directory not empty")),
+    row("numbers used up", fileText(C::NumbersUsedUp, "/s"), "临时文件夹编号已用完。");
+    row("not deleted", fileText(C::NotDeleted, "/s/a", "Directory not empty"),
         "无法删除文件夹 /s/a：Directory not empty");
-    row("not renamed", FailureText::file(file(C::NotRenamed, "/s/a", "File exists", "/s/b")),
+    row("not renamed", fileText(C::NotRenamed, "/s/a", "File exists", "/s/b"),
         "无法将 /s/a 改名为 /s/b：File exists");
-    row("folder missing", FailureText::file(file(C::NoFolder, "/s/a", "No such file or directory")),
+    row("folder missing", fileText(C::NoFolder, "/s/a", "No such file or directory"),
         "文件夹不存在 /s/a：No such file or directory");
-    row("record", FailureText::file(file(C::RecordNotWritten, "/s/a/.quillmoor-album.jsonl", "Disk quota exceeded")),
+    row("record", fileText(C::RecordNotWritten, "/s/a/.quillmoor-album.jsonl", "Disk quota exceeded"),
         "无法写入相册记录 /s/a/.quillmoor-album.jsonl：Disk quota exceeded");
-    row("system only", FailureText::file(file(C::Other, "/s/a/p.jpg", "Permission denied")), "Permission denied");
-    row("problem without reason", FailureText::folderProblem({FolderProblem::Step::Move, "/s/a/p.jpg", {}}), "无法处理 /s/a/p.jpg");
+    row("system only", fileText(C::Other, "/s/a/p.jpg", "Permission denied"), "Permission denied");
+    row("problem without reason", FailureText::folderProblem({FolderProblem::Step::Move, "/s/a/p.jpg", {}}),
+        "无法处理 /s/a/p.jpg");
 
 }
 

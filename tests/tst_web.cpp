@@ -34,7 +34,11 @@ namespace {
 QString why(const WebResult &result)
 {
     const WebFailure &f = result.failure;
-    return QStringLiteral("reason %1 %2 %3 %4/%5").arg(int(f.reason)).arg(f.subject, f.systemText).arg(f.amount).arg(f.limit);
+    return QStringLiteral("reason %1 %2 %3 %4/%5")
+        .arg(int(f.reason))
+        .arg(f.subject, f.systemText)
+        .arg(f.amount)
+        .arg(f.limit);
 }
 
 
