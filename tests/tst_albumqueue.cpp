@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(r.albums.at(0).title, QString("相册6001"));
         QCOMPARE(r.albums.at(0).report->folderName, QString("三页相册"));
         QCOMPARE(r.albums.at(1).report->failed, 1);
-        QVERIFY(!r.albums.at(2).report->collectionNote.isEmpty());
+        QVERIFY(!r.albums.at(2).report->collectionStop.isNone());
         QCOMPARE(r.albums.at(3).report->saved, 3);
         QCOMPARE(queue.state(), AlbumQueue::State::Finished);
         QCOMPARE(queue.saved(), r.saved);

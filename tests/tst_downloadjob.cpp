@@ -159,7 +159,7 @@ struct Run {
     std::unique_ptr<DownloadJob> job;
     QStringList loaded;           // pages the "pane" was sent to, after the first
     QList<int> collectedCounts;   // pageCollected, page by page
-    QStringList stopped;          // collectionStopped reasons
+    QList<CollectionStop> stopped; // collectionStopped reasons
     QList<PictureReport> pictures;
     std::optional<JobReport> report;
 
@@ -277,7 +277,9 @@ private:
         DownloadJob *job = r->job.get();
         Run *out = r.get();
         connect(job, &DownloadJob::pageCollected, job, [out](int n) { out->collectedCounts << n; });
-        connect(job, &DownloadJob::collectionStopped, job, [out](const QString &why) { out->stopped << why; });
+        connect(job, &DownloadJob::collectionStopped, job, [out](const QString &why) {
+            out->stopped << CollectionStop::fromText(why);
+        });
         connect(job, &DownloadJob::pictureDone, job, [out](const PictureReport &p) { out->pictures << p; });
         connect(job, &DownloadJob::finished, job, [out](const JobReport &report) { out->report = report; });
         QString error;
@@ -394,7 +396,9 @@ private slots:
         QVERIFY(r->about("photo-6004002") && r->about("photo-6004002")->noPictureAddress);
         const PictureReport *missing = r->about("6004003");
         QVERIFY(missing && !missing->pageFailed);
-        QVERIFY2(missing->reason.contains("404"), qPrintable(missing->reason));
+        QCOMPARE(missing->why, PictureReport::Why::Request);
+        QCOMPARE(missing->failure.reason, WebReason::HttpStatus);
+        QCOMPARE(missing->failure.amount, 404);
         QCOMPARE(r->report->saved, 6);
         QCOMPARE(r->report->failed, 1);
 
@@ -423,10 +427,14 @@ private slots:
                                           "Failed", "Saved"}));
         const PictureReport *page = r->about("photo-6020002");
         QVERIFY(page && page->pageFailed);
-        QVERIFY2(page->reason.contains("500"), qPrintable(page->reason));
+        QCOMPARE(page->why, PictureReport::Why::Request);
+        QCOMPARE(page->failure.reason, WebReason::HttpStatus);
+        QCOMPARE(page->failure.amount, 500);
         for (const QString id : {"6020005", "6020006", "6020007", "6020008"}) {
             const PictureReport *p = r->about(id);
-            QVERIFY2(p && !p->reason.isEmpty() && p->fileName.isEmpty(), qPrintable(id));
+            QVERIFY2(p && p->why == PictureReport::Why::Request && p->failure.reason != WebReason::None
+                         && p->fileName.isEmpty(),
+                     qPrintable(id));
         }
         const QString folder = save.path() + "/时好时坏";
         QCOMPARE(entries(folder), QStringList({"p6020001.jpg", "p6020003.jpg", "p6020004.jpg", "p6020009.jpg"}));
@@ -458,8 +466,9 @@ private slots:
         const int pictures = 2;
         QVERIFY(r->report);
         QCOMPARE(r->stopped.size(), 1);
-        QVERIFY2(r->stopped.first().contains("第"), qPrintable(r->stopped.first()));
-        QCOMPARE(r->report->collectionNote, r->stopped.first());
+        QVERIFY(!r->stopped.first().isNone());
+        QCOMPARE(r->stopped.first().page, album == "6031" ? 1 : 2);
+        QCOMPARE(r->report->collectionStop.toText(), r->stopped.first().toText());
         QCOMPARE(r->report->saved, pictures);
         // The album keeps the name of its first page, whatever came after.
         QCOMPARE(entries(save.path()).size(), 1);
@@ -493,7 +502,7 @@ private slots:
         QVERIFY(r->report);
         QCOMPARE(r->report->albumName, QString(".."));
         QCOMPARE(r->report->folderName, QString("相册文件夹1"));
-        QVERIFY(!r->report->folderNote.isEmpty());
+        QCOMPARE(r->report->folderNote, JobReport::FolderNote::UnusableName);
         QCOMPARE(entries(outer.path()), QStringList({"marker.txt", "save"}));
         QCOMPARE(entries(save + "/相册文件夹1"), QStringList({"p6005001.jpg", "p6005002.jpg"}));
 
@@ -530,9 +539,11 @@ private slots:
         // The first free number; nothing is made when the save folder is missing.
         QVERIFY(d.mkdir("相册文件夹1"));
         DownloadJob refused(settings(JobSource::BrowserPane, save.path() + "/不存在"));
-        QString error;
-        QVERIFY(!refused.start(&error));
-        QVERIFY(!error.isEmpty());
+        JobStartFailure failure;
+        QVERIFY(!refused.start(failure));
+        QCOMPARE(failure.why, JobStartFailure::Why::NoFolder);
+        QCOMPARE(failure.folder.code, FileError::Code::NoParent);
+        QCOMPARE(failure.folder.path, save.path() + "/不存在");
         QCOMPARE(refused.state(), DownloadJob::State::Ready);
 
         // The folder is the one captured at the start, and a job whose
@@ -543,7 +554,8 @@ private slots:
         QVERIFY(d.rename("相册文件夹2", "挪走了"));
         QVERIFY(QTest::qWaitFor([&] { return r->report.has_value(); }, 30000));
         QVERIFY(r->report->folderGone);
-        QVERIFY(r->report->folderNote.contains("相册文件夹2"));
+        QCOMPARE(r->report->folderNote, JobReport::FolderNote::FolderGone);
+        QCOMPARE(r->report->folderNoteSubject, save.path() + "/相册文件夹2");
         QCOMPARE(r->report->failed, 2);
         QCOMPARE(entries(save.path()), QStringList({"挪走了", "相册文件夹1"}));
     }
@@ -813,8 +825,11 @@ private slots:
         QVERIFY(!next.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 10000);
         QCOMPARE(r->stopped.size(), 1);
-        QVERIFY2(r->stopped.first().contains(next), qPrintable(r->stopped.first()));
-        QCOMPARE(r->report->collectionNote, r->stopped.first());
+        QCOMPARE(r->stopped.first().why, CollectionStop::Why::PageTimedOut);
+        QCOMPARE(r->stopped.first().address, next);
+        QCOMPARE(r->stopped.first().page, 2);
+        QCOMPARE(r->stopped.first().seconds, 1);
+        QCOMPARE(r->report->collectionStop.toText(), r->stopped.first().toText());
         QCOMPARE(r->report->saved, 2);
         QVERIFY(!r->report->isWhole());
 

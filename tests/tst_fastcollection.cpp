@@ -106,7 +106,7 @@ private:
                 ++run.picturesBeforeCollected;
                 run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
             }
-            run.reported << (picture.fileName.isEmpty() ? picture.reason : picture.fileName);
+            run.reported << (picture.fileName.isEmpty() ? FailureText::pictureReason(picture) : picture.fileName);
         });
         connect(&queue, &AlbumQueue::collectionFinished, this, [&run](int n) { run.collected = n; });
         connect(&queue, &AlbumQueue::paneChosen, this,
@@ -212,8 +212,8 @@ private slots:
         const Run pane = runAlbum(fastSettings(m_site, paneSave.path(), JobSource(source)), address, false);
         const Run html = runAlbum(fastSettings(m_site, htmlSave.path(), JobSource(source)), address, true);
         QVERIFY(pane.ended && html.ended);
-        QVERIFY2(pane.report.isWhole(), qPrintable(pane.report.collectionNote + pane.reported.join(u',')));
-        QVERIFY2(html.report.isWhole(), qPrintable(html.report.collectionNote + html.reported.join(u',')));
+        QVERIFY2(pane.report.isWhole(), qPrintable(FailureText::collectionStop(pane.report.collectionStop) + pane.reported.join(u',')));
+        QVERIFY2(html.report.isWhole(), qPrintable(FailureText::collectionStop(html.report.collectionStop) + html.reported.join(u',')));
         QVERIFY(pane.collected > 0);
         QCOMPARE(html.collected, pane.collected);
         QCOMPARE(html.folderName, pane.folderName);
@@ -242,8 +242,8 @@ private slots:
         QVERIFY(pane.ended && html.ended);
         QVERIFY(html.fallbacks.isEmpty());
         QCOMPARE(html.htmlReads, 2);
-        QVERIFY(!pane.report.collectionNote.isEmpty());
-        QVERIFY(!html.report.collectionNote.isEmpty());
+        QVERIFY(!pane.report.collectionStop.isNone());
+        QVERIFY(!html.report.collectionStop.isNone());
         QVERIFY(!html.report.isWhole());
         QCOMPARE(html.collected, 2);
         QCOMPARE(html.reported, pane.reported);

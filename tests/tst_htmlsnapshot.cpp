@@ -71,7 +71,7 @@ private:
         QSignalSpy finished(r, &HtmlPageReader::finished);
         r->read(address);
         if (!finished.wait(15000))
-            return {HtmlReadFailure::Request, {}, {}, {}, {address, {}, {}, true, QStringLiteral("no answer")}};
+            return {HtmlReadFailure::Request, {}, {}, {}, {address, {}, {}, true, {WebReason::LoadTimedOut}}};
         return finished.first().first().value<HtmlReadResult>();
     }
 
@@ -186,7 +186,7 @@ private slots:
     {
         m_site.requests(true);
         const HtmlReadResult result = read(m_site.url(QStringLiteral("/photo/7/album-61")));
-        QVERIFY2(result.ok(), qPrintable(result.snapshot.error));
+        QVERIFY2(result.ok(), qPrintable(QString::number(int(result.snapshot.error.reason))));
         QCOMPARE(result.snapshot.title, QStringLiteral("Kestrelnet Kampus - 浏览相册 - 两页"));
         QCOMPARE(PicturePageLinks(result.snapshot.links, m_site.base()).size(), 3);
         const qsizetype next = NextPageLinkIndex(result.snapshot.links, true);

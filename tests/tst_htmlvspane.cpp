@@ -1,3 +1,4 @@
+#include "progress/failuretexts.h"
 #include "demosite.h"
 #include "download/jobrules.h"
 #include "platform/browserpane.h"
@@ -45,7 +46,7 @@ private:
         QSignalSpy complete(m_pane, &BrowserPane::documentComplete);
         m_pane->navigate(address);
         if (!QTest::qWaitFor([&] { return !complete.isEmpty(); }, 20000))
-            return {address, {}, {}, true, QStringLiteral("pane timed out")};
+            return {address, {}, {}, true, {WebReason::LoadTimedOut}};
         return m_pane->snapshot();
     }
 
@@ -54,7 +55,7 @@ private:
         QSignalSpy complete(m_pane, &BrowserPane::documentComplete);
         m_pane->page()->setHtml(html, address);
         if (!QTest::qWaitFor([&] { return !complete.isEmpty(); }, 20000))
-            return {address.toString(), {}, {}, true, QStringLiteral("pane timed out")};
+            return {address.toString(), {}, {}, true, {WebReason::LoadTimedOut}};
         return m_pane->snapshot();
     }
 
@@ -76,7 +77,7 @@ private:
         QSignalSpy finished(&reader, &HtmlPageReader::finished);
         reader.read(address);
         if (!finished.wait(20000))
-            return {HtmlReadFailure::Request, {}, {}, {}, {address, {}, {}, true, QStringLiteral("timed out")}};
+            return {HtmlReadFailure::Request, {}, {}, {}, {address, {}, {}, true, {WebReason::LoadTimedOut}}};
         return finished.first().first().value<HtmlReadResult>();
     }
 
@@ -122,9 +123,9 @@ private slots:
         QFETCH(QString, path);
         const QString address = m_site.url(path);
         const PageSnapshot pane = paneSnapshot(address);
-        QVERIFY2(!pane.failed, qPrintable(pane.error));
+        QVERIFY2(!pane.failed, qPrintable(FailureText::web(pane.error)));
         const HtmlReadResult html = htmlSnapshot(address);
-        QVERIFY2(html.ok(), qPrintable(html.snapshot.error));
+        QVERIFY2(html.ok(), qPrintable(FailureText::web(html.snapshot.error)));
 
         QCOMPARE(html.snapshot.address, pane.address);
         compareSnapshots(html.snapshot, pane);
@@ -167,7 +168,7 @@ private slots:
         QFETCH(QString, html);
         const QUrl address(m_site.url(QStringLiteral("/photo/7/album-51?curpage=1")));
         const PageSnapshot pane = paneSnapshotOfHtml(html, address);
-        QVERIFY2(!pane.failed, qPrintable(pane.error));
+        QVERIFY2(!pane.failed, qPrintable(FailureText::web(pane.error)));
         compareSnapshots(readHtmlPage(html.toUtf8(), address).snapshot, pane);
     }
 

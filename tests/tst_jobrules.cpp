@@ -209,17 +209,25 @@ private slots:
         AlbumCollection stops(CollectionRules::memberList(Base));
         step = stops.addPage(page(album, {"1"}, {next("javascript:go('curpage=2')")}));
         QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
-        QVERIFY(step.stopReason.contains("第1页"));
+        QCOMPARE(step.stop.why, CollectionStop::Why::NextNotAnAddress);
+        QCOMPARE(step.stop.page, 1);
+        QCOMPARE(step.stop.address, QString("javascript:go('curpage=2')"));
         AlbumCollection failed(CollectionRules::memberList(Base));
         step = failed.addPage(page(album, {"1"}, {next(album + "?p=2")}));
-        step = failed.addPage({album + "?p=2", "127.0.0.1", {link(Base + "/photo/7/photo-9")}, true, "refused"});
+        const WebFailure refused{WebReason::LoadFailed, {}, "refused"};
+        step = failed.addPage({album + "?p=2", "127.0.0.1", {link(Base + "/photo/7/photo-9")}, true, refused});
         QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
-        QVERIFY(step.stopReason.contains("第2页") && step.stopReason.contains("refused"));
+        QCOMPARE(step.stop.why, CollectionStop::Why::PageFailed);
+        QCOMPARE(step.stop.page, 2);
+        QCOMPARE(step.stop.address, album + "?p=2");
+        QCOMPARE(step.stop.pageError.systemText, QString("refused"));
         QCOMPARE(failed.albumName(), QString("名字1"));
         QCOMPARE(failed.picturePages().size(), 1);
         AlbumCollection away(CollectionRules::browserPane(Base));
         step = away.addPage(page("http://elsewhere/", {"1"}));
         QCOMPARE(step.outcome, AlbumCollection::Outcome::StoppedEarly);
+        QCOMPARE(step.stop.why, CollectionStop::Why::LeftAlbum);
+        QCOMPARE(step.stop.page, 1);
         QVERIFY(away.picturePages().isEmpty());
     }
 
@@ -233,8 +241,8 @@ private slots:
         // neither the album's last page nor a page that merely failed.
         PageSnapshot form{Base + "/login", "Kestrelnet - 登录", {link(Base + "/photo/7/photo-2")}};
         form.passwordField = true;
-        PageSnapshot forbidden{album + "?curpage=2", {}, {}, true, "服务器返回 HTTP 403", 403};
-        PageSnapshot unauthorized{album + "?curpage=2", {}, {}, true, "服务器返回 HTTP 401", 401};
+        PageSnapshot forbidden{album + "?curpage=2", {}, {}, true, {WebReason::HttpStatus, {}, {}, 403}, 403};
+        PageSnapshot unauthorized{album + "?curpage=2", {}, {}, true, {WebReason::HttpStatus, {}, {}, 401}, 401};
         for (const PageSnapshot &answer : {form, forbidden, unauthorized}) {
             AlbumCollection pane(CollectionRules::browserPane(Base));
             QCOMPARE(pane.addPage(first).outcome, AlbumCollection::Outcome::NextPage);
@@ -245,7 +253,7 @@ private slots:
         }
         // Other error statuses stay failed pages.
         AlbumCollection gone(CollectionRules::memberList(Base));
-        QCOMPARE(gone.addPage({album, {}, {}, true, "服务器返回 HTTP 404", 404}).outcome,
+        QCOMPARE(gone.addPage({album, {}, {}, true, {WebReason::HttpStatus, {}, {}, 404}, 404}).outcome,
                  AlbumCollection::Outcome::StoppedEarly);
 
         QVERIFY(HasPasswordField("<form><INPUT name=p TYPE=Password></form>"));

@@ -152,8 +152,8 @@ private slots:
         QCOMPARE(m_w->queue()->album(1).address, album("13"));
         QVERIFY(waitUntil([&] { return !m_w->queue(); }, 60000));
         QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY(QDir(save.path()).exists("春游"));
-        QVERIFY(QDir(save.path()).exists("毕业照"));
+        QVERIFY2(QDir(save.path()).exists("春游"), qPrintable(dialogs.lastText()));
+        QVERIFY2(QDir(save.path()).exists("毕业照"), qPrintable(dialogs.lastText()));
         QVERIFY(!QDir(save.path()).exists("家人 &amp; 朋友"));
     }
 

@@ -16,12 +16,14 @@ QStringList rowTexts(const QAbstractItemModel &model, int row)
     return {model.index(row, 0).data().toString(), model.index(row, 1).data().toString()};
 }
 
-PictureReport picture(PictureReport::Kind kind, const QString &address, const QString &reason = QString())
+PictureReport picture(PictureReport::Kind kind, const QString &address,
+                      PictureReport::Why why = PictureReport::Why::None, const WebFailure &failure = {})
 {
     PictureReport report;
     report.kind = kind;
     report.address = address;
-    report.reason = reason;
+    report.why = why;
+    report.failure = failure;
     report.fileName = address.section(QLatin1Char('/'), -1);
     return report;
 }
@@ -55,17 +57,18 @@ private slots:
         // A burst of pictures is one insertion, in the order reported.
         inserted.clear();
         model.addPictures({picture(PictureReport::Kind::Saved, "http://h/p/1.jpg"),
-                           picture(PictureReport::Kind::Failed, "http://h/p/2.jpg", "HTTP 404"),
+                           picture(PictureReport::Kind::Failed, "http://h/p/2.jpg", PictureReport::Why::Request,
+                                   {WebReason::HttpStatus, {}, {}, 404}),
                            picture(PictureReport::Kind::AlreadyThere, "http://h/p/3.jpg"),
-                           picture(PictureReport::Kind::Skipped, "http://h/p/4.jpg", "重复")},
+                           picture(PictureReport::Kind::Skipped, "http://h/p/4.jpg", PictureReport::Why::SavedBefore)},
                           true);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(model.rowCount(), 6);
         QCOMPARE(rowTexts(model, 2), QStringList({"Success", "图片http://h/p/1.jpg下载完毕. 新图片"}));
-        QCOMPARE(rowTexts(model, 3), QStringList({"Failed", "图片http://h/p/2.jpg下载失败：HTTP 404"}));
+        QCOMPARE(rowTexts(model, 3), QStringList({"Failed", "图片http://h/p/2.jpg下载失败：服务器返回 HTTP 404"}));
         QCOMPARE(rowTexts(model, 4).at(0), QString("Exists"));
         QVERIFY(rowTexts(model, 4).at(1).contains("（3.jpg）"));
-        QCOMPARE(rowTexts(model, 5), QStringList({"Skipped", "图片http://h/p/4.jpg重复."}));
+        QCOMPARE(rowTexts(model, 5), QStringList({"Skipped", "图片http://h/p/4.jpg已保存过，不再重复下载."}));
         const QList<int> iconOfRow = {1, 1, 2, 4, 2, 5};
         for (int row = 0; row < iconOfRow.size(); ++row) {
             QCOMPARE(model.iconOf(row), iconOfRow.at(row));
@@ -76,10 +79,10 @@ private slots:
 
         JobReport report;
         report.failed = 1;
-        model.addStopped("第3页无法打开");
+        model.addStopped(CollectionStop{CollectionStop::Why::LeftAlbum, 3, "http://elsewhere/"}.toText());
         model.addFinished(report);
         model.addText("Note", "自己的话", 3);
-        QCOMPARE(rowTexts(model, 6), QStringList({"Stopped", "第3页无法打开，已采集的图片照常下载"}));
+        QCOMPARE(rowTexts(model, 6), QStringList({"Stopped", "采集在第3页提前结束：窗口离开了相册，转到了 http://elsewhere/，已采集的图片照常下载"}));
         QCOMPARE(rowTexts(model, 7), QStringList({"Finished", "相册下载完毕. 其中 1 张图片下载失败，详见下载进度"}));
         QCOMPARE(rowTexts(model, 8), QStringList({"Note", "自己的话"}));
         QCOMPARE(model.iconOf(8), 3);

@@ -87,9 +87,10 @@ private slots:
         QVERIFY(FileSystem::CreateFolder(a));
         QVERIFY(FileSystem::FolderExists(a));
         QVERIFY(!FileSystem::CreateFolder(a));                       // exists already
-        QString error;
+        FileError error;
         QVERIFY(!FileSystem::CreateFolder(dir.path() + "/no/b", &error)); // parent missing
-        QVERIFY(!error.isEmpty());
+        QCOMPARE(error.code, FileError::Code::NoParent);
+        QCOMPARE(error.path, dir.path() + "/no");
         QVERIFY(!FileSystem::FolderExists(dir.path() + "/no"));
 
         writeAll(a + "/file.jpg", "x");
@@ -112,17 +113,19 @@ private slots:
         // An empty folder at the target would be replaced by a plain rename.
         QVERIFY(QDir(d).mkdir("new") && QDir(d).mkdir("empty"));
         writeAll(d + "/new/p.jpg", "p");
-        QString error;
+        FileError error;
         bool taken = false;
         QVERIFY(!FileSystem::RenameNoReplace(d + "/new", d + "/empty", &error, &taken));
         QVERIFY(taken);
-        QVERIFY2(error.contains(d + "/empty"), qPrintable(error));
+        QCOMPARE(error.code, FileError::Code::NotRenamed);
+        QCOMPARE(error.path, d + "/new");
+        QCOMPARE(error.destination, d + "/empty");
         QVERIFY(QFile::exists(d + "/new/p.jpg"));
         // Other failures are told apart, with the system's reason.
         QVERIFY(!FileSystem::RenameNoReplace(d + "/missing", d + "/x", &error, &taken));
         QVERIFY(!taken);
-        QVERIFY2(error.contains(d + "/missing") && error.contains(QString::fromLocal8Bit(strerror(ENOENT))),
-                 qPrintable(error));
+        QCOMPARE(error.path, d + "/missing");
+        QCOMPARE(error.systemText, QString::fromLocal8Bit(strerror(ENOENT)));
 
         // Numbers: a file, a folder or a dangling link of a number block it.
         writeAll(d + "/n1", "file");
@@ -131,7 +134,7 @@ private slots:
         QCOMPARE(FileSystem::CreateNumberedFolder(d, "n", 10, &error), QString("n4"));
         QVERIFY(FileSystem::FolderExists(d + "/n4"));
         QCOMPARE(FileSystem::CreateNumberedFolder(d, "n", 4, &error), QString());
-        QVERIFY(!error.isEmpty());
+        QCOMPARE(error.code, FileError::Code::NumbersUsedUp);
     }
 
     void saveFolderMayBeALink()
@@ -142,7 +145,7 @@ private slots:
         QVERIFY(FileSystem::SaveFolderExists(dir.path() + "/save"));
         QVERIFY(!FileSystem::FolderExists(dir.path() + "/save"));
         QVERIFY(!FileSystem::SaveFolderExists(dir.path() + "/none"));
-        QString error;
+        FileError error;
         QCOMPARE(FileSystem::CreateNumberedFolder(dir.path() + "/save", "n", 3, &error), QString("n1"));
         QVERIFY(QDir(real.path()).exists("n1"));
     }

@@ -194,7 +194,7 @@ private slots:
         page.links = {picture};
         QVERIFY(!IsAlbumGonePage(page, base));
 
-        PageSnapshot failed{album, {}, {}, true, "HTTP", 404};
+        PageSnapshot failed{album, {}, {}, true, {WebReason::HttpStatus, {}, {}, 404}, 404};
         QVERIFY(IsAlbumGonePage(failed, base));
         failed.httpStatus = 410;
         QVERIFY(IsAlbumGonePage(failed, base));

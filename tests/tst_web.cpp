@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QNetworkCookie>
+#include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QPointer>
@@ -28,6 +29,18 @@
 #include <sys/stat.h>
 
 namespace {
+
+// What a failure says, for a test's own message.
+QString why(const WebResult &result)
+{
+    const WebFailure &f = result.failure;
+    return QStringLiteral("reason %1 %2 %3 %4/%5")
+        .arg(int(f.reason))
+        .arg(f.subject, f.systemText)
+        .arg(f.amount)
+        .arg(f.limit);
+}
+
 
 // Pictures that fail in the ways a real site does, one per case, since the
 // site counts the failures of each picture for its whole run.
@@ -213,6 +226,7 @@ private slots:
     void pictureSavedByteForByte();
     void refusedBeforeTransfer_data();
     void refusedBeforeTransfer();
+    void failuresCarryTheSystemsWords();
     void failedTransferLeavesNothing_data();
     void failedTransferLeavesNothing();
     void fileAppearingMeanwhileIsKept();
@@ -388,7 +402,7 @@ void TestWeb::pictureSavedByteForByte()
     const QString path = m_dir.filePath("p1.jpg");
     const std::optional<DownloadResult> first = download(m_site.url("/test/bytes?n=100000"), path);
     QVERIFY(first.has_value());
-    QVERIFY2(first->ok(), qPrintable(first->message));
+    QVERIFY2(first->ok(), qPrintable(why(*first)));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), testPattern(100000));
@@ -426,6 +440,42 @@ void TestWeb::refusedBeforeTransfer()
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     QVERIFY(entriesIn(dir.path()).isEmpty()); // not even the missing folder
+}
+
+void TestWeb::failuresCarryTheSystemsWords()
+{
+    // A refused connection: the code, and Qt's own text for the same refusal.
+    const QString address = freePortAddress();
+    QNetworkAccessManager plain;
+    QNetworkReply *reply = plain.get(QNetworkRequest(QUrl(address)));
+    QTRY_VERIFY(reply->isFinished());
+    QCOMPARE(reply->error(), QNetworkReply::ConnectionRefusedError);
+    RequestOptions once;
+    once.retry = RetryPolicy::none();
+    const std::optional<WebResult> refused = request(false, address, {}, once);
+    QVERIFY(refused.has_value());
+    QCOMPARE(refused->error, WebError::Network);
+    QCOMPARE(refused->failure.reason, WebReason::ConnectionRefused);
+    QCOMPARE(refused->failure.systemText, reply->errorString());
+    QVERIFY(!refused->failure.systemText.isEmpty());
+    delete reply;
+
+    // A file that cannot be written: the path, and the system's words.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("missing/p.jpg");
+    const std::optional<DownloadResult> nowhere = download(m_site.url("/test/bytes?n=10"), path);
+    QVERIFY(nowhere.has_value());
+    QCOMPARE(nowhere->failure.reason, WebReason::NoFolder);
+    QCOMPARE(nowhere->failure.subject, path);
+    QCOMPARE(nowhere->failure.systemText, QString::fromLocal8Bit(strerror(ENOENT)));
+    const QString taken = dir.filePath("taken.jpg");
+    QFile file(taken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const std::optional<DownloadResult> exists = download(m_site.url("/test/bytes?n=10"), taken);
+    QVERIFY(exists.has_value());
+    QCOMPARE(exists->failure.reason, WebReason::FileExists);
+    QCOMPARE(exists->failure.subject, taken);
 }
 
 void TestWeb::failedTransferLeavesNothing_data()
@@ -601,7 +651,7 @@ void TestWeb::transientFailuresAreRetried()
     }
     QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000);
     QCOMPARE(result->error, error);
-    QVERIFY2(result->ok() || !result->message.isEmpty(), "a failure without a reason");
+    QVERIFY2(result->ok() || result->failure.reason != WebReason::None, "a failure without a reason");
     QCOMPARE(result->attempts, attempts);
     if (address.startsWith(m_faulty.base()))
         QCOMPARE(requestCount(m_faulty.requests()), attempts);
@@ -625,7 +675,7 @@ void TestWeb::throttledAnswersWaitAsAsked()
     fetchPage(network(), "UTF-8", m_faulty.url("/photo/900/photo-903"), &context,
               [&](const PageResult &r) { page = r; }, options);
     QTRY_VERIFY_WITH_TIMEOUT(page.has_value(), 10000);
-    QVERIFY2(page->ok(), qPrintable(page->message));
+    QVERIFY2(page->ok(), qPrintable(why(*page)));
     QVERIFY(page->text.contains(QStringLiteral("largeurl")));
     QCOMPARE(page->attempts, 2);
     QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
@@ -640,7 +690,10 @@ void TestWeb::throttledAnswersWaitAsAsked()
     QCOMPARE(page->error, WebError::HttpStatus);
     QCOMPARE(page->httpStatus, 503);
     QCOMPARE(page->attempts, 1);
-    QVERIFY2(page->message.contains(u"60"), qPrintable(page->message));
+    // The site asked for 60 s; the policy takes no more than 30 s.
+    QCOMPARE(page->failure.reason, WebReason::RetryTooLate);
+    QCOMPARE(page->failure.amount, 60000);
+    QCOMPARE(page->failure.limit, 30000);
     QCOMPARE(throttles, QList<int>{30000}); // the caller's slow-down is capped too
 }
 
@@ -687,7 +740,7 @@ void TestWeb::onlyWholePicturesAreSaved()
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
     if (!result->ok()) {
-        QVERIFY(!result->message.isEmpty());
+        QVERIFY2(result->failure.reason != WebReason::None, qPrintable(why(*result)));
         QVERIFY2(entriesIn(dir.path()).isEmpty(), qPrintable(entriesIn(dir.path()).join(", ")));
         return;
     }
@@ -717,7 +770,7 @@ void TestWeb::savedPicturesAreOrdinaryFiles()
     QCOMPARE(fits.toUtf8().size(), 250);
     const std::optional<DownloadResult> saved = download(address, dir.filePath(fits));
     QVERIFY(saved.has_value());
-    QVERIFY2(saved->ok(), qPrintable(saved->message));
+    QVERIFY2(saved->ok(), qPrintable(why(*saved)));
     const std::optional<DownloadResult> tooLong = download(address, dir.filePath(QString(100, QChar(0x957F)) + ".jpg"));
     QVERIFY(tooLong.has_value());
     QCOMPARE(tooLong->error, WebError::NameTooLong);
@@ -754,7 +807,9 @@ void TestWeb::fullDiskIsReported()
     const std::optional<DownloadResult> result = download(m_site.url("/test/bytes?n=300000"), dir.filePath("p.jpg"));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, WebError::DiskFull);
-    QCOMPARE(result->message, QStringLiteral("磁盘已满"));
+    QCOMPARE(result->failure.reason, WebReason::DiskFull);
+    // The system's own words, for whoever shows more than the code.
+    QCOMPARE(result->failure.systemText, QString::fromLocal8Bit(strerror(ENOSPC)));
     QVERIFY(entriesIn(dir.path()).isEmpty());
 }
 
@@ -789,7 +844,9 @@ void TestWeb::longRetryAfterFailsAtOnce()
     QCOMPARE(result->error, WebError::HttpStatus);
     QCOMPARE(result->httpStatus, status);
     QCOMPARE(result->attempts, 1);
-    QVERIFY2(result->message.contains(asked), qPrintable(result->message));
+    QCOMPARE(result->failure.reason, WebReason::RetryTooLate);
+    QCOMPARE(QString::number((result->failure.amount + 999) / 1000), asked);
+    QCOMPARE(result->failure.limit, capMs);
     QCOMPARE(m_faulty.requests().value("pictures").toInt(), 1);
     // Whoever slows down for the site hears the cap, never the day.
     QCOMPARE(throttles, QList<int>{capMs});
@@ -820,7 +877,9 @@ void TestWeb::tricklingBodiesTimeOut()
     const std::optional<WebResult> result = request(picture, address, dir.filePath("p.jpg"), options);
     QVERIFY2(result.has_value(), "the trickle held the request");
     QCOMPARE(result->error, WebError::Timeout);
-    QVERIFY2(result->message.contains(u"1000"), qPrintable(result->message));
+    QCOMPARE(result->failure.reason, WebReason::TooSlow);
+    QCOMPARE(result->failure.amount, 1000);
+    QCOMPARE(result->failure.limit, 500);
     QCOMPARE(result->attempts, 3); // retried like any time-out
     QCOMPARE(requestCount(m_faulty.requests()), 3);
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
@@ -860,14 +919,15 @@ void TestWeb::bodiesAreCappedOnceDecoded()
     QVERIFY(result.has_value());
     if (size < 0) {
         QCOMPARE(result->error, WebError::TooLarge);
-        QVERIFY(!result->message.isEmpty());
+        QCOMPARE(result->failure.reason, WebReason::TooLarge);
+        QVERIFY(result->failure.limit > 0);
         QCOMPARE(result->attempts, 1); // the same body would come again
         QCOMPARE(requestCount(m_faulty.requests()), 1);
         QVERIFY(text.isEmpty());
         QVERIFY(entriesIn(dir.path()).isEmpty());
         return;
     }
-    QVERIFY2(result->ok(), qPrintable(result->message));
+    QVERIFY2(result->ok(), qPrintable(why(*result)));
     if (picture)
         QCOMPARE(QFileInfo(dir.filePath("p.jpg")).size(), size);
     else

@@ -54,7 +54,7 @@ void AlbumListRequest::profileFetched(const PageResult &answer)
 {
     // A site that cannot be reached is no reason to log in again.
     if (!answer.ok()) {
-        fail({AlbumListError::Unreachable, answer.error, answer.httpStatus, answer.message});
+        fail({AlbumListError::Unreachable, answer.error, answer.httpStatus, answer.failure});
         return;
     }
     if (!IsLoggedInPage(answer.text)) {

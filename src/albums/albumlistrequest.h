@@ -25,7 +25,7 @@ struct AlbumListFailure {
     // the site answered with an error, and the reason as the web layer gave it.
     WebError webError = WebError::None;
     int httpStatus = 0;
-    QString reason;
+    WebFailure reason;
 };
 
 // Reads a member's albums: the album list of the profile page, then the

@@ -77,7 +77,7 @@ void CommandLineRun::connectQueue()
 void CommandLineRun::failToStart(const QString &error)
 {
     writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-                          + m_saveFolder + QLatin1Char(' ') + error);
+                          + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(error));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
 }
@@ -157,14 +157,15 @@ QString albumLine(int index, int count, const QString &title, const JobReport &r
         line += QStringLiteral("，失败 %1 张").arg(report.failed);
     if (report.haltedBy != HaltReason::None)
         line += QStringLiteral("，") + ProgressText::haltedLine(report);
-    if (!report.collectionNote.isEmpty())
-        line += QStringLiteral("，") + report.collectionNote;
-    line += report.folderGone ? QStringLiteral("，") + report.folderNote
+    if (!report.collectionStop.isNone())
+        line += QStringLiteral("，") + FailureText::collectionStop(report.collectionStop);
+    const QString note = FailureText::folderNote(report);
+    line += report.folderGone ? QStringLiteral("，") + note
                               : QStringLiteral("，保存在 《") + report.folderName + QStringLiteral("》");
-    if (!report.folderGone && !report.folderNote.isEmpty())
-        line += QStringLiteral("，") + report.folderNote;
+    if (!report.folderGone && !note.isEmpty())
+        line += QStringLiteral("，") + note;
     for (const FolderProblem &problem : report.problems)
-        line += QStringLiteral("，") + problem.path + QStringLiteral("：") + problem.reason;
+        line += QStringLiteral("，") + problem.path + QStringLiteral("：") + FailureText::file(problem.reason);
     return line;
 }
 
@@ -215,7 +216,7 @@ void CommandLineRun::probeSite(const QString &address)
                   const bool noAnswer = answer.error == WebError::Network || answer.error == WebError::Timeout;
                   if (noAnswer && !m_outcome.unreachable) {
                       m_outcome.unreachable = true;
-                      writeLine(stderr, unreachableText(address + QLatin1Char(' ') + answer.message));
+                      writeLine(stderr, unreachableText(address + QLatin1Char(' ') + FailureText::web(answer.failure)));
                       // Every further page would fail the same way.
                       stopQueue();
                   }
@@ -232,7 +233,7 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + report.stopDetail);
+        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopDetail));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;

@@ -164,7 +164,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
         writeLine(stdout, QStringLiteral("该用户没有可供下载的相册"));
         break;
     case AlbumListError::Unreachable:
-        writeLine(stderr, unreachableText(failure.reason));
+        writeLine(stderr, unreachableText(FailureText::web(failure.reason)));
         m_outcome.unreachable = true;
         break;
     }

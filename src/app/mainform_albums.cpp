@@ -22,7 +22,7 @@ QString albumListFailureText(const AlbumListFailure &failure)
     case AlbumListError::Unreachable:
         break;
     }
-    return QStringLiteral("无法连接到网站，请稍后再试：") + failure.reason;
+    return QStringLiteral("无法连接到网站，请稍后再试：") + FailureText::web(failure.reason);
 }
 } // namespace
 

@@ -50,7 +50,7 @@ namespace {
 QString temporaryFolderFailure(const QString &saveFolder, const QString &error)
 {
     return QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
-        + QLatin1Char('\n') + error;
+        + QLatin1Char('\n') + FailureText::jobStart(error);
 }
 
 // The albums of a queue as the end-of-queue message lists them.

@@ -75,7 +75,7 @@ void MainForm::updateAllAlbums()
     m_job = nullptr;
     delete queue;
     information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
-                + QLatin1Char('\n') + error);
+                + QLatin1Char('\n') + FailureText::jobStart(error));
 }
 
 void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
@@ -83,7 +83,7 @@ void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
     CmdDownloadThis->setEnabled(true);
     QString message = ProgressText::updateMessage(report);
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
-        message += QLatin1Char('\n') + report.stopDetail;
+        message += QLatin1Char('\n') + FailureText::jobStart(report.stopDetail);
     const QPointer<MainForm> self(this);
     information(message);
     if (!self)

@@ -3,9 +3,38 @@
 #include "jobrules.h"
 #include "web/webrequest.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <algorithm>
+
+QString CollectionStop::toText() const
+{
+    const QJsonObject error{{"reason", int(pageError.reason)}, {"subject", pageError.subject},
+                            {"system", pageError.systemText}, {"amount", pageError.amount},
+                            {"limit", pageError.limit}};
+    const QJsonObject stop{{"why", int(why)}, {"page", page}, {"address", address},
+                           {"pageError", error}, {"seconds", seconds}};
+    return QString::fromUtf8(QJsonDocument(stop).toJson(QJsonDocument::Compact));
+}
+
+CollectionStop CollectionStop::fromText(const QString &text)
+{
+    const QJsonObject stop = QJsonDocument::fromJson(text.toUtf8()).object();
+    const QJsonObject error = stop.value(QLatin1String("pageError")).toObject();
+    CollectionStop out;
+    out.why = Why(stop.value(QLatin1String("why")).toInt());
+    out.page = stop.value(QLatin1String("page")).toInt();
+    out.address = stop.value(QLatin1String("address")).toString();
+    out.seconds = stop.value(QLatin1String("seconds")).toInt();
+    out.pageError = {WebReason(error.value(QLatin1String("reason")).toInt()),
+                     error.value(QLatin1String("subject")).toString(),
+                     error.value(QLatin1String("system")).toString(),
+                     error.value(QLatin1String("amount")).toInteger(),
+                     error.value(QLatin1String("limit")).toInteger()};
+    return out;
+}
 
 bool IsLoginAnswer(int httpStatus, bool passwordField)
 {
@@ -45,14 +74,13 @@ bool AlbumCollection::isAlbumPage(const QString &address) const
         || address.contains(base + QStringLiteral("/getalbum.do"));
 }
 
-AlbumCollection::Step AlbumCollection::stop(const QString &reason) const
+AlbumCollection::Step AlbumCollection::stop(CollectionStop::Why why, const QString &address,
+                                             const WebFailure &error) const
 {
-    return {Outcome::StoppedEarly, {}, QStringLiteral("采集在第%1页提前结束：").arg(m_pagesRead + 1) + reason};
-}
-
-AlbumCollection::Step AlbumCollection::pageFailed(const QString &address, const QString &error) const
-{
-    return stop(QStringLiteral("页面无法打开（%1）%2").arg(error, address));
+    // The page that failed is the one after those read; a bad next-page
+    // link belongs to the page just read.
+    const int page = why == CollectionStop::Why::NextNotAnAddress ? m_pagesRead : m_pagesRead + 1;
+    return {Outcome::StoppedEarly, {}, {why, page, address, error}};
 }
 
 AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
@@ -62,9 +90,9 @@ AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
         return {Outcome::LoginExpired, page.address, {}};
     // An error page gives no album name and no links.
     if (page.failed)
-        return pageFailed(page.address, page.error);
+        return stop(CollectionStop::Why::PageFailed, page.address, page.error);
     if (!isAlbumPage(page.address))
-        return stop(QStringLiteral("窗口离开了相册，转到了 ") + page.address);
+        return stop(CollectionStop::Why::LeftAlbum, page.address);
 
     m_loadedPages.insert(PageAddressKey(page.address));
 
@@ -90,8 +118,7 @@ AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
         return {Outcome::LastPage, {}, {}};
     const QString address = page.links.at(next).address;
     if (!WebRequest::siteUrl(address).isValid())
-        return {Outcome::StoppedEarly, {},
-                QStringLiteral("采集在第%1页提前结束：“下一页”不是网址 %2").arg(m_pagesRead).arg(address)};
+        return stop(CollectionStop::Why::NextNotAnAddress, address);
     if (m_loadedPages.contains(PageAddressKey(address)))
         return {Outcome::LastPage, {}, {}};
     return {Outcome::NextPage, address, {}};

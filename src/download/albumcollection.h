@@ -13,6 +13,28 @@ bool IsLoginAnswer(int httpStatus, bool passwordField);
 // Whether an HTML text holds a password field.
 bool HasPasswordField(const QString &html);
 
+// Why collection ended before the album's last page, with what the
+// window's words need. It passes through the album queue's signal as text:
+// toText() and fromText() carry it whole.
+struct CollectionStop {
+    enum class Why {
+        None,
+        PageFailed,       // `address` did not load: `pageError`
+        LeftAlbum,        // the pane went to `address`, no page of the album
+        NextNotAnAddress, // the next-page link holds `address`, no web address
+        PageTimedOut,     // `address` did not load within `seconds`
+    };
+    Why why = Why::None;
+    int page = 0; // the album page collection ended at, counted from 1
+    QString address;
+    WebFailure pageError;
+    int seconds = 0;
+
+    bool isNone() const { return why == Why::None; }
+    QString toText() const;
+    static CollectionStop fromText(const QString &text);
+};
+
 // How collection differs between the two panes that can collect an album.
 struct CollectionRules {
     QString photoHostBase;
@@ -41,13 +63,13 @@ public:
     enum class Outcome {
         NextPage,     // load `nextAddress`
         LastPage,     // the album is complete
-        StoppedEarly, // the album could not be read further; `stopReason` says why
+        StoppedEarly, // the album could not be read further; `stop` says why
         LoginExpired, // the site asked to log in again; `nextAddress` is what it showed
     };
     struct Step {
         Outcome outcome = Outcome::LastPage;
         QString nextAddress;
-        QString stopReason;
+        CollectionStop stop;
     };
 
     explicit AlbumCollection(const CollectionRules &rules);
@@ -64,8 +86,7 @@ public:
 private:
     bool isAlbumPage(const QString &address) const;
     // A page that did not load: the browser's error page is no album page.
-    Step pageFailed(const QString &address, const QString &error) const;
-    Step stop(const QString &reason) const;
+    Step stop(CollectionStop::Why why, const QString &address, const WebFailure &error = {}) const;
 
     CollectionRules m_rules;
     QStringList m_picturePages;

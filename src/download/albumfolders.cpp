@@ -38,7 +38,7 @@ QStringList subfolders(const QString &folder)
     return out;
 }
 
-void note(QList<FolderProblem> *problems, FolderProblem::Step step, const QString &path, const QString &reason)
+void note(QList<FolderProblem> *problems, FolderProblem::Step step, const QString &path, const FileError &reason)
 {
     if (problems)
         problems->append({step, path, reason});
@@ -87,7 +87,7 @@ bool MoveUserFiles(const QString &from, const QString &to, QList<FolderProblem> 
             continue;
         // A link moves as the link; what it points to stays where it is. A
         // name taken in between is tried again under the next free one.
-        QString error;
+        FileError error;
         bool taken = true;
         bool moved = false;
         for (int tries = 0; !moved && taken && tries < 100; ++tries)
@@ -105,7 +105,7 @@ bool ReplaceAlbumFolder(const QString &saveFolder, const QString &folderName, co
 {
     const QString album = join(saveFolder, folderName);
     const QString aside = join(saveFolder, AsideFolderName(folderName));
-    QString error;
+    FileError error;
     // Tell a later start which name the folder left aside belongs to.
     if (!AlbumRecord::appendLine(album, QJsonObject{{"asideFrom", folderName}}, &error)) {
         note(problems, FolderProblem::Step::SaveRecord, album, error);
@@ -213,7 +213,8 @@ bool DeleteRecordedPictures(const QString &folder, QList<FolderProblem> *problem
             continue;
         }
         if (!file.remove()) {
-            note(problems, FolderProblem::Step::Delete, file.fileName(), file.errorString());
+            note(problems, FolderProblem::Step::Delete, file.fileName(),
+                 {FileError::Code::Other, file.fileName(), {}, file.errorString()});
             allGone = false;
         }
     }
@@ -248,7 +249,7 @@ QList<FolderProblem> RecoverAlbumFolders(const QString &saveFolder)
         if (!lock.tryLock(0))
             continue;
         const QString album = join(saveFolder, home);
-        QString error;
+        FileError error;
         const QFileInfo there(album);
         if (!there.exists() && !there.isSymLink()) {
             if (!FileSystem::RenameNoReplace(aside, album, &error))

@@ -21,7 +21,7 @@ struct FolderProblem {
     enum class Step { Create, Delete, Rename, Move, SaveRecord };
     Step step = Step::Rename;
     QString path;
-    QString reason; // the system's error text with the paths involved
+    FileError reason; // the paths involved and the system's error text
 };
 
 // The lock file that keeps two jobs (of this process or another) off one

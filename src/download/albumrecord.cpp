@@ -43,9 +43,9 @@ QJsonObject entryLine(const AlbumRecord::Entry &e)
     return QJsonObject{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
 }
 
-QString reasonFor(const QString &path, const QString &systemText)
+FileError reasonFor(const QString &path, const QString &systemText)
 {
-    return QStringLiteral("无法写入相册记录 %1：%2").arg(path, systemText);
+    return {FileError::Code::RecordNotWritten, path, {}, systemText};
 }
 
 } // namespace
@@ -115,12 +115,12 @@ AlbumRecord AlbumRecord::loadLegacy(const QString &albumFolder)
     return record;
 }
 
-bool AlbumRecord::appendLine(const QString &albumFolder, const QJsonObject &line, QString *error)
+bool AlbumRecord::appendLine(const QString &albumFolder, const QJsonObject &line, FileError *error)
 {
     return appendBytes(albumFolder, QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n', error);
 }
 
-bool AlbumRecord::appendBytes(const QString &albumFolder, QByteArray bytes, QString *error)
+bool AlbumRecord::appendBytes(const QString &albumFolder, QByteArray bytes, FileError *error)
 {
     QFile file(albumFolder + QLatin1Char('/') + fileName());
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
@@ -140,7 +140,7 @@ bool AlbumRecord::appendBytes(const QString &albumFolder, QByteArray bytes, QStr
     return true;
 }
 
-bool AlbumRecord::appendEntry(const QString &albumFolder, const Entry &entry, QString *error)
+bool AlbumRecord::appendEntry(const QString &albumFolder, const Entry &entry, FileError *error)
 {
     return appendLine(albumFolder, entryLine(entry), error);
 }
@@ -160,7 +160,7 @@ QByteArray AlbumRecord::stateLine() const
         + '\n';
 }
 
-bool AlbumRecord::save(const QString &albumFolder, QString *error) const
+bool AlbumRecord::save(const QString &albumFolder, FileError *error) const
 {
     QByteArray bytes = headerLine();
     for (const Entry &e : m_entries)
@@ -176,7 +176,7 @@ bool AlbumRecord::save(const QString &albumFolder, QString *error) const
     return true;
 }
 
-bool AlbumRecord::finish(const QString &albumFolder, const QList<Entry> &notInJournal, QString *error) const
+bool AlbumRecord::finish(const QString &albumFolder, const QList<Entry> &notInJournal, FileError *error) const
 {
     if (!QFile::exists(albumFolder + QLatin1Char('/') + fileName()))
         return save(albumFolder, error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/filesystem.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -35,17 +37,17 @@ public:
     // is none or it cannot be read.
     static AlbumRecord load(const QString &albumFolder);
     // Appends one line to the journal of `albumFolder`, starting it when
-    // there is none. Error texts name the path and the system's reason.
-    static bool appendLine(const QString &albumFolder, const QJsonObject &line, QString *error = nullptr);
-    static bool appendEntry(const QString &albumFolder, const Entry &entry, QString *error = nullptr);
+    // there is none. An error names the record's path and the system's reason.
+    static bool appendLine(const QString &albumFolder, const QJsonObject &line, FileError *error = nullptr);
+    static bool appendEntry(const QString &albumFolder, const Entry &entry, FileError *error = nullptr);
     // Writes the whole record under a temporary name and renames it in; the
     // record of an earlier version goes once this one is in place.
-    bool save(const QString &albumFolder, QString *error = nullptr) const;
+    bool save(const QString &albumFolder, FileError *error = nullptr) const;
     // Brings the journal of `albumFolder` to this record by appending, in
     // one write, `notInJournal` (entries it lacks), the header and the
     // state: a large album's end costs no rewrite. A folder with no journal,
     // or only an earlier version's file, is saved whole instead.
-    bool finish(const QString &albumFolder, const QList<Entry> &notInJournal, QString *error = nullptr) const;
+    bool finish(const QString &albumFolder, const QList<Entry> &notInJournal, FileError *error = nullptr) const;
 
     // A record was found (the journal, or the file of an earlier version).
     bool exists() const { return m_exists; }
@@ -77,7 +79,7 @@ public:
 
 private:
     void readLine(const QJsonObject &line);
-    static bool appendBytes(const QString &albumFolder, QByteArray bytes, QString *error);
+    static bool appendBytes(const QString &albumFolder, QByteArray bytes, FileError *error);
     QByteArray headerLine() const;
     QByteArray stateLine() const;
     static AlbumRecord loadLegacy(const QString &albumFolder);

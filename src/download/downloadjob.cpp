@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLockFile>
 
 #include <limits>
@@ -26,6 +28,24 @@ CollectionRules rulesFor(const JobSettings &settings)
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 
 } // namespace
+
+QString JobStartFailure::toText() const
+{
+    const QJsonObject error{{"code", int(folder.code)}, {"path", folder.path}, {"destination", folder.destination},
+                            {"system", folder.systemText}};
+    const QJsonObject out{{"why", int(why)}, {"folder", error}, {"subject", subject}};
+    return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
+}
+
+JobStartFailure JobStartFailure::fromText(const QString &text)
+{
+    const QJsonObject in = QJsonDocument::fromJson(text.toUtf8()).object();
+    const QJsonObject error = in.value(QLatin1String("folder")).toObject();
+    return {Why(in.value(QLatin1String("why")).toInt()),
+            {FileError::Code(error.value(QLatin1String("code")).toInt()), error.value(QLatin1String("path")).toString(),
+             error.value(QLatin1String("destination")).toString(), error.value(QLatin1String("system")).toString()},
+            in.value(QLatin1String("subject")).toString()};
+}
 
 DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
@@ -82,7 +102,7 @@ QString DownloadJob::knownFolderPath() const
     return m_continuing ? temporaryFolderPath() : targetFolderPath();
 }
 
-bool DownloadJob::takeContinueFolder(QString *error)
+bool DownloadJob::takeContinueFolder(JobStartFailure *failure)
 {
     const QString name = m_settings.continueFolder;
     const AlbumRecord record = AlbumRecord::load(folderPath(name));
@@ -92,8 +112,7 @@ bool DownloadJob::takeContinueFolder(QString *error)
     // not reach its end, is gone on with.
     if (!IsUsableFolderName(name) || !FileSystem::FolderExists(folderPath(name)) || !record.exists()
         || record.isLegacy() || !resumable) {
-        if (error)
-            *error = QStringLiteral("%1 不是未完成的相册文件夹").arg(folderPath(name));
+        *failure = {JobStartFailure::Why::NotUnfinished, {}, folderPath(name)};
         return false;
     }
     if (m_settings.albumAddress.isEmpty())
@@ -104,8 +123,7 @@ bool DownloadJob::takeContinueFolder(QString *error)
     m_lock->setStaleLockTime(0);
     if (m_settings.albumAddress.isEmpty() || !m_lock->tryLock(0)) {
         m_lock.reset();
-        if (error)
-            *error = QStringLiteral("相册 %1 正在下载中").arg(m_settings.albumAddress);
+        *failure = {JobStartFailure::Why::AlbumBusy, {}, m_settings.albumAddress};
         return false;
     }
     m_tempFolder = name;
@@ -138,11 +156,11 @@ QStringList DownloadJob::albumAddresses() const
 
 bool DownloadJob::isWhole() const
 {
-    return !m_notWhole && m_failed == 0 && m_collectionNote.isEmpty() && m_endedBy == HaltReason::None
+    return !m_notWhole && m_failed == 0 && m_collectionStop.isNone() && m_endedBy == HaltReason::None
         && m_notDownloaded == 0;
 }
 
-void DownloadJob::noteProblem(FolderProblem::Step step, const QString &path, const QString &reason)
+void DownloadJob::noteProblem(FolderProblem::Step step, const QString &path, const FileError &reason)
 {
     m_problems.append({step, path, reason});
 }
@@ -167,32 +185,40 @@ QStringList DownloadJob::pendingPictures() const
 
 bool DownloadJob::start(QString *error)
 {
+    JobStartFailure failure;
+    const bool started = start(failure);
+    if (!started && error)
+        *error = failure.toText();
+    return started;
+}
+
+bool DownloadJob::start(JobStartFailure &failure)
+{
     if (m_state != State::Ready)
         return false;
-    QString why;
     if (!m_settings.continueFolder.isEmpty()) {
-        if (!takeContinueFolder(error))
+        if (!takeContinueFolder(&failure))
             return false;
     } else {
+        FileError why;
         m_tempFolder = FileSystem::CreateNumberedFolder(m_settings.saveFolder, TempFolderBaseName,
                                                         MaxTempFolderNumber, &why);
         if (m_tempFolder.isEmpty()) {
-            if (error)
-                *error = why;
+            failure = {JobStartFailure::Why::NoFolder, why, {}};
             return false;
         }
     }
+    QString why;
     m_stagingFolder = CreateStagingFolder(m_settings.saveFolder, &m_stagingLock, &why);
     if (m_stagingFolder.isEmpty()) {
         if (!m_continuing)
             QDir().rmdir(temporaryFolderPath());
-        if (error)
-            *error = why;
+        failure = {JobStartFailure::Why::NoFolder, {FileError::Code::Other, {}, {}, why}, {}};
         return false;
     }
     // The folder is Quillmoor's from its first moment: a crash leaves it
     // recognisable, never mistaken for one of the user's.
-    QString recordError;
+    FileError recordError;
     if (!AlbumRecord::appendLine(temporaryFolderPath(),
                                  QJsonObject{{"album", m_settings.albumAddress}, {"state", "inProgress"}},
                                  &recordError)) {
@@ -220,7 +246,7 @@ bool DownloadJob::takeAlbum(const QString &firstPage)
         m_busy = true;
         return false;
     }
-    QString error;
+    FileError error;
     if (!m_recordFailed
         && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"album", address}, {"firstPage", firstPage}},
                                     &error)) {
@@ -279,8 +305,8 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
     }
 
     if (step.outcome == AlbumCollection::Outcome::StoppedEarly) {
-        m_collectionNote = step.stopReason;
-        emit collectionStopped(step.stopReason);
+        m_collectionStop = step.stop;
+        emit collectionStopped(step.stop.toText());
     }
     finishCollection();
     return {};
@@ -290,13 +316,10 @@ void DownloadJob::onPageWaitOver()
 {
     if (m_state != State::Collecting || isPaused())
         return;
-    const QString reason = QStringLiteral("采集在第%1页提前结束：页面 %2 秒内没有加载完 %3")
-                               .arg(m_collection.pagesRead() + 1)
-                               .arg((m_settings.pageLoadTimeoutMs + 999) / 1000)
-                               .arg(m_expectedPage);
-    m_collectionNote = reason;
+    m_collectionStop = {CollectionStop::Why::PageTimedOut, m_collection.pagesRead() + 1, m_expectedPage, {},
+                        (m_settings.pageLoadTimeoutMs + 999) / 1000};
     const QPointer<DownloadJob> self(this);
-    emit collectionStopped(reason);
+    emit collectionStopped(m_collectionStop.toText());
     if (self && m_state == State::Collecting)
         finishCollection();
 }
@@ -304,7 +327,7 @@ void DownloadJob::onPageWaitOver()
 void DownloadJob::finishCollection()
 {
     // The title, so that an interrupted folder can be offered by its name.
-    QString error;
+    FileError error;
     if (!m_busy && !m_recordFailed && !m_collection.albumName().isEmpty()
         && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"title", m_collection.albumName()}}, &error)) {
         m_recordFailed = true;
@@ -440,7 +463,8 @@ void DownloadJob::onPage(int index, const PageResult &page)
     if (!page.ok()) {
         item.report.kind = PictureReport::Kind::Failed;
         item.report.pageFailed = true;
-        item.report.reason = page.message;
+        item.report.why = PictureReport::Why::Request;
+        item.report.failure = page.failure;
         return itemDone(index);
     }
     item.picture = ResolvePictureAddress(page.text);
@@ -456,7 +480,7 @@ void DownloadJob::onPage(int index, const PageResult &page)
     const QString name = PictureFileName(GetPicName(item.picture));
     if (!IsUsableFolderName(name)) {
         item.report.kind = PictureReport::Kind::Failed;
-        item.report.reason = QStringLiteral("地址中没有文件名");
+        item.report.why = PictureReport::Why::NoFileName;
         return itemDone(index);
     }
     if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !m_target.isEmpty()
@@ -505,7 +529,8 @@ void DownloadJob::download(int index)
                     item.staging = staging;
                 } else {
                     item.report.kind = PictureReport::Kind::Failed;
-                    item.report.reason = result.message;
+                    item.report.why = PictureReport::Why::Request;
+                    item.report.failure = result.failure;
                     m_picturesOnTheWay.remove(item.picture);
                 }
                 itemDone(index);
@@ -560,7 +585,7 @@ bool DownloadJob::commit(Item &item)
             return false;
         }
         report.kind = PictureReport::Kind::Skipped;
-        report.reason = QStringLiteral("已保存过，不再重复下载");
+        report.why = PictureReport::Why::SavedBefore;
     } else if (!item.staging.isEmpty()) {
         m_picturesOnTheWay.remove(item.picture);
         placeDownloaded(item);
@@ -590,25 +615,26 @@ void DownloadJob::placeDownloaded(Item &item)
 {
     PictureReport &report = item.report;
     const QString staging = std::exchange(item.staging, QString());
-    const auto refuse = [&](const QString &reason) {
+    const auto refuse = [&](PictureReport::Why why, const WebFailure &details) {
         report.kind = PictureReport::Kind::Failed;
-        report.reason = reason;
+        report.why = why;
+        report.failure = details;
         QFile::remove(staging);
     };
     if (m_savedAddresses.contains(item.picture)) {
         // An earlier page of the album showed the same picture and its
         // answer came later than this one's: the first in the album wins.
         report.kind = PictureReport::Kind::Skipped;
-        report.reason = QStringLiteral("已保存过，不再重复下载");
+        report.why = PictureReport::Why::SavedBefore;
         QFile::remove(staging);
         return;
     }
     if (m_saved >= MaxSavedPictures)
-        return refuse(QStringLiteral("一次最多下载%1张图片").arg(MaxSavedPictures));
+        return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
     const QString folder = temporaryFolderPath();
     const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)));
     if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name))
-        return refuse(QStringLiteral("无法保存为 %1：%2").arg(name, staged.errorString()));
+        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, name, staged.errorString()});
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
     m_addedFiles << name;
@@ -618,7 +644,7 @@ void DownloadJob::placeDownloaded(Item &item)
     m_savedPages.insert(item.page);
     // Into the journal as it takes its name: after a crash the folder says
     // what it holds.
-    QString error;
+    FileError error;
     if (!m_recordFailed && !AlbumRecord::appendEntry(folder, {item.page, item.picture, name}, &error)) {
         m_recordFailed = true;
         noteProblem(FolderProblem::Step::SaveRecord, folder, error);
@@ -645,7 +671,7 @@ JobReport DownloadJob::counts() const
     result.failed = m_failed;
     result.alreadyThere = m_alreadyThere;
     result.mode = m_settings.mode;
-    result.collectionNote = m_collectionNote;
+    result.collectionStop = m_collectionStop;
     fillPictureCounts(result);
     result.whole = isWhole();
     result.busy = m_busy;
@@ -667,7 +693,7 @@ void DownloadJob::complete()
     JobReport result = counts();
     const QString name = AlbumFolderName(result.albumName);
     bool merged = false;
-    QString error;
+    FileError error;
     dropStaging();
     const bool leaveTarget = leavesTargetAsItIs();
     if (m_busy || leaveTarget) {
@@ -679,7 +705,8 @@ void DownloadJob::complete()
     } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
                || !FileSystem::FolderExists(temporaryFolderPath())) {
         result.folderGone = true;
-        result.folderNote = QStringLiteral("但文件夹 %1 已不存在，图片没能保存下来。").arg(temporaryFolderPath());
+        result.folderNote = JobReport::FolderNote::FolderGone;
+        result.folderNoteSubject = temporaryFolderPath();
     } else if (!m_settings.targetFolder.isEmpty() && !m_target.isEmpty()) {
         // An update: the folder is known, whatever the album is called now.
         mergeIntoAlbumFolder(result);
@@ -689,7 +716,7 @@ void DownloadJob::complete()
     } else if (m_continuing && !result.whole) {
         // Still not the whole album: the folder stays as it is for a later run.
     } else if (!IsUsableFolderName(name)) {
-        result.folderNote = QStringLiteral("相册名称不能用作文件夹名，图片保留在临时文件夹中。");
+        result.folderNote = JobReport::FolderNote::UnusableName;
     } else if (m_settings.mode == DownloadMode::OnlyNew && !m_target.isEmpty()) {
         mergeIntoAlbumFolder(result);
         merged = true;
@@ -716,7 +743,7 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
 {
     const QString name = AlbumFolderName(result.albumName);
     const QString album = folderPath(name);
-    QString error;
+    FileError error;
     bool taken = false;
     bool sameAlbum = false;
     if (m_settings.mode == DownloadMode::ReplaceAll && FileSystem::FolderExists(album)) {
@@ -738,7 +765,8 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
         return;
     } else if (!taken) {
         noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
-        result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
+        result.folderNote = JobReport::FolderNote::NotRenamed;
+        result.folderNoteSubject = name;
         return;
     }
     // The name belongs to something else: the first free "name (n)".
@@ -753,7 +781,8 @@ void DownloadJob::nameAlbumFolder(JobReport &result)
             break;
     }
     noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
-    result.folderNote = QStringLiteral("无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。").arg(name);
+    result.folderNote = JobReport::FolderNote::NotRenamed;
+    result.folderNoteSubject = name;
 }
 
 void DownloadJob::finishRecord(const QString &folder, const QString &title)
@@ -774,7 +803,7 @@ void DownloadJob::finishRecord(const QString &folder, const QString &title)
     m_record.setFirstPage(m_firstPage);
     m_record.setTitle(title);
     m_record.setState(state);
-    QString error;
+    FileError error;
     if (!(m_recordFailed ? m_record.save(folder, &error) : m_record.finish(folder, m_notInJournal, &error)))
         noteProblem(FolderProblem::Step::SaveRecord, folder, error);
 }
@@ -791,7 +820,7 @@ void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
             continue;
         const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
         const QString name = FreeFileName(album, entry.file);
-        QString error;
+        FileError error;
         if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
             entry.file = name;
             m_record.add(entry);
@@ -808,7 +837,8 @@ void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
     if (allMoved && QFile::remove(journal) && QDir().rmdir(temporaryFolderPath())) {
         result.folderName = m_target;
     } else {
-        result.folderNote = QStringLiteral("部分新图片无法移入《%1》，保留在临时文件夹中。").arg(m_target);
+        result.folderNote = JobReport::FolderNote::NotAllMoved;
+        result.folderNoteSubject = m_target;
     }
 }
 

@@ -79,7 +79,13 @@ struct PictureReport {
     // The picture's address; the picture page's when that could not be read.
     QString address;
     bool pageFailed = false;
-    QString reason;   // why it failed or was skipped
+    // Why it failed or was skipped: the picture page's or the picture's
+    // request (`failure`), or a rule of the job's.
+    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName };
+    Why why = Why::None;
+    // Request: what the web layer reported. NotPlaced: `subject` the name,
+    // `systemText`. TooManyPictures: `limit`.
+    WebFailure failure;
     QString fileName; // what it was saved as
     int savedCount = 0; // pictures saved so far in this job
     // Skipped because the picture page held no picture address; `address`
@@ -102,9 +108,12 @@ struct JobReport {
     int alreadyThere = 0;
     DownloadMode mode = DownloadMode::ReplaceAll;
     // Set when collection ended before the album's last page.
-    QString collectionNote;
-    // Set when the pictures are not where the album's name says.
-    QString folderNote;
+    CollectionStop collectionStop;
+    // Set when the pictures are not where the album's name says, with the
+    // folder (FolderGone) or the album's folder name it names.
+    enum class FolderNote { None, FolderGone, UnusableName, NotRenamed, NotAllMoved };
+    FolderNote folderNote = FolderNote::None;
+    QString folderNoteSubject;
     // The save folder or the temporary folder vanished while the job ran.
     bool folderGone = false;
     // Picture pages that held no picture address.
@@ -143,6 +152,18 @@ struct JobReport {
     QList<FolderProblem> problems;
 };
 
+// Why a job could not start; nothing has changed then. The album queue
+// hands it on as text: toText() and fromText() carry it whole.
+struct JobStartFailure {
+    enum class Why { None, NoFolder, NotUnfinished, AlbumBusy };
+    Why why = Why::None;
+    FileError folder; // NoFolder: why the temporary or staging folder could not be made
+    QString subject;  // NotUnfinished: the folder's path; AlbumBusy: the album's address
+
+    QString toText() const;
+    static JobStartFailure fromText(const QString &text);
+};
+
 // One album's download: its temporary folder, the collection of its picture
 // pages from what a browser pane loads, then for each picture page the
 // picture address in it and the picture itself, and at the end the folder
@@ -169,6 +190,8 @@ public:
 
     // Makes the temporary album folder and begins collecting. False, with the
     // reason, when the folder cannot be made; nothing has changed then.
+    bool start(JobStartFailure &failure);
+    // The same, with the reason as JobStartFailure::toText().
     bool start(QString *error);
 
     // A page the collecting pane has loaded. Returns the address the pane is
@@ -224,6 +247,7 @@ public:
 
 signals:
     void pageCollected(int collected);
+    // `reason` is a CollectionStop as text (see CollectionStop::fromText).
     void collectionStopped(const QString &reason);
     void collectionFinished(int collected);
     void pictureDone(const PictureReport &report);
@@ -263,7 +287,7 @@ private:
     JobReport counts() const;
     bool recordNamesFile(const QString &file) const;
     bool takeAlbum(const QString &firstPage);
-    void noteProblem(FolderProblem::Step step, const QString &path, const QString &reason);
+    void noteProblem(FolderProblem::Step step, const QString &path, const FileError &reason);
     void schedule();
     void pump();
     void startItem(int index);
@@ -282,7 +306,7 @@ private:
     QStringList albumAddresses() const;
     QString targetFolderPath() const;
     QString folderPath(const QString &name) const;
-    bool takeContinueFolder(QString *error);
+    bool takeContinueFolder(JobStartFailure *failure);
     QString knownFolderPath() const;
     void dropStaging();
 
@@ -290,7 +314,7 @@ private:
     State m_state = State::Ready;
     AlbumCollection m_collection;
     QString m_tempFolder;
-    QString m_collectionNote;
+    CollectionStop m_collectionStop;
     QString m_firstPage;
     QString m_stagingFolder;
     std::unique_ptr<QLockFile> m_stagingLock;

@@ -106,7 +106,8 @@ void PageReader::onLoadFinished(bool ok)
         QTimer::singleShot(0, this, [this, serial, address] {
             if (m_loadSerial != serial)
                 return;
-            const QString error = m_loadError.isEmpty() ? QStringLiteral("页面加载失败") : m_loadError;
+            const WebFailure error = m_loadStatus > 0 ? WebFailure{WebReason::HttpStatus, {}, {}, m_loadStatus}
+                                                      : WebFailure{WebReason::LoadFailed, {}, m_loadError};
             m_snapshot = {address, {}, {}, true, error, m_loadStatus};
             emit pageRead(m_snapshot);
         });
@@ -136,11 +137,13 @@ void PageReader::onLoadFinished(bool ok)
                           });
 }
 
+// The browser's own words for a failed load; an error status is reported
+// by its number instead.
 QString PageReader::loadErrorText(const QWebEngineLoadingInfo &info)
 {
     if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
-        return QStringLiteral("服务器返回 HTTP %1").arg(info.errorCode());
-    return info.errorString().isEmpty() ? QStringLiteral("页面加载失败") : info.errorString();
+        return {};
+    return info.errorString();
 }
 
 BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)

@@ -56,5 +56,5 @@ void HeadlessPage::onTimeout()
     // page, a late document) must not pass for the next load's answer.
     dropPage();
     makePage();
-    emit pageReady({m_loading, {}, {}, true, QStringLiteral("页面加载超时")});
+    emit pageReady({m_loading, {}, {}, true, WebFailure{WebReason::LoadTimedOut}});
 }

@@ -1,5 +1,7 @@
 #include "progresstexts.h"
 
+#include "failuretexts.h"
+
 #include "download/jobrules.h"
 
 namespace ProgressText {
@@ -58,21 +60,29 @@ Row pictureRow(const PictureReport &picture, bool onlyNew)
                     QStringLiteral("图片页") + picture.address + QStringLiteral("中没有找到图片地址，已跳过."),
                     WarningIcon};
         return {QStringLiteral("Skipped"),
-                QStringLiteral("图片") + picture.address + picture.reason + QLatin1Char('.'), WarningIcon};
+                QStringLiteral("图片") + picture.address + FailureText::pictureReason(picture) + QLatin1Char('.'),
+                WarningIcon};
     case PictureReport::Kind::Failed:
         break;
     }
     if (picture.pageFailed)
         return {QStringLiteral("Failed"),
-                QStringLiteral("图片页") + picture.address + QStringLiteral("无法打开：") + picture.reason,
+                QStringLiteral("图片页") + picture.address + QStringLiteral("无法打开：") + FailureText::pictureReason(picture),
                 FailedIcon};
     return {QStringLiteral("Failed"),
-            QStringLiteral("图片") + picture.address + QStringLiteral("下载失败：") + picture.reason, FailedIcon};
+            QStringLiteral("图片") + picture.address + QStringLiteral("下载失败：") + FailureText::pictureReason(picture),
+            FailedIcon};
 }
 
-Row stoppedRow(const QString &reason)
+Row stoppedRow(const CollectionStop &stop)
 {
-    return {QStringLiteral("Stopped"), reason + QStringLiteral("，已采集的图片照常下载"), WarningIcon};
+    return {QStringLiteral("Stopped"), FailureText::collectionStop(stop) + QStringLiteral("，已采集的图片照常下载"),
+            WarningIcon};
+}
+
+Row stoppedRow(const QString &stopText)
+{
+    return stoppedRow(CollectionStop::fromText(stopText));
 }
 
 Row paneFallbackRow(PaneFallback why, const QString &address)
@@ -164,11 +174,6 @@ static QString addedLine(const JobReport &report)
     return QStringLiteral("新增 %1 张图片，%2 张已在相册中").arg(report.saved).arg(report.alreadyThere);
 }
 
-// The core's reason already names the step, the path and the system's text.
-static QString problemLine(const FolderProblem &problem)
-{
-    return problem.reason.isEmpty() ? QStringLiteral("无法处理 %1").arg(problem.path) : problem.reason;
-}
 
 // What became of the album's folder beyond where the pictures are.
 static QStringList folderLines(const JobReport &report)
@@ -183,7 +188,7 @@ static QStringList folderLines(const JobReport &report)
     if (report.replacedEarlier)
         lines << QStringLiteral("已替换原先下载的同一相册");
     for (const FolderProblem &problem : report.problems)
-        lines << problemLine(problem);
+        lines << FailureText::folderProblem(problem);
     return lines;
 }
 
@@ -215,10 +220,10 @@ QString completionMessage(const JobReport &report)
     QString text = QStringLiteral("下载完毕\n");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('\n');
-    text += report.folderGone ? report.folderNote
-                              : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
-    if (!report.folderGone && !report.folderNote.isEmpty())
-        text += QLatin1Char('\n') + report.folderNote;
+    const QString note = FailureText::folderNote(report);
+    text += report.folderGone ? note : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
+    if (!report.folderGone && !note.isEmpty())
+        text += QLatin1Char('\n') + note;
     for (const QString &line : folderLines(report))
         text += QLatin1Char('\n') + line;
     if (report.mode == DownloadMode::OnlyNew)
@@ -227,8 +232,9 @@ QString completionMessage(const JobReport &report)
         text += QLatin1Char('\n') + failedLine(report);
     if (report.noPictureAddress > 0)
         text += QLatin1Char('\n') + noPictureAddressLine(report);
-    if (!report.collectionNote.isEmpty())
-        text += QLatin1Char('\n') + report.collectionNote + QStringLiteral("，相册可能不完整");
+    if (!report.collectionStop.isNone())
+        text += QLatin1Char('\n') + FailureText::collectionStop(report.collectionStop)
+            + QStringLiteral("，相册可能不完整");
     return text;
 }
 
@@ -244,9 +250,10 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += busyText();
             continue;
         }
-        text += r.folderGone ? r.folderNote : QStringLiteral("保存在 《") + r.folderName + QStringLiteral("》");
-        if (!r.folderGone && !r.folderNote.isEmpty())
-            text += QLatin1Char(' ') + r.folderNote;
+        const QString note = FailureText::folderNote(r);
+        text += r.folderGone ? note : QStringLiteral("保存在 《") + r.folderName + QStringLiteral("》");
+        if (!r.folderGone && !note.isEmpty())
+            text += QLatin1Char(' ') + note;
         for (const QString &line : folderLines(r))
             text += QStringLiteral("，") + line;
         if (r.mode == DownloadMode::OnlyNew)
@@ -257,8 +264,8 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += QStringLiteral("，") + noPictureAddressLine(r);
         if (r.haltedBy != HaltReason::None)
             text += QStringLiteral("，") + haltedLine(r);
-        if (!r.collectionNote.isEmpty())
-            text += QStringLiteral("，") + r.collectionNote;
+        if (!r.collectionStop.isNone())
+            text += QStringLiteral("，") + FailureText::collectionStop(r.collectionStop);
     }
     return text;
 }
@@ -319,12 +326,12 @@ static QString updateTrouble(const JobReport &r)
         lines << haltedLine(r);
     if (r.failed > 0)
         lines << failedLine(r);
-    if (!r.collectionNote.isEmpty())
-        lines << r.collectionNote;
-    if (r.folderGone || !r.folderNote.isEmpty())
-        lines << r.folderNote;
+    if (!r.collectionStop.isNone())
+        lines << FailureText::collectionStop(r.collectionStop);
+    if (r.folderGone || r.folderNote != JobReport::FolderNote::None)
+        lines << FailureText::folderNote(r);
     for (const FolderProblem &problem : r.problems)
-        lines << problemLine(problem);
+        lines << FailureText::folderProblem(problem);
     return lines.join(QStringLiteral("，"));
 }
 
@@ -371,9 +378,9 @@ QStringList restartAnswers()
     return {QStringLiteral("继续下载"), QStringLiteral("重新下载")};
 }
 
-QString notAllDeleted(const QString &folder, const QString &reason)
+QString notAllDeleted(const QString &folder, const FileError &reason)
 {
-    return QStringLiteral("未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, reason);
+    return QStringLiteral("未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, FailureText::file(reason));
 }
 
 } // namespace ProgressText

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failuretexts.h"
+
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
 #include "download/recordedalbums.h"
@@ -42,7 +44,9 @@ QString savedInQueue(int saved, int album, int albums);
 
 // In "only new" mode a saved picture is said to be new.
 Row pictureRow(const PictureReport &picture, bool onlyNew = false);
-Row stoppedRow(const QString &reason);
+Row stoppedRow(const CollectionStop &stop);
+// The same, from the text the album queue's signal carries.
+Row stoppedRow(const QString &stopText);
 // The fast mode collects an album through the browser after all, and why.
 Row paneFallbackRow(PaneFallback why, const QString &address);
 // A job that ended before its end: stopped, or the site's login expired.
@@ -95,6 +99,6 @@ QStringList interruptedAnswers();
 enum RestartAnswer { RestartContinue = 0, RestartNew = 1 };
 QStringList restartAnswers();
 // Some of the pictures of an unfinished album could not be deleted.
-QString notAllDeleted(const QString &folder, const QString &reason);
+QString notAllDeleted(const QString &folder, const FileError &reason);
 
 } // namespace ProgressText

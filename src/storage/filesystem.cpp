@@ -16,20 +16,16 @@
 namespace FileSystem {
 
 namespace {
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
 QString systemReason(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-QString failure(const QString &what, const QString &path, const QString &reason)
+void setError(FileError *error, FileError::Code code, const QString &path, int systemCode = 0,
+              const QString &destination = QString())
 {
-    return QStringLiteral("%1 %2：%3").arg(what, path, reason);
+    if (error)
+        *error = {code, path, destination, systemCode ? systemReason(systemCode) : QString()};
 }
 
 void makeWritable(const QString &path)
@@ -52,28 +48,28 @@ bool SaveFolderExists(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-bool CreateFolder(const QString &path, QString *error)
+bool CreateFolder(const QString &path, FileError *error)
 {
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink()) {
-        setError(error, failure(QStringLiteral("已存在"), path, systemReason(EEXIST)));
+        setError(error, FileError::Code::Exists, path, EEXIST);
         return false;
     }
     if (!QFileInfo(info.absolutePath()).isDir()) {
-        setError(error, QStringLiteral("上级文件夹不存在: %1").arg(info.absolutePath()));
+        setError(error, FileError::Code::NoParent, info.absolutePath());
         return false;
     }
     if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
-        setError(error, failure(QStringLiteral("无法创建文件夹"), path, systemReason(errno)));
+        setError(error, FileError::Code::NotCreated, path, errno);
         return false;
     }
     return true;
 }
 
-QString CreateNumberedFolder(const QString &parent, const QString &base, int maxNumber, QString *error)
+QString CreateNumberedFolder(const QString &parent, const QString &base, int maxNumber, FileError *error)
 {
     if (!SaveFolderExists(parent)) {
-        setError(error, QStringLiteral("上级文件夹不存在: %1").arg(parent));
+        setError(error, FileError::Code::NoParent, parent);
         return {};
     }
     for (int n = 1; n <= maxNumber; ++n) {
@@ -84,18 +80,18 @@ QString CreateNumberedFolder(const QString &parent, const QString &base, int max
         if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
             return name;
         if (errno != EEXIST) {
-            setError(error, failure(QStringLiteral("无法创建文件夹"), path, systemReason(errno)));
+            setError(error, FileError::Code::NotCreated, path, errno);
             return {};
         }
     }
-    setError(error, QStringLiteral("临时文件夹编号已用完。"));
+    setError(error, FileError::Code::NumbersUsedUp, parent);
     return {};
 }
 
-bool DeleteFolder(const QString &path, bool force, QString *error)
+bool DeleteFolder(const QString &path, bool force, FileError *error)
 {
     if (!FolderExists(path)) {
-        setError(error, failure(QStringLiteral("无法删除文件夹"), path, systemReason(ENOENT)));
+        setError(error, FileError::Code::NotDeleted, path, ENOENT);
         return false;
     }
     if (force) {
@@ -113,13 +109,13 @@ bool DeleteFolder(const QString &path, bool force, QString *error)
     std::error_code code;
     std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(path).toStdString()), code);
     if (code) {
-        setError(error, failure(QStringLiteral("无法删除文件夹"), path, systemReason(code.value())));
+        setError(error, FileError::Code::NotDeleted, path, code.value());
         return false;
     }
     return true;
 }
 
-bool RenameNoReplace(const QString &source, const QString &destination, QString *error, bool *exists)
+bool RenameNoReplace(const QString &source, const QString &destination, FileError *error, bool *exists)
 {
     if (exists)
         *exists = false;
@@ -139,14 +135,14 @@ bool RenameNoReplace(const QString &source, const QString &destination, QString 
     const int code = errno;
     if (exists)
         *exists = code == EEXIST || code == ENOTEMPTY;
-    setError(error, QStringLiteral("无法将 %1 改名为 %2：%3").arg(source, destination, systemReason(code)));
+    setError(error, FileError::Code::NotRenamed, source, code, destination);
     return false;
 }
 
-bool MoveFolder(const QString &source, const QString &destination, QString *error)
+bool MoveFolder(const QString &source, const QString &destination, FileError *error)
 {
     if (!FolderExists(source)) {
-        setError(error, failure(QStringLiteral("文件夹不存在"), source, systemReason(ENOENT)));
+        setError(error, FileError::Code::NoFolder, source, ENOENT);
         return false;
     }
     return RenameNoReplace(source, destination, error);

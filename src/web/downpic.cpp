@@ -18,25 +18,31 @@ namespace {
 
 WebResult fileFailure(int error, const QString &path)
 {
+    const QString system = QString::fromLocal8Bit(std::strerror(error));
+    const auto failed = [&](WebError kind, WebReason reason) {
+        WebResult result;
+        result.error = kind;
+        result.failure = {reason, path, system};
+        return result;
+    };
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-        return {WebError::DiskFull, 0, QStringLiteral("磁盘已满"), 0};
+        return failed(WebError::DiskFull, WebReason::DiskFull);
     case ENAMETOOLONG:
-        return {WebError::NameTooLong, 0, QStringLiteral("文件名太长：%1").arg(QFileInfo(path).fileName()), 0};
+        return failed(WebError::NameTooLong, WebReason::NameTooLong);
     case EEXIST:
-        return {WebError::FileExists, 0, QStringLiteral("文件已存在：%1").arg(path), 0};
+        return failed(WebError::FileExists, WebReason::FileExists);
     case ENOENT:
     case ENOTDIR:
-        return {WebError::NoFolder, 0, QStringLiteral("文件夹不存在：%1").arg(QFileInfo(path).absolutePath()), 0};
+        return failed(WebError::NoFolder, WebReason::NoFolder);
     case EACCES:
     case EPERM:
-        return {WebError::WriteFailed, 0, QStringLiteral("没有权限写入 %1").arg(path), 0};
+        return failed(WebError::WriteFailed, WebReason::NoPermission);
     case EROFS:
-        return {WebError::WriteFailed, 0, QStringLiteral("磁盘是只读的，无法写入 %1").arg(path), 0};
+        return failed(WebError::WriteFailed, WebReason::ReadOnlyDisk);
     default:
-        return {WebError::WriteFailed, 0,
-                QStringLiteral("无法写入 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(error))), 0};
+        return failed(WebError::WriteFailed, WebReason::WriteFailed);
     }
 }
 
@@ -179,19 +185,19 @@ bool looksLikeHtml(const QByteArray &head)
     return false;
 }
 
-// What the site sent instead of a picture, or the empty text for a picture.
-QString notAPicture(const QByteArray &head, qint64 size, const QByteArray &contentType)
+// What the site sent instead of a picture, or None for a picture.
+WebReason notAPicture(const QByteArray &head, qint64 size, const QByteArray &contentType)
 {
     if (size == 0)
-        return QStringLiteral("服务器返回的内容是空的");
+        return WebReason::EmptyBody;
     if (hasPictureSignature(head))
-        return {};
+        return WebReason::None;
     const QByteArray type = contentType.trimmed().toLower();
     if (type.startsWith("text/html") || type.startsWith("application/xhtml") || looksLikeHtml(head))
-        return QStringLiteral("服务器返回的是网页而不是图片");
+        return WebReason::PageNotPicture;
     if (type.startsWith("text/"))
-        return QStringLiteral("服务器返回的是文字而不是图片");
-    return {};
+        return WebReason::TextNotPicture;
+    return WebReason::None;
 }
 
 // One picture transfer into a hidden part file, renamed to the picture's
@@ -213,7 +219,7 @@ protected:
     {
         const QFileInfo target(m_filePath);
         if (target.fileName().isEmpty())
-            return failure(WebError::BadAddress, QStringLiteral("路径里没有文件名：%1").arg(m_filePath));
+            return failure(WebError::BadAddress, {WebReason::NoFileName, m_filePath});
         if (!QFileInfo(target.absolutePath()).isDir())
             return fileFailure(ENOENT, m_filePath);
         if (target.exists() || target.isSymLink())
@@ -250,9 +256,10 @@ protected:
         WebResult result;
         // Nothing here asks for a range, so a part is never the picture.
         if (status == 206)
-            result = failure(WebError::PartialContent, QStringLiteral("服务器只发来了图片的一部分（HTTP 206）"));
-        else if (const QString wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type")); !wrong.isEmpty())
-            result = failure(WebError::NotAPicture, wrong);
+            result = failure(WebError::PartialContent, {WebReason::PartialContent});
+        else if (const WebReason wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type"));
+                 wrong != WebReason::None)
+            result = failure(WebError::NotAPicture, {wrong});
         else
             result = m_part.place();
         result.httpStatus = status;

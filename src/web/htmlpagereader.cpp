@@ -78,7 +78,7 @@ HtmlReadResult failed(HtmlReadFailure failure, const WebResult &response, const 
     result.failure = failure;
     result.web = response;
     result.contentType = contentType;
-    result.snapshot = {address, {}, {}, true, response.message};
+    result.snapshot = {address, {}, {}, true, response.failure};
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "webfailure.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,7 +20,7 @@ struct PageSnapshot {
     // The load failed (no answer, an error status): the document is the
     // browser's or the server's error page; title and links are left empty.
     bool failed = false;
-    QString error; // why, when failed
+    WebFailure error; // why, when failed
     int httpStatus = 0; // the error status, when the server answered one
     // The document asks for a password: a login form.
     bool passwordField = false;

@@ -49,19 +49,20 @@ bool isTransientNetworkError(QNetworkReply::NetworkError error)
     }
 }
 
-QString networkMessage(const QNetworkReply *reply)
+WebFailure networkFailure(const QNetworkReply *reply)
 {
+    const QString system = reply->errorString();
     switch (reply->error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("服务器拒绝连接");
+        return {WebReason::ConnectionRefused, {}, system};
     case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("服务器关闭了连接");
+        return {WebReason::ConnectionClosed, {}, system};
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("找不到服务器 %1").arg(reply->url().host());
+        return {WebReason::HostNotFound, reply->url().host(), system};
     case QNetworkReply::TimeoutError:
-        return QStringLiteral("连接超时");
+        return {WebReason::ConnectionTimedOut, {}, system};
     default:
-        return QStringLiteral("网络错误：%1").arg(reply->errorString());
+        return {WebReason::NetworkFailure, {}, system};
     }
 }
 
@@ -158,12 +159,12 @@ WebTransfer::~WebTransfer()
     WebRequest::dropReply(m_reply);
 }
 
-WebResult WebTransfer::failure(WebError error, const QString &message, int httpStatus)
+WebResult WebTransfer::failure(WebError error, const WebFailure &why, int httpStatus)
 {
     WebResult result;
     result.error = error;
     result.httpStatus = httpStatus;
-    result.message = message;
+    result.failure = why;
     return result;
 }
 
@@ -171,9 +172,9 @@ void WebTransfer::start()
 {
     WebResult refused;
     if (!m_url.isValid())
-        refused = failure(WebError::BadAddress, QStringLiteral("不是网址：%1").arg(m_address));
+        refused = failure(WebError::BadAddress, {WebReason::NotAnAddress, m_address});
     else if (!m_network)
-        refused = failure(WebError::Aborted, QStringLiteral("网络会话已关闭"));
+        refused = failure(WebError::Aborted, {WebReason::SessionClosed});
     else
         refused = prepare();
     if (refused.ok()) {
@@ -187,7 +188,7 @@ void WebTransfer::start()
 void WebTransfer::sendAttempt()
 {
     if (!m_network)
-        return finish(failure(WebError::Aborted, QStringLiteral("网络会话已关闭")));
+        return finish(failure(WebError::Aborted, {WebReason::SessionClosed}));
     ++m_attempts;
     m_rawBytes = 0;
     m_decodedBytes = 0;
@@ -212,7 +213,7 @@ void WebTransfer::sendAttempt()
     // A manager deleted under a running reply takes the reply with it
     // without finished(); the caller still gets its one answer.
     connect(m_reply, &QObject::destroyed, this,
-            [this] { finish(failure(WebError::Aborted, QStringLiteral("网络会话已关闭"))); });
+            [this] { finish(failure(WebError::Aborted, {WebReason::SessionClosed})); });
 }
 
 void WebTransfer::onReadyRead()
@@ -235,10 +236,7 @@ bool WebTransfer::takeDecoded(QByteArrayView piece, WebResult *refused)
     // Checked before the piece is kept, so that no more than the cap is ever
     // held or written, however far the body would inflate.
     if (m_decodedBytes + piece.size() > m_maxBodyBytes) {
-        *refused = failure(WebError::TooLarge,
-                            QStringLiteral("内容超过 %1 的上限")
-                                    .arg(QLocale::c().formattedDataSize(m_maxBodyBytes, 1,
-                                                                        QLocale::DataSizeTraditionalFormat)));
+        *refused = failure(WebError::TooLarge, {WebReason::TooLarge, {}, {}, 0, m_maxBodyBytes});
         return false;
     }
     m_decodedBytes += piece.size();
@@ -301,15 +299,13 @@ WebResult WebTransfer::transferResult(QNetworkReply *reply, bool *transient)
     const QNetworkReply::NetworkError error = reply->error();
     *transient = true;
     if (error == QNetworkReply::OperationCanceledError && m_tooSlow) {
-        return failure(WebError::Timeout, QStringLiteral("传输太慢（%1 秒内平均每秒不到 %2 字节）")
-                                                  .arg(m_options.lowSpeedTimeMs / 1000.0)
-                                                  .arg(m_options.lowSpeedBytesPerSecond),
+        return failure(WebError::Timeout,
+                       {WebReason::TooSlow, {}, {}, m_options.lowSpeedBytesPerSecond, m_options.lowSpeedTimeMs},
                        status);
     }
     if (error == QNetworkReply::OperationCanceledError) {
         // Nobody else cancels a reply we still listen to: this is the transfer time-out.
-        return failure(WebError::Timeout, QStringLiteral("连接超时（%1 秒内没有收到数据）")
-                                                  .arg(m_options.timeoutMs / 1000.0), status);
+        return failure(WebError::Timeout, {WebReason::NoData, {}, {}, 0, m_options.timeoutMs}, status);
     }
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (WebRequest::transferBroken(reply, m_rawBytes)) {
@@ -319,28 +315,25 @@ WebResult WebTransfer::transferResult(QNetworkReply *reply, bool *transient)
                     || isHttpStatusMirror(reply));
         if (!cut) {
             *transient = isTransientNetworkError(error);
-            return failure(WebError::Network, networkMessage(reply), status);
+            return failure(WebError::Network, networkFailure(reply), status);
         }
-        const QString of = length.isValid() ? QStringLiteral(" / %1").arg(length.toLongLong()) : QString();
-        return failure(WebError::Truncated, QStringLiteral("传输中断，只收到 %1%2 字节").arg(m_rawBytes).arg(of),
-                       status);
+        const qint64 expected = length.isValid() ? length.toLongLong() : -1;
+        return failure(WebError::Truncated, {WebReason::Truncated, {}, {}, m_rawBytes, expected}, status);
     }
     if (m_decoder && !m_decoder->isSupported()) {
         *transient = false;
         return failure(WebError::NotAPicture,
-                       QStringLiteral("无法解码服务器的压缩格式 %1")
-                               .arg(QString::fromLatin1(reply->rawHeader("Content-Encoding"))),
+                       {WebReason::UnknownEncoding, QString::fromLatin1(reply->rawHeader("Content-Encoding"))},
                        status);
     }
     if (m_decoder && !m_decoder->isComplete())
-        return failure(WebError::Truncated,
-                       QStringLiteral("传输中断，压缩数据不完整（收到 %1 字节）").arg(m_rawBytes), status);
+        return failure(WebError::Truncated, {WebReason::CompressedTruncated, {}, {}, m_rawBytes}, status);
     *transient = false;
     WebResult response;
     response.httpStatus = status;
     if (status >= 400) {
         response.error = WebError::HttpStatus;
-        response.message = QStringLiteral("服务器返回 HTTP %1").arg(status);
+        response.failure = {WebReason::HttpStatus, {}, {}, status};
     }
     return response;
 }
@@ -368,9 +361,7 @@ void WebTransfer::retryOrFinish(WebResult result, bool transient, const QNetwork
     if (!delay) {
         // Only when the wait, not the end of the retries, stopped them.
         if (retryAfter > m_options.retry.maxRetryAfterMs && m_attempts <= m_options.retry.delaysMs.size())
-            result.message = QStringLiteral("服务器繁忙，要求 %1 秒后再试，超过了 %2 秒的上限")
-                                     .arg((retryAfter + 999) / 1000)
-                                     .arg(m_options.retry.maxRetryAfterMs / 1000.0);
+            result.failure = {WebReason::RetryTooLate, {}, {}, retryAfter, m_options.retry.maxRetryAfterMs};
         return finish(result);
     }
     m_retryTimer->start(*delay);

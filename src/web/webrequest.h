@@ -1,5 +1,7 @@
 #pragma once
 
+#include "webfailure.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -79,7 +81,7 @@ struct RequestOptions {
 struct WebResult {
     WebError error = WebError::None;
     int httpStatus = 0;
-    QString message; // the reason, in the window's language
+    WebFailure failure;
     int attempts = 0;
     bool ok() const { return error == WebError::None; }
 };
@@ -151,7 +153,7 @@ protected:
     // context and deleted later, and the callback must be the last thing run.
     virtual void deliver(const WebResult &result) = 0;
 
-    static WebResult failure(WebError error, const QString &message, int httpStatus = 0);
+    static WebResult failure(WebError error, const WebFailure &why, int httpStatus = 0);
 
 private:
     void sendAttempt();

@@ -66,9 +66,9 @@ PageSnapshot snapshotOfReply(QNetworkReply *reply)
     const QString finalAddress = reply->url().toString();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError && status < 400)
-        return {finalAddress, {}, {}, true, reply->errorString()};
+        return {finalAddress, {}, {}, true, WebFailure{WebReason::LoadFailed, {}, reply->errorString()}};
     if (status >= 400)
-        return {finalAddress, {}, {}, true, QStringLiteral("服务器返回 HTTP %1").arg(status), status};
+        return {finalAddress, {}, {}, true, WebFailure{WebReason::HttpStatus, {}, {}, status}, status};
     return snapshotOf(finalAddress, QString::fromUtf8(reply->readAll()));
 }
 
