@@ -4,41 +4,43 @@
 
 #include "download/jobrules.h"
 
+#include <QCoreApplication>
+
 namespace ProgressText {
 
 QString collectingStarted()
 {
-    return QStringLiteral("程序开始采集图片");
+    return QCoreApplication::translate("ProgressText", "程序开始采集图片");
 }
 
 QString collectedSoFar(int collected)
 {
-    return QStringLiteral("已采集%1张图片列表，请稍等... ...").arg(collected);
+    return QCoreApplication::translate("ProgressText", "已采集%1张图片列表，请稍等... ...").arg(collected);
 }
 
 QString collectedAll(int collected)
 {
-    return QStringLiteral("共采集%1张图片列表，开始下载").arg(collected);
+    return QCoreApplication::translate("ProgressText", "共采集%1张图片列表，开始下载").arg(collected);
 }
 
 QString albumOfOnePage(const QString &albumName, int collected)
 {
-    return QStringLiteral("相册《 %1 》有 %2 张图片").arg(ShortAlbumName(albumName)).arg(collected);
+    return QCoreApplication::translate("ProgressText", "相册《 %1 》有 %2 张图片").arg(ShortAlbumName(albumName)).arg(collected);
 }
 
 QString albumOfAllPages(const QString &albumName, int collected)
 {
-    return QStringLiteral("相册《 %1 》共有%2张图片").arg(ShortAlbumName(albumName)).arg(collected);
+    return QCoreApplication::translate("ProgressText", "相册《 %1 》共有%2张图片").arg(ShortAlbumName(albumName)).arg(collected);
 }
 
 QString savedSoFar(int saved)
 {
-    return QStringLiteral("已下载%1张图片 ").arg(saved);
+    return QCoreApplication::translate("ProgressText", "已下载%1张图片 ").arg(saved);
 }
 
 QString savedInQueue(int saved, int album, int albums)
 {
-    return QStringLiteral("已下载%1张图片（第%2/%3个相册） ").arg(saved).arg(album).arg(albums);
+    return QCoreApplication::translate("ProgressText", "已下载%1张图片（第%2/%3个相册） ").arg(saved).arg(album).arg(albums);
 }
 
 Row pictureRow(const PictureReport &picture, bool onlyNew)
@@ -46,37 +48,37 @@ Row pictureRow(const PictureReport &picture, bool onlyNew)
     switch (picture.kind) {
     case PictureReport::Kind::Saved:
         return {QStringLiteral("Success"),
-                QStringLiteral("图片") + picture.address + QStringLiteral("下载完毕.")
-                    + (onlyNew ? QStringLiteral(" 新图片") : QString()),
+                QCoreApplication::translate("ProgressText", "图片") + picture.address + QCoreApplication::translate("ProgressText", "下载完毕.")
+                    + (onlyNew ? QCoreApplication::translate("ProgressText", " 新图片") : QString()),
                 SavedIcon};
     case PictureReport::Kind::AlreadyThere:
         return {QStringLiteral("Exists"),
-                QStringLiteral("图片") + picture.address + QStringLiteral("已在相册文件夹中（")
-                    + picture.fileName + QStringLiteral("），不再下载."),
+                QCoreApplication::translate("ProgressText", "图片") + picture.address + QCoreApplication::translate("ProgressText", "已在相册文件夹中（")
+                    + picture.fileName + QCoreApplication::translate("ProgressText", "），不再下载."),
                 SavedIcon};
     case PictureReport::Kind::Skipped:
         if (picture.noPictureAddress)
             return {QStringLiteral("Skipped"),
-                    QStringLiteral("图片页") + picture.address + QStringLiteral("中没有找到图片地址，已跳过."),
+                    QCoreApplication::translate("ProgressText", "图片页") + picture.address + QCoreApplication::translate("ProgressText", "中没有找到图片地址，已跳过."),
                     WarningIcon};
         return {QStringLiteral("Skipped"),
-                QStringLiteral("图片") + picture.address + FailureText::pictureReason(picture) + QLatin1Char('.'),
+                QCoreApplication::translate("ProgressText", "图片") + picture.address + FailureText::pictureReason(picture) + QLatin1Char('.'),
                 WarningIcon};
     case PictureReport::Kind::Failed:
         break;
     }
     if (picture.pageFailed)
         return {QStringLiteral("Failed"),
-                QStringLiteral("图片页") + picture.address + QStringLiteral("无法打开：") + FailureText::pictureReason(picture),
+                QCoreApplication::translate("ProgressText", "图片页") + picture.address + QCoreApplication::translate("ProgressText", "无法打开：") + FailureText::pictureReason(picture),
                 FailedIcon};
     return {QStringLiteral("Failed"),
-            QStringLiteral("图片") + picture.address + QStringLiteral("下载失败：") + FailureText::pictureReason(picture),
+            QCoreApplication::translate("ProgressText", "图片") + picture.address + QCoreApplication::translate("ProgressText", "下载失败：") + FailureText::pictureReason(picture),
             FailedIcon};
 }
 
 Row stoppedRow(const CollectionStop &stop)
 {
-    return {QStringLiteral("Stopped"), FailureText::collectionStop(stop) + QStringLiteral("，已采集的图片照常下载"),
+    return {QStringLiteral("Stopped"), FailureText::collectionStop(stop) + QCoreApplication::translate("ProgressText", "，已采集的图片照常下载"),
             WarningIcon};
 }
 
@@ -92,36 +94,36 @@ Row paneFallbackRow(PaneFallback why, const QString &address)
     case PaneFallback::None:
         return {};
     case PaneFallback::TitleDiffers:
-        cause = QStringLiteral("页面标题与浏览器所见不同");
+        cause = QCoreApplication::translate("ProgressText", "页面标题与浏览器所见不同");
         break;
     case PaneFallback::PicturePagesDiffer:
-        cause = QStringLiteral("图片链接与浏览器所见不同（可能由页面脚本生成）");
+        cause = QCoreApplication::translate("ProgressText", "图片链接与浏览器所见不同（可能由页面脚本生成）");
         break;
     case PaneFallback::NextPageDiffers:
-        cause = QStringLiteral("“下一页”链接与浏览器所见不同");
+        cause = QCoreApplication::translate("ProgressText", "“下一页”链接与浏览器所见不同");
         break;
     case PaneFallback::UnsupportedCharset:
-        cause = QStringLiteral("页面的字符集无法直接读取");
+        cause = QCoreApplication::translate("ProgressText", "页面的字符集无法直接读取");
         break;
     case PaneFallback::HtmlUnreadable:
-        cause = QStringLiteral("无法直接读取页面");
+        cause = QCoreApplication::translate("ProgressText", "无法直接读取页面");
         break;
     case PaneFallback::PaneFailed:
-        cause = QStringLiteral("浏览器未能加载页面");
+        cause = QCoreApplication::translate("ProgressText", "浏览器未能加载页面");
         break;
     }
-    return {QStringLiteral("Collecting"), cause + QStringLiteral("，改由浏览器逐页采集：") + address, WarningIcon};
+    return {QStringLiteral("Collecting"), cause + QCoreApplication::translate("ProgressText", "，改由浏览器逐页采集：") + address, WarningIcon};
 }
 
 QString haltedLine(const JobReport &report)
 {
-    const QString counts = QStringLiteral("保存了 %1 张，还有 %2 张未下载").arg(report.saved).arg(report.notDownloaded);
+    const QString counts = QCoreApplication::translate("ProgressText", "保存了 %1 张，还有 %2 张未下载").arg(report.saved).arg(report.notDownloaded);
     switch (report.haltedBy) {
     case HaltReason::LoginExpired:
-        return QStringLiteral("登录已失效（%1），已停止：").arg(report.loginPage) + counts
-            + QStringLiteral("，相册不完整");
+        return QCoreApplication::translate("ProgressText", "登录已失效（%1），已停止：").arg(report.loginPage) + counts
+            + QCoreApplication::translate("ProgressText", "，相册不完整");
     case HaltReason::User:
-        return QStringLiteral("已停止：") + counts + QStringLiteral("，相册不完整");
+        return QCoreApplication::translate("ProgressText", "已停止：") + counts + QCoreApplication::translate("ProgressText", "，相册不完整");
     case HaltReason::None:
         break;
     }
@@ -130,48 +132,48 @@ QString haltedLine(const JobReport &report)
 
 QString noPictureAddressLine(const JobReport &report)
 {
-    return QStringLiteral("%1 个图片页中没有找到图片地址，已跳过").arg(report.noPictureAddress);
+    return QCoreApplication::translate("ProgressText", "%1 个图片页中没有找到图片地址，已跳过").arg(report.noPictureAddress);
 }
 
 QString pausedText(HaltReason reason)
 {
     if (reason == HaltReason::LoginExpired)
-        return QStringLiteral("登录已失效，请在浏览器窗口中重新登录，然后点击继续下载");
-    return QStringLiteral("已暂停下载");
+        return QCoreApplication::translate("ProgressText", "登录已失效，请在浏览器窗口中重新登录，然后点击继续下载");
+    return QCoreApplication::translate("ProgressText", "已暂停下载");
 }
 
 QString durationText(qint64 ms)
 {
     const qint64 seconds = (qMax<qint64>(0, ms) + 999) / 1000;
     if (seconds >= 3600)
-        return QStringLiteral("%1小时%2分").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+        return QCoreApplication::translate("ProgressText", "%1小时%2分").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
     if (seconds >= 60)
-        return QStringLiteral("%1分%2秒").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1秒").arg(seconds);
+        return QCoreApplication::translate("ProgressText", "%1分%2秒").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QCoreApplication::translate("ProgressText", "%1秒").arg(seconds);
 }
 
 QString progressBarText(const BarState &state)
 {
-    QString text = QStringLiteral("%1/%2 张").arg(state.done).arg(state.total);
+    QString text = QCoreApplication::translate("ProgressText", "%1/%2 张").arg(state.done).arg(state.total);
     if (state.albums > 1)
-        text = QStringLiteral("相册 %1/%2，").arg(state.album).arg(state.albums) + text;
+        text = QCoreApplication::translate("ProgressText", "相册 %1/%2，").arg(state.album).arg(state.albums) + text;
     if (state.paused)
-        return text + QStringLiteral("，已暂停");
+        return text + QCoreApplication::translate("ProgressText", "，已暂停");
     if (state.perSecond)
-        text += QStringLiteral("，%1 张/秒").arg(*state.perSecond, 0, 'f', 1);
+        text += QCoreApplication::translate("ProgressText", "，%1 张/秒").arg(*state.perSecond, 0, 'f', 1);
     if (state.remainingMs)
-        text += QStringLiteral("，剩余 ") + durationText(*state.remainingMs);
+        text += QCoreApplication::translate("ProgressText", "，剩余 ") + durationText(*state.remainingMs);
     return text;
 }
 
 static QString failedLine(const JobReport &report)
 {
-    return QStringLiteral("其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
+    return QCoreApplication::translate("ProgressText", "其中 %1 张图片下载失败，详见下载进度").arg(report.failed);
 }
 
 static QString addedLine(const JobReport &report)
 {
-    return QStringLiteral("新增 %1 张图片，%2 张已在相册中").arg(report.saved).arg(report.alreadyThere);
+    return QCoreApplication::translate("ProgressText", "新增 %1 张图片，%2 张已在相册中").arg(report.saved).arg(report.alreadyThere);
 }
 
 
@@ -180,13 +182,13 @@ static QStringList folderLines(const JobReport &report)
 {
     QStringList lines;
     if (!report.earlierKept.isEmpty())
-        lines << QStringLiteral("相册不完整，原先下载的《%1》保持不变，新图片保存在《%2》")
+        lines << QCoreApplication::translate("ProgressText", "相册不完整，原先下载的《%1》保持不变，新图片保存在《%2》")
                      .arg(report.earlierKept, report.folderName);
     if (report.nameTaken)
-        lines << QStringLiteral("文件夹《%1》已被占用（不是本相册的下载），未做任何改动")
+        lines << QCoreApplication::translate("ProgressText", "文件夹《%1》已被占用（不是本相册的下载），未做任何改动")
                      .arg(AlbumFolderName(report.albumName));
     if (report.replacedEarlier)
-        lines << QStringLiteral("已替换原先下载的同一相册");
+        lines << QCoreApplication::translate("ProgressText", "已替换原先下载的同一相册");
     for (const FolderProblem &problem : report.problems)
         lines << FailureText::folderProblem(problem);
     return lines;
@@ -194,14 +196,14 @@ static QStringList folderLines(const JobReport &report)
 
 static QString busyText()
 {
-    return QStringLiteral("这个相册正由另一个下载任务处理，本次未做任何改动");
+    return QCoreApplication::translate("ProgressText", "这个相册正由另一个下载任务处理，本次未做任何改动");
 }
 
 Row finishedRow(const JobReport &report)
 {
     if (report.albumGone)
         return {QStringLiteral("Gone"), goneLine(report) + QLatin1Char('.'), WarningIcon};
-    QString text = QStringLiteral("相册下载完毕.");
+    QString text = QCoreApplication::translate("ProgressText", "相册下载完毕.");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('.');
     if (report.failed > 0)
@@ -217,11 +219,11 @@ QString completionMessage(const JobReport &report)
 {
     if (report.busy)
         return busyText();
-    QString text = QStringLiteral("下载完毕\n");
+    QString text = QCoreApplication::translate("ProgressText", "下载完毕\n");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('\n');
     const QString note = FailureText::folderNote(report);
-    text += report.folderGone ? note : QStringLiteral("保存在 《") + report.folderName + QStringLiteral("》");
+    text += report.folderGone ? note : QCoreApplication::translate("ProgressText", "保存在 《") + report.folderName + QCoreApplication::translate("ProgressText", "》");
     if (!report.folderGone && !note.isEmpty())
         text += QLatin1Char('\n') + note;
     for (const QString &line : folderLines(report))
@@ -234,74 +236,74 @@ QString completionMessage(const JobReport &report)
         text += QLatin1Char('\n') + noPictureAddressLine(report);
     if (!report.collectionStop.isNone())
         text += QLatin1Char('\n') + FailureText::collectionStop(report.collectionStop)
-            + QStringLiteral("，相册可能不完整");
+            + QCoreApplication::translate("ProgressText", "，相册可能不完整");
     return text;
 }
 
 QString queueMessage(const QList<QueuedAlbum> &albums)
 {
-    QString text = QStringLiteral("下载完毕");
+    QString text = QCoreApplication::translate("ProgressText", "下载完毕");
     for (const QueuedAlbum &album : albums) {
         if (!album.report)
             continue;
         const JobReport &r = *album.report;
-        text += QStringLiteral("\n相册《%1》：").arg(album.title);
+        text += QCoreApplication::translate("ProgressText", "\n相册《%1》：").arg(album.title);
         if (r.busy) {
             text += busyText();
             continue;
         }
         const QString note = FailureText::folderNote(r);
-        text += r.folderGone ? note : QStringLiteral("保存在 《") + r.folderName + QStringLiteral("》");
+        text += r.folderGone ? note : QCoreApplication::translate("ProgressText", "保存在 《") + r.folderName + QCoreApplication::translate("ProgressText", "》");
         if (!r.folderGone && !note.isEmpty())
             text += QLatin1Char(' ') + note;
         for (const QString &line : folderLines(r))
-            text += QStringLiteral("，") + line;
+            text += QCoreApplication::translate("ProgressText", "，") + line;
         if (r.mode == DownloadMode::OnlyNew)
-            text += QStringLiteral("，") + addedLine(r);
+            text += QCoreApplication::translate("ProgressText", "，") + addedLine(r);
         if (r.failed > 0)
-            text += QStringLiteral("，其中 %1 张图片下载失败").arg(r.failed);
+            text += QCoreApplication::translate("ProgressText", "，其中 %1 张图片下载失败").arg(r.failed);
         if (r.noPictureAddress > 0)
-            text += QStringLiteral("，") + noPictureAddressLine(r);
+            text += QCoreApplication::translate("ProgressText", "，") + noPictureAddressLine(r);
         if (r.haltedBy != HaltReason::None)
-            text += QStringLiteral("，") + haltedLine(r);
+            text += QCoreApplication::translate("ProgressText", "，") + haltedLine(r);
         if (!r.collectionStop.isNone())
-            text += QStringLiteral("，") + FailureText::collectionStop(r.collectionStop);
+            text += QCoreApplication::translate("ProgressText", "，") + FailureText::collectionStop(r.collectionStop);
     }
     return text;
 }
 
 QString updateListTitle()
 {
-    return QStringLiteral("更新全部相册");
+    return QCoreApplication::translate("ProgressText", "更新全部相册");
 }
 
 QString updateListText(const QString &saveFolder)
 {
-    return QStringLiteral("保存路径 %1 中记录的相册。勾选的相册将只下载新上传的图片：").arg(saveFolder);
+    return QCoreApplication::translate("ProgressText", "保存路径 %1 中记录的相册。勾选的相册将只下载新上传的图片：").arg(saveFolder);
 }
 
 QStringList updateListHeaders()
 {
-    return {QStringLiteral("相册"), QStringLiteral("文件夹"), QStringLiteral("图片"), QStringLiteral("最后更新")};
+    return {QCoreApplication::translate("ProgressText", "相册"), QCoreApplication::translate("ProgressText", "文件夹"), QCoreApplication::translate("ProgressText", "图片"), QCoreApplication::translate("ProgressText", "最后更新")};
 }
 
 QStringList updateListColumns(const RecordedAlbum &album)
 {
     QString title = album.title.isEmpty() ? album.folder : album.title;
     if (!album.updatable())
-        title += QStringLiteral("（无法更新：记录中没有相册地址，请用“只下载新上传的图片”重新下载一次）");
+        title += QCoreApplication::translate("ProgressText", "（无法更新：记录中没有相册地址，请用“只下载新上传的图片”重新下载一次）");
     return {title, album.folder, QString::number(album.pictures),
             album.lastUpdate.toString(QStringLiteral("yyyy-MM-dd HH:mm"))};
 }
 
 QString noRecordedAlbums(const QString &saveFolder)
 {
-    return QStringLiteral("保存路径 %1 中没有记录的相册").arg(saveFolder);
+    return QCoreApplication::translate("ProgressText", "保存路径 %1 中没有记录的相册").arg(saveFolder);
 }
 
 QString nothingChosen()
 {
-    return QStringLiteral("您没有选中任何相册");
+    return QCoreApplication::translate("ProgressText", "您没有选中任何相册");
 }
 
 QString goneLine(const JobReport &report)
@@ -309,8 +311,8 @@ QString goneLine(const JobReport &report)
     if (!report.albumGone)
         return {};
     const QString what = report.goneStatus > 0 ? QStringLiteral("HTTP %1").arg(report.goneStatus)
-                                               : QStringLiteral("页面《%1》不是相册").arg(report.goneTitle);
-    return QStringLiteral("相册已不在网站上（%1，%2），文件夹《%3》保持原样")
+                                               : QCoreApplication::translate("ProgressText", "页面《%1》不是相册").arg(report.goneTitle);
+    return QCoreApplication::translate("ProgressText", "相册已不在网站上（%1，%2），文件夹《%3》保持原样")
         .arg(what, report.goneAddress, report.folderName);
 }
 
@@ -332,7 +334,7 @@ static QString updateTrouble(const JobReport &r)
         lines << FailureText::folderNote(r);
     for (const FolderProblem &problem : r.problems)
         lines << FailureText::folderProblem(problem);
-    return lines.join(QStringLiteral("，"));
+    return lines.join(QCoreApplication::translate("ProgressText", "，"));
 }
 
 QString updateMessage(const AlbumQueue::Report &report)
@@ -344,43 +346,43 @@ QString updateMessage(const AlbumQueue::Report &report)
             continue;
         const JobReport &r = *album.report;
         if (r.saved > 0)
-            added << QStringLiteral("相册《%1》（文件夹《%2》）：%3 张").arg(album.title, album.targetFolder).arg(r.saved);
+            added << QCoreApplication::translate("ProgressText", "相册《%1》（文件夹《%2》）：%3 张").arg(album.title, album.targetFolder).arg(r.saved);
         if (const QString trouble = updateTrouble(r); !trouble.isEmpty())
-            troubles << QStringLiteral("相册《%1》：%2").arg(album.title, trouble);
+            troubles << QCoreApplication::translate("ProgressText", "相册《%1》：%2").arg(album.title, trouble);
     }
-    QString text = QStringLiteral("更新完毕：检查了 %1 个相册，共新增 %2 张图片").arg(report.done).arg(report.saved);
+    QString text = QCoreApplication::translate("ProgressText", "更新完毕：检查了 %1 个相册，共新增 %2 张图片").arg(report.done).arg(report.saved);
     if (!added.isEmpty())
-        text += QStringLiteral("\n\n新图片：\n") + added.join(QLatin1Char('\n'));
+        text += QCoreApplication::translate("ProgressText", "\n\n新图片：\n") + added.join(QLatin1Char('\n'));
     if (!troubles.isEmpty())
-        text += QStringLiteral("\n\n未能完成：\n") + troubles.join(QLatin1Char('\n'));
+        text += QCoreApplication::translate("ProgressText", "\n\n未能完成：\n") + troubles.join(QLatin1Char('\n'));
     if (report.done < report.albums.size())
-        text += QStringLiteral("\n\n还有 %1 个相册没有检查").arg(report.albums.size() - report.done);
+        text += QCoreApplication::translate("ProgressText", "\n\n还有 %1 个相册没有检查").arg(report.albums.size() - report.done);
     return text;
 }
 
 QString queueStoppedLine(int notBegun)
 {
-    return QStringLiteral("已停止：其余 %1 个相册未下载").arg(notBegun);
+    return QCoreApplication::translate("ProgressText", "已停止：其余 %1 个相册未下载").arg(notBegun);
 }
 
 QString interruptedQuestion(const QString &title, int saved)
 {
-    return QStringLiteral("上次有未完成的相册：《%1》已下载 %2 张，是否继续？").arg(title).arg(saved);
+    return QCoreApplication::translate("ProgressText", "上次有未完成的相册：《%1》已下载 %2 张，是否继续？").arg(title).arg(saved);
 }
 
 QStringList interruptedAnswers()
 {
-    return {QStringLiteral("继续下载"), QStringLiteral("以后再说"), QStringLiteral("删除这些图片")};
+    return {QCoreApplication::translate("ProgressText", "继续下载"), QCoreApplication::translate("ProgressText", "以后再说"), QCoreApplication::translate("ProgressText", "删除这些图片")};
 }
 
 QStringList restartAnswers()
 {
-    return {QStringLiteral("继续下载"), QStringLiteral("重新下载")};
+    return {QCoreApplication::translate("ProgressText", "继续下载"), QCoreApplication::translate("ProgressText", "重新下载")};
 }
 
 QString notAllDeleted(const QString &folder, const FileError &reason)
 {
-    return QStringLiteral("未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, FailureText::file(reason));
+    return QCoreApplication::translate("ProgressText", "未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, FailureText::file(reason));
 }
 
 } // namespace ProgressText
