@@ -43,7 +43,9 @@ QStringList pictureFiles(const QString &folder)
 QStringList recordedFiles(const QString &folder)
 {
     QStringList out;
-    for (const AlbumRecord::Entry &e : AlbumRecord::load(folder).entries())
+    // Held: a range-for over a temporary's member would read freed memory.
+    const AlbumRecord record = AlbumRecord::load(folder);
+    for (const AlbumRecord::Entry &e : record.entries())
         out << e.file;
     out.sort();
     return out;
