@@ -7,6 +7,7 @@
 #include "web/networksession.h"
 
 #include <QDir>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +27,13 @@ QByteArray seed()
         { "id": "6004001", "kind": "gif" },
         { "id": "6004002" },
         { "id": "6004003", "status": 404 } ] },
-    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 }
+    { "id": "6040", "name": "打不开", "pages": 1, "perPage": 2, "pageStatus": 500 },
+    { "id": "6050", "name": "慢图相册", "perPage": 5, "pictures": [
+        { "id": "6050001" },
+        { "id": "6050002", "trickleMs": 3 },
+        { "id": "6050003", "trickleMs": 1 },
+        { "id": "6050004", "pageTrickleMs": 2 },
+        { "id": "6050005" } ] }
   ] } ]
 })";
 }
@@ -198,6 +205,82 @@ private slots:
         QCOMPARE(watch.said.constLast(), QString("end 0"));
         QCOMPARE(queue.state(), AlbumQueue::State::Killed);
         QCOMPARE(entries(save.path()), QStringList{"单页相册"});
+    }
+
+    void stopLetsThePicturesInFlightIn_data()
+    {
+        QTest::addColumn<QStringList>("ids");
+        // In a queue the pictures on their way are still saved, and one that
+        // comes in starts nothing new; the picture page on its way is read,
+        // but its picture is not asked for.
+        QTest::newRow("queue") << QStringList{"6050", "6002"};
+        // A single album ends at once: the picture on its way is cancelled.
+        QTest::newRow("one album") << QStringList{"6050"};
+    }
+
+    void stopLetsThePicturesInFlightIn()
+    {
+        QFETCH(QStringList, ids);
+        const bool queued = ids.size() > 1;
+        QTemporaryDir save;
+        TestPageSource source(m_session.manager());
+        JobSettings s = settings(save.path());
+        s.maxInFlight = 3;
+        AlbumQueue queue(s, &source, albums(ids));
+        Watch watch(&queue);
+        m_site.requests(true);
+        QString error;
+        QVERIFY(queue.start(&error));
+
+        // Stopped while the second and third pictures trickle in (the third
+        // comes first, the second last) and the fourth picture's page does
+        // too: the first is in, the fourth's picture not yet asked for.
+        const QString slowPicture = m_site.url("/pic/6050/6050002/p6050002.jpg");
+        const QStringList trickling{slowPicture, m_site.url("/pic/6050/6050003/p6050003.jpg")};
+        QTRY_VERIFY_WITH_TIMEOUT(queue.currentJob()->pendingPictures() == trickling
+                                     && queue.currentJob()->inFlight() == 3,
+                                 QueueTimeout);
+        queue.stop();
+        QVERIFY(!queue.canStop() && !queue.canPause() && !queue.canResume());
+        QTRY_VERIFY_WITH_TIMEOUT(watch.report.has_value(), QueueTimeout);
+        // Any further request would have reached the site by the time it
+        // answers one more.
+        QVERIFY(!loadSnapshot(m_session.manager(), albumUrl("6002")).failed);
+        QTest::qWait(0);
+        QCOMPARE(watch.said.count("finished"), 1);
+        QCOMPARE(watch.said.constLast(), QString("finished"));
+        QCOMPARE(watch.said.filter("start"), QStringList{"start 0"});
+
+        const QJsonObject asked = m_site.requests();
+        QCOMPARE(asked.value("albumPages").toInt(), 1 + 1);
+        QCOMPARE(asked.value("picturePages").toInt(), 4);
+        QCOMPARE(asked.value("pictures").toInt(), 3);
+
+        const AlbumQueue::Report &r = *watch.report;
+        QCOMPARE(r.stop, AlbumQueue::Stop::ByUser);
+        QCOMPARE(r.done, 1);
+        const JobReport &album = *r.albums.at(0).report;
+        QCOMPARE(album.haltedBy, HaltReason::User);
+        QVERIFY(!album.isWhole());
+        const int saved = queued ? 3 : 1;
+        QCOMPARE(album.saved, saved);
+        QCOMPARE(album.notDownloaded, 5 - saved);
+        QCOMPARE(r.saved, saved);
+        QCOMPARE(watch.said.count("saved"), saved);
+        if (queued)
+            QVERIFY(!r.albums.at(1).report);
+
+        // Named and recorded as usual; the record says the album stopped.
+        const QString folder = save.path() + "/慢图相册";
+        const QStringList files = QStringList{"p6050001.jpg", "p6050002.jpg", "p6050003.jpg"}.mid(0, saved);
+        QCOMPARE(entries(folder), files);
+        const AlbumRecord record = AlbumRecord::load(folder);
+        QCOMPARE(record.state(), AlbumRecord::State::Stopped);
+        QStringList recorded;
+        for (const AlbumRecord::Entry &entry : record.entries())
+            recorded << entry.file;
+        QCOMPARE(recorded, files);
+        QCOMPARE(entries(save.path()), QStringList{"慢图相册"});
     }
 
     void albumOnShowIsNotLoadedAgain()

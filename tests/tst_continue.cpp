@@ -53,7 +53,9 @@ QStringList pictureFiles(const QString &folder)
 QStringList recordedFiles(const QString &folder)
 {
     QStringList out;
-    for (const AlbumRecord::Entry &e : AlbumRecord::load(folder).entries())
+    // Held: a range-for over a temporary's member would read freed memory.
+    const AlbumRecord record = AlbumRecord::load(folder);
+    for (const AlbumRecord::Entry &e : record.entries())
         out << e.file;
     out.sort();
     return out;
@@ -142,11 +144,19 @@ private slots:
         QVERIFY(runner.waitForFinished(10000));
         QCOMPARE(runner.exitStatus(), QProcess::CrashExit);
 
-        // Only whole pictures, each in the record; no part file among them.
-        const QStringList left = pictureFiles(folder);
-        QCOMPARE(left, recordedFiles(folder));
-        const int savedBefore = int(left.size());
+        // Only whole pictures, no part file among them: each in the record,
+        // or at most one more, which the kill caught between its name and its
+        // journal line; it has the name the job gives the next picture.
+        QStringList expected;
+        for (int i = 1; i <= 10; ++i)
+            expected << QStringLiteral("p5101%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+        const QStringList recorded = recordedFiles(folder);
+        const int savedBefore = int(recorded.size());
         QVERIFY2(savedBefore >= 5 && savedBefore < 10, qPrintable(QString::number(savedBefore)));
+        QCOMPARE(recorded, expected.mid(0, savedBefore));
+        const QStringList left = pictureFiles(folder);
+        QVERIFY2(left == recorded || left == expected.mid(0, savedBefore + 1), qPrintable(left.join(' ')));
+        const int onDisk = int(left.size());
         // The dead job's staging folder goes at the next start.
         QCOMPARE(folders(save.path()).filter(".quillmoor-staging-").size(), 1);
         QVERIFY(RecoverAlbumFolders(save.path()).isEmpty());
@@ -159,25 +169,23 @@ private slots:
         QCOMPARE(interrupted.at(0).saved, savedBefore);
         QCOMPARE(interrupted.at(0).albumAddress, albumUrl("5101"));
 
-        // Continued: only the other half is asked for, every picture once.
+        // Continued: only the other half is asked for, every picture once;
+        // the one picture without its journal line stands for itself.
         m_site.requests(true);
         JobSettings s = settings(save.path());
         s.continueFolder = interrupted.at(0).folderName;
         const auto r = run(s, albumUrl("5101"));
         QVERIFY(r->report);
-        QCOMPARE(r->report->saved, 10 - savedBefore);
-        QCOMPARE(r->report->alreadyThere, savedBefore);
+        QCOMPARE(r->report->saved, 10 - onDisk);
+        QCOMPARE(r->report->alreadyThere, onDisk);
         QVERIFY(r->report->isWhole());
         const QJsonObject asked = m_site.requests();
-        QCOMPARE(asked.value("pictures").toInt(), 10 - savedBefore);
+        QCOMPARE(asked.value("pictures").toInt(), 10 - onDisk);
         QCOMPARE(asked.value("picturePages").toInt(), 10 - savedBefore);
         // Whole now, the folder takes the album's name; nothing else is left.
         QCOMPARE(r->report->folderName, QStringLiteral("半途相册"));
         QCOMPARE(entries(save.path()), QStringList{"半途相册"});
         const QString album = save.path() + "/半途相册";
-        QStringList expected;
-        for (int i = 1; i <= 10; ++i)
-            expected << QStringLiteral("p5101%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
         QCOMPARE(pictureFiles(album), expected);
         QCOMPARE(recordedFiles(album), expected);
         QCOMPARE(AlbumRecord::load(album).state(), AlbumRecord::State::Finished);

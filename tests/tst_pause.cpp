@@ -246,11 +246,14 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("after");
         QTest::addColumn<QString>("answeredAt");
+        QTest::addColumn<bool>("memberTab");
         // Two picture pages answer, then the site asks for a login.
-        QTest::newRow("downloading") << "8101" << "会过期的相册" << 2 << "/photo-";
+        QTest::newRow("downloading") << "8101" << "会过期的相册" << 2 << "/photo-" << false;
         // The second album page answers, the third is the login form; the
         // pane's pages while the user logs in are no pages of the album.
-        QTest::newRow("collecting") << "8102" << "三页会过期" << 1 << "/album-8102";
+        QTest::newRow("collecting") << "8102" << "三页会过期" << 1 << "/album-8102" << false;
+        // The member tab's pane collects; the user logs in on the browsing tab.
+        QTest::newRow("member tab") << "8102" << "三页会过期" << 2 << "/album-8102" << true;
     }
 
     void expiredLoginWaitsForTheUser()
@@ -259,21 +262,32 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, after);
         QFETCH(QString, answeredAt);
+        QFETCH(bool, memberTab);
         setSiteAddresses(SiteAddresses::forBase(m_login.base()));
         QTemporaryDir save;
         QPointer<MainForm> w = openWindow(save.path());
         QVERIFY(w);
-        QVERIFY(openAlbum(w, albumUrl(m_login, album)));
+        if (memberTab) {
+            w->SSTab1->setCurrentIndex(1);
+            w->albumList()->setAlbums({{albumUrl(m_login, album), name}});
+        } else {
+            QVERIFY(openAlbum(w, albumUrl(m_login, album)));
+        }
         m_login.requests(true);
         QVERIFY(!m_login.get(QString("/test/expire?after=%1&answer=form").arg(after)).isEmpty());
-        w->CmdStartDown->Click();
+        if (memberTab)
+            w->downloadAllAlbums();
+        else
+            w->CmdStartDown->Click();
+        QLabel *status = memberTab ? w->lblstate : w->Label1;
 
         const QString loginText = "登录已失效，请在浏览器窗口中重新登录，然后点击继续下载";
         QVERIFY(waitUntil([&] { return m_dialogs->texts().contains(loginText); }, JobTimeout));
         QCOMPARE(w->queue()->pausedBy(), HaltReason::LoginExpired);
         QVERIFY(w->ResumeDown->isEnabled() && !w->PauseDown->isEnabled());
-        QCOMPARE(w->Label1->text(), loginText);
+        QCOMPARE(status->text(), loginText);
         // The list gives way to the pane, which shows the site's login form.
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
         QVERIFY(w->ListView1->isHidden());
         QVERIFY(w->WebBrowser1->isVisible());
         QVERIFY(waitUntil([&] {
@@ -288,7 +302,9 @@ private slots:
 
         // And goes on from the keyboard.
         QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(w->ListView1->isVisible());
+        QVERIFY(!w->queue()->isPaused());
+        QCOMPARE(w->SSTab1->currentIndex(), memberTab ? 1 : 0);
+        QCOMPARE(w->ListView1->isVisible(), !memberTab);
         QVERIFY(waitUntil([&] { return finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->lastText(), QString("下载完毕\n保存在 《%1》").arg(name));
         QCOMPARE(pictureFiles(save.path() + "/" + name).size(), 6);

@@ -121,7 +121,13 @@ void AlbumQueue::stop()
     // Set first: the album's end, which may come from inside stop(), must
     // not begin the next one.
     m_stopping = true;
-    m_job->stop();
+    // A queue lets the pictures in flight come in, so that a long queue
+    // stopped on its way loses none it had nearly got; a single album ends
+    // now, as the command says.
+    if (count() > 1)
+        m_job->stopAfterInFlight();
+    else
+        m_job->stop();
 }
 
 void AlbumQueue::kill()

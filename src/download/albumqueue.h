@@ -66,7 +66,9 @@ public:
     // reads as the pane does is collected through it. Call before start.
     void setHtmlSource(HtmlPageSource *html) { m_html = html; }
     // Passed to the album at work (see DownloadJob). A stop also ends the
-    // queue there: no further album begins, and finished() follows.
+    // queue there: no further album begins, and finished() follows. In a
+    // queue of several albums the album at work ends after the pictures in
+    // flight (DownloadJob::stopAfterInFlight); a single album ends now.
     void pause();
     void resume();
     void stop();

@@ -258,7 +258,8 @@ bool DownloadJob::takeAlbum(const QString &firstPage)
 
 QString DownloadJob::pageLoaded(const PageSnapshot &page)
 {
-    if (m_state != State::Collecting)
+    // Stopping: no later album page is read, and none is asked for.
+    if (m_state != State::Collecting || m_stopAfterInFlight)
         return {};
     // The blank page a pane shows before the album (at start-up or after an
     // earlier job) may complete late; it is no page of the album.
@@ -505,12 +506,13 @@ void DownloadJob::onPage(int index, const PageResult &page)
         item.sameAsEarlier = true;
         return itemDone(index);
     }
-    if (isPaused()) {
-        // No new request while paused: the picture waits for resume().
+    if (sendsNothing()) {
+        // No new request while paused: the picture waits for resume(), or
+        // is not downloaded when the job is stopping.
         item.stage = Item::Stage::Queued;
         --m_working;
         m_nextToStart = qMin(m_nextToStart, index);
-        return;
+        return stopWhenIdle();
     }
     download(index);
 }
@@ -550,6 +552,8 @@ void DownloadJob::itemDone(int index)
     }
     const QPointer<DownloadJob> self(this);
     commitReady();
+    if (self && m_stopAfterInFlight)
+        return stopWhenIdle();
     if (self && picturesMoving())
         schedule();
 }
@@ -571,7 +575,7 @@ bool DownloadJob::commit(Item &item)
         item.sameAsEarlier = false;
         if (!m_savedAddresses.contains(item.picture)) {
             const int index = int(&item - m_items.data());
-            if (isPaused()) {
+            if (sendsNothing()) {
                 // No request while paused: it starts again after resume().
                 item.stage = Item::Stage::Queued;
                 m_nextToStart = qMin(m_nextToStart, index);
@@ -851,12 +855,16 @@ void DownloadJob::loginExpired(const QString &answer, int index)
     item.picture.clear();
     item.report = PictureReport();
     m_nextToStart = qMin(m_nextToStart, index);
+    // Stopping already: nothing waits for a new login; the picture is not
+    // downloaded and the job ends with the others in flight.
+    if (m_stopAfterInFlight)
+        return stopWhenIdle();
     halt(HaltReason::LoginExpired, answer);
 }
 
 void DownloadJob::pause()
 {
-    if ((m_state != State::Collecting && m_state != State::Downloading) || isPaused())
+    if ((m_state != State::Collecting && m_state != State::Downloading) || isPaused() || m_stopAfterInFlight)
         return;
     m_haltedBy = HaltReason::User;
     m_pace.stop();
@@ -865,7 +873,7 @@ void DownloadJob::pause()
 
 void DownloadJob::resume()
 {
-    if ((m_state != State::Collecting && m_state != State::Downloading) || !isPaused())
+    if ((m_state != State::Collecting && m_state != State::Downloading) || !isPaused() || m_stopAfterInFlight)
         return;
     m_haltedBy = HaltReason::None;
     m_loginPage.clear();
@@ -888,6 +896,24 @@ void DownloadJob::stop()
         halt(HaltReason::User, QString());
 }
 
+void DownloadJob::stopAfterInFlight()
+{
+    if ((m_state != State::Collecting && m_state != State::Downloading) || m_stopAfterInFlight)
+        return;
+    m_stopAfterInFlight = true;
+    m_pace.stop();
+    m_pageWait.stop();
+    m_heldPage.clear();
+    // Each transfer in flight has its own time limits: the wait is bounded.
+    stopWhenIdle();
+}
+
+void DownloadJob::stopWhenIdle()
+{
+    if (m_stopAfterInFlight && m_working == 0)
+        halt(HaltReason::User, QString());
+}
+
 void DownloadJob::halt(HaltReason reason, const QString &loginPage)
 {
     if (reason == HaltReason::LoginExpired && m_settings.pauseOnExpiredLogin) {
@@ -906,6 +932,7 @@ void DownloadJob::halt(HaltReason reason, const QString &loginPage)
     m_endedBy = reason;
     m_loginPage = loginPage;
     m_haltedBy = HaltReason::None;
+    m_stopAfterInFlight = false;
     m_pageWait.stop();
     m_pace.stop();
     // Transfers in flight are cancelled: their answers never arrive.

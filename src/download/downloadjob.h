@@ -208,6 +208,11 @@ public:
     // Ends the job now, keeping what is saved; transfers in flight are
     // cancelled and counted as not downloaded. finished() follows.
     void stop();
+    // Ends the job once the transfers in flight have come in: no new request
+    // is sent, what arrives is saved and reported as usual, and the rest is
+    // counted as not downloaded. finished() follows, as after stop(); at
+    // once when nothing is in flight.
+    void stopAfterInFlight();
     bool isPaused() const { return m_haltedBy != HaltReason::None; }
     HaltReason pausedBy() const { return m_haltedBy; }
 
@@ -281,6 +286,8 @@ private:
     void onPageWaitOver();
     void loginExpired(const QString &answer, int index);
     void halt(HaltReason reason, const QString &loginPage);
+    bool sendsNothing() const { return isPaused() || m_stopAfterInFlight; }
+    void stopWhenIdle();
     bool settleForEnd();
     void fillPictureCounts(JobReport &result) const;
     // What the job did, before its folder takes its final name.
@@ -362,6 +369,8 @@ private:
     // A pause, and what ended the job early.
     HaltReason m_haltedBy = HaltReason::None;
     HaltReason m_endedBy = HaltReason::None;
+    // Stopping once the transfers in flight are in (see stopAfterInFlight).
+    bool m_stopAfterInFlight = false;
     QString m_loginPage;
     // The album page the pane was sent to, and one held back by a pause.
     QString m_expectedPage;

@@ -25,6 +25,7 @@
 #include <QWebEngineView>
 
 #include <memory>
+#include <utility>
 #include <unistd.h>
 
 // The page forwards window requests to its pane, whose owner decides.
@@ -158,6 +159,15 @@ BrowserPane::BrowserPane(QWebEngineProfile *profile, QWidget *parent)
     layout->addWidget(m_view);
     m_view->setPage(m_page);
     connect(m_reader, &PageReader::pageRead, this, &BrowserPane::onPageRead);
+    m_holdWait = new QTimer(this);
+    m_holdWait->setSingleShot(true);
+    m_holdWait->setInterval(5000);
+    connect(m_holdWait, &QTimer::timeout, this, &BrowserPane::loadHeld);
+    connect(m_page, &QWebEnginePage::loadStarted, this, [this] { m_loading = true; });
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this] {
+        m_loading = false;
+        loadHeld();
+    });
 }
 
 BrowserPane::~BrowserPane()
@@ -178,7 +188,28 @@ QWebEnginePage *BrowserPane::page() const
 
 void BrowserPane::navigate(const QString &address)
 {
+    // Qt WebEngine folds a load begun while another is under way into that
+    // one and never reports the new page complete. The load under way is
+    // stopped and the new one begins once it has ended (within a bound, in
+    // case the end is never reported).
+    if (m_loading) {
+        m_heldAddress = address;
+        m_holdWait->start();
+        m_page->triggerAction(QWebEnginePage::Stop);
+        return;
+    }
     m_page->load(QUrl(address));
+}
+
+void BrowserPane::loadHeld()
+{
+    m_holdWait->stop();
+    if (m_heldAddress.isEmpty())
+        return;
+    // Nobody waits for the page it replaces, nor for its failure.
+    m_reader->forget();
+    m_loading = false;
+    m_page->load(QUrl(std::exchange(m_heldAddress, QString())));
 }
 
 PageSource *BrowserPane::pageSource() const

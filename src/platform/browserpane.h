@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 
+class QTimer;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -94,6 +95,7 @@ private:
     class Page;
     class Source;
     void onPageRead(const PageSnapshot &page);
+    void loadHeld();
     QWebEnginePage *createWindowPage();
 
     QWebEngineView *m_view = nullptr;
@@ -101,6 +103,10 @@ private:
     PageReader *m_reader = nullptr;
     Source *m_source = nullptr;
     bool m_registerAsBrowser = false;
+    // A load is under way; an address asked for meanwhile waits for its end.
+    bool m_loading = false;
+    QString m_heldAddress;
+    QTimer *m_holdWait = nullptr;
 };
 
 // The one browser profile of the program: persistent, so a login survives a
