@@ -53,7 +53,7 @@ struct Watch {
         QObject::connect(queue, &AlbumQueue::albumStarted, queue, [this](int i) { said << QStringLiteral("start %1").arg(i); });
         QObject::connect(queue, &AlbumQueue::collectionFinished, queue,
                          [this](int n) { said << QStringLiteral("collected %1").arg(n); });
-        QObject::connect(queue, &AlbumQueue::collectionStopped, queue, [this](const QString &) { said << "stopped"; });
+        QObject::connect(queue, &AlbumQueue::collectionStopped, queue, [this](const CollectionStop &) { said << "stopped"; });
         QObject::connect(queue, &AlbumQueue::pictureDone, queue, [this](const PictureReport &p) {
             said << (p.kind == PictureReport::Kind::Saved ? "saved" : "failed");
         });
@@ -109,8 +109,7 @@ private slots:
         TestPageSource source(m_session.manager());
         AlbumQueue queue(settings(save.path()), &source, albums({"6001", "6004", "6040", "6002"}));
         Watch watch(&queue);
-        QString error;
-        QVERIFY(queue.start(&error));
+        QVERIFY(queue.start());
         QVERIFY(queue.isRunning());
         QTRY_VERIFY_WITH_TIMEOUT(watch.report.has_value(), QueueTimeout);
 
@@ -153,9 +152,10 @@ private slots:
         {
             AlbumQueue queue(settings(save.path() + "/不存在"), &source, albums({"6002"}));
             Watch watch(&queue);
-            QString error;
-            QVERIFY(!queue.start(&error));
-            QVERIFY(!error.isEmpty());
+            JobStartFailure failure;
+            QVERIFY(!queue.start(&failure));
+            QCOMPARE(failure.why, JobStartFailure::Why::NoFolder);
+            QVERIFY(failure.folder.path.startsWith(save.path() + "/不存在"));
             QCOMPARE(queue.state(), AlbumQueue::State::Ready);
             QVERIFY(watch.said.isEmpty());
             QVERIFY(source.loaded.isEmpty());
@@ -171,14 +171,14 @@ private slots:
             if (index == 0)
                 QVERIFY(QDir().rename(save.path(), moved));
         });
-        QString error;
-        QVERIFY(queue.start(&error));
+        QVERIFY(queue.start());
         QTRY_VERIFY_WITH_TIMEOUT(watch.report.has_value(), QueueTimeout);
         QCOMPARE(watch.said.filter("start"), QStringList{"start 0"});
         QCOMPARE(watch.said.constLast(), QString("finished"));
         const AlbumQueue::Report &r = *watch.report;
         QCOMPARE(r.stop, AlbumQueue::Stop::NoTemporaryFolder);
-        QVERIFY2(r.stopDetail.contains(save.path()), qPrintable(r.stopDetail));
+        QCOMPARE(r.stopFailure.why, JobStartFailure::Why::NoFolder);
+        QVERIFY2(r.stopFailure.folder.path.startsWith(save.path()), qPrintable(r.stopFailure.folder.path));
         QCOMPARE(r.done, 1);
         QCOMPARE(r.saved, 3);
         QCOMPARE(r.albums.at(0).report->folderName, QString("单页相册"));
@@ -195,8 +195,7 @@ private slots:
         AlbumQueue queue(settings(save.path()), &source, albums({"6002", "6001"}));
         Watch watch(&queue);
         connect(&queue, &AlbumQueue::albumFinished, this, [&] { queue.kill(); });
-        QString error;
-        QVERIFY(queue.start(&error));
+        QVERIFY(queue.start());
         QTRY_VERIFY_WITH_TIMEOUT(watch.said.contains("end 0"), QueueTimeout);
         // Any later page or picture would have answered by the time the site
         // answers one more request.
@@ -229,8 +228,7 @@ private slots:
         AlbumQueue queue(s, &source, albums(ids));
         Watch watch(&queue);
         m_site.requests(true);
-        QString error;
-        QVERIFY(queue.start(&error));
+        QVERIFY(queue.start());
 
         // Stopped while the second and third pictures trickle in (the third
         // comes first, the second last) and the fourth picture's page does
@@ -293,7 +291,7 @@ private slots:
         AlbumQueue one(pane, &source, albums({"6002"}));
         Watch watchOne(&one);
         QString error;
-        QVERIFY(one.startFromShownPage(loadSnapshot(m_session.manager(), albumUrl("6002")), &error));
+        QVERIFY(one.startFromShownPage(loadSnapshot(m_session.manager(), albumUrl("6002"))));
         QVERIFY(one.readFromShownPage());
         QTRY_VERIFY_WITH_TIMEOUT(watchOne.report.has_value(), QueueTimeout);
         QVERIFY(source.loaded.isEmpty());
@@ -303,7 +301,7 @@ private slots:
         // blank after its last.
         AlbumQueue three(pane, &source, albums({"6001"}));
         Watch watchThree(&three);
-        QVERIFY(three.startFromShownPage(loadSnapshot(m_session.manager(), albumUrl("6001")), &error));
+        QVERIFY(three.startFromShownPage(loadSnapshot(m_session.manager(), albumUrl("6001"))));
         QVERIFY(!three.readFromShownPage());
         QTRY_VERIFY_WITH_TIMEOUT(watchThree.report.has_value(), QueueTimeout);
         QCOMPARE(source.loaded,

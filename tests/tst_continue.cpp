@@ -100,9 +100,9 @@ private:
                 [out](const PictureReport &p) { out->pictures << p; });
         connect(r->job.get(), &DownloadJob::finished, r->job.get(),
                 [out](const JobReport &report) { out->report = report; });
-        QString error;
-        if (!r->job->start(&error)) {
-            qWarning("the job did not start: %s", qPrintable(error));
+        JobStartFailure failure;
+        if (!r->job->start(&failure)) {
+            qWarning("the job did not start: %d %s", int(failure.why), qPrintable(failure.subject));
             return r;
         }
         QString next = r->job->pageLoaded(loadSnapshot(m_session.manager(), album));
@@ -255,9 +255,10 @@ private slots:
             QVERIFY(busy.tryLock(0));
             QVERIFY(ListInterruptedAlbums(save.path(), {AlbumRecord::State::Stopped}).isEmpty());
             DownloadJob second(s);
-            QString error;
-            QVERIFY(!second.start(&error));
-            QVERIFY(error.contains(albumUrl("5102")));
+            JobStartFailure failure;
+            QVERIFY(!second.start(&failure));
+            QCOMPARE(failure.why, JobStartFailure::Why::AlbumBusy);
+            QCOMPARE(failure.subject, albumUrl("5102"));
             QCOMPARE(pictureFiles(folder), earlier);
             QCOMPARE(AlbumRecord::load(folder).state(), AlbumRecord::State::Stopped);
         }

@@ -196,7 +196,7 @@ class TestFailureTexts : public QObject
 private slots:
     void textsAreAsBefore_data();
     void textsAreAsBefore();
-    void reasonsTravelWholeAsText();
+    void stopAndStartFailuresAsTheWindowSaysThem();
 };
 
 void TestFailureTexts::textsAreAsBefore_data()
@@ -215,24 +215,19 @@ void TestFailureTexts::textsAreAsBefore()
     QCOMPARE(made, expected);
 }
 
-void TestFailureTexts::reasonsTravelWholeAsText()
+void TestFailureTexts::stopAndStartFailuresAsTheWindowSaysThem()
 {
-    // The album queue hands a collection stop and a start failure on as
-    // text; what the window makes of that text is what it makes of the value.
     const CollectionStop stop{CollectionStop::Why::PageFailed, 4, EncodedPage,
                               failure(WebReason::Truncated, "subject", "system", 1234, -1)};
-    const CollectionStop back = CollectionStop::fromText(stop.toText());
-    QCOMPARE(back.toText(), stop.toText());
-    QCOMPARE(back.pageError.limit, -1);
-    QCOMPARE(ProgressText::stoppedRow(stop.toText()).text,
+    QCOMPARE(ProgressText::stoppedRow(stop).text,
              "采集在第4页提前结束：页面无法打开（传输中断，只收到 1234 字节）" + EncodedPage + "，已采集的图片照常下载");
 
     const JobStartFailure failure{JobStartFailure::Why::NoFolder,
                                   file(FileError::Code::NotRenamed, "/s/a", "File exists", "/s/b"), {}};
-    QCOMPARE(FailureText::jobStart(failure.toText()), "无法将 /s/a 改名为 /s/b：File exists");
+    QCOMPARE(FailureText::jobStart(failure), "无法将 /s/a 改名为 /s/b：File exists");
     // No reason at all says nothing.
-    QCOMPARE(FailureText::jobStart(QString()), QString());
-    QCOMPARE(FailureText::collectionStop(CollectionStop::fromText(QString())), QString());
+    QCOMPARE(FailureText::jobStart(JobStartFailure{}), QString());
+    QCOMPARE(FailureText::collectionStop(CollectionStop{}), QString());
 }
 
 QTEST_APPLESS_MAIN(TestFailureTexts)

@@ -135,9 +135,8 @@ private:
                                                run.paneLoads << page.address;
                                        });
         watch(queue, run, stopAfterPages);
-        QString error;
-        if (!queue.start(&error)) {
-            qWarning() << error;
+        if (!queue.start()) {
+            qWarning("the queue did not start");
             return run;
         }
         // Polled too: the in-flight count while the job collects.

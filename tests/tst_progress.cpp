@@ -79,7 +79,7 @@ private slots:
 
         JobReport report;
         report.failed = 1;
-        model.addStopped(CollectionStop{CollectionStop::Why::LeftAlbum, 3, "http://elsewhere/"}.toText());
+        model.addStopped(CollectionStop{CollectionStop::Why::LeftAlbum, 3, "http://elsewhere/"});
         model.addFinished(report);
         model.addText("Note", "自己的话", 3);
         QCOMPARE(rowTexts(model, 6), QStringList({"Stopped", "采集在第3页提前结束：窗口离开了相册，转到了 http://elsewhere/，已采集的图片照常下载"}));

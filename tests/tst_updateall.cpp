@@ -118,8 +118,7 @@ private:
         for (const QString &id : ids)
             albums.append({id, albumUrl(site, id), {}});
         AlbumQueue queue(settings(site, saveFolder), &source, albums);
-        QString error;
-        if (!queue.start(&error))
+        if (!queue.start())
             return false;
         const auto report = runToEnd(&queue);
         return report && report->failed == 0 && report->done == ids.size();
@@ -229,9 +228,8 @@ private slots:
         QCOMPARE(recorded.size(), 4);
         m_site.requests(true);
         TestPageSource source(m_session.manager());
-        QString error;
-        std::unique_ptr<AlbumQueue> queue(StartUpdateQueue(settings(m_site, root), &source, recorded, nullptr, &error));
-        QVERIFY2(queue, qPrintable(error));
+        std::unique_ptr<AlbumQueue> queue(StartUpdateQueue(settings(m_site, root), &source, recorded, nullptr, nullptr));
+        QVERIFY(queue);
         QCOMPARE(queue->settings().mode, DownloadMode::OnlyNew);
         const auto report = runToEnd(queue.get());
         QVERIFY(report);
@@ -286,10 +284,9 @@ private slots:
         QCOMPARE(site.get("/test/expire?after=0&answer=form"), QByteArray("expiring"));
 
         TestPageSource source(m_session.manager());
-        QString error;
         std::unique_ptr<AlbumQueue> queue(
-            StartUpdateQueue(settings(site, root), &source, RecordedAlbums(root), nullptr, &error));
-        QVERIFY2(queue, qPrintable(error));
+            StartUpdateQueue(settings(site, root), &source, RecordedAlbums(root), nullptr, nullptr));
+        QVERIFY(queue);
         const auto report = runToEnd(queue.get());
         QVERIFY(report);
         const AlbumQueue::Album *album = albumIn(*report, "长大的相册");

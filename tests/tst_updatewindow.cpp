@@ -107,8 +107,7 @@ private:
         AlbumQueue queue(settings, &source, albums);
         bool done = false;
         connect(&queue, &AlbumQueue::finished, this, [&] { done = true; });
-        QString error;
-        return queue.start(&error) && waitUntil([&] { return done; }, JobTimeout) && queue.report().failed == 0;
+        return queue.start() && waitUntil([&] { return done; }, JobTimeout) && queue.report().failed == 0;
     }
 
 private slots:

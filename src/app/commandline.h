@@ -105,7 +105,7 @@ private:
     QList<struct RecordedAlbum> chosenAlbums();
     void makePage();
     void connectQueue();
-    void failToStart(const QString &error);
+    void failToStart(const JobStartFailure &failure);
     void onListed(const QList<struct AlbumEntry> &entries);
     void onListFailed(const AlbumListFailure &failure);
     void onAlbumStarted(int index);

@@ -74,10 +74,10 @@ void CommandLineRun::connectQueue()
     connect(m_queue, &AlbumQueue::finished, this, &CommandLineRun::onQueueFinished);
 }
 
-void CommandLineRun::failToStart(const QString &error)
+void CommandLineRun::failToStart(const JobStartFailure &failure)
 {
     writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-                          + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(error));
+                          + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(failure));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
 }
@@ -89,9 +89,9 @@ void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
     makePage();
     m_queue = new AlbumQueue(jobSettings(), m_source, albums, this);
     connectQueue();
-    QString error;
-    if (!m_queue->start(&error))
-        failToStart(error);
+    JobStartFailure failure;
+    if (!m_queue->start(&failure))
+        failToStart(failure);
 }
 
 void CommandLineRun::onAlbumStarted(int index)
@@ -233,7 +233,7 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopDetail));
+        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;

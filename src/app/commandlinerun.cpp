@@ -125,10 +125,10 @@ void CommandLineRun::startUpdate()
         return end(m_outcome.exitCode());
     }
     makePage();
-    QString error;
-    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &error);
+    JobStartFailure failure;
+    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &failure);
     if (!m_queue)
-        return failToStart(error);
+        return failToStart(failure);
     connectQueue();
     // The queue began its first album while it was made.
     if (m_queue->currentIndex() >= 0)

@@ -149,7 +149,7 @@ private:
     // The album's "Collecting" row, which setCollectingText() writes to.
     void addCollectingRow(QTreeView *list);
     void addAlbumRow(const QString &title, int album, int albums);
-    void addStoppedRow(const QString &reason);
+    void addStoppedRow(const CollectionStop &stop);
     void addFinishedRow(const JobReport &report);
     void queueRow(const PictureReport &picture, bool onlyNew, const QString &status);
     void flushRows();

@@ -47,10 +47,10 @@ qint16 MainForm::JobSource() const
 
 namespace {
 
-QString temporaryFolderFailure(const QString &saveFolder, const QString &error)
+QString temporaryFolderFailure(const QString &saveFolder, const JobStartFailure &failure)
 {
     return QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
-        + QLatin1Char('\n') + FailureText::jobStart(error);
+        + QLatin1Char('\n') + FailureText::jobStart(failure);
 }
 
 // The albums of a queue as the end-of-queue message lists them.
@@ -100,13 +100,13 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     // Held before it starts: its first album is shown from inside start().
     m_job = queue;
     connectQueue(queue);
-    QString error;
-    if (shown ? queue->startFromShownPage(*shown, &error) : queue->start(&error))
+    JobStartFailure failure;
+    if (shown ? queue->startFromShownPage(*shown, &failure) : queue->start(&failure))
         return queue;
     m_job = nullptr;
     delete queue;
     // Nothing has changed: the controls are as before the press.
-    information(temporaryFolderFailure(settings.saveFolder, error));
+    information(temporaryFolderFailure(settings.saveFolder, failure));
     return nullptr;
 }
 
@@ -115,9 +115,7 @@ void MainForm::connectQueue(AlbumQueue *queue)
     connect(queue, &AlbumQueue::albumStarted, this, &MainForm::onAlbumStarted);
     connect(queue, &AlbumQueue::pageCollected, this,
             [this](int collected) { setCollectingText(ProgressText::collectedSoFar(collected)); });
-    connect(queue, &AlbumQueue::collectionStopped, this, [this](const QString &reason) {
-        addStoppedRow(reason);
-    });
+    connect(queue, &AlbumQueue::collectionStopped, this, &MainForm::addStoppedRow);
     connect(queue, &AlbumQueue::collectionFinished, this, &MainForm::onCollectionFinished);
     connect(queue, &AlbumQueue::pictureDone, this, &MainForm::onPictureDone);
     connect(queue, &AlbumQueue::albumFinished, this,
@@ -287,7 +285,7 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
     // A queue that stopped short says what it finished and why it stopped,
     // in the one message.
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
-        message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopDetail);
+        message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopFailure);
     if (report.stop == AlbumQueue::Stop::ByUser && m_job->count() > 1)
         message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_job->count() - report.done);
     updateJobCommands();

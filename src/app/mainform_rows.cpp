@@ -42,10 +42,10 @@ void MainForm::addAlbumRow(const QString &title, int album, int albums)
     progressRows(progressList())->addAlbum(title, album, albums);
 }
 
-void MainForm::addStoppedRow(const QString &reason)
+void MainForm::addStoppedRow(const CollectionStop &stop)
 {
     flushRows();
-    progressRows(progressList())->addStopped(reason);
+    progressRows(progressList())->addStopped(stop);
 }
 
 void MainForm::addFinishedRow(const JobReport &report)

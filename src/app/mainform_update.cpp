@@ -67,15 +67,15 @@ void MainForm::updateAllAlbums()
     // The update's own message, not the member tab's.
     disconnect(queue, &AlbumQueue::finished, this, &MainForm::onQueueFinished);
     connect(queue, &AlbumQueue::finished, this, &MainForm::onUpdateFinished);
-    QString error;
-    if (queue->start(&error)) {
+    JobStartFailure failure;
+    if (queue->start(&failure)) {
         CmdDownloadThis->setEnabled(false);
         return;
     }
     m_job = nullptr;
     delete queue;
     information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
-                + QLatin1Char('\n') + FailureText::jobStart(error));
+                + QLatin1Char('\n') + FailureText::jobStart(failure));
 }
 
 void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
@@ -83,7 +83,7 @@ void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
     CmdDownloadThis->setEnabled(true);
     QString message = ProgressText::updateMessage(report);
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
-        message += QLatin1Char('\n') + FailureText::jobStart(report.stopDetail);
+        message += QLatin1Char('\n') + FailureText::jobStart(report.stopFailure);
     const QPointer<MainForm> self(this);
     information(message);
     if (!self)

@@ -3,38 +3,9 @@
 #include "jobrules.h"
 #include "web/webrequest.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <algorithm>
-
-QString CollectionStop::toText() const
-{
-    const QJsonObject error{{"reason", int(pageError.reason)}, {"subject", pageError.subject},
-                            {"system", pageError.systemText}, {"amount", pageError.amount},
-                            {"limit", pageError.limit}};
-    const QJsonObject stop{{"why", int(why)}, {"page", page}, {"address", address},
-                           {"pageError", error}, {"seconds", seconds}};
-    return QString::fromUtf8(QJsonDocument(stop).toJson(QJsonDocument::Compact));
-}
-
-CollectionStop CollectionStop::fromText(const QString &text)
-{
-    const QJsonObject stop = QJsonDocument::fromJson(text.toUtf8()).object();
-    const QJsonObject error = stop.value(QLatin1String("pageError")).toObject();
-    CollectionStop out;
-    out.why = Why(stop.value(QLatin1String("why")).toInt());
-    out.page = stop.value(QLatin1String("page")).toInt();
-    out.address = stop.value(QLatin1String("address")).toString();
-    out.seconds = stop.value(QLatin1String("seconds")).toInt();
-    out.pageError = {WebReason(error.value(QLatin1String("reason")).toInt()),
-                     error.value(QLatin1String("subject")).toString(),
-                     error.value(QLatin1String("system")).toString(),
-                     error.value(QLatin1String("amount")).toInteger(),
-                     error.value(QLatin1String("limit")).toInteger()};
-    return out;
-}
 
 bool IsLoginAnswer(int httpStatus, bool passwordField)
 {

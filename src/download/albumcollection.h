@@ -14,8 +14,7 @@ bool IsLoginAnswer(int httpStatus, bool passwordField);
 bool HasPasswordField(const QString &html);
 
 // Why collection ended before the album's last page, with what the
-// window's words need. It passes through the album queue's signal as text:
-// toText() and fromText() carry it whole.
+// window's words need.
 struct CollectionStop {
     enum class Why {
         None,
@@ -31,8 +30,7 @@ struct CollectionStop {
     int seconds = 0;
 
     bool isNone() const { return why == Why::None; }
-    QString toText() const;
-    static CollectionStop fromText(const QString &text);
+    friend bool operator==(const CollectionStop &, const CollectionStop &) = default;
 };
 
 // How collection differs between the two panes that can collect an album.

@@ -25,23 +25,23 @@ bool AlbumQueue::readFromShownPage() const
     return m_walk && !m_walk->askedForPages();
 }
 
-bool AlbumQueue::start(QString *error)
+bool AlbumQueue::start(JobStartFailure *failure)
 {
-    if (m_state != State::Ready || m_report.albums.isEmpty() || !beginAlbum(error))
+    if (m_state != State::Ready || m_report.albums.isEmpty() || !beginAlbum(failure))
         return false;
     m_walk->start(m_report.albums.at(m_current).address);
     return true;
 }
 
-bool AlbumQueue::startFromShownPage(const PageSnapshot &shown, QString *error)
+bool AlbumQueue::startFromShownPage(const PageSnapshot &shown, JobStartFailure *failure)
 {
-    if (m_state != State::Ready || m_report.albums.isEmpty() || !beginAlbum(error))
+    if (m_state != State::Ready || m_report.albums.isEmpty() || !beginAlbum(failure))
         return false;
     m_walk->startFromShownPage(shown);
     return true;
 }
 
-DownloadJob *AlbumQueue::beginAlbum(QString *error)
+DownloadJob *AlbumQueue::beginAlbum(JobStartFailure *failure)
 {
     const Album &next = m_report.albums.at(m_current + 1);
     JobSettings settings = m_settings;
@@ -50,7 +50,7 @@ DownloadJob *AlbumQueue::beginAlbum(QString *error)
     if (!next.albumAddress.isEmpty())
         settings.albumAddress = next.albumAddress;
     auto *job = new DownloadJob(settings, this);
-    if (!job->start(error)) {
+    if (!job->start(failure)) {
         delete job;
         return nullptr;
     }
@@ -90,13 +90,11 @@ void AlbumQueue::onAlbumFinished(const JobReport &report)
     if (m_stopping) {
         m_report.stop = Stop::ByUser;
     } else if (m_current + 1 < count()) {
-        QString error;
-        if (beginAlbum(&error)) {
+        if (beginAlbum(&m_report.stopFailure)) {
             m_walk->start(m_report.albums.at(m_current).address);
             return;
         }
         m_report.stop = Stop::NoTemporaryFolder;
-        m_report.stopDetail = error;
     }
     m_state = State::Finished;
     emit finished(m_report);
@@ -168,12 +166,12 @@ AlbumQueue *MakeUpdateQueue(const JobSettings &settings, PageSource *source, con
 }
 
 AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
-                             QObject *parent, QString *error)
+                             QObject *parent, JobStartFailure *failure)
 {
-    if (error)
-        error->clear();
+    if (failure)
+        *failure = {};
     AlbumQueue *queue = MakeUpdateQueue(settings, source, albums, parent);
-    if (queue && !queue->start(error)) {
+    if (queue && !queue->start(failure)) {
         delete queue;
         return nullptr;
     }

@@ -48,7 +48,7 @@ public:
         int saved = 0;
         int failed = 0;
         Stop stop = Stop::None;
-        QString stopDetail; // the system's reason, when it stopped early
+        JobStartFailure stopFailure; // why the next album could not begin
     };
 
     AlbumQueue(const JobSettings &settings, PageSource *source, const QList<Album> &albums,
@@ -58,9 +58,9 @@ public:
     // Begins the first album by loading its address. False, with the reason,
     // when its temporary folder cannot be made; nothing has changed then and
     // no signal follows.
-    bool start(QString *error);
+    bool start(JobStartFailure *failure = nullptr);
     // The same, but the first album is the page the source shows already.
-    bool startFromShownPage(const PageSnapshot &shown, QString *error);
+    bool startFromShownPage(const PageSnapshot &shown, JobStartFailure *failure = nullptr);
 
     // The fast mode's reader of album pages: each album whose first page it
     // reads as the pane does is collected through it. Call before start.
@@ -103,7 +103,7 @@ public:
 signals:
     void albumStarted(int index);
     void pageCollected(int collected);
-    void collectionStopped(const QString &reason);
+    void collectionStopped(const CollectionStop &stop);
     // The album at work is collected through the pane, not as HTML.
     void paneChosen(PaneFallback why, const QString &address);
     void collectionFinished(int collected);
@@ -115,7 +115,7 @@ signals:
     void resumed();
 
 private:
-    DownloadJob *beginAlbum(QString *error);
+    DownloadJob *beginAlbum(JobStartFailure *failure);
     void onAlbumFinished(const JobReport &report);
 
     JobSettings m_settings;
@@ -140,4 +140,4 @@ private:
 AlbumQueue *MakeUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
                             QObject *parent);
 AlbumQueue *StartUpdateQueue(const JobSettings &settings, PageSource *source, const QList<RecordedAlbum> &albums,
-                             QObject *parent, QString *error);
+                             QObject *parent, JobStartFailure *failure);

@@ -29,24 +29,6 @@ constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 
 } // namespace
 
-QString JobStartFailure::toText() const
-{
-    const QJsonObject error{{"code", int(folder.code)}, {"path", folder.path}, {"destination", folder.destination},
-                            {"system", folder.systemText}};
-    const QJsonObject out{{"why", int(why)}, {"folder", error}, {"subject", subject}};
-    return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
-}
-
-JobStartFailure JobStartFailure::fromText(const QString &text)
-{
-    const QJsonObject in = QJsonDocument::fromJson(text.toUtf8()).object();
-    const QJsonObject error = in.value(QLatin1String("folder")).toObject();
-    return {Why(in.value(QLatin1String("why")).toInt()),
-            {FileError::Code(error.value(QLatin1String("code")).toInt()), error.value(QLatin1String("path")).toString(),
-             error.value(QLatin1String("destination")).toString(), error.value(QLatin1String("system")).toString()},
-            in.value(QLatin1String("subject")).toString()};
-}
-
 DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
@@ -183,17 +165,10 @@ QStringList DownloadJob::pendingPictures() const
     return out;
 }
 
-bool DownloadJob::start(QString *error)
+bool DownloadJob::start(JobStartFailure *failed)
 {
-    JobStartFailure failure;
-    const bool started = start(failure);
-    if (!started && error)
-        *error = failure.toText();
-    return started;
-}
-
-bool DownloadJob::start(JobStartFailure &failure)
-{
+    JobStartFailure unused;
+    JobStartFailure &failure = failed ? *failed : unused;
     if (m_state != State::Ready)
         return false;
     if (!m_settings.continueFolder.isEmpty()) {
@@ -307,7 +282,7 @@ QString DownloadJob::pageLoaded(const PageSnapshot &page)
 
     if (step.outcome == AlbumCollection::Outcome::StoppedEarly) {
         m_collectionStop = step.stop;
-        emit collectionStopped(step.stop.toText());
+        emit collectionStopped(step.stop);
     }
     finishCollection();
     return {};
@@ -320,7 +295,7 @@ void DownloadJob::onPageWaitOver()
     m_collectionStop = {CollectionStop::Why::PageTimedOut, m_collection.pagesRead() + 1, m_expectedPage, {},
                         (m_settings.pageLoadTimeoutMs + 999) / 1000};
     const QPointer<DownloadJob> self(this);
-    emit collectionStopped(m_collectionStop.toText());
+    emit collectionStopped(m_collectionStop);
     if (self && m_state == State::Collecting)
         finishCollection();
 }

@@ -152,16 +152,12 @@ struct JobReport {
     QList<FolderProblem> problems;
 };
 
-// Why a job could not start; nothing has changed then. The album queue
-// hands it on as text: toText() and fromText() carry it whole.
+// Why a job could not start; nothing has changed then.
 struct JobStartFailure {
     enum class Why { None, NoFolder, NotUnfinished, AlbumBusy };
     Why why = Why::None;
     FileError folder; // NoFolder: why the temporary or staging folder could not be made
     QString subject;  // NotUnfinished: the folder's path; AlbumBusy: the album's address
-
-    QString toText() const;
-    static JobStartFailure fromText(const QString &text);
 };
 
 // One album's download: its temporary folder, the collection of its picture
@@ -190,9 +186,7 @@ public:
 
     // Makes the temporary album folder and begins collecting. False, with the
     // reason, when the folder cannot be made; nothing has changed then.
-    bool start(JobStartFailure &failure);
-    // The same, with the reason as JobStartFailure::toText().
-    bool start(QString *error);
+    bool start(JobStartFailure *failure = nullptr);
 
     // A page the collecting pane has loaded. Returns the address the pane is
     // to load next, or the empty text when collection is over (or the page
@@ -252,8 +246,7 @@ public:
 
 signals:
     void pageCollected(int collected);
-    // `reason` is a CollectionStop as text (see CollectionStop::fromText).
-    void collectionStopped(const QString &reason);
+    void collectionStopped(const CollectionStop &stop);
     void collectionFinished(int collected);
     void pictureDone(const PictureReport &report);
     // The job halted (`loginPage`: what the site answered instead of a

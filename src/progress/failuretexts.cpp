@@ -222,9 +222,4 @@ QString jobStart(const JobStartFailure &failure)
     return {};
 }
 
-QString jobStart(const QString &failureText)
-{
-    return jobStart(JobStartFailure::fromText(failureText));
-}
-
 } // namespace FailureText

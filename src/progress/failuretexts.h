@@ -27,6 +27,5 @@ QString pictureReason(const PictureReport &picture);
 QString folderNote(const JobReport &report);
 // Why a job could not start, also as the album queue hands it on.
 QString jobStart(const JobStartFailure &failure);
-QString jobStart(const QString &failureText);
 
 } // namespace FailureText

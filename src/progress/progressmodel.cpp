@@ -92,7 +92,7 @@ QString ProgressModel::progressText(const Row &row) const
     case Kind::Picture:
         return ProgressText::pictureRow(row.picture, row.onlyNew).text;
     case Kind::Stopped:
-        return ProgressText::stoppedRow(row.text).text;
+        return ProgressText::stoppedRow(row.report->collectionStop).text;
     case Kind::Finished:
         return ProgressText::finishedRow(*row.report).text;
     case Kind::Text:
@@ -180,11 +180,14 @@ void ProgressModel::addPictures(const QList<PictureReport> &pictures, bool onlyN
     endInsertRows();
 }
 
-void ProgressModel::addStopped(const QString &reason)
+void ProgressModel::addStopped(const CollectionStop &stop)
 {
     Row row;
     row.kind = Kind::Stopped;
-    row.text = reason;
+    // Kept where an album's end keeps its report: a picture's row grows by nothing.
+    auto report = std::make_shared<JobReport>();
+    report->collectionStop = stop;
+    row.report = std::move(report);
     append(row);
 }
 

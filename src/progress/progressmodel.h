@@ -37,7 +37,7 @@ public:
     void addAlbum(const QString &title, int album, int albums);
     // Pictures in the order they were reported; `onlyNew` marks a saved one as new.
     void addPictures(const QList<PictureReport> &pictures, bool onlyNew);
-    void addStopped(const QString &reason);
+    void addStopped(const CollectionStop &stop);
     void addFinished(const JobReport &report);
     // A row whose progress text was made already.
     void addText(const QString &status, const QString &text, int icon);

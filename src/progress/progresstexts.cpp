@@ -82,11 +82,6 @@ Row stoppedRow(const CollectionStop &stop)
             WarningIcon};
 }
 
-Row stoppedRow(const QString &stopText)
-{
-    return stoppedRow(CollectionStop::fromText(stopText));
-}
-
 Row paneFallbackRow(PaneFallback why, const QString &address)
 {
     QString cause;

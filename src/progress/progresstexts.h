@@ -45,8 +45,6 @@ QString savedInQueue(int saved, int album, int albums);
 // In "only new" mode a saved picture is said to be new.
 Row pictureRow(const PictureReport &picture, bool onlyNew = false);
 Row stoppedRow(const CollectionStop &stop);
-// The same, from the text the album queue's signal carries.
-Row stoppedRow(const QString &stopText);
 // The fast mode collects an album through the browser after all, and why.
 Row paneFallbackRow(PaneFallback why, const QString &address);
 // A job that ended before its end: stopped, or the site's login expired.

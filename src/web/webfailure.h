@@ -44,4 +44,6 @@ struct WebFailure {
     QString systemText; // the system's own words (QNetworkReply::errorString, strerror)
     qint64 amount = 0;
     qint64 limit = 0;
+
+    friend bool operator==(const WebFailure &, const WebFailure &) = default;
 };

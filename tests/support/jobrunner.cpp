@@ -31,9 +31,9 @@ int main(int argc, char **argv)
 
     TestPageSource source(session.manager());
     DownloadJob job(settings);
-    QString error;
-    if (!job.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    JobStartFailure failure;
+    if (!job.start(&failure)) {
+        std::fprintf(stderr, "the job did not start: %d %s\n", int(failure.why), qPrintable(failure.subject));
         return 3;
     }
     auto *walk = new PageWalk(&job, &source);
