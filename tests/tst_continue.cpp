@@ -1,6 +1,7 @@
 // Going on with an album a crash, a kill or a stop interrupted: the job in a
 // process of its own is killed mid-album, then continued here; the folders
 // such a job leaves, and what deleting or discarding one may touch.
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumfolders.h"
 #include "download/downloadjob.h"
@@ -40,25 +41,6 @@ QStringList entries(const QString &folder)
 QStringList folders(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// The picture files of a folder: everything but its record.
-QStringList pictureFiles(const QString &folder)
-{
-    QStringList out = entries(folder);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
-}
-
-QStringList recordedFiles(const QString &folder)
-{
-    QStringList out;
-    // Held: a range-for over a temporary's member would read freed memory.
-    const AlbumRecord record = AlbumRecord::load(folder);
-    for (const AlbumRecord::Entry &e : record.entries())
-        out << e.file;
-    out.sort();
-    return out;
 }
 
 struct Run {

@@ -3,6 +3,7 @@
 // "继续下载" run to the album's end against the demo site.
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumrecord.h"
 #include "download/downloadjob.h"
@@ -31,24 +32,6 @@ QByteArray seed()
     return R"({ "members": [ { "id": "100000001", "albums": [
         { "id": "7001", "name": "半途相册", "pages": 2, "perPage": 3 },
         { "id": "7002", "name": "停下的相册", "pages": 1, "perPage": 5 } ] } ] })";
-}
-
-QStringList pictureFiles(const QString &folder)
-{
-    QStringList out = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
-}
-
-QStringList recordedFiles(const QString &folder)
-{
-    QStringList out;
-    // Held: a range-for over a temporary's member would read freed memory.
-    const AlbumRecord record = AlbumRecord::load(folder);
-    for (const AlbumRecord::Entry &e : record.entries())
-        out << e.file;
-    out.sort();
-    return out;
 }
 
 // The file names the album's pictures get, in order.

@@ -4,6 +4,7 @@
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumrecord.h"
 #include "platform/browserpane.h"
@@ -52,13 +53,6 @@ QByteArray loginSeed()
     { "id": "8102", "name": "三页会过期", "pages": 3, "perPage": 2 }
   ] } ]
 })";
-}
-
-QStringList pictureFiles(const QString &folder)
-{
-    QStringList out = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
 }
 
 // Opens the progress list's context menu with the right button and clicks
