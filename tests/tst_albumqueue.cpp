@@ -1,5 +1,6 @@
 // Queues of albums on the core alone: each album walked through a page source
 // that reads the demo site's HTML, one job after another, to one report.
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"
@@ -36,14 +37,6 @@ QByteArray seed()
         { "id": "6050005" } ] }
   ] } ]
 })";
-}
-
-// What a folder holds beside the album's record.
-QStringList entries(const QString &folder)
-{
-    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    names.removeAll(AlbumRecord::fileName());
-    return names;
 }
 
 // What a queue said, in the order it said it.
@@ -140,8 +133,8 @@ private slots:
         QCOMPARE(r.albums.at(3).report->saved, 3);
         QCOMPARE(queue.state(), AlbumQueue::State::Finished);
         QCOMPARE(queue.saved(), r.saved);
-        QCOMPARE(entries(save.path() + "/三页相册").size(), 6);
-        QCOMPARE(entries(save.path() + "/单页相册").size(), 3);
+        QCOMPARE(besideRecord(save.path() + "/三页相册").size(), 6);
+        QCOMPARE(besideRecord(save.path() + "/单页相册").size(), 3);
     }
 
     void stoppedEarlyStillReportsWhatEnded()
@@ -184,7 +177,7 @@ private slots:
         QCOMPARE(r.albums.at(0).report->folderName, QString("单页相册"));
         QVERIFY(!r.albums.at(1).report && !r.albums.at(2).report);
         QCOMPARE(queue.state(), AlbumQueue::State::Finished);
-        QCOMPARE(entries(moved + "/单页相册").size(), 3);
+        QCOMPARE(besideRecord(moved + "/单页相册").size(), 3);
         QVERIFY(QDir().rename(moved, save.path()));
     }
 
@@ -203,7 +196,7 @@ private slots:
         QTest::qWait(0);
         QCOMPARE(watch.said.constLast(), QString("end 0"));
         QCOMPARE(queue.state(), AlbumQueue::State::Killed);
-        QCOMPARE(entries(save.path()), QStringList{"单页相册"});
+        QCOMPARE(besideRecord(save.path()), QStringList{"单页相册"});
     }
 
     void stopLetsThePicturesInFlightIn_data()
@@ -271,14 +264,14 @@ private slots:
         // Named and recorded as usual; the record says the album stopped.
         const QString folder = save.path() + "/慢图相册";
         const QStringList files = QStringList{"p6050001.jpg", "p6050002.jpg", "p6050003.jpg"}.mid(0, saved);
-        QCOMPARE(entries(folder), files);
+        QCOMPARE(besideRecord(folder), files);
         const AlbumRecord record = AlbumRecord::load(folder);
         QCOMPARE(record.state(), AlbumRecord::State::Stopped);
         QStringList recorded;
         for (const AlbumRecord::Entry &entry : record.entries())
             recorded << entry.file;
         QCOMPARE(recorded, files);
-        QCOMPARE(entries(save.path()), QStringList{"慢图相册"});
+        QCOMPARE(besideRecord(save.path()), QStringList{"慢图相册"});
     }
 
     void albumOnShowIsNotLoadedAgain()

@@ -38,11 +38,6 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QStringList folders(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 struct Run {
     std::unique_ptr<DownloadJob> job;
     QList<PictureReport> pictures;
@@ -140,9 +135,9 @@ private slots:
         QVERIFY2(left == recorded || left == expected.mid(0, savedBefore + 1), qPrintable(left.join(' ')));
         const int onDisk = int(left.size());
         // The dead job's staging folder goes at the next start.
-        QCOMPARE(folders(save.path()).filter(".quillmoor-staging-").size(), 1);
+        QCOMPARE(subfolders(save.path()).filter(".quillmoor-staging-").size(), 1);
         QVERIFY(RecoverAlbumFolders(save.path()).isEmpty());
-        QCOMPARE(folders(save.path()), QStringList{"相册文件夹1"});
+        QCOMPARE(subfolders(save.path()), QStringList{"相册文件夹1"});
 
         const QList<InterruptedAlbum> interrupted = ListInterruptedAlbums(save.path(), {AlbumRecord::State::InProgress});
         QCOMPARE(interrupted.size(), 1);

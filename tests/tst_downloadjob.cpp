@@ -1,6 +1,7 @@
 // Whole download jobs on the job object alone, against the demo site: the
 // pages a browser pane would load are read by the test itself, so neither a
 // window nor a browser engine takes part.
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumfolders.h"
 #include "download/downloadjob.h"
@@ -132,15 +133,6 @@ QByteArray slowSeed()
         { "id": "7001", "name": "慢相册", "pages": 1, "perPage": 3 } ] } ] })";
 }
 
-// What a folder holds besides the album's record.
-QStringList entries(const QString &folder)
-{
-    QStringList out = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                             QDir::Name);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
-}
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -214,7 +206,7 @@ private:
     static QMap<QString, QByteArray> contents(const QString &folder)
     {
         QMap<QString, QByteArray> out;
-        for (const QString &name : entries(folder))
+        for (const QString &name : besideRecord(folder))
             out.insert(name, fileBytes(folder + "/" + name));
         return out;
     }
@@ -357,7 +349,7 @@ private slots:
         // The album's folder holds each picture, byte for byte as served.
         const QString name = r->report->albumName;
         QCOMPARE(r->report->folderName, name);
-        QCOMPARE(entries(save.path()), QStringList{name});
+        QCOMPARE(besideRecord(save.path()), QStringList{name});
         QStringList files;
         for (int i = 1; i <= pictures; ++i) {
             const QString url = generated(album, i);
@@ -365,7 +357,7 @@ private slots:
             QCOMPARE(fileBytes(save.path() + "/" + name + "/" + url.section('/', -1)), siteBytes(url));
         }
         files.sort();
-        QCOMPARE(entries(save.path() + "/" + name), files);
+        QCOMPARE(besideRecord(save.path() + "/" + name), files);
     }
 
     void repeatsAndPictureKinds()
@@ -378,7 +370,7 @@ private slots:
         QCOMPARE(r->collectedCounts.constLast(), 5);
         QCOMPARE(r->kinds(), QStringList({"Saved", "Saved", "Skipped", "Saved", "Saved"}));
         QCOMPARE(r->pictures.at(2).address, generated("6003", 2));
-        QCOMPARE(entries(save.path() + "/重复链接").size(), 4);
+        QCOMPARE(besideRecord(save.path() + "/重复链接").size(), 4);
         // The member list queues it once.
         r = run(settings(JobSource::MemberList, save.path()), albumUrl("6003"));
         QCOMPARE(r->collectedCounts.constLast(), 4);
@@ -434,7 +426,7 @@ private slots:
                      qPrintable(id));
         }
         const QString folder = save.path() + "/时好时坏";
-        QCOMPARE(entries(folder), QStringList({"p6020001.jpg", "p6020003.jpg", "p6020004.jpg", "p6020009.jpg"}));
+        QCOMPARE(besideRecord(folder), QStringList({"p6020001.jpg", "p6020003.jpg", "p6020004.jpg", "p6020009.jpg"}));
         QCOMPARE(fileBytes(folder + "/p6020009.jpg"), siteBytes(pictureUrl("6020", "6020009", "p6020009.jpg")));
         QCOMPARE(r->report->saved, 4);
         QCOMPARE(r->report->failed, 5);
@@ -468,8 +460,8 @@ private slots:
         QVERIFY(r->report->collectionStop == r->stopped.first());
         QCOMPARE(r->report->saved, pictures);
         // The album keeps the name of its first page, whatever came after.
-        QCOMPARE(entries(save.path()).size(), 1);
-        QCOMPARE(entries(save.path() + "/" + r->report->folderName).size(), pictures);
+        QCOMPARE(besideRecord(save.path()).size(), 1);
+        QCOMPARE(besideRecord(save.path() + "/" + r->report->folderName).size(), pictures);
     }
 
     void anErrorPageIsNoAlbumPage()
@@ -500,8 +492,8 @@ private slots:
         QCOMPARE(r->report->albumName, QString(".."));
         QCOMPARE(r->report->folderName, QString("相册文件夹1"));
         QCOMPARE(r->report->folderNote, JobReport::FolderNote::UnusableName);
-        QCOMPARE(entries(outer.path()), QStringList({"marker.txt", "save"}));
-        QCOMPARE(entries(save + "/相册文件夹1"), QStringList({"p6005001.jpg", "p6005002.jpg"}));
+        QCOMPARE(besideRecord(outer.path()), QStringList({"marker.txt", "save"}));
+        QCOMPARE(besideRecord(save + "/相册文件夹1"), QStringList({"p6005001.jpg", "p6005002.jpg"}));
 
         // A name made only of characters a folder name cannot hold.
         r = run(settings(JobSource::MemberList, save), albumUrl("6008"));
@@ -524,9 +516,9 @@ private slots:
         // left as it is.
         QVERIFY(QDir(save).mkpath("三页相册/旧文件夹"));
         r = run(settings(JobSource::MemberList, save), albumUrl("6001"));
-        QCOMPARE(entries(save + "/三页相册"), QStringList{"旧文件夹"});
+        QCOMPARE(besideRecord(save + "/三页相册"), QStringList{"旧文件夹"});
         QCOMPARE(r->report->folderName, QString("三页相册 (2)"));
-        QCOMPARE(entries(save + "/三页相册 (2)").size(), 6);
+        QCOMPARE(besideRecord(save + "/三页相册 (2)").size(), 6);
     }
 
     void startAndEndOfTheFolders()
@@ -554,7 +546,7 @@ private slots:
         QCOMPARE(r->report->folderNote, JobReport::FolderNote::FolderGone);
         QCOMPARE(r->report->folderNoteSubject, save.path() + "/相册文件夹2");
         QCOMPARE(r->report->failed, 2);
-        QCOMPARE(entries(save.path()), QStringList({"挪走了", "相册文件夹1"}));
+        QCOMPARE(besideRecord(save.path()), QStringList({"挪走了", "相册文件夹1"}));
     }
 
     void fastModeSavesWhatThePaceSaves()
@@ -572,12 +564,12 @@ private slots:
                 const QString name = one->report->folderName;
                 QCOMPARE(many->report->folderName, name);
                 QCOMPARE(contents(quick.path() + "/" + name), contents(paced.path() + "/" + name));
-                QCOMPARE(entries(quick.path()), QStringList{name});
+                QCOMPARE(besideRecord(quick.path()), QStringList{name});
             }
         }
         QTemporaryDir check;
         const auto r = run(fast(settings(JobSource::MemberList, check.path(), &m_modes)), albumUrl("8002", &m_modes));
-        QCOMPARE(entries(check.path() + "/同名图片"),
+        QCOMPARE(besideRecord(check.path() + "/同名图片"),
                  QStringList({"p8002003.gif", "p8002007.jpg", "same(2).jpg", "same(3).jpg", "same.jpg"}));
     }
 
@@ -627,7 +619,7 @@ private slots:
         QCOMPARE(asked.value("picturePages").toInt(), 0);
         QCOMPARE(asked.value("pictures").toInt(), 0);
         QCOMPARE(contents(folder), before);
-        QCOMPARE(entries(save.path()), QStringList{"会长大的相册"});
+        QCOMPARE(besideRecord(save.path()), QStringList{"会长大的相册"});
 
         // Grown, with a file of the user's where a new picture's name falls,
         // and one picture deleted by the user: the new ones and the deleted
@@ -647,7 +639,7 @@ private slots:
         QCOMPARE(fileBytes(folder + "/p8001008.jpg"), QByteArray("mine"));
         QCOMPARE(fileBytes(folder + "/p8001008(2).jpg"), siteBytes(m_modes.url("/pic/8001/8001008/p8001008.jpg")));
         QVERIFY(QFile::exists(folder + "/p8001002.jpg"));
-        QCOMPARE(entries(save.path()), QStringList{"会长大的相册"});
+        QCOMPARE(besideRecord(save.path()), QStringList{"会长大的相册"});
 
         // A torn last line (a crash while writing) costs nothing more.
         {
@@ -678,22 +670,22 @@ private slots:
         // Discarded while a picture is on its way: the folder goes, nothing comes back.
         r->job->discard();
         QCOMPARE(r->job->state(), DownloadJob::State::Killed);
-        QVERIFY(entries(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
         QSignalSpy after(r->job.get(), &DownloadJob::pictureDone);
         // Any answer of the abandoned request would have arrived by the time a
         // later, slower request to the same site answers.
         loadSnapshot(m_session.manager(), m_slow.url("/test/slow?ms=800"));
         QCOMPARE(after.size(), 0);
         QVERIFY(!r->report);
-        QVERIFY(entries(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
 
         // The same with several pictures on their way at once.
         r = run(fast(settings(JobSource::MemberList, save.path(), &m_slow)), albumUrl("7001", &m_slow), false);
         QVERIFY(QTest::qWaitFor([&] { return r->job->pendingPictures().size() >= 2; }, 30000));
         r->job->discard();
-        QVERIFY(entries(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
         loadSnapshot(m_session.manager(), m_slow.url("/test/slow?ms=800"));
-        QVERIFY(entries(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
         QVERIFY(r->pictures.isEmpty());
     }
     // Pages without a picture, an expired login, and a job paused or stopped.
@@ -714,7 +706,7 @@ private slots:
         QCOMPARE(r->report->failed, 0);
         // Such a page does not make the album less whole.
         QVERIFY(r->report->isWhole());
-        QCOMPARE(entries(save.path() + "/没有图片的页"), QStringList({"b.jpeg", "c.png", "p9002001.jpg"}));
+        QCOMPARE(besideRecord(save.path() + "/没有图片的页"), QStringList({"b.jpeg", "c.png", "p9002001.jpg"}));
     }
 
     void anExpiredLoginEndsTheJob_data()
@@ -759,7 +751,7 @@ private slots:
         const int collected = albumPage ? 2 : 6;
         QCOMPARE(r->collectedCounts.constLast(), collected);
         QCOMPARE(r->report->saved + r->report->notDownloaded, collected);
-        QCOMPARE(entries(save.path() + "/" + r->report->folderName).size(), r->report->saved);
+        QCOMPARE(besideRecord(save.path() + "/" + r->report->folderName).size(), r->report->saved);
 
         // Nothing more was asked of the site.
         if (albumPage) {
@@ -808,7 +800,7 @@ private slots:
         QVERIFY(r->report->isWhole());
         QCOMPARE(r->report->haltedBy, HaltReason::None);
         QCOMPARE(m_login.requests().value("pictures").toInt(), 6);
-        QCOMPARE(entries(save.path() + "/会过期的相册").size(), 6);
+        QCOMPARE(besideRecord(save.path() + "/会过期的相册").size(), 6);
     }
 
     void anAlbumPageThatNeverLoadsEndsCollection()
@@ -886,7 +878,7 @@ private slots:
             const QJsonObject asked = m_paced.requests();
             QCOMPARE(asked.value("pictures").toInt(), 6);
             QCOMPARE(asked.value("picturePages").toInt(), 6 + retried);
-            QCOMPARE(entries(save.path() + "/慢慢来").size(), 6);
+            QCOMPARE(besideRecord(save.path() + "/慢慢来").size(), 6);
         }
     }
 
@@ -910,14 +902,14 @@ private slots:
                 QCOMPARE(r->report->saved, 2);
             QVERIFY(r->report->saved >= 2);
             // Only whole pictures, every one of them reported as saved.
-            const QStringList files = entries(save.path() + "/" + r->report->folderName);
+            const QStringList files = besideRecord(save.path() + "/" + r->report->folderName);
             QCOMPARE(files.size(), r->report->saved);
             QCOMPARE(r->kinds(), QStringList(r->report->saved, "Saved"));
             // Cancelled transfers never come back.
             const QJsonObject atEnd = m_paced.requests();
             loadSnapshot(m_session.manager(), m_paced.url("/test/slow?ms=300"));
             QCOMPARE(m_paced.requests().value("pictures"), atEnd.value("pictures"));
-            QCOMPARE(entries(save.path() + "/" + r->report->folderName), files);
+            QCOMPARE(besideRecord(save.path() + "/" + r->report->folderName), files);
         }
     }
 
@@ -934,13 +926,13 @@ private slots:
         QVERIFY(r->report);
         QCOMPARE(r->report->folderName, QString("Documents (2)"));
         QVERIFY(r->report->nameTaken);
-        QCOMPARE(entries(d + "/Documents"), QStringList{"letter.txt"});
+        QCOMPARE(besideRecord(d + "/Documents"), QStringList{"letter.txt"});
         QVERIFY(!QFile::exists(d + "/Documents/" + AlbumRecord::fileName()));
-        QCOMPARE(entries(d + "/Documents (2)").size(), 2);
+        QCOMPARE(besideRecord(d + "/Documents (2)").size(), 2);
         r = run(settings(JobSource::MemberList, d), albumUrl("6051"));
         QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
         QCOMPARE(contents(d + "/相册文件夹1"), (QMap<QString, QByteArray>{{"p1.jpg", "earlier"}}));
-        QCOMPARE(entries(d + "/相册文件夹1 (2)").size(), 2);
+        QCOMPARE(besideRecord(d + "/相册文件夹1 (2)").size(), 2);
 
         // Every folder filled carries the record of its album.
         const AlbumRecord record = AlbumRecord::load(d + "/相册文件夹1 (2)");
@@ -954,7 +946,7 @@ private slots:
         r = run(onlyNew(settings(JobSource::MemberList, d)), albumUrl("6051"));
         QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
         QCOMPARE(r->report->alreadyThere, 2);
-        QCOMPARE(entries(d + "/相册文件夹1"), QStringList{"p1.jpg"});
+        QCOMPARE(besideRecord(d + "/相册文件夹1"), QStringList{"p1.jpg"});
 
         // A same-named folder without a record is added to (nothing in it
         // replaced) and adopted; one of another album is not touched.
@@ -963,7 +955,7 @@ private slots:
         r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6053"));
         QCOMPARE(r->report->folderName, QString("同名相册"));
         QCOMPARE(fileBytes(d + "/同名相册/p6053001.jpg"), QByteArray("mine"));
-        QCOMPARE(entries(d + "/同名相册").size(), 3);
+        QCOMPARE(besideRecord(d + "/同名相册").size(), 3);
         QVERIFY(AlbumRecord::load(d + "/同名相册").namesAlbum({albumUrl("6053")}));
         const QMap<QString, QByteArray> adopted = contents(d + "/同名相册");
         r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6052"));
@@ -980,14 +972,14 @@ private slots:
         QVERIFY(first->report && second->report);
         QCOMPARE(first->report->folderName, QString("同名相册"));
         QCOMPARE(second->report->folderName, QString("同名相册 (2)"));
-        QCOMPARE(entries(d + "/同名相册").size(), 2);
-        QCOMPARE(entries(d + "/同名相册 (2)").size(), 3);
+        QCOMPARE(besideRecord(d + "/同名相册").size(), 2);
+        QCOMPARE(besideRecord(d + "/同名相册 (2)").size(), 3);
         // The first album again replaces its own copy, not the other one.
         auto again = run(settings(JobSource::BrowserPane, d), albumUrl("6052"));
         QCOMPARE(again->report->folderName, QString("同名相册"));
         QVERIFY(again->report->replacedEarlier);
-        QCOMPARE(entries(d), QStringList({"同名相册", "同名相册 (2)"}));
-        QCOMPARE(entries(d + "/同名相册 (2)").size(), 3);
+        QCOMPARE(besideRecord(d), QStringList({"同名相册", "同名相册 (2)"}));
+        QCOMPARE(besideRecord(d + "/同名相册 (2)").size(), 3);
     }
 
     void earlierAlbumIsReplacedOnlyByAWholeOne()
@@ -1020,9 +1012,9 @@ private slots:
         QVERIFY(r->report->replacedEarlier);
         QVERIFY(r->report->problems.isEmpty());
         QCOMPARE(r->report->folderName, QString("慢相册"));
-        QCOMPARE(entries(d), QStringList({"慢相册", "慢相册 (2)"}));
+        QCOMPARE(besideRecord(d), QStringList({"慢相册", "慢相册 (2)"}));
         QCOMPARE(fileBytes(d + "/慢相册/notes.txt"), QByteArray("mine"));
-        QCOMPARE(entries(d + "/慢相册").size(), 4);
+        QCOMPARE(besideRecord(d + "/慢相册").size(), 4);
         QVERIFY(AlbumRecord::load(d + "/慢相册").namesAlbum({album}));
     }
 
@@ -1037,8 +1029,8 @@ private slots:
         const QString name = AlbumFolderName(LongTitle);
         QVERIFY(name.size() > 50 && LongTitle.startsWith(name));
         QCOMPARE(r->report->folderName, name);
-        QCOMPARE(entries(real.path()), QStringList{name});
-        QCOMPARE(entries(real.path() + "/" + name).size(), 1);
+        QCOMPARE(besideRecord(real.path()), QStringList{name});
+        QCOMPARE(besideRecord(real.path() + "/" + name).size(), 1);
         // A second copy of another album of that title still finds a name.
         QVERIFY(QDir(real.path()).rename(name, "moved"));
         QVERIFY(QDir(real.path()).mkdir(name));
@@ -1059,27 +1051,27 @@ private slots:
         // Crashed after the earlier copy went aside: it comes back.
         QVERIFY(moveAside());
         QVERIFY(RecoverAlbumFolders(d).isEmpty());
-        QCOMPARE(entries(d), QStringList{"三页相册"});
-        QCOMPARE(entries(d + "/三页相册").size(), 6);
+        QCOMPARE(besideRecord(d), QStringList{"三页相册"});
+        QCOMPARE(besideRecord(d + "/三页相册").size(), 6);
 
         // Crashed after the new copy took the name: the aside copy goes, and
         // what the user had put in it moves over.
         QVERIFY(moveAside());
         writeFile(d + "/" + aside + "/notes.txt", "mine");
         QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
-        QCOMPARE(entries(d), QStringList({aside, "三页相册"}));
+        QCOMPARE(besideRecord(d), QStringList({aside, "三页相册"}));
         QVERIFY(RecoverAlbumFolders(d).isEmpty());
-        QCOMPARE(entries(d), QStringList{"三页相册"});
+        QCOMPARE(besideRecord(d), QStringList{"三页相册"});
         QCOMPARE(fileBytes(d + "/三页相册/notes.txt"), QByteArray("mine"));
-        QCOMPARE(entries(d + "/三页相册").size(), 7);
+        QCOMPARE(besideRecord(d + "/三页相册").size(), 7);
 
         // The album's name taken meanwhile by a folder of the user's: both stay.
         QVERIFY(moveAside());
         QVERIFY(QDir(d).mkdir("三页相册"));
         writeFile(d + "/三页相册/mine.txt", "mine");
         QVERIFY(RecoverAlbumFolders(d).isEmpty());
-        QCOMPARE(entries(d + "/三页相册"), QStringList{"mine.txt"});
-        QCOMPARE(entries(d + "/" + aside).size(), 7);
+        QCOMPARE(besideRecord(d + "/三页相册"), QStringList{"mine.txt"});
+        QCOMPARE(besideRecord(d + "/" + aside).size(), 7);
         QVERIFY(QDir(d + "/" + aside).removeRecursively());
 
         // A folder only named like one left aside, without the record that
@@ -1087,7 +1079,7 @@ private slots:
         QVERIFY(QDir(d).mkdir(aside));
         writeFile(d + "/" + aside + "/x.txt", "x");
         RecoverAlbumFolders(d);
-        QCOMPARE(entries(d + "/" + aside), QStringList{"x.txt"});
+        QCOMPARE(besideRecord(d + "/" + aside), QStringList{"x.txt"});
     }
 
     void oneAlbumOneJob()
@@ -1103,8 +1095,8 @@ private slots:
         QVERIFY(second->pictures.isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return first->report.has_value(); }, 60000));
         QVERIFY(!first->report->busy);
-        QCOMPARE(entries(d), QStringList{"慢相册"});
-        QCOMPARE(entries(d + "/慢相册").size(), 3);
+        QCOMPARE(besideRecord(d), QStringList{"慢相册"});
+        QCOMPARE(besideRecord(d + "/慢相册").size(), 3);
         // So does another process's lock, until it is given up.
         QLockFile other(AlbumLockPath(d, album));
         QVERIFY(other.tryLock(0));
@@ -1113,7 +1105,7 @@ private slots:
         other.unlock();
         r = run(settings(JobSource::MemberList, d, &m_slow), album);
         QVERIFY(r->report && !r->report->busy && r->report->replacedEarlier);
-        QCOMPARE(entries(d), QStringList{"慢相册"});
+        QCOMPARE(besideRecord(d), QStringList{"慢相册"});
     }
 };
 

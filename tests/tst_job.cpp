@@ -4,6 +4,7 @@
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumrecord.h"
 #include "platform/browserpane.h"
@@ -101,23 +102,6 @@ public:
     QPointer<MainForm> window;
     QList<Seen> seen;
 };
-
-QStringList column(const QTreeView *list, int c)
-{
-    QStringList out;
-    for (int i = 0; i < list->model()->rowCount(); ++i)
-        out << list->model()->index(i, c).data().toString();
-    return out;
-}
-
-// What a folder holds besides the album's record.
-QStringList files(const QString &folder)
-{
-    QStringList out = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                             QDir::Name);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
-}
 
 } // namespace
 
@@ -225,7 +209,7 @@ private slots:
         QVERIFY(d.exists("相册文件夹1"));
         QVERIFY(!w->CmdStartDown->isEnabled());
         QVERIFY(w->ListView1->isVisible());
-        QCOMPARE(column(w->ListView1, 1), QStringList{"已采集2张图片列表，请稍等... ..."});
+        QCOMPARE(columnTexts(w->ListView1, 1), QStringList{"已采集2张图片列表，请稍等... ..."});
 
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《三页相册》"));
@@ -237,9 +221,9 @@ private slots:
         QCOMPARE(seen.label1, QString("已下载6张图片 "));
 
         const QStringList urls = generatedUrls("6011", 6);
-        QCOMPARE(column(w->ListView1, 0),
+        QCOMPARE(columnTexts(w->ListView1, 0),
                  QStringList{"Collecting"} + QStringList(6, "Success") + QStringList{"Finished"});
-        QCOMPARE(column(w->ListView1, 1),
+        QCOMPARE(columnTexts(w->ListView1, 1),
                  QStringList{"共采集6张图片列表，开始下载"} + successTexts(urls) + QStringList{"相册下载完毕."});
         QCOMPARE(w->ListView1->currentIndex().row(), 7);
 
@@ -251,8 +235,8 @@ private slots:
         QVERIFY(w->ListView1->isHidden());
         QCOMPARE(w->Frame1->title(), MainForm::IdleFrameText);
         QCOMPARE(w->Label1->text(), QString("图片下载完毕. "));
-        QCOMPARE(files(save.path()), QStringList{"三页相册"});
-        QCOMPARE(files(save.path() + "/三页相册").size(), 6);
+        QCOMPARE(besideRecord(save.path()), QStringList{"三页相册"});
+        QCOMPARE(besideRecord(save.path() + "/三页相册").size(), 6);
 
         // The pane goes back to the album, where the button is usable again;
         // an album of one page keeps the pane where it is and says "有".
@@ -266,7 +250,7 @@ private slots:
         QCOMPARE(w->WebBrowser1->locationUrl(), albumUrl("6002"));
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->atCompletion().label1, QString("已下载3张图片 "));
-        QCOMPARE(column(w->ListView1, 1).constFirst(), QString("已采集3张图片列表，请稍等... ..."));
+        QCOMPARE(columnTexts(w->ListView1, 1).constFirst(), QString("已采集3张图片列表，请稍等... ..."));
     }
 
     void memberListJobInItsOwnRows()
@@ -282,20 +266,20 @@ private slots:
         QCOMPARE(w->JobState(), QString("CollectPicture2"));
         QCOMPARE(w->JobSource(), qint16(2));
         QVERIFY(!w->CmdDownloadThis->isEnabled());
-        QCOMPARE(column(w->ListView2, 1), QStringList{"程序开始采集图片"});
+        QCOMPARE(columnTexts(w->ListView2, 1), QStringList{"程序开始采集图片"});
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《三页相册》"));
         QCOMPARE(m_dialogs->atCompletion().lblstate, QString("已下载6张图片 "));
-        QCOMPARE(column(w->ListView2, 1),
+        QCOMPARE(columnTexts(w->ListView2, 1),
                  QStringList{"共采集6张图片列表，开始下载"} + successTexts(generatedUrls("6011", 6))
                      + QStringList{"相册下载完毕."});
-        QCOMPARE(files(save.path() + "/三页相册").size(), 6);
+        QCOMPARE(besideRecord(save.path() + "/三页相册").size(), 6);
 
         m_dialogs->clear();
         selectAlbum(w, "重复链接", albumUrl("6003"));
         w->CmdDownloadThis->Click();
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        QCOMPARE(column(w->ListView2, 0),
+        QCOMPARE(columnTexts(w->ListView2, 0),
                  QStringList{"Collecting"} + QStringList(4, "Success") + QStringList{"Finished"});
         // The browsing tab is left alone.
         QCOMPARE(w->ListView1->model()->rowCount(), 0);
@@ -317,14 +301,14 @@ private slots:
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         // A page without data a skipped row; a missing picture a failed row
         // with its own icon, its address and its reason in Chinese.
-        QCOMPARE(column(w->ListView1, 0), QStringList({"Collecting", "Success", "Skipped", "Failed", "Finished"}));
-        QVERIFY(column(w->ListView1, 1).at(2).contains(m_site.url("/photo/" + Member + "/photo-6004002")));
-        const QString failed = column(w->ListView1, 1).at(3);
+        QCOMPARE(columnTexts(w->ListView1, 0), QStringList({"Collecting", "Success", "Skipped", "Failed", "Finished"}));
+        QVERIFY(columnTexts(w->ListView1, 1).at(2).contains(m_site.url("/photo/" + Member + "/photo-6004002")));
+        const QString failed = columnTexts(w->ListView1, 1).at(3);
         QVERIFY(failed.contains(m_site.url("/pic/6004/6004003/p6004003.jpg")));
         QVERIFY2(failed.contains("失败") && failed.contains("404"), qPrintable(failed));
         QCOMPARE(w->ListView1->model()->index(3, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
                  w->ImageList1.at(4).cacheKey());
-        QCOMPARE(column(w->ListView1, 1).at(4),
+        QCOMPARE(columnTexts(w->ListView1, 1).at(4),
                  QString("相册下载完毕. 其中 1 张图片下载失败，详见下载进度 1 个图片页中没有找到图片地址，已跳过"));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《各种图片》\n其中 1 张图片下载失败，详见下载进度"
                                                   "\n1 个图片页中没有找到图片地址，已跳过"));
@@ -335,7 +319,7 @@ private slots:
         selectAlbum(w, "打不开", albumUrl("6040"));
         w->CmdDownloadThis->Click();
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        QCOMPARE(column(w->ListView2, 0), QStringList({"Collecting", "Stopped", "Finished"}));
+        QCOMPARE(columnTexts(w->ListView2, 0), QStringList({"Collecting", "Stopped", "Finished"}));
         QVERIFY2(m_dialogs->completion().contains("提前结束"), qPrintable(m_dialogs->completion()));
         QVERIFY(QDir(save.path()).exists("127.0.0.1/keep"));
         QVERIFY(QDir(save.path()).exists("500/keep"));
@@ -368,17 +352,17 @@ private slots:
         // unusable name and a page that does not load do not stop the rest.
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->messages.size(), 1);
-        const QStringList rows = column(w->ListView2, 0);
+        const QStringList rows = columnTexts(w->ListView2, 0);
         QCOMPARE(rows, QStringList({"Album", "Collecting", "Success", "Success", "Success", "Finished",
                                     "Album", "Collecting", "Success", "Finished",
                                     "Album", "Collecting", "Stopped", "Finished"}));
-        QCOMPARE(column(w->ListView2, 1).at(6), QString("相册《?*: 的相册》 (2/3)"));
+        QCOMPARE(columnTexts(w->ListView2, 1).at(6), QString("相册《?*: 的相册》 (2/3)"));
         const QString message = m_dialogs->completion();
         QVERIFY2(message.contains("相册《单页相册》：保存在 《单页相册》"), qPrintable(message));
         QVERIFY2(message.contains("相册《?*: 的相册》：保存在 《相册文件夹1》"), qPrintable(message));
         QVERIFY2(message.contains("相册《打不开》") && message.contains("提前结束"), qPrintable(message));
         QCOMPARE(m_dialogs->atCompletion().lblstate, QString("已下载4张图片（第3/3个相册） "));
-        QCOMPARE(files(save.path()), QStringList({"单页相册", "相册文件夹1", "相册文件夹2"}));
+        QCOMPARE(besideRecord(save.path()), QStringList({"单页相册", "相册文件夹1", "相册文件夹2"}));
         QVERIFY(w->CmdDownloadThis->isEnabled());
         QCOMPARE(w->JobState(), QString("login"));
 
@@ -392,11 +376,11 @@ private slots:
         QCOMPARE(w->LstAlbumName->selectionModel()->selectedIndexes().size(), 1);
         w->CmdDownloadThis->Click();
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        QCOMPARE(column(w->ListView2, 0), QStringList({"Collecting", "Exists", "Exists", "Exists", "Finished"}));
+        QCOMPARE(columnTexts(w->ListView2, 0), QStringList({"Collecting", "Exists", "Exists", "Exists", "Finished"}));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《单页相册》\n新增 0 张图片，3 张已在相册中"));
         // The folder now keeps its record beside the pictures.
         QVERIFY(QFile::exists(save.path() + "/单页相册/" + AlbumRecord::fileName()));
-        QCOMPARE(files(save.path() + "/单页相册"), QStringList({"p6002001.jpg", "p6002002.jpg", "p6002003.jpg"}));
+        QCOMPARE(besideRecord(save.path() + "/单页相册"), QStringList({"p6002001.jpg", "p6002002.jpg", "p6002003.jpg"}));
     }
 
     void closingDuringAQueue()
@@ -414,7 +398,7 @@ private slots:
         QVERIFY(waitUntil([&] { return !w; }));
         QCOMPARE(m_dialogs->questions.size(), 1);
         QVERIFY(m_dialogs->messages.isEmpty());
-        QVERIFY(files(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
     }
 
     void paneSentAwayEndsCollection()
@@ -429,10 +413,10 @@ private slots:
         // its next page is on the way.
         QTest::mouseClick(w->CmdHomePage, Qt::LeftButton, {}, w->CmdHomePage->rect().center());
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        QCOMPARE(column(w->ListView1, 0), QStringList({"Collecting", "Stopped", "Success", "Finished"}));
-        QVERIFY(column(w->ListView1, 1).at(1).contains("第"));
+        QCOMPARE(columnTexts(w->ListView1, 0), QStringList({"Collecting", "Stopped", "Success", "Finished"}));
+        QVERIFY(columnTexts(w->ListView1, 1).at(1).contains("第"));
         QVERIFY2(m_dialogs->completion().startsWith("下载完毕\n保存在 《慢相册三》"), qPrintable(m_dialogs->completion()));
-        QCOMPARE(files(save.path() + "/慢相册三").size(), 1);
+        QCOMPARE(besideRecord(save.path() + "/慢相册三").size(), 1);
     }
 
     void startsRefusedWithoutChange()
@@ -449,7 +433,7 @@ private slots:
         QCOMPARE(w->JobSource(), qint16(0));
         QVERIFY(w->CmdStartDown->isEnabled());
         QVERIFY(w->ListView1->isHidden());
-        QVERIFY(files(save.path()).isEmpty());
+        QVERIFY(besideRecord(save.path()).isEmpty());
 
         selectAlbum(w, "单页相册", albumUrl("6002"));
         w->CmdDownloadThis->Click();
@@ -497,7 +481,7 @@ private slots:
         QCOMPARE(w->JobState(), QString("GetUrl"));
         QVERIFY(d.exists("相册文件夹1"));
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
-        QCOMPARE(files(save.path() + "/慢相册").size(), 3);
+        QCOMPARE(besideRecord(save.path() + "/慢相册").size(), 3);
 
         // A second job, closed with Yes while a picture is on its way.
         QVERIFY(waitUntil([&] { return w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(); }, 30000));
@@ -508,7 +492,7 @@ private slots:
         QVERIFY(w->close());
         QVERIFY(waitUntil([&] { return !w; }));
         // The close removed the new folder; the album's earlier copy stays.
-        QCOMPARE(files(save.path()), QStringList({"慢相册", "旧相册"}));
+        QCOMPARE(besideRecord(save.path()), QStringList({"慢相册", "旧相册"}));
 
         // The abandoned picture would have arrived by the time a later,
         // slower request to the same site answers: nothing may appear.
@@ -517,7 +501,7 @@ private slots:
                   nullptr, [&](const QString &) { answered = true; });
         QVERIFY(waitUntil([&] { return answered; }, 30000));
         QTest::qWait(0); // lets queued answers of earlier requests run
-        QCOMPARE(files(save.path()), QStringList({"慢相册", "旧相册"}));
+        QCOMPARE(besideRecord(save.path()), QStringList({"慢相册", "旧相册"}));
     }
 
     void memberListJobGuards()
@@ -556,9 +540,9 @@ private slots:
 
         QVERIFY(waitUntil([&] { return m_dialogs->finished(); }, JobTimeout));
         QCOMPARE(m_dialogs->completion(), QString("下载完毕\n保存在 《慢相册二》"));
-        QCOMPARE(files(save.path()), QStringList{"慢相册二"});
-        QCOMPARE(files(save.path() + "/慢相册二").size(), 4);
-        QCOMPARE(files(other.path() + "/相册文件夹1"), QStringList{"keep"});
+        QCOMPARE(besideRecord(save.path()), QStringList{"慢相册二"});
+        QCOMPARE(besideRecord(save.path() + "/慢相册二").size(), 4);
+        QCOMPARE(besideRecord(other.path() + "/相册文件夹1"), QStringList{"keep"});
         QCOMPARE(w->WebBrowser1->locationUrl(), getalbum);
     }
 
@@ -607,7 +591,7 @@ private slots:
         QVERIFY(queue.start());
         QVERIFY(waitUntil([&] { return finished.size() == 1; }, JobTimeout));
         QCOMPARE(queue.report().saved, 6);
-        QCOMPARE(files(save.path() + "/三页相册").size(), 6);
+        QCOMPARE(besideRecord(save.path() + "/三页相册").size(), 6);
         const QStringList pages{albumUrl("6011"), albumUrl("6011") + "?curpage=1", albumUrl("6011") + "?curpage=2"};
         QVERIFY(waitUntil([&] { return seen.size() == 4; }));
         QCOMPARE(seen.constLast().address, QString("about:blank"));

@@ -1,5 +1,6 @@
 // Bringing recorded albums up to date on the core alone: folders made by an
 // earlier run against the demo site, then the site changes, then one update.
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"
@@ -57,11 +58,6 @@ QStringList pictures(const QString &folder)
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     names.removeAll(AlbumRecord::fileName());
     return names;
-}
-
-QStringList folders(const QString &saveFolder)
-{
-    return QDir(saveFolder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 std::optional<AlbumQueue::Report> runToEnd(AlbumQueue *queue)
@@ -214,7 +210,7 @@ private slots:
         QTemporaryDir save;
         const QString root = save.path();
         QVERIFY(firstRun(m_site, root, {"7001", "7002", "7003", "7004"}));
-        const QStringList before = folders(root);
+        const QStringList before = subfolders(root);
         QCOMPARE(before, QStringList({"不变的相册", "旧名字", "被删的相册", "长大的相册"}));
         const QStringList unchanged = fingerprint(root + "/不变的相册");
         const QStringList removed = fingerprint(root + "/被删的相册");
@@ -268,7 +264,7 @@ private slots:
         QCOMPARE(gone->report->saved, 0);
         QCOMPARE(fingerprint(root + "/被删的相册"), removed);
         // No temporary folder is left behind, and nothing new beside.
-        QCOMPARE(folders(root), before);
+        QCOMPARE(subfolders(root), before);
     }
 
     void expiredLoginIsNoEmptyAlbum()
@@ -278,7 +274,7 @@ private slots:
         QTemporaryDir save;
         const QString root = save.path();
         QVERIFY(firstRun(site, root, {"7001", "7003"}));
-        const QStringList before = folders(root);
+        const QStringList before = subfolders(root);
         const QStringList kept = fingerprint(root + "/长大的相册");
         QCOMPARE(site.grow("7001", 1), 4);
         QCOMPARE(site.get("/test/expire?after=0&answer=form"), QByteArray("expiring"));
@@ -297,7 +293,7 @@ private slots:
         QCOMPARE(album->report->saved, 0);
         QCOMPARE(fingerprint(root + "/长大的相册"), kept);
         // Nothing came, so nothing is left behind either.
-        QCOMPARE(folders(root), before);
+        QCOMPARE(subfolders(root), before);
     }
 };
 

@@ -3,6 +3,7 @@
 // What an update does to folders is proven on the core (tst_updateall).
 #include "app/mainform.h"
 #include "app/siteaddresses.h"
+#include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"
@@ -64,21 +65,6 @@ public:
     QList<CheckRow> shown;
 };
 
-QStringList column(const QTreeView *list, int c)
-{
-    QStringList out;
-    for (int i = 0; i < list->model()->rowCount(); ++i)
-        out << list->model()->index(i, c).data().toString();
-    return out;
-}
-
-QStringList files(const QString &folder)
-{
-    QStringList out = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    out.removeAll(AlbumRecord::fileName());
-    return out;
-}
-
 } // namespace
 
 class TestUpdateWindow : public QObject
@@ -131,7 +117,7 @@ private slots:
         legacy.close();
         QCOMPARE(m_site.grow("8001", 1), 3);
         QCOMPARE(m_site.get("/test/album?album=8002&status=404"), QByteArray("changed"));
-        const QStringList untouched = files(save.path() + "/不选它");
+        const QStringList untouched = besideRecord(save.path() + "/不选它");
 
         UpdateDialogs dialogs;
         dialogs.uncheck = "不选它";
@@ -171,15 +157,15 @@ private slots:
 
         // Each album under its header row, the new picture among those
         // already there.
-        const QStringList rows = column(w->ListView2, 0);
+        const QStringList rows = columnTexts(w->ListView2, 0);
         QCOMPARE(rows, QStringList({"Album", "Collecting", "Gone",
                                     "Album", "Collecting", "Exists", "Exists", "Success", "Finished"}));
-        const QStringList texts = column(w->ListView2, 1);
+        const QStringList texts = columnTexts(w->ListView2, 1);
         QCOMPARE(texts.at(0), QString("相册《会消失》 (1/2)"));
         QVERIFY2(texts.at(2).startsWith("相册已不在网站上（HTTP 404"), qPrintable(texts.at(2)));
         QCOMPARE(texts.at(3), QString("相册《会长大》 (2/2)"));
-        QCOMPARE(files(save.path() + "/会长大").size(), 3);
-        QCOMPARE(files(save.path() + "/不选它"), untouched);
+        QCOMPARE(besideRecord(save.path() + "/会长大").size(), 3);
+        QCOMPARE(besideRecord(save.path() + "/不选它"), untouched);
         QVERIFY(w->CmdDownloadThis->isEnabled());
         QVERIFY(!w->queue());
     }

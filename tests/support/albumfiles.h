@@ -7,6 +7,21 @@
 
 // What an album folder holds, for tests that compare it with its record.
 
+// What a folder holds beside the album's record, by name.
+inline QStringList besideRecord(const QString &folder)
+{
+    QStringList out = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                             QDir::Name);
+    out.removeAll(AlbumRecord::fileName());
+    return out;
+}
+
+// The folders in a folder, by name.
+inline QStringList subfolders(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 // The picture files of a folder, by name: everything but its record.
 inline QStringList pictureFiles(const QString &folder)
 {

@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 #include "platform/browserpane.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -47,5 +48,14 @@ inline QList<MainForm *> mainForms()
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *f = qobject_cast<MainForm *>(w))
             out << f;
+    return out;
+}
+
+// The texts of column `c` of a list, row by row.
+inline QStringList columnTexts(const QAbstractItemView *list, int c)
+{
+    QStringList out;
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        out << list->model()->index(i, c).data().toString();
     return out;
 }
