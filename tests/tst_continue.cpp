@@ -3,7 +3,7 @@
 // such a job leaves, and what deleting or discarding one may touch.
 #include "albumfiles.h"
 #include "demosite.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/downloadjob.h"
 #include "pageloader.h"
 #include "web/networksession.h"
@@ -136,7 +136,7 @@ private slots:
         const int onDisk = int(left.size());
         // The dead job's staging folder goes at the next start.
         QCOMPARE(subfolders(save.path()).filter(".quillmoor-staging-").size(), 1);
-        QVERIFY(RecoverAlbumFolders(save.path()).isEmpty());
+        QVERIFY(AlbumFolder::recover(save.path()).isEmpty());
         QCOMPARE(subfolders(save.path()), QStringList{"相册文件夹1"});
 
         const QList<InterruptedAlbum> interrupted = ListInterruptedAlbums(save.path(), {AlbumRecord::State::InProgress});

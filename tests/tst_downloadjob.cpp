@@ -3,7 +3,7 @@
 // window nor a browser engine takes part.
 #include "albumfiles.h"
 #include "demosite.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/downloadjob.h"
 #include "download/jobrules.h"
 #include "pageloader.h"
@@ -652,14 +652,20 @@ private slots:
         QCOMPARE(r->report->alreadyThere, 8);
         QCOMPARE(m_modes.requests().value("pictures").toInt(), 0);
 
-        // Without its record the folder's file names stand in: the picture
-        // pages are read, no picture is fetched.
+        // Without its record every file is the user's, also under a
+        // picture's name: each picture is fetched, one with the same bytes
+        // becomes the recorded picture, one with others takes a free name.
         QVERIFY(QFile::remove(folder + "/" + AlbumRecord::fileName()));
+        const QMap<QString, QByteArray> theirs = contents(folder);
         r = again();
-        QCOMPARE(r->report->saved, 0);
+        QCOMPARE(r->report->saved, 1);
+        QCOMPARE(r->report->alreadyThere, 7);
         asked = m_modes.requests();
-        QCOMPARE(asked.value("picturePages").toInt(), 8);
-        QCOMPARE(asked.value("pictures").toInt(), 0);
+        QCOMPARE(asked.value("pictures").toInt(), 8);
+        QCOMPARE(fileBytes(folder + "/p8001008.jpg"), QByteArray("mine"));
+        QCOMPARE(fileBytes(folder + "/p8001008(3).jpg"), siteBytes(m_modes.url("/pic/8001/8001008/p8001008.jpg")));
+        for (auto it = theirs.cbegin(); it != theirs.cend(); ++it)
+            QCOMPARE(fileBytes(folder + "/" + it.key()), it.value());
     }
 
     void killedJobWritesNothing()
@@ -704,8 +710,10 @@ private slots:
         QCOMPARE(r->report->noPictureAddress, 1);
         QCOMPARE(r->report->saved, 3);
         QCOMPARE(r->report->failed, 0);
-        // Such a page does not make the album less whole.
-        QVERIFY(r->report->isWhole());
+        // A picture missing from its page keeps the album from being whole,
+        // and its record from saying so.
+        QVERIFY(!r->report->isWhole());
+        QCOMPARE(AlbumRecord::load(save.path() + "/没有图片的页").state(), AlbumRecord::State::InProgress);
         QCOMPARE(besideRecord(save.path() + "/没有图片的页"), QStringList({"b.jpeg", "c.png", "p9002001.jpg"}));
     }
 
@@ -955,7 +963,8 @@ private slots:
         r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6053"));
         QCOMPARE(r->report->folderName, QString("同名相册"));
         QCOMPARE(fileBytes(d + "/同名相册/p6053001.jpg"), QByteArray("mine"));
-        QCOMPARE(besideRecord(d + "/同名相册").size(), 3);
+        QVERIFY(QFile::exists(d + "/同名相册/p6053001(2).jpg"));
+        QCOMPARE(besideRecord(d + "/同名相册").size(), 4);
         QVERIFY(AlbumRecord::load(d + "/同名相册").namesAlbum({albumUrl("6053")}));
         const QMap<QString, QByteArray> adopted = contents(d + "/同名相册");
         r = run(onlyNew(settings(JobSource::BrowserPane, d)), albumUrl("6052"));
@@ -1050,7 +1059,7 @@ private slots:
         QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
         // Crashed after the earlier copy went aside: it comes back.
         QVERIFY(moveAside());
-        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QVERIFY(AlbumFolder::recover(d).isEmpty());
         QCOMPARE(besideRecord(d), QStringList{"三页相册"});
         QCOMPARE(besideRecord(d + "/三页相册").size(), 6);
 
@@ -1060,7 +1069,7 @@ private slots:
         writeFile(d + "/" + aside + "/notes.txt", "mine");
         QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
         QCOMPARE(besideRecord(d), QStringList({aside, "三页相册"}));
-        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QVERIFY(AlbumFolder::recover(d).isEmpty());
         QCOMPARE(besideRecord(d), QStringList{"三页相册"});
         QCOMPARE(fileBytes(d + "/三页相册/notes.txt"), QByteArray("mine"));
         QCOMPARE(besideRecord(d + "/三页相册").size(), 7);
@@ -1069,7 +1078,7 @@ private slots:
         QVERIFY(moveAside());
         QVERIFY(QDir(d).mkdir("三页相册"));
         writeFile(d + "/三页相册/mine.txt", "mine");
-        QVERIFY(RecoverAlbumFolders(d).isEmpty());
+        QVERIFY(AlbumFolder::recover(d).isEmpty());
         QCOMPARE(besideRecord(d + "/三页相册"), QStringList{"mine.txt"});
         QCOMPARE(besideRecord(d + "/" + aside).size(), 7);
         QVERIFY(QDir(d + "/" + aside).removeRecursively());
@@ -1078,7 +1087,7 @@ private slots:
         // says so, is not Quillmoor's to touch.
         QVERIFY(QDir(d).mkdir(aside));
         writeFile(d + "/" + aside + "/x.txt", "x");
-        RecoverAlbumFolders(d);
+        AlbumFolder::recover(d);
         QCOMPARE(besideRecord(d + "/" + aside), QStringList{"x.txt"});
     }
 

@@ -4,7 +4,7 @@
 #include "terminaltext.h"
 
 #include "albums/albumlistrequest.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/headlesspage.h"

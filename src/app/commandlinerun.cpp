@@ -3,7 +3,7 @@
 #include "terminaltext.h"
 
 #include "albums/albumlistrequest.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/headlesspage.h"
@@ -69,7 +69,7 @@ void CommandLineRun::start()
         return end(m_outcome.exitCode());
     }
     // An album copy left aside by a replacement that a crash cut short.
-    RecoverAlbumFolders(m_saveFolder);
+    AlbumFolder::recover(m_saveFolder);
     if (!m_request.member.isEmpty()) {
         m_list = new AlbumListRequest(BrowserProfile::network()->manager(), siteAddresses().photoHostBase,
                                       m_request.member, this);

@@ -1,7 +1,7 @@
 #include "mainform.h"
 
 #include "albums/albumlistmodel.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/jobrules.h"
 #include "icons.h"
 #include "progress/progressmodel.h"
@@ -225,6 +225,7 @@ void MainForm::createMenus()
     inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
     UpdateAll = Pro->addAction(QStringLiteral("更新全部相册"));
+    CheckAlbums = Pro->addAction(tr("检查相册"));
     Help = Pro->addAction(QStringLiteral("使用帮助"));
     FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
     exit = Pro->addAction(QStringLiteral("退出"));
@@ -241,6 +242,7 @@ void MainForm::createMenus()
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
     });
     connect(UpdateAll, &QAction::triggered, this, &MainForm::updateAllAlbums);
+    connect(CheckAlbums, &QAction::triggered, this, &MainForm::checkAlbums);
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
     connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
@@ -275,7 +277,7 @@ void MainForm::Form_Load()
         TxtPath->setText(m_locations.defaultSaveFolder);
     }
     // An album copy left aside by a replacement that a crash cut short.
-    RecoverAlbumFolders(saveFolder());
+    AlbumFolder::recover(saveFolder());
     // Asked once the window is up, so the question has a window to belong to.
     QTimer::singleShot(0, this, &MainForm::offerInterruptedAlbums);
 

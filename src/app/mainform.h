@@ -73,6 +73,7 @@ public:
     QAction *Fast = nullptr;
     QMenu *InFlight = nullptr;
     QAction *UpdateAll = nullptr;
+    QAction *CheckAlbums = nullptr;
     QAction *Help = nullptr;
     QAction *FeedBack = nullptr;
     QAction *exit = nullptr;
@@ -105,6 +106,9 @@ public:
     // "更新全部相册": the chosen recorded albums of the save folder, only
     // their new pictures, as one queue of the member tab.
     void updateAllAlbums();
+    // "检查相册": every recorded album folder compared with its record, off
+    // the window's thread; one message says what is missing or changed.
+    void checkAlbums();
     void CmdFriendAlbum_Click();
     void CmdViewHot_Click();
     void CmdHomePage_Click();

@@ -3,7 +3,7 @@
 #include "mainform.h"
 
 #include "albums/albumlistmodel.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/jobrules.h"
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
@@ -192,7 +192,8 @@ void MainForm::offerInterruptedAlbums()
                 information(ProgressText::notAllDeleted(folder, problems.constFirst().reason));
         } else if (answer == ProgressText::ContinueAnswer) {
             clearProgressRows(ListView2);
-            if (startQueue(::JobSource::MemberList, {{album.title, album.albumAddress, {}}}, nullptr, album.folderName))
+            const QString address = AlbumAddressAtSite(album.albumAddress, siteAddresses().photoHostBase);
+            if (startQueue(::JobSource::MemberList, {{album.title, address, {}}}, nullptr, album.folderName))
                 CmdDownloadThis->setEnabled(false);
             return;
         }

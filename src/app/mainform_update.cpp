@@ -9,6 +9,8 @@
 #include "siteaddresses.h"
 
 #include <QAction>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QMenu>
 #include <QTreeView>
 
@@ -89,4 +91,17 @@ void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
     if (!self)
         return;
     endJob();
+}
+
+void MainForm::checkAlbums()
+{
+    const QString folder = saveFolder();
+    CheckAlbums->setEnabled(false);
+    auto *watcher = new QFutureWatcher<QList<FolderCheck>>(this);
+    connect(watcher, &QFutureWatcher<QList<FolderCheck>>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        CheckAlbums->setEnabled(true);
+        information(ProgressText::checkMessage(watcher->result()));
+    });
+    watcher->setFuture(QtConcurrent::run([folder] { return CheckRecordedAlbums(folder); }));
 }

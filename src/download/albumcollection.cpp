@@ -68,6 +68,13 @@ AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
     m_loadedPages.insert(PageAddressKey(page.address));
 
     const QStringList links = PicturePageLinks(page.links, m_rules.photoHostBase);
+    const qsizetype next = NextPageLinkIndex(page.links, m_rules.nextLinkNeedsCurpage);
+    // A page of the album that links no picture at all is a notice ("busy"),
+    // an error text or a layout the rules do not know: never the album's end.
+    // Only a first page without pictures and without a next page is an
+    // album that is empty.
+    if (links.isEmpty() && (m_pagesRead > 0 || next >= 0))
+        return stop(CollectionStop::Why::NoPictureLinks, page.address);
     const bool bringsNew = std::any_of(links.cbegin(), links.cend(),
                                        [this](const QString &link) { return !m_collected.contains(link); });
     // A later page that brings nothing new is the site leading back to where
@@ -84,7 +91,6 @@ AlbumCollection::Step AlbumCollection::addPage(const PageSnapshot &page)
         m_picturePages << link;
     }
 
-    const qsizetype next = NextPageLinkIndex(page.links, m_rules.nextLinkNeedsCurpage);
     if (next < 0)
         return {Outcome::LastPage, {}, {}};
     const QString address = page.links.at(next).address;

@@ -22,6 +22,7 @@ struct CollectionStop {
         LeftAlbum,        // the pane went to `address`, no page of the album
         NextNotAnAddress, // the next-page link holds `address`, no web address
         PageTimedOut,     // `address` did not load within `seconds`
+        NoPictureLinks,   // `address` loaded but linked no picture page (a notice, a changed layout)
     };
     Why why = Why::None;
     int page = 0; // the album page collection ended at, counted from 1

@@ -1,4 +1,5 @@
 #include "albumqueue.h"
+#include "jobrules.h"
 
 #include "pagesource.h"
 #include "pagewalk.h"
@@ -153,8 +154,10 @@ AlbumQueue *MakeUpdateQueue(const JobSettings &settings, PageSource *source, con
             continue;
         AlbumQueue::Album album;
         album.title = recorded.title;
-        album.address = recorded.firstPage.isEmpty() ? recorded.address : recorded.firstPage;
-        album.albumAddress = recorded.address;
+        // At the site as it is now: a site that moved keeps its albums.
+        album.address = AlbumAddressAtSite(recorded.firstPage.isEmpty() ? recorded.address : recorded.firstPage,
+                                           settings.photoHostBase);
+        album.albumAddress = AlbumAddressAtSite(recorded.address, settings.photoHostBase);
         album.targetFolder = recorded.folder;
         queued.append(album);
     }

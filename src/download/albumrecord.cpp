@@ -40,7 +40,21 @@ bool isSafeEntry(const AlbumRecord::Entry &entry)
 
 QJsonObject entryLine(const AlbumRecord::Entry &e)
 {
-    return QJsonObject{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
+    QJsonObject line{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
+    if (e.size >= 0)
+        line.insert(QLatin1String("size"), e.size);
+    if (!e.sha256.isEmpty())
+        line.insert(QLatin1String("sha256"), QString::fromLatin1(e.sha256.toHex()));
+    return line;
+}
+
+AlbumRecord::Entry entryFrom(const QJsonObject &line)
+{
+    AlbumRecord::Entry entry{line.value(u"page").toString(), line.value(u"picture").toString(),
+                             line.value(u"file").toString()};
+    entry.size = qint64(line.value(u"size").toDouble(-1));
+    entry.sha256 = QByteArray::fromHex(line.value(u"sha256").toString().toLatin1());
+    return entry;
 }
 
 FileError reasonFor(const QString &path, const QString &systemText)
@@ -63,8 +77,7 @@ QString AlbumRecord::legacyFileName()
 void AlbumRecord::readLine(const QJsonObject &line)
 {
     if (line.contains(u"page")) {
-        const Entry entry{line.value(u"page").toString(), line.value(u"picture").toString(),
-                          line.value(u"file").toString()};
+        const Entry entry = entryFrom(line);
         if (isSafeEntry(entry))
             add(entry);
         return;
@@ -79,6 +92,14 @@ void AlbumRecord::readLine(const QJsonObject &line)
         m_state = stateFrom(line.value(u"state").toString());
     if (line.contains(u"asideFrom"))
         m_asideFrom = line.value(u"asideFrom").toString();
+    if (line.contains(u"replacedBy"))
+        m_replacedBy = line.value(u"replacedBy").toString();
+    if (line.contains(u"userFiles")) {
+        QStringList names;
+        for (const QJsonValue &name : line.value(u"userFiles").toArray())
+            names << name.toString();
+        addUserFiles(names);
+    }
 }
 
 AlbumRecord AlbumRecord::load(const QString &albumFolder)
@@ -107,8 +128,7 @@ AlbumRecord AlbumRecord::loadLegacy(const QString &albumFolder)
     record.m_legacy = true;
     const QJsonArray pictures = QJsonDocument::fromJson(file.readAll()).object().value(u"pictures").toArray();
     for (const QJsonValue &value : pictures) {
-        const QJsonObject o = value.toObject();
-        const Entry entry{o.value(u"page").toString(), o.value(u"picture").toString(), o.value(u"file").toString()};
+        const Entry entry = entryFrom(value.toObject());
         if (isSafeEntry(entry))
             record.add(entry);
     }
@@ -163,6 +183,10 @@ QByteArray AlbumRecord::stateLine() const
 bool AlbumRecord::save(const QString &albumFolder, FileError *error) const
 {
     QByteArray bytes = headerLine();
+    if (!m_userFiles.isEmpty())
+        bytes += QJsonDocument(QJsonObject{{"userFiles", QJsonArray::fromStringList(m_userFiles)}})
+                     .toJson(QJsonDocument::Compact)
+            + '\n';
     for (const Entry &e : m_entries)
         bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
     bytes += stateLine();
@@ -223,6 +247,14 @@ QStringList AlbumRecord::files() const
 {
     QStringList out{fileName(), legacyFileName()};
     for (const Entry &e : m_entries)
-        out << e.file;
+        if (!m_userFiles.contains(e.file))
+            out << e.file;
     return out;
+}
+
+void AlbumRecord::addUserFiles(const QStringList &names)
+{
+    for (const QString &name : names)
+        if (IsUsableFolderName(name) && !m_userFiles.contains(name))
+            m_userFiles << name;
 }

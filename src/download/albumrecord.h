@@ -28,6 +28,10 @@ public:
         QString page;    // the picture page's address
         QString picture; // the picture's address
         QString file;    // its file name in the album folder
+        // As saved: what proves the file whole later. -1 and empty in the
+        // records of versions that kept neither.
+        qint64 size = -1;
+        QByteArray sha256;
     };
 
     static QString fileName();
@@ -68,13 +72,21 @@ public:
     // Set on a folder moved aside while the album's new copy takes its
     // name: the name it had.
     QString asideFrom() const { return m_asideFrom; }
+    // Set on an earlier copy that a whole new one replaced but that could
+    // not go to the trash: it is no longer the album's folder.
+    QString replacedBy() const { return m_replacedBy; }
+    // Files that were in the folder before Quillmoor adopted it: the user's,
+    // whatever their names.
+    const QStringList &userFiles() const { return m_userFiles; }
+    void addUserFiles(const QStringList &names);
 
     // The entry of a picture page, or nullptr; found by path and query.
     const Entry *forPage(const QString &page) const;
     // Adds an entry or replaces the one of the same page.
     void add(const Entry &entry);
     const QList<Entry> &entries() const { return m_entries; }
-    // The file names the record accounts for, its own file included.
+    // The file names the record accounts for as Quillmoor's, its own file
+    // included.
     QStringList files() const;
 
 private:
@@ -90,6 +102,8 @@ private:
     QString m_firstPage;
     QString m_title;
     QString m_asideFrom;
+    QString m_replacedBy;
+    QStringList m_userFiles;
     State m_state = State::Unknown;
     bool m_exists = false;
     bool m_legacy = false;

@@ -33,6 +33,7 @@ DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_collection(rulesFor(settings))
+    , m_folder(settings.saveFolder)
     , m_limit(qBound(1, settings.maxInFlight, JobSettings::MaxInFlight))
     , m_requests(new QObject(this))
 {
@@ -71,64 +72,34 @@ void DownloadJob::dropStaging()
     RemoveStagingFolder(std::exchange(m_stagingFolder, QString()));
 }
 
-bool DownloadJob::recordNamesFile(const QString &file) const
-{
-    for (const AlbumRecord::Entry &entry : m_record.entries())
-        if (entry.file == file)
-            return true;
-    return false;
-}
-
-QString DownloadJob::knownFolderPath() const
-{
-    return m_continuing ? temporaryFolderPath() : targetFolderPath();
-}
-
 bool DownloadJob::takeContinueFolder(JobStartFailure *failure)
 {
     const QString name = m_settings.continueFolder;
-    const AlbumRecord record = AlbumRecord::load(folderPath(name));
-    const bool resumable = record.state() == AlbumRecord::State::InProgress
-        || record.state() == AlbumRecord::State::Stopped;
-    // Only a folder of Quillmoor's, left by a download of an album that did
-    // not reach its end, is gone on with.
-    if (!IsUsableFolderName(name) || !FileSystem::FolderExists(folderPath(name)) || !record.exists()
-        || record.isLegacy() || !resumable) {
-        *failure = {JobStartFailure::Why::NotUnfinished, {}, folderPath(name)};
+    if (!m_folder.resume(name)) {
+        *failure = {JobStartFailure::Why::NotUnfinished, {}, m_folder.path(name)};
         return false;
     }
+    const AlbumRecord &record = m_folder.record();
+    // The album at the site as it is now, whatever address it was recorded at.
     if (m_settings.albumAddress.isEmpty())
-        m_settings.albumAddress = record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress();
+        m_settings.albumAddress = AlbumAddressAtSite(
+            record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress(), m_settings.photoHostBase);
     // The album is taken before its folder is touched: another job at work
     // on it (of any process) keeps it as it is.
-    m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, m_settings.albumAddress));
-    m_lock->setStaleLockTime(0);
-    if (m_settings.albumAddress.isEmpty() || !m_lock->tryLock(0)) {
-        m_lock.reset();
+    m_lock = m_settings.albumAddress.isEmpty() ? nullptr
+                                               : TryLock(AlbumLockPath(m_settings.saveFolder, m_settings.albumAddress));
+    if (!m_lock) {
         *failure = {JobStartFailure::Why::AlbumBusy, {}, m_settings.albumAddress};
+        m_folder = AlbumFolder(m_settings.saveFolder);
         return false;
     }
-    m_tempFolder = name;
-    m_continuing = true;
     m_settings.mode = DownloadMode::OnlyNew;
-    m_record = record;
-    m_earlierRecord = record;
     return true;
-}
-
-QString DownloadJob::folderPath(const QString &name) const
-{
-    return m_settings.saveFolder + QLatin1Char('/') + name;
 }
 
 QString DownloadJob::temporaryFolderPath() const
 {
-    return m_tempFolder.isEmpty() ? QString() : folderPath(m_tempFolder);
-}
-
-QString DownloadJob::targetFolderPath() const
-{
-    return m_target.isEmpty() ? QString() : folderPath(m_target);
+    return m_folder.workPath();
 }
 
 QStringList DownloadJob::albumAddresses() const
@@ -138,13 +109,8 @@ QStringList DownloadJob::albumAddresses() const
 
 bool DownloadJob::isWhole() const
 {
-    return !m_notWhole && m_failed == 0 && m_collectionStop.isNone() && m_endedBy == HaltReason::None
-        && m_notDownloaded == 0;
-}
-
-void DownloadJob::noteProblem(FolderProblem::Step step, const QString &path, const FileError &reason)
-{
-    m_problems.append({step, path, reason});
+    return !m_notWhole && m_failed == 0 && m_noPictureAddress == 0 && m_collectionStop.isNone()
+        && m_endedBy == HaltReason::None && m_notDownloaded == 0;
 }
 
 QStringList DownloadJob::pendingPages() const
@@ -176,9 +142,7 @@ bool DownloadJob::start(JobStartFailure *failed)
             return false;
     } else {
         FileError why;
-        m_tempFolder = FileSystem::CreateNumberedFolder(m_settings.saveFolder, TempFolderBaseName,
-                                                        MaxTempFolderNumber, &why);
-        if (m_tempFolder.isEmpty()) {
+        if (!m_folder.create(&why)) {
             failure = {JobStartFailure::Why::NoFolder, why, {}};
             return false;
         }
@@ -186,20 +150,13 @@ bool DownloadJob::start(JobStartFailure *failed)
     QString why;
     m_stagingFolder = CreateStagingFolder(m_settings.saveFolder, &m_stagingLock, &why);
     if (m_stagingFolder.isEmpty()) {
-        if (!m_continuing)
-            QDir().rmdir(temporaryFolderPath());
+        m_folder.abandon();
         failure = {JobStartFailure::Why::NoFolder, {FileError::Code::Other, {}, {}, why}, {}};
         return false;
     }
     // The folder is Quillmoor's from its first moment: a crash leaves it
     // recognisable, never mistaken for one of the user's.
-    FileError recordError;
-    if (!AlbumRecord::appendLine(temporaryFolderPath(),
-                                 QJsonObject{{"album", m_settings.albumAddress}, {"state", "inProgress"}},
-                                 &recordError)) {
-        m_recordFailed = true;
-        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), recordError);
-    }
+    m_folder.journal(QJsonObject{{"album", m_settings.albumAddress}, {"state", "inProgress"}});
     m_state = State::Collecting;
     m_pageWait.start();
     return true;
@@ -210,24 +167,13 @@ bool DownloadJob::takeAlbum(const QString &firstPage)
     m_firstPage = firstPage;
     const QString address = m_settings.albumAddress.isEmpty() ? firstPage : m_settings.albumAddress;
     // A continued album was taken at the start already.
+    if (!m_lock)
+        m_lock = TryLock(AlbumLockPath(m_settings.saveFolder, address));
     if (!m_lock) {
-        m_lock = std::make_unique<QLockFile>(AlbumLockPath(m_settings.saveFolder, address));
-        // A lock left by a process that died is taken over; a live one is
-        // not, however old.
-        m_lock->setStaleLockTime(0);
-    }
-    if (!m_lock->isLocked() && !m_lock->tryLock(0)) {
-        m_lock.reset();
         m_busy = true;
         return false;
     }
-    FileError error;
-    if (!m_recordFailed
-        && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"album", address}, {"firstPage", firstPage}},
-                                    &error)) {
-        m_recordFailed = true;
-        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), error);
-    }
+    m_folder.journal(QJsonObject{{"album", address}, {"firstPage", firstPage}});
     return true;
 }
 
@@ -303,12 +249,8 @@ void DownloadJob::onPageWaitOver()
 void DownloadJob::finishCollection()
 {
     // The title, so that an interrupted folder can be offered by its name.
-    FileError error;
-    if (!m_busy && !m_recordFailed && !m_collection.albumName().isEmpty()
-        && !AlbumRecord::appendLine(temporaryFolderPath(), QJsonObject{{"title", m_collection.albumName()}}, &error)) {
-        m_recordFailed = true;
-        noteProblem(FolderProblem::Step::SaveRecord, temporaryFolderPath(), error);
-    }
+    if (!m_busy && !m_collection.albumName().isEmpty())
+        m_folder.journal(QJsonObject{{"title", m_collection.albumName()}});
     const bool leaveAlbum = m_busy || m_gone;
     lookForAlbumFolder();
     if (!leaveAlbum)
@@ -326,24 +268,8 @@ void DownloadJob::lookForAlbumFolder()
     // Once, from the first page's title: pictures that start while later
     // pages load must already know what the folder holds.
     m_albumFolderLooked = true;
-    if (m_settings.mode == DownloadMode::OnlyNew && !m_busy && !m_gone && !m_continuing) {
-        // The folder whose record names this album, wherever it is; else
-        // one of the album's name that no album claims yet is adopted.
-        const QString name = AlbumFolderName(m_collection.albumName());
-        const QString usable = IsUsableFolderName(name) && name != m_tempFolder ? name : QString();
-        // An update names the folder; it is taken only while its record
-        // still names the album, else the album is looked for as usual.
-        const QString preferred = m_settings.targetFolder.isEmpty() ? usable : m_settings.targetFolder;
-        m_target = FindAlbumFolder(m_settings.saveFolder, albumAddresses(), preferred, m_tempFolder);
-        if (m_target.isEmpty() && !usable.isEmpty() && FileSystem::FolderExists(folderPath(usable))) {
-            const AlbumRecord there = AlbumRecord::load(folderPath(usable));
-            if (!there.exists() || there.isLegacy())
-                m_target = usable;
-        }
-        if (!m_target.isEmpty())
-            m_record = AlbumRecord::load(targetFolderPath());
-    }
-    m_hadRecord = !m_record.entries().isEmpty();
+    if (m_settings.mode == DownloadMode::OnlyNew && !m_busy && !m_gone)
+        m_folder.lookFor(m_collection.albumName(), albumAddresses(), m_settings.targetFolder);
 }
 
 bool DownloadJob::streams() const
@@ -417,15 +343,18 @@ void DownloadJob::startItem(int index)
         return download(index);
     }
     if (m_settings.mode == DownloadMode::OnlyNew) {
-        // Saved by an earlier run and still there: nothing to ask the site.
-        const AlbumRecord::Entry *known = m_record.forPage(item.page);
-        if (known && QFile::exists(knownFolderPath() + QLatin1Char('/') + known->file)) {
-            item.picture = known->picture;
+        // Saved by an earlier run and still there as saved: nothing to ask
+        // the site. One missing, emptied or cut is fetched again.
+        AlbumRecord::Entry known;
+        const AlbumFolder::Held held = m_folder.holds(item.page, &known);
+        if (held == AlbumFolder::Held::Yes) {
+            item.picture = known.picture;
             item.report.kind = PictureReport::Kind::AlreadyThere;
-            item.report.address = known->picture.isEmpty() ? item.page : known->picture;
-            item.report.fileName = known->file;
+            item.report.address = known.picture.isEmpty() ? item.page : known.picture;
+            item.report.fileName = known.file;
             return itemDone(index);
         }
+        item.report.refetched = held;
     }
     fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
               [this, index](const PageResult &page) { onPage(index, page); }, m_settings.requests);
@@ -459,19 +388,7 @@ void DownloadJob::onPage(int index, const PageResult &page)
         item.report.why = PictureReport::Why::NoFileName;
         return itemDone(index);
     }
-    if (m_settings.mode == DownloadMode::OnlyNew && !m_hadRecord && !m_target.isEmpty()
-        && QFile::exists(targetFolderPath() + QLatin1Char('/') + FitFileName(name))) {
-        // Without a record of the folder, a file of the picture's name stands for it.
-        item.report.kind = PictureReport::Kind::AlreadyThere;
-        item.report.fileName = FitFileName(name);
-        return itemDone(index);
-    }
-    if (m_continuing && !m_adoptedUnrecorded && !recordNamesFile(FitFileName(name))
-        && QFile::exists(temporaryFolderPath() + QLatin1Char('/') + FitFileName(name))) {
-        // A kill can fall between a picture taking its name in this folder and
-        // its journal line: that one picture is whole (only whole pictures are
-        // renamed in) and stands for itself, so it is not fetched twice.
-        m_adoptedUnrecorded = true;
+    if (m_folder.adoptUnjournalled(FitFileName(name))) {
         item.report.kind = PictureReport::Kind::AlreadyThere;
         item.report.fileName = FitFileName(name);
         return itemDone(index);
@@ -504,6 +421,8 @@ void DownloadJob::download(int index)
                 Item &item = m_items[index];
                 if (result.ok()) {
                     item.staging = staging;
+                    item.size = result.size;
+                    item.sha256 = result.sha256;
                 } else {
                     item.report.kind = PictureReport::Kind::Failed;
                     item.report.why = PictureReport::Why::Request;
@@ -575,12 +494,8 @@ bool DownloadJob::commit(Item &item)
         ++m_noPictureAddress;
     if (report.kind == PictureReport::Kind::AlreadyThere) {
         ++m_alreadyThere;
-        const AlbumRecord::Entry entry{item.page, item.picture, report.fileName};
         // Found by its name, or under another: the journal learns it at the end.
-        const AlbumRecord::Entry *known = m_record.forPage(item.page);
-        if (!known || known->file != entry.file || known->picture != entry.picture)
-            m_notInJournal << entry;
-        m_record.add(entry);
+        m_folder.keep({item.page, item.picture, report.fileName, item.size, item.sha256});
     }
     ++m_nextToCommit;
     report.savedCount = m_saved;
@@ -610,24 +525,23 @@ void DownloadJob::placeDownloaded(Item &item)
     }
     if (m_saved >= MaxSavedPictures)
         return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
-    const QString folder = temporaryFolderPath();
-    const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)));
-    if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name))
-        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, name, staged.errorString()});
+    QString why;
+    const QString wanted = GetPicName(item.picture);
+    if (const QString theirs = m_folder.userFileWithBytes(wanted, item.size, item.sha256); !theirs.isEmpty()) {
+        // The user's file of that name holds the very picture: it becomes
+        // the recorded one, and the copy just fetched goes.
+        QFile::remove(staging);
+        report.kind = PictureReport::Kind::AlreadyThere;
+        report.fileName = theirs;
+        return;
+    }
+    const QString name = m_folder.place(staging, {item.page, item.picture, wanted, item.size, item.sha256}, &why);
+    if (name.isEmpty())
+        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, FitFileName(PictureFileName(wanted)), why});
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
-    m_addedFiles << name;
     m_savedAddresses.insert(item.picture);
     ++m_saved;
-    m_record.add({item.page, item.picture, name});
-    m_savedPages.insert(item.page);
-    // Into the journal as it takes its name: after a crash the folder says
-    // what it holds.
-    FileError error;
-    if (!m_recordFailed && !AlbumRecord::appendEntry(folder, {item.page, item.picture, name}, &error)) {
-        m_recordFailed = true;
-        noteProblem(FolderProblem::Step::SaveRecord, folder, error);
-    }
 }
 
 void DownloadJob::onThrottled(int retryAfterMs)
@@ -645,7 +559,7 @@ JobReport DownloadJob::counts() const
 {
     JobReport result;
     result.albumName = m_collection.albumName();
-    result.folderName = m_tempFolder;
+    result.folderName = m_folder.workName();
     result.saved = m_saved;
     result.failed = m_failed;
     result.alreadyThere = m_alreadyThere;
@@ -670,155 +584,33 @@ void DownloadJob::complete()
     m_state = State::Finished;
 
     JobReport result = counts();
-    const QString name = AlbumFolderName(result.albumName);
-    bool merged = false;
-    FileError error;
     dropStaging();
-    const bool leaveTarget = leavesTargetAsItIs();
-    if (m_busy || leaveTarget) {
-        // Only the empty folder this job made goes; the album is another's,
-        // or an update brought nothing and its folder stays as it is.
-        result.folderName = !leaveTarget ? QString() : m_target.isEmpty() ? m_settings.targetFolder : m_target;
-        if (!m_continuing && !FileSystem::DeleteFolder(temporaryFolderPath(), false, &error))
-            noteProblem(FolderProblem::Step::Delete, temporaryFolderPath(), error);
-    } else if (!FileSystem::SaveFolderExists(m_settings.saveFolder)
-               || !FileSystem::FolderExists(temporaryFolderPath())) {
-        result.folderGone = true;
-        result.folderNote = JobReport::FolderNote::FolderGone;
-        result.folderNoteSubject = temporaryFolderPath();
-    } else if (!m_settings.targetFolder.isEmpty() && !m_target.isEmpty()) {
-        // An update: the folder is known, whatever the album is called now.
-        mergeIntoAlbumFolder(result);
-        merged = true;
-    } else if (name == m_tempFolder) {
-        // The pictures are already where the album's name says.
-    } else if (m_continuing && !result.whole) {
-        // Still not the whole album: the folder stays as it is for a later run.
-    } else if (!IsUsableFolderName(name)) {
-        result.folderNote = JobReport::FolderNote::UnusableName;
-    } else if (m_settings.mode == DownloadMode::OnlyNew && !m_target.isEmpty()) {
-        mergeIntoAlbumFolder(result);
-        merged = true;
-    } else {
-        nameAlbumFolder(result);
-    }
-    if (!m_busy && !leaveTarget && !result.folderGone && !merged)
-        finishRecord(folderPath(result.folderName), result.albumName);
+    AlbumEnding ending;
+    ending.title = result.albumName;
+    ending.albumAddress = m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress;
+    ending.firstPage = m_firstPage;
+    ending.mode = m_settings.mode;
+    ending.whole = result.whole;
+    // A job the user stopped, or that the site's login cut off, may be gone
+    // on with later.
+    ending.stopped = m_endedBy != HaltReason::None;
+    ending.busy = m_busy;
+    ending.gone = m_gone.has_value();
+    ending.updateFolder = m_settings.targetFolder;
+    ending.saved = m_saved;
+    const FolderFate fate = m_folder.finish(ending);
+    result.folderName = fate.folderName;
+    result.folderNote = fate.note;
+    result.folderNoteSubject = fate.noteSubject;
+    result.folderGone = fate.folderGone;
+    result.nameTaken = fate.nameTaken;
+    result.earlierKept = fate.earlierKept;
+    result.replacedEarlier = fate.replacedEarlier;
+    result.earlierTrashed = fate.earlierTrashed;
+    result.earlierBeside = fate.earlierBeside;
     m_lock.reset();
-    result.problems = m_problems;
+    result.problems = m_folder.problems();
     emit finished(result);
-}
-
-bool DownloadJob::leavesTargetAsItIs() const
-{
-    if (m_gone)
-        return true;
-    // An update cut off before it saved anything (an expired login, a page
-    // that failed) would only mark a whole folder as stopped.
-    return !m_settings.targetFolder.isEmpty() && m_saved == 0 && !isWhole();
-}
-
-void DownloadJob::nameAlbumFolder(JobReport &result)
-{
-    const QString name = AlbumFolderName(result.albumName);
-    const QString album = folderPath(name);
-    FileError error;
-    bool taken = false;
-    bool sameAlbum = false;
-    if (m_settings.mode == DownloadMode::ReplaceAll && FileSystem::FolderExists(album)) {
-        // Only an earlier finished copy of this very album is replaced, and
-        // only by a whole one.
-        const AlbumRecord earlier = AlbumRecord::load(album);
-        sameAlbum = earlier.namesAlbum(albumAddresses());
-        if (sameAlbum && earlier.state() == AlbumRecord::State::Finished) {
-            if (!result.whole) {
-                result.earlierKept = name;
-            } else if (ReplaceAlbumFolder(m_settings.saveFolder, name, temporaryFolderPath(), &m_problems)) {
-                result.folderName = name;
-                result.replacedEarlier = true;
-                return;
-            }
-        }
-    } else if (FileSystem::RenameNoReplace(temporaryFolderPath(), album, &error, &taken)) {
-        result.folderName = name;
-        return;
-    } else if (!taken) {
-        noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
-        result.folderNote = JobReport::FolderNote::NotRenamed;
-        result.folderNoteSubject = name;
-        return;
-    }
-    // The name belongs to something else: the first free "name (n)".
-    result.nameTaken = !sameAlbum;
-    for (int n = 2; n <= MaxTempFolderNumber; ++n) {
-        const QString candidate = NumberedFolderName(name, n);
-        if (FileSystem::RenameNoReplace(temporaryFolderPath(), folderPath(candidate), &error, &taken)) {
-            result.folderName = candidate;
-            return;
-        }
-        if (!taken)
-            break;
-    }
-    noteProblem(FolderProblem::Step::Rename, temporaryFolderPath(), error);
-    result.folderNote = JobReport::FolderNote::NotRenamed;
-    result.folderNoteSubject = name;
-}
-
-void DownloadJob::finishRecord(const QString &folder, const QString &title)
-{
-    // The journal of the folder the pictures are in now gets what it lacks;
-    // one that may have missed a line is written anew whole.
-    const QString address = m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress;
-    // A job the user stopped, or that the site's login cut off, is not the
-    // album whole: a later run may go on with it.
-    const auto state = m_endedBy == HaltReason::None ? AlbumRecord::State::Finished : AlbumRecord::State::Stopped;
-    // An album folder this run only read from, and that gains nothing,
-    // stays byte for byte as it was.
-    if (!m_target.isEmpty() && folder == targetFolderPath() && !m_recordFailed && m_notInJournal.isEmpty()
-        && m_record.albumAddress() == address && m_record.firstPage() == m_firstPage && m_record.title() == title
-        && m_record.state() == state)
-        return;
-    m_record.setAlbumAddress(address);
-    m_record.setFirstPage(m_firstPage);
-    m_record.setTitle(title);
-    m_record.setState(state);
-    FileError error;
-    if (!(m_recordFailed ? m_record.save(folder, &error) : m_record.finish(folder, m_notInJournal, &error)))
-        noteProblem(FolderProblem::Step::SaveRecord, folder, error);
-}
-
-void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
-{
-    // The new pictures join the album's folder beside the old ones; nothing
-    // there is replaced.
-    const QString album = targetFolderPath();
-    bool allMoved = true;
-    const QList<AlbumRecord::Entry> entries = m_record.entries();
-    for (AlbumRecord::Entry entry : entries) {
-        if (!m_savedPages.contains(entry.page))
-            continue;
-        const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
-        const QString name = FreeFileName(album, entry.file);
-        FileError error;
-        if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
-            entry.file = name;
-            m_record.add(entry);
-            m_notInJournal << entry;
-        } else {
-            allMoved = false;
-            noteProblem(FolderProblem::Step::Move, from, error);
-        }
-    }
-    finishRecord(album, result.albumName);
-    // The temporary folder goes only when nothing but its journal is left;
-    // else it keeps its journal for the pictures still in it.
-    const QString journal = temporaryFolderPath() + QLatin1Char('/') + AlbumRecord::fileName();
-    if (allMoved && QFile::remove(journal) && QDir().rmdir(temporaryFolderPath())) {
-        result.folderName = m_target;
-    } else {
-        result.folderNote = JobReport::FolderNote::NotAllMoved;
-        result.folderNoteSubject = m_target;
-    }
 }
 
 void DownloadJob::loginExpired(const QString &answer, int index)
@@ -971,14 +763,7 @@ void DownloadJob::discard()
     kill();
     m_state = State::Killed;
     dropStaging();
-    // Clean-up failures are passed over: the window closes all the same.
-    if (ownsFolder && m_continuing && FileSystem::FolderExists(temporaryFolderPath())) {
-        // What earlier runs saved stays, with the record it had.
-        for (const QString &name : std::as_const(m_addedFiles))
-            QFile::remove(temporaryFolderPath() + QLatin1Char('/') + name);
-        m_earlierRecord.save(temporaryFolderPath());
-    } else if (ownsFolder && !m_tempFolder.isEmpty() && FileSystem::FolderExists(temporaryFolderPath())) {
-        FileSystem::DeleteFolder(temporaryFolderPath(), false);
-    }
+    if (ownsFolder)
+        m_folder.discard();
     m_lock.reset();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "albumcollection.h"
-#include "albumfolders.h"
+#include "albumfolder.h"
 #include "albumrecord.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
@@ -23,10 +23,6 @@ class QNetworkAccessManager;
 
 // Who started a job: the browser pane's start button, or the member list.
 enum class JobSource { BrowserPane = 1, MemberList = 2 };
-
-// Whether a job fetches the whole album again (the album's earlier folder
-// is replaced) or only the pictures its folder does not hold yet.
-enum class DownloadMode { ReplaceAll, OnlyNew };
 
 struct JobSettings {
     JobSource source = JobSource::BrowserPane;
@@ -91,6 +87,8 @@ struct PictureReport {
     // Skipped because the picture page held no picture address; `address`
     // is the picture page's then.
     bool noPictureAddress = false;
+    // Fetched again: the folder held the recorded picture no longer whole.
+    AlbumFolder::Held refetched = AlbumFolder::Held::No;
 };
 
 // Why a job halted before its end.
@@ -111,7 +109,7 @@ struct JobReport {
     CollectionStop collectionStop;
     // Set when the pictures are not where the album's name says, with the
     // folder (FolderGone) or the album's folder name it names.
-    enum class FolderNote { None, FolderGone, UnusableName, NotRenamed, NotAllMoved };
+    using FolderNote = AlbumFolderNote;
     FolderNote folderNote = FolderNote::None;
     QString folderNoteSubject;
     // The save folder or the temporary folder vanished while the job ran.
@@ -131,14 +129,12 @@ struct JobReport {
     int goneStatus = 0;  // its HTTP status; 0 when it answered a page that is no album
     QString goneTitle;   // that page's title
 
-    // No picture failed, collection read the whole album and the job went
-    // to its end. Pages without a picture address do not count against it.
+    // Every album page read, every picture page gave its picture, every
+    // picture saved, and the job went to its end.
     bool isWhole() const { return whole && !folderGone; }
     // Another job (of this or another process) works on the album; this one
     // left it alone and saved nothing.
     bool busy = false;
-    // No picture failed, collection reached the album's last page and the
-    // job was neither stopped nor cut off by an expired login.
     bool whole = true;
     // The folder of the album's name belongs to something else (a folder of
     // the user's, another album): the album took the free `folderName`.
@@ -146,8 +142,11 @@ struct JobReport {
     // An earlier copy of the album kept under its name because this one is
     // not whole; the new pictures are in `folderName` beside it.
     QString earlierKept;
-    // The earlier copy of the album was replaced by this whole one.
+    // The earlier copy of the album was replaced by this whole one: it is
+    // in the trash, or beside the new copy as `earlierBeside`.
     bool replacedEarlier = false;
+    bool earlierTrashed = false;
+    QString earlierBeside;
     // Folder steps that failed, each with its path and the system's reason.
     QList<FolderProblem> problems;
 };
@@ -229,12 +228,12 @@ public:
     JobSource source() const { return m_settings.source; }
     State state() const { return m_state; }
     QString albumName() const { return m_collection.albumName(); }
-    QString temporaryFolderName() const { return m_tempFolder; }
+    QString temporaryFolderName() const { return m_folder.workName(); }
     QString temporaryFolderPath() const;
     // Where pictures are downloaded before they take their name: a folder
     // of the job's own beside the album folders, gone at the job's end.
     QString stagingFolderPath() const { return m_stagingFolder; }
-    bool isContinuing() const { return m_continuing; }
+    bool isContinuing() const { return m_folder.isContinuing(); }
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const;
@@ -266,8 +265,11 @@ private:
         QString picture;
         // Waits for an earlier item fetching the same picture.
         bool sameAsEarlier = false;
-        // The downloaded file, waiting for its name in the folder.
+        // The downloaded file, waiting for its name in the folder, with its
+        // size and hash as it came.
         QString staging;
+        qint64 size = -1;
+        QByteArray sha256;
         PictureReport report;
     };
 
@@ -285,9 +287,7 @@ private:
     void fillPictureCounts(JobReport &result) const;
     // What the job did, before its folder takes its final name.
     JobReport counts() const;
-    bool recordNamesFile(const QString &file) const;
     bool takeAlbum(const QString &firstPage);
-    void noteProblem(FolderProblem::Step step, const QString &path, const FileError &reason);
     void schedule();
     void pump();
     void startItem(int index);
@@ -299,41 +299,24 @@ private:
     void placeDownloaded(Item &item);
     void onThrottled(int retryAfterMs);
     void complete();
-    void mergeIntoAlbumFolder(JobReport &result);
-    bool leavesTargetAsItIs() const;
-    void nameAlbumFolder(JobReport &result);
-    void finishRecord(const QString &folder, const QString &title);
     QStringList albumAddresses() const;
-    QString targetFolderPath() const;
-    QString folderPath(const QString &name) const;
     bool takeContinueFolder(JobStartFailure *failure);
-    QString knownFolderPath() const;
     void dropStaging();
 
     JobSettings m_settings;
     State m_state = State::Ready;
     AlbumCollection m_collection;
-    QString m_tempFolder;
+    AlbumFolder m_folder;
     CollectionStop m_collectionStop;
     QString m_firstPage;
     QString m_stagingFolder;
     std::unique_ptr<QLockFile> m_stagingLock;
-    // Continuing an album: its folder is m_tempFolder; what it held before
-    // this run and the files this run added to it.
-    bool m_continuing = false;
-    AlbumRecord m_earlierRecord;
-    QStringList m_addedFiles;
     // Held from the first page to the end: one album, one job.
     std::unique_ptr<QLockFile> m_lock;
     bool m_busy = false;
     // An update's album page showed the album is gone.
     std::optional<PageSnapshot> m_gone;
     bool m_notWhole = false;
-    bool m_recordFailed = false;
-    QList<FolderProblem> m_problems;
-    // Only new pictures: the folder (by name) whose record names the album,
-    // or a folder of the album's name without a record, to adopt.
-    QString m_target;
     QList<Item> m_items;
     int m_nextToStart = 0;
     int m_nextToCommit = 0;
@@ -345,15 +328,7 @@ private:
     // saved once. And those on their way, so a repeat waits for the first.
     QSet<QString> m_savedAddresses;
     QSet<QString> m_picturesOnTheWay;
-    // Only new pictures: what the album's folder held, and what it holds now.
-    AlbumRecord m_record;
-    // Entries of m_record that its folder's journal has not had a line for.
-    QList<AlbumRecord::Entry> m_notInJournal;
-    bool m_hadRecord = false;
     bool m_albumFolderLooked = false;
-    // A continued album took over the one picture its journal missed.
-    bool m_adoptedUnrecorded = false;
-    QSet<QString> m_savedPages;
     int m_saved = 0;
     int m_failed = 0;
     int m_alreadyThere = 0;

@@ -179,7 +179,27 @@ QString AlbumFolderName(const QString &albumName, int maxBytes)
 {
     // Room for the largest " (n)" a free name can need.
     const QString widest = NumberedFolderName(QString(), MaxTempFolderNumber);
-    return fitStem(VisibleName(albumName), widest, maxBytes);
+    // A leading dot would hide the folder (and keep updates from it), a
+    // leading space would sort and show it apart; a title of dots alone
+    // stays what it is, a name no folder can take.
+    QString name = VisibleName(albumName);
+    qsizetype lead = 0;
+    while (lead < name.size() && (name.at(lead) == QLatin1Char('.') || name.at(lead).isSpace()))
+        ++lead;
+    if (lead < name.size())
+        name.remove(0, lead);
+    return fitStem(name, widest, maxBytes);
+}
+
+QString AlbumAddressAtSite(const QString &recorded, const QString &photoHostBase)
+{
+    QUrl address(recorded);
+    const QUrl site(photoHostBase);
+    if (!address.isValid() || address.isRelative() || !site.isValid() || site.host().isEmpty())
+        return recorded;
+    address.setScheme(site.scheme());
+    address.setAuthority(site.authority());
+    return address.toString(QUrl::FullyEncoded);
 }
 
 QString FitFileName(const QString &fileName, int maxBytes)

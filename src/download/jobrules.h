@@ -52,9 +52,14 @@ QString AddressKey(const QString &address);
 // which would hide or reorder what a file's name shows.
 QString VisibleName(const QString &name);
 
-// The folder name of an album: visible, and short enough that " (n)" still
+// The folder name of an album: visible (no leading dot or space), and short enough that " (n)" still
 // fits within the file system's limit. Cut on a character boundary.
 QString AlbumFolderName(const QString &albumName, int maxBytes = MaxFileNameBytes);
+
+// A recorded album address (or page) at the site as it is now: the path
+// and query it was recorded with, on `photoHostBase`'s scheme, host and
+// port, so albums outlive the site's move to https or to another host.
+QString AlbumAddressAtSite(const QString &recorded, const QString &photoHostBase);
 
 // The n-th name of an album whose folder name is taken: "name (n)".
 QString NumberedFolderName(const QString &folderName, int n);

@@ -1,27 +1,17 @@
 #include "recordedalbums.h"
 
 #include "albumcollection.h"
-#include "albumfolders.h"
+#include "albumfolder.h"
 #include "jobrules.h"
 
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QLockFile>
 
 #include <algorithm>
 
 namespace {
-
-// A job's temporary folder holds a record from its first page on, but it is
-// the job's until the job has ended; hidden folders (set aside, staging) are
-// Quillmoor's working folders.
-bool isWorkingFolder(const QString &name)
-{
-    static const QRegularExpression temporary(
-        QRegularExpression::anchoredPattern(QRegularExpression::escape(TempFolderBaseName) + QStringLiteral("[0-9]+")));
-    return name.startsWith(QLatin1Char('.')) || IsAsideFolderName(name) || temporary.match(name).hasMatch();
-}
 
 QDateTime recordTime(const QString &folder)
 {
@@ -39,10 +29,16 @@ QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder)
     const QDir dir(saveFolder);
     // Links are not followed: what they lead to is not this save folder's.
     for (const QFileInfo &info : dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        if (isWorkingFolder(info.fileName()))
+        // Every folder that carries a record is an album, a 相册文件夹N or a
+        // hidden one too; not Quillmoor's working folders, nor a copy that
+        // a whole one replaced, nor the folder of a job at work.
+        if (IsWorkingFolderName(info.fileName()))
             continue;
         const AlbumRecord record = AlbumRecord::load(info.filePath());
-        if (!record.exists())
+        if (!record.exists() || !record.replacedBy().isEmpty())
+            continue;
+        const QString address = record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress();
+        if (!record.isLegacy() && !address.isEmpty() && !TryLock(AlbumLockPath(saveFolder, address)))
             continue;
         RecordedAlbum album;
         album.folder = info.fileName();
@@ -69,4 +65,14 @@ bool IsAlbumGonePage(const PageSnapshot &page, const QString &photoHostBase)
         return page.httpStatus == 404 || page.httpStatus == 410;
     // An empty album still carries the site's album title.
     return !page.title.startsWith(AlbumTitlePrefix) && PicturePageLinks(page.links, photoHostBase).isEmpty();
+}
+
+QList<FolderCheck> CheckRecordedAlbums(const QString &saveFolder, const QStringList &names)
+{
+    QList<FolderCheck> checks;
+    const QList<RecordedAlbum> albums = RecordedAlbums(saveFolder);
+    for (const RecordedAlbum &album : albums)
+        if (names.isEmpty() || names.contains(album.folder))
+            checks.append(CheckAlbumFolder(saveFolder, album.folder));
+    return checks;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "albumfolder.h"
 #include "albumrecord.h"
 #include "web/pagelink.h"
 
@@ -28,3 +29,8 @@ QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder);
 // the site: it answered 404 or 410, or it is a page the site shows instead
 // (no album title, no picture link). A login page is not: the login expired.
 bool IsAlbumGonePage(const PageSnapshot &page, const QString &photoHostBase);
+
+// Every recorded album folder of `saveFolder` (or those of `names`, when
+// given) compared with its record. Reads every picture: run it off the
+// window's thread.
+QList<FolderCheck> CheckRecordedAlbums(const QString &saveFolder, const QStringList &names = {});

@@ -159,6 +159,9 @@ QString collectionStop(const CollectionStop &stop)
     case CollectionStop::Why::NextNotAnAddress:
         text += QCoreApplication::translate("FailureText", "“下一页”不是网址 %1").arg(stop.address);
         break;
+    case CollectionStop::Why::NoPictureLinks:
+        text += QCoreApplication::translate("FailureText", "页面中没有图片链接 %1").arg(stop.address);
+        break;
     case CollectionStop::Why::PageTimedOut:
         text += QCoreApplication::translate("FailureText", "页面 %1 秒内没有加载完 %2")
                     .arg(QString::number(stop.seconds), stop.address);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "download/albumcollection.h"
-#include "download/albumfolders.h"
+#include "download/albumfolder.h"
 #include "download/downloadjob.h"
 #include "storage/filesystem.h"
 #include "web/webfailure.h"

@@ -43,13 +43,32 @@ QString savedInQueue(int saved, int album, int albums)
     return QCoreApplication::translate("ProgressText", "已下载%1张图片（第%2/%3个相册） ").arg(saved).arg(album).arg(albums);
 }
 
+// Why a picture the folder held was fetched again.
+static QString refetchedNote(AlbumFolder::Held held)
+{
+    switch (held) {
+    case AlbumFolder::Held::Missing:
+        return QCoreApplication::translate("ProgressText", "（相册文件夹中的这张图片不见了，已重新下载）");
+    case AlbumFolder::Held::Emptied:
+        return QCoreApplication::translate("ProgressText", "（相册文件夹中的这张图片是空的，已重新下载）");
+    case AlbumFolder::Held::OtherSize:
+        return QCoreApplication::translate("ProgressText", "（相册文件夹中的这张图片大小不对，已重新下载）");
+    case AlbumFolder::Held::No:
+    case AlbumFolder::Held::Yes:
+        break;
+    }
+    return {};
+}
+
 Row pictureRow(const PictureReport &picture, bool onlyNew)
 {
     switch (picture.kind) {
     case PictureReport::Kind::Saved:
         return {QStringLiteral("Success"),
                 QCoreApplication::translate("ProgressText", "图片") + picture.address + QCoreApplication::translate("ProgressText", "下载完毕.")
-                    + (onlyNew ? QCoreApplication::translate("ProgressText", " 新图片") : QString()),
+                    + (picture.refetched != AlbumFolder::Held::No ? QLatin1Char(' ') + refetchedNote(picture.refetched)
+                       : onlyNew                                   ? QCoreApplication::translate("ProgressText", " 新图片")
+                                                                   : QString()),
                 SavedIcon};
     case PictureReport::Kind::AlreadyThere:
         return {QStringLiteral("Exists"),
@@ -182,7 +201,12 @@ static QStringList folderLines(const JobReport &report)
     if (report.nameTaken)
         lines << QCoreApplication::translate("ProgressText", "文件夹《%1》已被占用（不是本相册的下载），未做任何改动")
                      .arg(AlbumFolderName(report.albumName));
-    if (report.replacedEarlier)
+    if (report.replacedEarlier && !report.earlierBeside.isEmpty())
+        lines << QCoreApplication::translate("ProgressText", "已替换原先下载的同一相册，回收站不可用，原先的副本保存在《%1》")
+                     .arg(report.earlierBeside);
+    else if (report.replacedEarlier && report.earlierTrashed)
+        lines << QCoreApplication::translate("ProgressText", "已替换原先下载的同一相册，原先的副本已移到回收站");
+    else if (report.replacedEarlier)
         lines << QCoreApplication::translate("ProgressText", "已替换原先下载的同一相册");
     for (const FolderProblem &problem : report.problems)
         lines << FailureText::folderProblem(problem);
@@ -378,6 +402,33 @@ QStringList restartAnswers()
 QString notAllDeleted(const QString &folder, const FileError &reason)
 {
     return QCoreApplication::translate("ProgressText", "未能删除相册文件夹 %1 中的全部图片：%2").arg(folder, FailureText::file(reason));
+}
+
+QString checkMessage(const QList<FolderCheck> &checks)
+{
+    if (checks.isEmpty())
+        return QCoreApplication::translate("ProgressText", "保存路径中没有记录下来的相册");
+    QStringList troubles;
+    int pictures = 0;
+    for (const FolderCheck &check : checks) {
+        pictures += check.pictures;
+        if (check.intact())
+            continue;
+        QStringList what;
+        if (!check.missing.isEmpty())
+            what << QCoreApplication::translate("ProgressText", "缺少 %1 张（%2）").arg(check.missing.size()).arg(check.missing.join(QLatin1String("、")));
+        if (!check.emptied.isEmpty())
+            what << QCoreApplication::translate("ProgressText", "%1 张是空文件（%2）").arg(check.emptied.size()).arg(check.emptied.join(QLatin1String("、")));
+        if (!check.changed.isEmpty())
+            what << QCoreApplication::translate("ProgressText", "%1 张与下载时不同（%2）").arg(check.changed.size()).arg(check.changed.join(QLatin1String("、")));
+        troubles << QCoreApplication::translate("ProgressText", "相册《%1》（文件夹《%2》）：").arg(check.title, check.folder)
+                + what.join(QCoreApplication::translate("ProgressText", "，"));
+    }
+    QString text = QCoreApplication::translate("ProgressText", "检查了 %1 个相册，共 %2 张图片").arg(checks.size()).arg(pictures);
+    if (troubles.isEmpty())
+        return text + QCoreApplication::translate("ProgressText", "，全部完好");
+    return text + QCoreApplication::translate("ProgressText", "\n\n有问题的相册：\n") + troubles.join(QLatin1Char('\n'))
+        + QCoreApplication::translate("ProgressText", "\n\n用“只下载新上传的图片”再下载一次这些相册，可以补回缺少的图片");
 }
 
 } // namespace ProgressText

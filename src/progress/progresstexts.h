@@ -99,4 +99,7 @@ QStringList restartAnswers();
 // Some of the pictures of an unfinished album could not be deleted.
 QString notAllDeleted(const QString &folder, const FileError &reason);
 
+// What a check of recorded album folders against their records found.
+QString checkMessage(const QList<FolderCheck> &checks);
+
 } // namespace ProgressText

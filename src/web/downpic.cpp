@@ -1,5 +1,6 @@
 #include "downpic.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -236,6 +237,7 @@ protected:
     {
         m_head.clear();
         m_size = 0;
+        m_hash.reset();
         return m_part.restart();
     }
 
@@ -245,6 +247,7 @@ protected:
         if (m_head.size() < 512)
             m_head += bytes.first(qMin(bytes.size(), 512 - m_head.size()));
         m_size += bytes.size();
+        m_hash.addData(bytes);
         return m_part.write(bytes);
     }
 
@@ -270,8 +273,14 @@ protected:
     {
         // A failure leaves nothing for the caller to trip over.
         m_part.discard();
+        DownloadResult out;
+        static_cast<WebResult &>(out) = result;
+        if (result.ok()) {
+            out.size = m_size;
+            out.sha256 = m_hash.result();
+        }
         DownloadCallback done = std::move(m_done);
-        done(result);
+        done(out);
     }
 
 private:
@@ -280,6 +289,7 @@ private:
     PartFile m_part;
     QByteArray m_head; // the first bytes, to tell a page from a picture
     qint64 m_size = 0;
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
 };
 
 } // namespace

@@ -9,7 +9,12 @@
 class QNetworkAccessManager;
 class QObject;
 
-using DownloadResult = WebResult;
+// A picture's outcome; when it is in place, its size and SHA-256 as written,
+// taken while it streamed in, so proving the file later needs no second read.
+struct DownloadResult : WebResult {
+    qint64 size = 0;
+    QByteArray sha256;
+};
 using DownloadCallback = std::function<void(const DownloadResult &)>;
 
 // Downloads `address` (GET on `network`, no header of our own beyond the
