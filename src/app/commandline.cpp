@@ -1,6 +1,7 @@
 // The program without a window: reading the arguments, the exit code a
 // scheduler acts on, and Ctrl-C and SIGTERM as a request to stop.
 #include "commandline.h"
+#include "commandlineoptions.h"
 
 #include <QCommandLineParser>
 #include <QSocketNotifier>
@@ -12,34 +13,6 @@
 
 namespace {
 
-// Every option of the program, the window's and the runs'.
-struct Options {
-    QCommandLineOption site{QStringLiteral("site"),
-                            QStringLiteral("Use the site at BASE (e.g. http://127.0.0.1:8080) for every site address."),
-                            QStringLiteral("BASE")};
-    QCommandLineOption noTheme{QStringLiteral("no-theme"),
-                               QStringLiteral("Draw the buttons in their plain look instead of the desktop theme.")};
-    QCommandLineOption updateAll{QStringLiteral("update-all"),
-                                 QStringLiteral("Fetch the new pictures of every album recorded in the save folder.")};
-    QCommandLineOption update{QStringLiteral("update"),
-                              QStringLiteral("Fetch the new pictures of the album in FOLDER (repeatable)."),
-                              QStringLiteral("FOLDER")};
-    QCommandLineOption album{QStringLiteral("album"), QStringLiteral("Download the album at URL (repeatable)."),
-                             QStringLiteral("URL")};
-    QCommandLineOption member{QStringLiteral("member"), QStringLiteral("Download every album of member ID."),
-                              QStringLiteral("ID")};
-    QCommandLineOption saveFolder{QStringLiteral("save-folder"),
-                                  QStringLiteral("Save into DIR instead of the window's save folder."),
-                                  QStringLiteral("DIR")};
-    QCommandLineOption replace{QStringLiteral("replace"),
-                               QStringLiteral("Download whole albums again (default: only new pictures).")};
-    QCommandLineOption fast{QStringLiteral("fast"), QStringLiteral("Work on several pictures at once.")};
-    QCommandLineOption inFlight{QStringLiteral("in-flight"), QStringLiteral("With --fast, N pictures at once (1 to 8)."),
-                                QStringLiteral("N")};
-    QCommandLineOption quiet{QStringLiteral("quiet"),
-                             QStringLiteral("No progress line; only albums with a problem and the total.")};
-};
-
 CommandLineRequest usageError(const QString &text)
 {
     CommandLineRequest request;
@@ -49,11 +22,12 @@ CommandLineRequest usageError(const QString &text)
 }
 
 // The options of a run, once one of its kinds is given.
-CommandLineRequest readRun(const QCommandLineParser &parser, const Options &options, CommandLineRequest request)
+CommandLineRequest readRun(const QCommandLineParser &parser, CommandLineRequest request)
 {
-    const QStringList members = parser.values(options.member);
-    const int kinds = int(request.updateAll) + int(!request.updateFolders.isEmpty()) + int(!request.albums.isEmpty())
-        + int(!members.isEmpty());
+    int kinds = 0;
+    for (const CommandLineOptionRow &row : commandLineOptions())
+        kinds += row.use == CommandLineOptionRow::Use::RunKind && parser.isSet(row.name());
+    const QStringList members = parser.values(QStringLiteral("member"));
     if (kinds > 1 || members.size() > 1)
         return usageError(QStringLiteral("Give one of --album, --member, --update or --update-all"));
     for (const QString &address : std::as_const(request.albums)) {
@@ -62,19 +36,63 @@ CommandLineRequest readRun(const QCommandLineParser &parser, const Options &opti
             return usageError(QStringLiteral("--album needs an album address: ") + address);
     }
     request.member = members.value(0);
-    request.saveFolder = parser.value(options.saveFolder);
-    request.replace = parser.isSet(options.replace);
-    request.fast = parser.isSet(options.fast) || parser.isSet(options.inFlight);
-    if (parser.isSet(options.inFlight)) {
+    request.saveFolder = parser.value(QStringLiteral("save-folder"));
+    request.replace = parser.isSet(QStringLiteral("replace"));
+    request.fast = parser.isSet(QStringLiteral("fast")) || parser.isSet(QStringLiteral("in-flight"));
+    if (parser.isSet(QStringLiteral("in-flight"))) {
         bool number = false;
-        request.inFlight = parser.value(options.inFlight).toInt(&number);
+        request.inFlight = parser.value(QStringLiteral("in-flight")).toInt(&number);
         if (!number || request.inFlight < 1 || request.inFlight > JobSettings::MaxInFlight)
             return usageError(QStringLiteral("--in-flight needs a number from 1 to %1").arg(JobSettings::MaxInFlight));
     }
     if ((request.updateAll || !request.updateFolders.isEmpty()) && request.replace)
         return usageError(QStringLiteral("--update and --update-all fetch only new pictures; --replace does not apply"));
-    request.quiet = parser.isSet(options.quiet);
+    request.quiet = parser.isSet(QStringLiteral("quiet"));
+    request.json = parser.isSet(QStringLiteral("json"));
     request.action = CommandLineRequest::Action::Run;
+    return request;
+}
+
+CommandLineRequest readArguments(const QCommandLineParser &parser, const QString &version)
+{
+    CommandLineRequest request;
+    using Action = CommandLineRequest::Action;
+    const std::pair<const char *, Action> shown[] = {
+        {"help", Action::Help}, {"version", Action::Version},
+        {"man-page", Action::ManPage}, {"bash-completion", Action::BashCompletion}};
+    for (const auto &[name, action] : shown) {
+        if (!parser.isSet(QLatin1String(name)))
+            continue;
+        request.action = action;
+        if (action == Action::Help)
+            // Read before any application object exists, the parser cannot know the program's name.
+            request.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("quillmoor"))
+                + QLatin1Char('\n') + exitCodesHelp();
+        else if (action == Action::Version)
+            request.text = QStringLiteral("Quillmoor ") + version;
+        else if (action == Action::ManPage)
+            request.text = manPage(version);
+        else
+            request.text = bashCompletion();
+        return request;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("Unknown argument: ") + parser.positionalArguments().constFirst());
+    request.site = parser.value(QStringLiteral("site"));
+    const QUrl base(request.site);
+    if (parser.isSet(QStringLiteral("site"))
+        && (!base.isValid() || base.scheme() != QLatin1String("http") || base.host().isEmpty()))
+        return usageError(QStringLiteral("--site needs an address like http://127.0.0.1:8080"));
+    request.noTheme = parser.isSet(QStringLiteral("no-theme"));
+    request.updateAll = parser.isSet(QStringLiteral("update-all"));
+    request.updateFolders = parser.values(QStringLiteral("update"));
+    request.albums = parser.values(QStringLiteral("album"));
+    for (const CommandLineOptionRow &row : commandLineOptions())
+        if (row.use == CommandLineOptionRow::Use::RunKind && parser.isSet(row.name()))
+            return readRun(parser, request);
+    for (const CommandLineOptionRow &row : commandLineOptions())
+        if (row.use == CommandLineOptionRow::Use::Run && parser.isSet(row.name()))
+            return usageError(QStringLiteral("--%1 needs --album, --member, --update or --update-all").arg(row.name()));
     return request;
 }
 
@@ -83,43 +101,18 @@ CommandLineRequest readRun(const QCommandLineParser &parser, const Options &opti
 CommandLineRequest parseCommandLine(const QStringList &arguments, const QString &version)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Downloads Kestrelnet photo albums. Without --album, --member, --update or --update-all it opens the window."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const Options o;
-    parser.addOptions({o.site, o.noTheme, o.updateAll, o.update, o.album, o.member, o.saveFolder, o.replace, o.fast,
-                       o.inFlight, o.quiet});
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    CommandLineRequest request;
-    if (parser.isSet(help)) {
-        request.action = CommandLineRequest::Action::Help;
-        // Read before any application object exists, the parser cannot know the program's name.
-        request.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("quillmoor"));
-        return request;
+    parser.setApplicationDescription(commandLineDescription());
+    for (const CommandLineOptionRow &row : commandLineOptions()) {
+        QCommandLineOption option(row.names, row.help, row.valueName);
+        if (row.hidden())
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
-    if (parser.isSet(versionOption)) {
-        request.action = CommandLineRequest::Action::Version;
-        request.text = QStringLiteral("Quillmoor ") + version;
-        return request;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("Unknown argument: ") + parser.positionalArguments().constFirst());
-    request.site = parser.value(o.site);
-    const QUrl base(request.site);
-    if (parser.isSet(o.site) && (!base.isValid() || base.scheme() != QLatin1String("http") || base.host().isEmpty()))
-        return usageError(QStringLiteral("--site needs an address like http://127.0.0.1:8080"));
-    request.noTheme = parser.isSet(o.noTheme);
-    request.updateAll = parser.isSet(o.updateAll);
-    request.updateFolders = parser.values(o.update);
-    request.albums = parser.values(o.album);
-    if (request.updateAll || !request.updateFolders.isEmpty() || !request.albums.isEmpty() || parser.isSet(o.member))
-        return readRun(parser, o, request);
-    for (const QCommandLineOption &runOnly : {o.saveFolder, o.replace, o.fast, o.inFlight, o.quiet})
-        if (parser.isSet(runOnly))
-            return usageError(
-                QStringLiteral("--%1 needs --album, --member, --update or --update-all").arg(runOnly.names().constFirst()));
+    CommandLineRequest request =
+        parser.parse(arguments) ? readArguments(parser, version) : usageError(parser.errorText());
+    // A script that asked for JSON gets its total line even for wrong usage.
+    if (request.action == CommandLineRequest::Action::UsageError)
+        request.json = parser.isSet(QStringLiteral("json"));
     return request;
 }
 

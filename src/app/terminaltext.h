@@ -8,6 +8,21 @@
 
 namespace TerminalText {
 
+// The run's own standard error. Once quietEngine() has run, file descriptor
+// 2 belongs to the browser engine's reports and this is the terminal's.
+FILE *errors();
+bool errorsIsTerminal();
+
+// Keeps the terminal for Quillmoor's own lines: whatever Chromium, its
+// helper processes and Qt write to file descriptor 2, and Qt's messages of
+// categories other than Quillmoor's, go to the file QUILLMOOR_DEBUG_LOG
+// names, or nowhere. For the whole run, since helper processes started
+// later inherit descriptor 2 as it is then.
+void quietEngine();
+
+// The variable that names the debug log.
+inline constexpr char DebugLogVariable[] = "QUILLMOOR_DEBUG_LOG";
+
 inline void writeLine(FILE *stream, const QString &text)
 {
     fputs(text.toLocal8Bit().constData(), stream);
