@@ -1,10 +1,10 @@
-#include "app/commandline.h"
+#include "addresses/siteaddresses.h"
+#include "app/commandlinesignals.h"
 #include "app/icons.h"
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
-#include "app/terminaltext.h"
-#include "platform/browserpane.h"
-#include "platform/profilelock.h"
+#include "browser/browserprofile.h"
+#include "browser/profilelock.h"
+#include "cli/terminaltext.h"
 #include "skinbutton.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The program run without a window, as a scheduler runs it: a real process
 // against the demo site, with its own home folder and save folder.
-#include "app/commandline.h"
+#include "cli/commandline.h"
 #include "demosite.h"
 #include "download/albumrecord.h"
 #include "web/fetchpage.h"

@@ -69,9 +69,60 @@ QString commandLineDescription()
         "Downloads Kestrelnet photo albums. Without --album, --member, --update or --update-all it opens the window.");
 }
 
-QString exitCodesHelp()
+QStringList CommandLineOptionRow::spelled() const
 {
-    QString text = QStringLiteral("Exit codes, the first that applies:\n");
+    QStringList spelled;
+    for (const QString &name : names)
+        spelled << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    return spelled;
+}
+
+namespace {
+
+// One option of --help: its names, then its help wrapped in a column.
+QString helpEntry(const QString &names, const QString &help, qsizetype column)
+{
+    constexpr qsizetype Width = 79;
+    QString text;
+    QString line = QStringLiteral("  ") + names.leftJustified(column - 2);
+    bool empty = true; // no word of the help on this line yet
+    for (const QString &word : help.split(QLatin1Char(' '))) {
+        if (!empty && line.size() + word.size() > Width) {
+            line.chop(1); // the space after the last word
+            text += line + QLatin1Char('\n');
+            line = QString(column, QLatin1Char(' '));
+            empty = true;
+        }
+        line += word + QLatin1Char(' ');
+        empty = false;
+    }
+    line.chop(1);
+    return text + line + QLatin1Char('\n');
+}
+
+} // namespace
+
+QString helpText()
+{
+    QList<std::pair<QString, QString>> entries;
+    qsizetype column = 0;
+    for (const CommandLineOptionRow &row : commandLineOptions()) {
+        if (row.hidden())
+            continue;
+        QString names = row.spelled().join(QLatin1String(", "));
+        if (row.takesArguments())
+            names += QLatin1Char(' ') + row.valueName;
+        else if (!row.valueName.isEmpty())
+            names += QStringLiteral(" <%1>").arg(row.valueName);
+        column = qMax(column, names.size());
+        entries.append({names, row.help});
+    }
+    column += 4;
+    QString text = QStringLiteral("Usage: quillmoor [options]\n") + commandLineDescription()
+        + QStringLiteral("\n\nOptions:\n");
+    for (const auto &[names, help] : std::as_const(entries))
+        text += helpEntry(names, help, column);
+    text += QStringLiteral("\nExit codes, the first that applies:\n");
     for (const ExitCodeRow &row : exitCodeRows())
         text += QStringLiteral("  %1  %2\n").arg(row.code).arg(QLatin1String(row.meaning));
     return text;
@@ -97,6 +148,7 @@ QString optionSynopsis(const CommandLineOptionRow &row)
     QString line = names.join(QLatin1String(", "));
     if (!row.valueName.isEmpty())
         line += QStringLiteral(" \\fI%1\\fR").arg(roff(row.valueName));
+
     return line;
 }
 
@@ -189,18 +241,18 @@ QString manPage(const QString &version)
 QString bashCompletion()
 {
     QStringList words;
-    QStringList folders, files, none;
+    QStringList folders, files, none, folderArguments;
     QString choices;
     for (const CommandLineOptionRow &row : commandLineOptions()) {
         if (row.hidden())
             continue;
-        QStringList spelled;
-        for (const QString &name : row.names)
-            spelled << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        const QStringList spelled = row.spelled();
         words += spelled;
         if (row.valueName.isEmpty())
             continue;
         const QString pattern = spelled.join(QLatin1Char('|'));
+        if (row.takesArguments() && row.valueName.contains(QLatin1String("FOLDER")))
+            folderArguments += spelled;
         if (row.valueName.contains(QLatin1Char('|')))
             choices += QStringLiteral("        %1) COMPREPLY=($(compgen -W '%2' -- \"$cur\")); return ;;\n")
                            .arg(pattern, QString(row.valueName).replace(QLatin1Char('|'), QLatin1Char(' ')));
@@ -225,8 +277,18 @@ QString bashCompletion()
     script += choices;
     if (!none.isEmpty())
         script += QStringLiteral("        %1) COMPREPLY=(); return ;;\n").arg(none.join(QLatin1Char('|')));
-    script += QStringLiteral("    esac\n"
-                             "    IFS=' '\n"
+    script += QStringLiteral("    esac\n");
+    // Every argument after such an option is a folder, not only the first.
+    if (!folderArguments.isEmpty())
+        script += QStringLiteral("    local word\n"
+                                 "    for word in \"${COMP_WORDS[@]:1:COMP_CWORD-1}\"; do\n"
+                                 "        case \"$word\" in\n"
+                                 "            %1) [[ $cur == -* ]] || { compopt -o filenames 2>/dev/null; "
+                                 "COMPREPLY=($(compgen -d -- \"$cur\")); return; } ;;\n"
+                                 "        esac\n"
+                                 "    done\n")
+                      .arg(folderArguments.join(QLatin1Char('|')));
+    script += QStringLiteral("    IFS=' '\n"
                              "    COMPREPLY=($(compgen -W '%1' -- \"$cur\"))\n"
                              "}\n"
                              "complete -F _quillmoor quillmoor\n")

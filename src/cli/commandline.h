@@ -15,7 +15,6 @@
 class AlbumListRequest;
 struct AlbumListFailure;
 class HeadlessPage;
-class QSocketNotifier;
 
 // What the program's arguments ask for: the window, or a run without one.
 struct CommandLineRequest {
@@ -79,22 +78,6 @@ QJsonObject albumJson(int index, int count, const QString &title, const QString 
 QJsonObject totalJson(const RunTotals &totals, int exitCode);
 // One line on standard output, written at once.
 void writeJson(const QJsonObject &object);
-
-// Ctrl-C and SIGTERM, delivered through a pipe to the event loop: the
-// handler itself only writes one byte.
-class StopSignals : public QObject
-{
-    Q_OBJECT
-public:
-    explicit StopSignals(QObject *parent = nullptr);
-    ~StopSignals() override;
-
-signals:
-    void stopRequested();
-
-private:
-    QSocketNotifier *m_notifier = nullptr;
-};
 
 // A download without a window: the albums the request names, one queue
 // through a page without a view, the same folders and records as the member
@@ -163,7 +146,3 @@ private:
     QElapsedTimer m_albumClock;
     RunTotals m_totals;
 };
-
-// Runs the request in the application's event loop and returns its exit code;
-// the browser profile is shut down at the end.
-int runCommandLine(const CommandLineRequest &request, const AppLocations &locations);

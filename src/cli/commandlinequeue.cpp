@@ -3,18 +3,17 @@
 #include "commandline.h"
 #include "terminaltext.h"
 
+#include "addresses/siteaddresses.h"
 #include "albums/albumlistrequest.h"
+#include "browser/browserprofile.h"
+#include "browser/headlesspage.h"
 #include "download/albumfolders.h"
 #include "download/recordedalbums.h"
-#include "platform/browserpane.h"
-#include "platform/headlesspage.h"
 #include "progress/progresstexts.h"
-#include "siteaddresses.h"
 #include "storage/settingsfile.h"
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -286,23 +285,4 @@ void CommandLineRun::end(int code)
         writeJson(totalJson(m_totals, code));
     // Reported from the event loop, never from inside start().
     QTimer::singleShot(0, this, [this, code] { emit finished(code); });
-}
-
-int runCommandLine(const CommandLineRequest &request, const AppLocations &locations)
-{
-    int code = ExitCode::Whole;
-    {
-        CommandLineRun run(request, locations);
-        StopSignals stopSignals;
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, &run, &CommandLineRun::stop);
-        QObject::connect(&run, &CommandLineRun::finished, &run, [&code](int result) {
-            code = result;
-            QCoreApplication::quit();
-        });
-        run.start();
-        QCoreApplication::exec();
-    }
-    // Pages must go before the browser profile they use.
-    BrowserProfile::shutdown();
-    return code;
 }

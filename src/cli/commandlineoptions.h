@@ -19,11 +19,16 @@ struct CommandLineOptionRow {
     QStringList names; // without dashes, the short one first
     // Empty for a switch. It also tells the completion what to offer: a
     // name with FOLDER or DIR offers folders, FILE files, "a|b|c" its words.
+    // In brackets ("[FOLDER]...") the option is a switch that takes the
+    // arguments after the options instead of a value of its own.
     QString valueName;
     QString help;
     Use use = Use::Always;
 
     QString name() const { return names.constLast(); }
+    bool takesArguments() const { return valueName.startsWith(QLatin1Char('[')); }
+    // As --help and the completion spell them: "-h", "--help".
+    QStringList spelled() const;
     bool hidden() const { return use == Use::Build; }
 };
 
@@ -41,8 +46,8 @@ const QList<ExitCodeRow> &exitCodeRows();
 const ExitCodeRow *findExitCode(int code);
 
 QString commandLineDescription();
-// What --help prints below the parser's list of options.
-QString exitCodesHelp();
+// What --help prints: the options and the exit codes.
+QString helpText();
 // The manual page quillmoor(1), in roff.
 QString manPage(const QString &version);
 // A bash completion script for the program's options.

@@ -1,15 +1,9 @@
-// The program without a window: reading the arguments, the exit code a
-// scheduler acts on, and Ctrl-C and SIGTERM as a request to stop.
+// The program without a window: reading the arguments and the exit code a
+// scheduler acts on.
 #include "commandline.h"
 #include "commandlineoptions.h"
 
 #include <QCommandLineParser>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
 
 namespace {
 
@@ -65,9 +59,7 @@ CommandLineRequest readArguments(const QCommandLineParser &parser, const QString
             continue;
         request.action = action;
         if (action == Action::Help)
-            // Read before any application object exists, the parser cannot know the program's name.
-            request.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("quillmoor"))
-                + QLatin1Char('\n') + exitCodesHelp();
+            request.text = helpText();
         else if (action == Action::Version)
             request.text = QStringLiteral("Quillmoor ") + version;
         else if (action == Action::ManPage)
@@ -76,7 +68,11 @@ CommandLineRequest readArguments(const QCommandLineParser &parser, const QString
             request.text = bashCompletion();
         return request;
     }
-    if (!parser.positionalArguments().isEmpty())
+    // Only an option that takes them ("[FOLDER]...") reads the arguments after the options.
+    bool takesArguments = false;
+    for (const CommandLineOptionRow &row : commandLineOptions())
+        takesArguments = takesArguments || (row.takesArguments() && parser.isSet(row.name()));
+    if (!takesArguments && !parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("Unknown argument: ") + parser.positionalArguments().constFirst());
     request.site = parser.value(QStringLiteral("site"));
     const QUrl base(request.site);
@@ -101,9 +97,8 @@ CommandLineRequest readArguments(const QCommandLineParser &parser, const QString
 CommandLineRequest parseCommandLine(const QStringList &arguments, const QString &version)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(commandLineDescription());
     for (const CommandLineOptionRow &row : commandLineOptions()) {
-        QCommandLineOption option(row.names, row.help, row.valueName);
+        QCommandLineOption option(row.names, row.help, row.takesArguments() ? QString() : row.valueName);
         if (row.hidden())
             option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
@@ -127,46 +122,4 @@ int RunOutcome::exitCode() const
     if (usage)
         return ExitCode::Usage;
     return notWhole ? ExitCode::NotWhole : ExitCode::Whole;
-}
-
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    // Nothing else is safe in a handler; the event loop does the rest.
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-} // namespace
-
-StopSignals::StopSignals(QObject *parent)
-    : QObject(parent)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const auto read = ::read(g_signalPipe[0], &byte, 1);
-        emit stopRequested();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-StopSignals::~StopSignals()
-{
-    if (!m_notifier)
-        return;
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    delete m_notifier;
-    ::close(g_signalPipe[0]);
-    ::close(g_signalPipe[1]);
-    g_signalPipe[0] = g_signalPipe[1] = -1;
 }
