@@ -14,11 +14,14 @@
 #include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -275,6 +278,40 @@ private slots:
         QVERIFY2(result.err.contains("：开始\n"), qPrintable(result.err));
         QCOMPARE(result.err.count(QRegularExpression("两页相册：\\d+/4 张")), 1);
         QCOMPARE(foreignLines(result.err), QStringList());
+    }
+
+    // On a terminal the progress line is drawn in place; the engine's
+    // reports stay off the terminal there too.
+    void progressRedrawnOnATerminal()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        auto closeMaster = qScopeGuard([master] { ::close(master); });
+        const QByteArray slavePath = ::ptsname(master);
+        QTemporaryDir save;
+        QVERIFY(save.isValid());
+        QProcess process;
+        process.setChildProcessModifier([slavePath] {
+            const int slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
+            if (slave < 0 || ::dup2(slave, STDERR_FILENO) < 0)
+                ::_exit(9);
+        });
+        begin(process, {"--album", album("7002")}, {}, save.path());
+        QByteArray terminal;
+        // Read as it comes, so the program never waits on a full terminal.
+        QSocketNotifier readable(master, QSocketNotifier::Read);
+        connect(&readable, &QSocketNotifier::activated, this, [&] {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                terminal.append(buffer, n);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, RunTimeout);
+        QCOMPARE(process.exitCode(), 0);
+        const QString text = QString::fromLocal8Bit(terminal);
+        QVERIFY2(text.contains(QRegularExpression("\r\\x1b\\[K\\[1/1\\] 单页相册：3/3 张")), qPrintable(text));
+        QVERIFY2(!text.contains("：开始"), qPrintable(text));
+        QCOMPARE(foreignLines(QString(text).remove(QRegularExpression("\r\\x1b\\[K"))), QStringList());
     }
 
     void jsonLinesForScripts()
