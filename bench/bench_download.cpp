@@ -18,7 +18,7 @@
 #include "windowtesting.h"
 #include "web/fetchpage.h"
 #include "web/networksession.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QAction>
 #include <QApplication>

@@ -15,7 +15,7 @@
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "windowtesting.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QAction>
 #include <QApplication>

@@ -19,6 +19,8 @@ expect() {
     [ -e "$prefix/$1" ] || { echo "missing after install: $1"; status=1; }
 }
 expect bin/quillmoor
+expect share/man/man1/quillmoor.1
+expect share/bash-completion/completions/quillmoor
 expect "share/applications/$id.desktop"
 expect "share/metainfo/$id.metainfo.xml"
 expect "share/icons/hicolor/scalable/apps/$id.svg"
@@ -32,7 +34,8 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 # Nothing else: the demo site, the gallery, tests and benchmarks stay out.
 extra="$(cd "$prefix" && find . -type f | grep -v -e '^./bin/quillmoor$' -e '^./share/applications/' \
-    -e '^./share/metainfo/' -e '^./share/icons/hicolor/' || true)"
+    -e '^./share/metainfo/' -e '^./share/icons/hicolor/' -e '^./share/man/man1/quillmoor.1$' \
+    -e '^./share/bash-completion/completions/quillmoor$' || true)"
 [ -z "$extra" ] || { echo "installed but not part of the program:"; echo "$extra"; status=1; }
 
 # The entry starts the installed program by its name on PATH and shows the

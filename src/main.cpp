@@ -1,9 +1,10 @@
-#include "app/commandline.h"
+#include "addresses/siteaddresses.h"
+#include "app/commandlinesignals.h"
 #include "app/icons.h"
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
-#include "platform/browserpane.h"
-#include "platform/profilelock.h"
+#include "browser/browserprofile.h"
+#include "browser/profilelock.h"
+#include "cli/terminaltext.h"
 #include "skinbutton.h"
 
 #include <QApplication>
@@ -55,8 +56,14 @@ int main(int argc, char *argv[])
     case CommandLineRequest::Action::Version:
         fprintf(stdout, "%s\n", qPrintable(request.text));
         return 0;
+    case CommandLineRequest::Action::ManPage:
+    case CommandLineRequest::Action::BashCompletion:
+        fputs(request.text.toUtf8().constData(), stdout);
+        return 0;
     case CommandLineRequest::Action::UsageError:
         fprintf(stderr, "quillmoor: %s\nquillmoor --help lists the options.\n", qPrintable(request.text));
+        if (request.json)
+            writeJson(totalJson({}, ExitCode::Usage));
         return ExitCode::Usage;
     default:
         break;
@@ -66,9 +73,16 @@ int main(int argc, char *argv[])
     if (commandLine && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A terminal run reports its own lines; the browser's start-up dump is noise there.
-    if (commandLine && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false");
+    // A terminal run reports its own lines; the browser's start-up report
+    // goes to the debug log, or is not made at all.
+    if (commandLine) {
+        const bool debugLog = !qEnvironmentVariableIsEmpty(TerminalText::DebugLogVariable);
+        if (!debugLog && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false");
+        if (!debugLog)
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-logging");
+        TerminalText::quietEngine();
+    }
 
     prepareWebEngine();
     QApplication app(argc, argv);
@@ -88,9 +102,11 @@ int main(int argc, char *argv[])
     if (!profileLock) {
         const QString text = lockError.isEmpty() ? alreadyRunningText(holder)
                                                  : QStringLiteral("无法锁定浏览器配置：") + lockError;
-        if (commandLine)
-            fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        else
+        if (commandLine) {
+            TerminalText::writeLine(TerminalText::errors(), text);
+            if (request.json)
+                writeJson(totalJson({}, ExitCode::Busy));
+        } else
             QMessageBox::information(nullptr, QApplication::applicationName(), text);
         return ExitCode::Busy;
     }

@@ -5,7 +5,7 @@
 #include "scripteddialogs.h"
 #include "testmain.h"
 #include "windowtesting.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QAccessible>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The program run without a window, as a scheduler runs it: a real process
 // against the demo site, with its own home folder and save folder.
-#include "app/commandline.h"
+#include "cli/commandline.h"
 #include "demosite.h"
 #include "download/albumrecord.h"
 #include "web/fetchpage.h"
@@ -8,15 +8,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +53,30 @@ struct Result {
     QString err;
 };
 
+// Lines on standard error that are not Quillmoor's: all of its own are in
+// Chinese, the engine's and Qt's reports are not.
+QStringList foreignLines(const QString &err)
+{
+    QStringList foreign;
+    for (const QString &line : err.split('\n', Qt::SkipEmptyParts))
+        if (!line.contains(QRegularExpression("\\p{Han}")))
+            foreign << line;
+    return foreign;
+}
+
+// Standard output of a --json run, each line an object.
+QList<QJsonObject> jsonLines(const QString &out)
+{
+    QList<QJsonObject> objects;
+    for (const QString &line : out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        objects << (error.error == QJsonParseError::NoError && document.isObject() ? document.object()
+                                                                                   : QJsonObject{{"unparsed", line}});
+    }
+    return objects;
+}
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -72,7 +101,8 @@ class CommandLineTest : public QObject
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QTWEBENGINE_CHROMIUM_FLAGS",
+                                 "QT_LOGGING_RULES", "QUILLMOOR_DEBUG_LOG"})
             env.remove(QString::fromLatin1(name));
         env.insert("HOME", m_home.path());
         env.insert("XDG_DATA_HOME", m_home.filePath("data"));
@@ -83,9 +113,12 @@ class CommandLineTest : public QObject
     }
 
     void begin(QProcess &process, const QStringList &arguments, const QString &site = {},
-               const QString &save = {}) const
+               const QString &save = {}, const QProcessEnvironment &extra = {}) const
     {
-        process.setProcessEnvironment(environment());
+        QProcessEnvironment env = environment();
+        for (const QString &name : extra.keys())
+            env.insert(name, extra.value(name));
+        process.setProcessEnvironment(env);
         process.start(program(),
                       QStringList{"--site", site.isEmpty() ? m_site.base() : site, "--save-folder",
                                   save.isEmpty() ? m_save.path() : save}
@@ -107,11 +140,21 @@ class CommandLineTest : public QObject
         return result;
     }
 
-    Result run(const QStringList &arguments, const QString &site = {}, const QString &save = {}) const
+    Result run(const QStringList &arguments, const QString &site = {}, const QString &save = {},
+               const QProcessEnvironment &extra = {}) const
     {
         QProcess process;
-        begin(process, arguments, site, save);
+        begin(process, arguments, site, save, extra);
         return collect(process);
+    }
+
+    // An address nobody listens on: a port taken and released again.
+    static QString closedBase()
+    {
+        QTcpServer closed;
+        if (!closed.listen(QHostAddress::LocalHost))
+            return {};
+        return QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     }
 
     // Logs in the way the window's pane would: the site's cookie, kept where
@@ -231,7 +274,110 @@ private slots:
         // One line for the album, then the total; the progress on the error stream.
         QVERIFY2(result.out.contains(QRegularExpression("两页相册.*4.*两页相册")), qPrintable(result.out));
         QVERIFY(result.out.trimmed().split('\n').constLast().contains("共 1 个相册"));
-        QVERIFY2(result.err.contains(QRegularExpression("两页相册：\\d+/4 张")), qPrintable(result.err));
+        // Not a terminal: a line as the album starts and one as it ends, no redrawn progress.
+        QVERIFY2(result.err.contains("：开始\n"), qPrintable(result.err));
+        QCOMPARE(result.err.count(QRegularExpression("两页相册：\\d+/4 张")), 1);
+        QCOMPARE(foreignLines(result.err), QStringList());
+    }
+
+    // On a terminal the progress line is drawn in place; the engine's
+    // reports stay off the terminal there too.
+    void progressRedrawnOnATerminal()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        auto closeMaster = qScopeGuard([master] { ::close(master); });
+        const QByteArray slavePath = ::ptsname(master);
+        QTemporaryDir save;
+        QVERIFY(save.isValid());
+        QProcess process;
+        process.setChildProcessModifier([slavePath] {
+            const int slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
+            if (slave < 0 || ::dup2(slave, STDERR_FILENO) < 0)
+                ::_exit(9);
+        });
+        begin(process, {"--album", album("7002")}, {}, save.path());
+        QByteArray terminal;
+        // Read as it comes, so the program never waits on a full terminal.
+        QSocketNotifier readable(master, QSocketNotifier::Read);
+        connect(&readable, &QSocketNotifier::activated, this, [&] {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                terminal.append(buffer, n);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, RunTimeout);
+        QCOMPARE(process.exitCode(), 0);
+        const QString text = QString::fromLocal8Bit(terminal);
+        QVERIFY2(text.contains(QRegularExpression("\r\\x1b\\[K\\[1/1\\] 单页相册：3/3 张")), qPrintable(text));
+        QVERIFY2(!text.contains("：开始"), qPrintable(text));
+        QCOMPARE(foreignLines(QString(text).remove(QRegularExpression("\r\\x1b\\[K"))), QStringList());
+    }
+
+    void jsonLinesForScripts()
+    {
+        QTemporaryDir save;
+        QVERIFY(save.isValid());
+        for (int pass : {1, 2}) {
+            const Result result = run({"--album", album("7001"), "--json"}, {}, save.path());
+            QVERIFY2(result.code == 0, qPrintable(result.err + result.out));
+            const QList<QJsonObject> lines = jsonLines(result.out);
+            QCOMPARE(lines.size(), 2);
+            const QJsonObject &done = lines.constFirst();
+            QCOMPARE(done.value("type").toString(), "album");
+            QCOMPARE(done.value("title").toString(), "两页相册");
+            QCOMPARE(done.value("address").toString(), album("7001"));
+            QCOMPARE(done.value("folder").toString(), save.filePath("两页相册"));
+            // The second run finds the four pictures there already.
+            QCOMPARE(done.value("new").toInt(), pass == 1 ? 4 : 0);
+            QCOMPARE(done.value("alreadyThere").toInt(), pass == 1 ? 0 : 4);
+            QCOMPARE(done.value("failed").toInt(), 0);
+            QCOMPARE(done.value("whole").toBool(), true);
+            const QJsonObject &total = lines.constLast();
+            QCOMPARE(total.value("type").toString(), "total");
+            QCOMPARE(total.value("albums").toInt(), 1);
+            QCOMPARE(total.value("exitCode").toInt(), 0);
+            QCOMPARE(total.value("exit").toString(), "whole");
+            // The sentences for a person moved to standard error.
+            QVERIFY(result.err.contains("共 1 个相册"));
+        }
+        const Result wrong = run({"--album", "album-7001", "--json"});
+        QCOMPARE(wrong.code, 2);
+        const QList<QJsonObject> lines = jsonLines(wrong.out);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.constFirst().value("exit").toString(), "usage");
+    }
+
+    // Chromium's and Qt's reports about the platform stay off the terminal
+    // (as root, as a server's timer runs it); Quillmoor's own lines and
+    // warnings reach it.
+    void engineReportsStayOffTheTerminal()
+    {
+        // A save folder of its own: the failed album's folder records the album.
+        QTemporaryDir save;
+        QVERIFY(save.isValid());
+        const QString base = closedBase();
+        const QStringList arguments{"--album", base + "/photo/" + Member + "/album-7001"};
+        const Result quiet = run(arguments, base, save.path());
+        QCOMPARE(quiet.code, 4);
+        QVERIFY2(quiet.err.contains("无法连接网站"), qPrintable(quiet.err));
+        QCOMPARE(foreignLines(quiet.err), QStringList());
+
+        const QString log = m_home.filePath("debug.log");
+        QProcessEnvironment extra;
+        extra.insert("QUILLMOOR_DEBUG_LOG", log);
+        const Result logged = run(arguments, base, save.path(), extra);
+        QCOMPARE(logged.code, 4);
+        QCOMPARE(foreignLines(logged.err), QStringList());
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().contains("qt.webenginecontext"), qPrintable(log));
+
+        // A warning of Quillmoor's own, through Qt's messages, still shows.
+        extra.insert("QUILLMOOR_DEBUG_LOG", m_home.filePath("no-such-folder/debug.log"));
+        const Result unwritable = run(arguments, base, save.path(), extra);
+        QVERIFY2(unwritable.err.contains("无法写入调试日志"), qPrintable(unwritable.err));
+        QCOMPARE(foreignLines(unwritable.err), QStringList());
     }
 
     void memberOnceLoggedIn()
@@ -284,11 +430,7 @@ private slots:
 
     void unreachableSiteEndsWithFour()
     {
-        // A port nobody listens on: taken and released again.
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
-        closed.close();
+        const QString base = closedBase();
         const Result result = run({"--album", base + "/photo/" + Member + "/album-7001"}, base);
         QCOMPARE(result.code, 4);
         QVERIFY2(result.err.contains("无法连接网站"), qPrintable(result.err));

@@ -2,7 +2,7 @@
 // the question asked when an unfinished album is started again; each answer
 // "继续下载" run to the album's end against the demo site.
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumrecord.h"

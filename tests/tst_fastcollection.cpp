@@ -3,7 +3,7 @@
 // and the same folder whichever way an album was read. Real panes, the real
 // HTML reader and the demo site.
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "demosite.h"
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"

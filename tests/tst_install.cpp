@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -195,6 +196,55 @@ private slots:
         QVERIFY(WriteSetting(settingsFile, "Settings", "Path", "/srv/相册"));
         QCOMPARE(run(&output), 0);
         QCOMPARE(output.split('\n').value(3), QString("/srv/相册"));
+    }
+
+    // The installed tree's manual page names every option the installed
+    // program's --help lists, and its completion offers them.
+    void installTreeHasTheManualAndTheCompletion()
+    {
+        QTemporaryDir prefix;
+        QVERIFY(prefix.isValid());
+        QProcess install;
+        install.start("cmake", {"--install", QUILLMOOR_BUILD_DIR, "--prefix", prefix.path()});
+        QVERIFY(install.waitForFinished(120000));
+        QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+
+        QProcess help;
+        help.start(prefix.filePath("bin/quillmoor"), {"--help"});
+        QVERIFY(help.waitForFinished(60000));
+        const QString helpText = QString::fromUtf8(help.readAllStandardOutput());
+        QStringList options;
+        for (const QRegularExpressionMatch &m : QRegularExpression("(?<![\\w-])--?[a-z][a-z-]*").globalMatch(helpText))
+            if (!options.contains(m.captured()))
+                options << m.captured();
+        QVERIFY2(options.contains("--update-all") && options.contains("--json") && options.contains("-h"),
+                 qPrintable(helpText));
+
+        QFile manFile(prefix.filePath("share/man/man1/quillmoor.1"));
+        QVERIFY(manFile.open(QIODevice::ReadOnly));
+        const QString man = QString::fromUtf8(manFile.readAll());
+        for (const QString &option : std::as_const(options))
+            QVERIFY2(man.contains(QString(option).replace("-", "\\-")), qPrintable(option));
+        for (const char *section : {".SH EXIT STATUS", ".SH FILES", "Settings.ini", "OnCalendar="})
+            QVERIFY2(man.contains(section), section);
+        // Made for the build, shown to nobody.
+        QVERIFY(!helpText.contains("--man-page") && !man.contains("man\\-page"));
+
+        // The completion, as bash runs it: options by their start, folders after --save-folder.
+        QTemporaryDir cwd;
+        QVERIFY(QDir(cwd.path()).mkdir("相册A"));
+        writeFile(cwd.filePath("a-file"), "x");
+        auto complete = [&](const QString &words) {
+            QProcess bash;
+            bash.setWorkingDirectory(cwd.path());
+            bash.start("bash", {"-c", QStringLiteral("source '%1'; COMP_WORDS=(%2); COMP_CWORD=$((${#COMP_WORDS[@]}-1)); "
+                                                    "_quillmoor; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                                          .arg(prefix.filePath("share/bash-completion/completions/quillmoor"), words)});
+            bash.waitForFinished(10000);
+            return QString::fromUtf8(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        };
+        QCOMPARE(complete("quillmoor --update"), QStringList({"--update-all", "--update"}));
+        QCOMPARE(complete("quillmoor --save-folder ''"), QStringList("相册A"));
     }
 
     void windowIconCarriesTheApplicationIcon()

@@ -9,7 +9,7 @@
 #include "testmain.h"
 #include "windowtesting.h"
 #include "web/fetchpage.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "web/cookiejar.h"
 #include "web/networksession.h"
 #include "skintooltip.h"

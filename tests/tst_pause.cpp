@@ -3,7 +3,7 @@
 // context menu and keyboard, against the demo site.
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumrecord.h"

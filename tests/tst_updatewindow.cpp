@@ -2,7 +2,7 @@
 // user's choice, one queue on the member tab and the one message at its end.
 // What an update does to folders is proven on the core (tst_updateall).
 #include "app/mainform.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumqueue.h"

@@ -10,7 +10,7 @@
 #include "platform/dialogs.h"
 #include "storage/filesystem.h"
 #include "storage/settingsfile.h"
-#include "siteaddresses.h"
+#include "addresses/siteaddresses.h"
 #include "web/networksession.h"
 
 #include <QActionGroup>

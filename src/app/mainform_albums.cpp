@@ -3,7 +3,7 @@
 
 #include "albums/albumlistmodel.h"
 #include "albums/albumlistrequest.h"
-#include "app/siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QLineEdit>
 #include <QTabWidget>

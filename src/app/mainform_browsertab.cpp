@@ -3,7 +3,7 @@
 #include "mainform.h"
 
 #include "platform/browserpane.h"
-#include "siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QTimer>
 

@@ -8,7 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
 #include "progress/progresstexts.h"
-#include "siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QAction>
 #include <QWebEngineProfile>

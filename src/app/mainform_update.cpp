@@ -6,7 +6,7 @@
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
 #include "progress/progresstexts.h"
-#include "siteaddresses.h"
+#include "addresses/siteaddresses.h"
 
 #include <QAction>
 #include <QFutureWatcher>

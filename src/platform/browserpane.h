@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/browserprofile.h"
+#include "browser/pagereader.h"
 #include "download/pagesource.h"
 #include "web/pagelink.h"
 
@@ -23,36 +25,6 @@ struct NewWindowRequest {
     QUrl requestedUrl;              // not always known when the request arrives
     BrowserPane *target = nullptr;
     bool cancel = false;
-};
-
-// Reads what each load of a page offers once it has completed: the
-// document's title and links, or why the load failed. The pane and the page
-// without a view read pages the same way through it.
-class PageReader : public QObject
-{
-    Q_OBJECT
-public:
-    // A child of `page`.
-    explicit PageReader(QWebEnginePage *page);
-
-    // What the last load that completed offers.
-    const PageSnapshot &snapshot() const { return m_snapshot; }
-    // Answers still on their way are dropped: their page is going away, or
-    // its owner has given up on them.
-    void forget() { ++m_loadSerial; }
-
-signals:
-    void pageRead(const PageSnapshot &page);
-
-private:
-    void onLoadFinished(bool ok);
-    static QString loadErrorText(const QWebEngineLoadingInfo &info);
-
-    QWebEnginePage *m_page;
-    PageSnapshot m_snapshot;
-    QString m_loadError;
-    int m_loadStatus = 0;
-    quint64 m_loadSerial = 0;
 };
 
 // The embedded browser pane: a Qt WebEngine view that offers what the
@@ -108,22 +80,3 @@ private:
     QString m_heldAddress;
     QTimer *m_holdWait = nullptr;
 };
-
-// The one browser profile of the program: persistent, so a login survives a
-// restart, and its cookies mirrored into the shared network session.
-namespace BrowserProfile {
-// Must be called before the first use; tests point it at a temporary folder.
-void setStoragePath(const QString &path);
-// Where the profile keeps the login, known before the profile is made, so
-// that it can be locked before anything of it is read.
-QString storageFolder();
-QWebEngineProfile *instance();
-// The network session the profile's cookies are mirrored into; it keeps them
-// in the profile's folder.
-NetworkSession *network();
-// Deletes the profile; every page must be gone by then.
-void shutdown();
-} // namespace BrowserProfile
-
-// Settings Qt WebEngine needs before the application object exists.
-void prepareWebEngine();

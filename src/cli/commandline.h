@@ -4,21 +4,23 @@
 #include "storage/applocations.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 class AlbumListRequest;
 struct AlbumListFailure;
 class HeadlessPage;
-class QSocketNotifier;
 
 // What the program's arguments ask for: the window, or a run without one.
 struct CommandLineRequest {
-    enum class Action { Window, Help, Version, Run, UsageError };
+    enum class Action { Window, Help, Version, ManPage, BashCompletion, Run, UsageError };
     Action action = Action::Window;
-    QString text; // the help or version text, or what is wrong
+    QString text; // the help, version, manual page or completion text, or what is wrong
 
     QStringList albums;        // --album, in the order given
     QString member;            // --member
@@ -30,6 +32,7 @@ struct CommandLineRequest {
     bool fast = false;
     int inFlight = 0; // 0: the count the settings name
     bool quiet = false;
+    bool json = false; // --json: standard output holds JSON lines alone
     bool noTheme = false;
 };
 
@@ -59,21 +62,22 @@ struct RunOutcome {
     int exitCode() const;
 };
 
-// Ctrl-C and SIGTERM, delivered through a pipe to the event loop: the
-// handler itself only writes one byte.
-class StopSignals : public QObject
-{
-    Q_OBJECT
-public:
-    explicit StopSignals(QObject *parent = nullptr);
-    ~StopSignals() override;
-
-signals:
-    void stopRequested();
-
-private:
-    QSocketNotifier *m_notifier = nullptr;
+// What a run did in sum, for its total line.
+struct RunTotals {
+    int albums = 0;
+    int whole = 0;
+    int saved = 0;
+    int failed = 0;
+    int notBegun = 0;
 };
+
+// The lines of --json: one object for each album as it ends, and one for the
+// run's total with its exit code. The fields are listed in the README.
+QJsonObject albumJson(int index, int count, const QString &title, const QString &address, const QString &saveFolder,
+                      const JobReport &report);
+QJsonObject totalJson(const RunTotals &totals, int exitCode);
+// One line on standard output, written at once.
+void writeJson(const QJsonObject &object);
 
 // A download without a window: the albums the request names, one queue
 // through a page without a view, the same folders and records as the member
@@ -114,7 +118,10 @@ private:
     void onQueueFinished();
     void probeSite(const QString &address);
     void stopQueue();
-    void showProgress(bool force);
+    void showProgress();
+    QString progressLine() const;
+    // Human lines of a run: standard output, or standard error under --json.
+    FILE *lines() const;
     void end(int code);
     JobSettings jobSettings() const;
 
@@ -137,9 +144,5 @@ private:
     int m_saved = 0;
     int m_albumsWhole = 0;
     QElapsedTimer m_albumClock;
-    QElapsedTimer m_lastProgress;
+    RunTotals m_totals;
 };
-
-// Runs the request in the application's event loop and returns its exit code;
-// the browser profile is shut down at the end.
-int runCommandLine(const CommandLineRequest &request, const AppLocations &locations);

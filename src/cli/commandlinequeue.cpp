@@ -3,18 +3,17 @@
 #include "commandline.h"
 #include "terminaltext.h"
 
+#include "addresses/siteaddresses.h"
 #include "albums/albumlistrequest.h"
+#include "browser/browserprofile.h"
+#include "browser/headlesspage.h"
 #include "download/albumfolder.h"
 #include "download/recordedalbums.h"
-#include "platform/browserpane.h"
-#include "platform/headlesspage.h"
 #include "progress/progresstexts.h"
-#include "siteaddresses.h"
 #include "storage/settingsfile.h"
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -67,7 +66,7 @@ void CommandLineRun::connectQueue()
         if (const DownloadJob *job = m_queue->currentJob(); job && !job->albumName().isEmpty())
             m_title = job->albumName();
         m_total = collected;
-        showProgress(true);
+        showProgress();
     });
     connect(m_queue, &AlbumQueue::pictureDone, this, &CommandLineRun::onPictureDone);
     connect(m_queue, &AlbumQueue::albumFinished, this, &CommandLineRun::onAlbumFinished);
@@ -76,7 +75,7 @@ void CommandLineRun::connectQueue()
 
 void CommandLineRun::failToStart(const JobStartFailure &failure)
 {
-    writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
+    writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
                           + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(failure));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
@@ -101,7 +100,9 @@ void CommandLineRun::onAlbumStarted(int index)
     m_done = 0;
     m_saved = 0;
     m_albumClock.start();
-    m_lastProgress.invalidate();
+    // Into a log, where a redrawn line would pile up, a line as the album begins.
+    if (!m_request.quiet && !errorsIsTerminal())
+        writeLine(errors(), QStringLiteral("[%1/%2] %3：开始").arg(index + 1).arg(m_queue->count()).arg(m_title));
 }
 
 void CommandLineRun::onPictureDone(const PictureReport &picture)
@@ -109,32 +110,28 @@ void CommandLineRun::onPictureDone(const PictureReport &picture)
     ++m_done;
     if (picture.kind == PictureReport::Kind::Saved)
         ++m_saved;
-    showProgress(false);
+    showProgress();
 }
 
-void CommandLineRun::showProgress(bool force)
+QString CommandLineRun::progressLine() const
 {
-    if (m_request.quiet)
-        return;
-    const bool terminal = ::isatty(fileno(stderr));
-    // Into a log file at most one line a second.
-    if (!terminal && !force && m_lastProgress.isValid() && m_lastProgress.elapsed() < 1000)
-        return;
-    m_lastProgress.start();
     const double seconds = qMax<qint64>(m_albumClock.elapsed(), 1) / 1000.0;
-    const QString line = QStringLiteral("[%1/%2] %3：%4/%5 张，%6 张/秒")
-                             .arg(m_queue->currentIndex() + 1)
-                             .arg(m_queue->count())
-                             .arg(m_title)
-                             .arg(m_done)
-                             .arg(m_total < 0 ? QStringLiteral("?") : QString::number(m_total))
-                             .arg(m_saved / seconds, 0, 'f', 1);
-    if (terminal) {
-        fputs(("\r\033[K" + line).toLocal8Bit().constData(), stderr);
-        fflush(stderr);
-    } else {
-        writeLine(stderr, line);
-    }
+    return QStringLiteral("[%1/%2] %3：%4/%5 张，%6 张/秒")
+        .arg(m_queue->currentIndex() + 1)
+        .arg(m_queue->count())
+        .arg(m_title)
+        .arg(m_done)
+        .arg(m_total < 0 ? QStringLiteral("?") : QString::number(m_total))
+        .arg(m_saved / seconds, 0, 'f', 1);
+}
+
+// Redrawn in place, so only on a terminal.
+void CommandLineRun::showProgress()
+{
+    if (m_request.quiet || !errorsIsTerminal())
+        return;
+    fputs(("\r\033[K" + progressLine()).toLocal8Bit().constData(), errors());
+    fflush(errors());
 }
 
 namespace {
@@ -173,8 +170,12 @@ QString albumLine(int index, int count, const QString &title, const JobReport &r
 
 void CommandLineRun::onAlbumFinished(int index, const JobReport &report)
 {
-    if (!m_request.quiet && ::isatty(fileno(stderr)))
-        fputs("\r\033[K", stderr);
+    if (!m_request.quiet) {
+        if (errorsIsTerminal())
+            fputs("\r\033[K", errors());
+        else
+            writeLine(errors(), progressLine());
+    }
     bool endQueue = m_stopping;
     if (report.haltedBy == HaltReason::LoginExpired) {
         m_outcome.notLoggedIn = true;
@@ -192,9 +193,11 @@ void CommandLineRun::onAlbumFinished(int index, const JobReport &report)
     const QString title = report.albumName.isEmpty() ? m_queue->album(index).title : report.albumName;
     const bool whole = report.isWhole() && !report.busy;
     if (!m_request.quiet || !whole)
-        writeLine(stdout, albumLine(index, m_queue->count(), title, report));
+        writeLine(lines(), albumLine(index, m_queue->count(), title, report));
+    if (m_request.json)
+        writeJson(albumJson(index, m_queue->count(), title, m_queue->album(index).address, m_saveFolder, report));
     if (report.haltedBy == HaltReason::LoginExpired)
-        writeLine(stderr, notLoggedInText());
+        writeLine(errors(), notLoggedInText());
     // No further album begins: the same would happen to each.
     if (endQueue) {
         m_queue->kill();
@@ -216,7 +219,7 @@ void CommandLineRun::probeSite(const QString &address)
                   const bool noAnswer = answer.error == WebError::Network || answer.error == WebError::Timeout;
                   if (noAnswer && !m_outcome.unreachable) {
                       m_outcome.unreachable = true;
-                      writeLine(stderr, unreachableText(address + QLatin1Char(' ') + FailureText::web(answer.failure)));
+                      writeLine(errors(), unreachableText(address + QLatin1Char(' ') + FailureText::web(answer.failure)));
                       // Every further page would fail the same way.
                       stopQueue();
                   }
@@ -233,7 +236,7 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(stderr, QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
+        writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;
@@ -247,7 +250,8 @@ void CommandLineRun::onQueueFinished()
         total += QStringLiteral("，失败 %1 张").arg(report.failed);
     if (notBegun > 0)
         total += QStringLiteral("，%1 个相册未开始").arg(notBegun);
-    writeLine(stdout, total);
+    writeLine(lines(), total);
+    m_totals = {int(m_queue->count()), m_albumsWhole, report.saved, report.failed, notBegun};
     end(m_outcome.exitCode());
 }
 
@@ -277,25 +281,8 @@ void CommandLineRun::end(int code)
     if (m_ended)
         return;
     m_ended = true;
+    if (m_request.json)
+        writeJson(totalJson(m_totals, code));
     // Reported from the event loop, never from inside start().
     QTimer::singleShot(0, this, [this, code] { emit finished(code); });
-}
-
-int runCommandLine(const CommandLineRequest &request, const AppLocations &locations)
-{
-    int code = ExitCode::Whole;
-    {
-        CommandLineRun run(request, locations);
-        StopSignals stopSignals;
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, &run, &CommandLineRun::stop);
-        QObject::connect(&run, &CommandLineRun::finished, &run, [&code](int result) {
-            code = result;
-            QCoreApplication::quit();
-        });
-        run.start();
-        QCoreApplication::exec();
-    }
-    // Pages must go before the browser profile they use.
-    BrowserProfile::shutdown();
-    return code;
 }

@@ -1,6 +1,6 @@
 #include "profilelock.h"
 
-#include "browserpane.h"
+#include "browserprofile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "headlesspage.h"
 
-#include "browserpane.h"
+#include "pagereader.h"
 
 #include <QUrl>
 #include <QWebEnginePage>

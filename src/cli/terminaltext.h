@@ -1,0 +1,43 @@
+#pragma once
+
+// What a run without a window writes to the terminal.
+
+#include <QString>
+
+#include <cstdio>
+
+namespace TerminalText {
+
+// The run's own standard error. Once quietEngine() has run, file descriptor
+// 2 belongs to the browser engine's reports and this is the terminal's.
+FILE *errors();
+bool errorsIsTerminal();
+
+// Keeps the terminal for Quillmoor's own lines: whatever Chromium, its
+// helper processes and Qt write to file descriptor 2, and Qt's messages of
+// categories other than Quillmoor's, go to the file QUILLMOOR_DEBUG_LOG
+// names, or nowhere. For the whole run, since helper processes started
+// later inherit descriptor 2 as it is then.
+void quietEngine();
+
+// The variable that names the debug log.
+inline constexpr char DebugLogVariable[] = "QUILLMOOR_DEBUG_LOG";
+
+inline void writeLine(FILE *stream, const QString &text)
+{
+    fputs(text.toLocal8Bit().constData(), stream);
+    fputc('\n', stream);
+    fflush(stream);
+}
+
+inline QString notLoggedInText()
+{
+    return QStringLiteral("未登录或登录已过期：请先打开 Quillmoor 的窗口登录一次，再运行此命令。");
+}
+
+inline QString unreachableText(const QString &detail)
+{
+    return QStringLiteral("无法连接网站：") + detail;
+}
+
+} // namespace TerminalText
