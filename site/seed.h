@@ -104,6 +104,11 @@ struct SeedAlbum
     bool scriptLinks = false;
     bool decoys = false;
     bool titleSpaces = false;
+    // Set between two visits by /test/album: the album page of this index
+    // (1 for the first) answers 200 with a notice and the album's title but
+    // no link; the picture pages answer without picture data.
+    int busyPage = 0;
+    bool noPictureData = false;
     QList<SeedPicture> pictures;
 
     // Picture links shown on the page numbered `curpage`, including the

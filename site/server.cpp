@@ -321,6 +321,11 @@ void DemoServer::installRoutes()
         }
         if (album->pageIndex(page) == 2 && album->nextLink == NextLink::Error)
             return setStatusPage(res, 500);
+        if (album->busyPage > 0 && album->pageIndex(page) == album->busyPage)
+            return setHtml(res, QStringLiteral("<html><head><title>Kestrelnet Kampus - 浏览相册 - %1</title></head>"
+                                               "<body><p>服务器繁忙，请稍后再试</p></body></html>")
+                                    .arg(htmlEscaped(album->name))
+                                    .toUtf8());
         if (const auto html = pages.albumPage(memberId, albumId, page))
             setHtml(res, *html);
         else
@@ -354,6 +359,8 @@ void DemoServer::installRoutes()
         if (const SeedMember *member = m_seed.member(memberId)) {
             for (const SeedAlbum &album : member->albums) {
                 const SeedPicture *picture = album.picture(pictureId);
+                if (picture && album.noPictureData)
+                    return setHtml(res, "<html><head><title>Kestrelnet</title></head><body>photo</body></html>");
                 found = found ? found : picture;
                 const Failures *failures = picture ? &picture->pageFailures : nullptr;
                 if (failures && failsNow(QStringLiteral("page/") + album.id + u'/' + pictureId, *failures))
@@ -531,8 +538,10 @@ void DemoServer::installTestRoutes()
             m_pictures.add(album->id, picture);
         res.set_content(std::to_string(album->pictures.size()), "text/plain");
     });
-    // Changes an album between two runs: renames it ("name") or makes every
-    // page of it answer a status ("status", 404 for an album taken away).
+    // Changes an album between two runs: renames it ("name"), makes every
+    // page of it answer a status ("status", 404 for an album taken away),
+    // makes one of its pages a notice ("busyPage", 0 for none) or its picture
+    // pages lose their data ("noPictureData" 1 or 0).
     svr.Get("/test/album", [this](const httplib::Request &req, httplib::Response &res) {
         std::unique_lock lock(m_seedLock);
         SeedAlbum *album = m_seed.album(qs(req.get_param_value("album")).trimmed());
@@ -542,6 +551,10 @@ void DemoServer::installTestRoutes()
             album->name = qs(req.get_param_value("name"));
         if (req.has_param("status"))
             album->pageStatus = int(qBound<qint64>(0, numberParam(req, "status", 0), qint64(599)));
+        if (req.has_param("busyPage"))
+            album->busyPage = int(qBound<qint64>(0, numberParam(req, "busyPage", 0), qint64(100000)));
+        if (req.has_param("noPictureData"))
+            album->noPictureData = req.get_param_value("noPictureData") == "1";
         res.set_content("changed", "text/plain");
     });
     svr.Get("/test/remove", [this](const httplib::Request &req, httplib::Response &res) {

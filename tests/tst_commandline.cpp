@@ -506,7 +506,9 @@ private slots:
         window.kill();
         QVERIFY(window.waitForFinished(10000));
         QVERIFY(QFile::exists(lock));
-        const Result next = run({"--update-all", "--quiet"});
+        // A save folder of its own: the shared one holds an album that is gone.
+        QTemporaryDir save;
+        const Result next = run({"--update-all", "--quiet"}, {}, save.path());
         QVERIFY2(next.code == 0, qPrintable(next.err + next.out));
         QVERIFY(!QFile::exists(lock));
     }

@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +185,8 @@ class TestDownloadJob : public QObject
     Q_OBJECT
 private:
     DemoSite m_site{seed()};
+    // The same site at another address, as a move to a new host gives.
+    DemoSite m_moved{seed()};
     DemoSite m_slow{slowSeed()};
     DemoSite m_modes{modesSeed()};
     DemoSite m_throttled{throttledSeed()};
@@ -298,6 +301,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_site.start());
+        QVERIFY(m_moved.start());
         QVERIFY(m_slow.start());
         QVERIFY(m_modes.start());
         QVERIFY(m_throttled.start());
@@ -592,6 +596,91 @@ private slots:
         QVERIFY2(lowest < JobSettings::DefaultFastInFlight, qPrintable(QString::number(lowest)));
         QCOMPARE(r->report->saved, 12);
         QCOMPARE(r->report->failed, 0);
+    }
+
+    // A second download of an album the site answers badly for a moment
+    // never costs the earlier whole copy.
+    void badAnswersNeverReplace_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("stopped"); // collection stopped at a page
+        QTest::addRow("a page of the album is a notice") << "busyPage=2" << true;
+        QTest::addRow("picture pages without picture data") << "noPictureData=1" << false;
+    }
+    void badAnswersNeverReplace()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, stopped);
+        QTemporaryDir save;
+        const QString d = save.path();
+        auto r = run(settings(JobSource::BrowserPane, d), albumUrl("6001"));
+        QVERIFY(r->report->isWhole());
+        const QMap<QString, QByteArray> earlier = contents(d + "/三页相册");
+        QCOMPARE(earlier.size(), 6);
+
+        QVERIFY(!m_site.get("/test/album?album=6001&" + change).isEmpty());
+        auto restore = qScopeGuard([this] { m_site.get("/test/album?album=6001&busyPage=0&noPictureData=0"); });
+        r = run(settings(JobSource::BrowserPane, d), albumUrl("6001"));
+        QVERIFY(!r->report->isWhole());
+        QVERIFY(!r->report->replacedEarlier);
+        QCOMPARE(r->report->earlierKept, QString("三页相册"));
+        QCOMPARE(contents(d + "/三页相册"), earlier);
+        QCOMPARE(AlbumRecord::load(d + "/三页相册").state(), AlbumRecord::State::Finished);
+        QCOMPARE(AlbumRecord::load(d + "/" + r->report->folderName).state(), AlbumRecord::State::InProgress);
+        if (stopped) {
+            QCOMPARE(r->stopped.size(), 1);
+            QCOMPARE(r->stopped.at(0).why, CollectionStop::Why::NoPictureLinks);
+            QCOMPARE(r->stopped.at(0).address, albumUrl("6001") + "?curpage=2");
+        } else {
+            QCOMPARE(r->report->noPictureAddress, 6);
+        }
+    }
+
+    // A site that moved serves every recorded album as before: continued at
+    // the new address, then updated there, nothing fetched twice.
+    void aMovedSiteKeepsItsAlbums()
+    {
+        QTemporaryDir save;
+        const QString d = save.path();
+        JobSettings s = settings(JobSource::MemberList, d);
+        auto r = started(s);
+        QString next = r->job->pageLoaded(loadSnapshot(m_session.manager(), albumUrl("6001")));
+        while (!next.isEmpty())
+            next = r->job->pageLoaded(loadSnapshot(m_session.manager(), next));
+        QVERIFY(QTest::qWaitFor([&] { return r->pictures.size() >= 2; }, 30000));
+        r->job->stop();
+        QVERIFY(QTest::qWaitFor([&] { return r->report.has_value(); }, 30000));
+        const QString folder = r->report->folderName;
+        const int kept = r->report->saved;
+        QVERIFY(kept >= 2 && kept < 6);
+        QCOMPARE(AlbumRecord::load(d + "/" + folder).state(), AlbumRecord::State::Stopped);
+
+        m_moved.requests(true);
+        JobSettings moved = settings(JobSource::MemberList, d, &m_moved);
+        moved.continueFolder = folder;
+        auto c = started(moved);
+        QCOMPARE(c->job->settings().albumAddress, albumUrl("6001", &m_moved));
+        next = c->job->pageLoaded(loadSnapshot(m_session.manager(), albumUrl("6001", &m_moved)));
+        while (!next.isEmpty())
+            next = c->job->pageLoaded(loadSnapshot(m_session.manager(), next));
+        QVERIFY(QTest::qWaitFor([&] { return c->report.has_value(); }, 30000));
+        QVERIFY(c->report->isWhole());
+        QCOMPARE(c->report->folderName, QString("三页相册"));
+        QCOMPARE(m_moved.requests().value("pictures").toInt(), 6 - kept);
+        const AlbumRecord record = AlbumRecord::load(d + "/三页相册");
+        QCOMPARE(record.state(), AlbumRecord::State::Finished);
+        QCOMPARE(record.title(), QString("三页相册"));
+        QCOMPARE(record.entries().size(), 6);
+
+        // An update at the new address asks for no picture the folder holds.
+        m_moved.requests(true);
+        JobSettings update = onlyNew(settings(JobSource::MemberList, d, &m_moved));
+        update.targetFolder = "三页相册";
+        update.albumAddress = AlbumAddressAtSite(record.albumAddress(), m_moved.base());
+        r = run(update, update.albumAddress);
+        QCOMPARE(r->report->alreadyThere, 6);
+        QCOMPARE(m_moved.requests().value("pictures").toInt(), 0);
+        QVERIFY(r->report->isWhole());
     }
 
     void onlyNewPictures()

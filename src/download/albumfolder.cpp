@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QLockFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <utility>
@@ -217,10 +218,20 @@ namespace {
 // The earlier copy of an album leaves its name: to the desktop's trash, or,
 // where the save folder's file system has none, beside the new copy under
 // a free name, marked as replaced. Never deleted outright.
+// Qt falls back to the home trash when the file system's own has none, and
+// then, should that folder not exist and not be made, moves the file to
+// "files" below the current folder: only a trash that is there is used.
+bool homeTrashUsable()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return !data.isEmpty() && QDir::isAbsolutePath(data) && QDir().mkpath(data + QStringLiteral("/Trash/files"))
+        && QDir().mkpath(data + QStringLiteral("/Trash/info"));
+}
+
 void retire(const QString &saveFolder, const QString &folderName, const QString &earlier, FolderFate *fate,
             QList<FolderProblem> *problems)
 {
-    if (QFile::moveToTrash(earlier)) {
+    if (homeTrashUsable() && QFile::moveToTrash(earlier)) {
         if (fate)
             fate->earlierTrashed = true;
         return;
@@ -511,7 +522,8 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, QSt
     const QString folder = workPath();
     const QString name = FreeFileName(folder, PictureFileName(entry.file));
     if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name)) {
-        *error = staged.errorString();
+        if (error)
+            *error = staged.errorString();
         QFile::remove(staging);
         return {};
     }

@@ -3,6 +3,8 @@
 #include "web/textutil.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 #include <QUrl>
 
 QString CleanAlbumTitle(const QString &title)
@@ -23,8 +25,9 @@ QString ShortAlbumName(const QString &albumName)
 
 bool IsUsableFolderName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    // Dots alone name this folder, its parent or a hidden nothing.
+    const bool dotsOnly = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c == QLatin1Char('.'); });
+    return !name.isEmpty() && !dotsOnly && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 bool IsPicturePageLink(const QString &address, const QString &photoHostBase)
