@@ -38,6 +38,13 @@ QByteArray seed()
 })";
 }
 
+// A site with an album whose title starts with dots, served at two addresses.
+QByteArray dottedSeed()
+{
+    return R"({ "members": [ { "id": "100000001", "albums": [
+    { "id": "7003", "name": "...旅行", "pages": 1, "perPage": 3 } ] } ] })";
+}
+
 // The pictures of an album folder, its record left out.
 QStringList pictures(const QString &folder)
 {
@@ -390,7 +397,7 @@ private slots:
         // Quiet: no progress, and only the total for albums that came whole.
         QVERIFY2(!result.err.contains("张/秒"), qPrintable(result.err));
         QCOMPARE(result.out.trimmed().split('\n').size(), 1);
-        QVERIFY(result.out.contains("共 2 个相册"));
+        QVERIFY2(result.out.contains("共 2 个相册"), qPrintable(result.out + result.err));
     }
 
     void updateAllFetchesOnlyWhatGrew()
@@ -413,6 +420,41 @@ private slots:
         const Result one = run({"--update", m_save.filePath("两页相册")});
         QCOMPARE(one.code, 0);
         QVERIFY(one.out.contains("共 1 个相册"));
+    }
+
+    // A title that starts with dots makes a visible folder; the site moves
+    // to another address and every recorded album is still updated there,
+    // nothing fetched twice; --verify proves the folder against its record.
+    void movedSiteAndVerify()
+    {
+        QTemporaryDir save;
+        DemoSite site(dottedSeed());
+        DemoSite moved(dottedSeed());
+        QVERIFY(site.start() && moved.start());
+        QCOMPARE(run({"--album", site.url("/photo/" + Member + "/album-7003")}, site.base(), save.path()).code, 0);
+        QCOMPARE(pictures(save.filePath("旅行")).size(), 3);
+
+        QCOMPARE(moved.grow("7003", 1), 4);
+        const Result update = run({"--update-all"}, moved.base(), save.path());
+        QVERIFY2(update.code == 0, qPrintable(update.err + update.out));
+        QCOMPARE(moved.requests().value("pictures").toInt(), 1);
+        QCOMPARE(pictures(save.filePath("旅行")).size(), 4);
+
+        QCOMPARE(run({"--verify"}, moved.base(), save.path()).code, 0);
+        const QStringList names = pictures(save.filePath("旅行"));
+        QVERIFY(QFile::remove(save.filePath("旅行/" + names.at(0))));
+        QVERIFY(QFile::resize(save.filePath("旅行/" + names.at(1)), 10));
+        QFile same(save.filePath("旅行/" + names.at(2)));
+        QVERIFY(same.open(QIODevice::ReadWrite));
+        const char first = same.read(1).at(0);
+        same.seek(0);
+        same.write(QByteArray(1, char(first ^ 1)));
+        same.close();
+        const Result verify = run({"--verify", save.filePath("旅行")}, moved.base(), save.path());
+        QCOMPARE(verify.code, 1);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(verify.out.contains(names.at(i)), qPrintable(verify.out));
+        QVERIFY2(!verify.out.contains(names.at(3)), qPrintable(verify.out));
     }
 
     void expiredLoginEndsWithThree()

@@ -23,7 +23,7 @@ CommandLineRequest readRun(const QCommandLineParser &parser, CommandLineRequest 
         kinds += row.use == CommandLineOptionRow::Use::RunKind && parser.isSet(row.name());
     const QStringList members = parser.values(QStringLiteral("member"));
     if (kinds > 1 || members.size() > 1)
-        return usageError(QStringLiteral("Give one of --album, --member, --update or --update-all"));
+        return usageError(QStringLiteral("Give one of --album, --member, --update, --update-all or --verify"));
     for (const QString &address : std::as_const(request.albums)) {
         const QUrl url(address);
         if (!url.isValid() || !url.scheme().startsWith(QLatin1String("http")) || url.host().isEmpty())
@@ -83,6 +83,9 @@ CommandLineRequest readArguments(const QCommandLineParser &parser, const QString
     request.updateAll = parser.isSet(QStringLiteral("update-all"));
     request.updateFolders = parser.values(QStringLiteral("update"));
     request.albums = parser.values(QStringLiteral("album"));
+    request.verify = parser.isSet(QStringLiteral("verify"));
+    if (request.verify)
+        request.verifyFolders = parser.positionalArguments();
     for (const CommandLineOptionRow &row : commandLineOptions())
         if (row.use == CommandLineOptionRow::Use::RunKind && parser.isSet(row.name()))
             return readRun(parser, request);

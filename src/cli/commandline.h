@@ -32,6 +32,8 @@ struct CommandLineRequest {
     bool fast = false;
     int inFlight = 0; // 0: the count the settings name
     bool quiet = false;
+    bool verify = false;        // --verify
+    QStringList verifyFolders;  // the folders it names; none: every recorded album
     bool json = false; // --json: standard output holds JSON lines alone
     bool noTheme = false;
 };
@@ -106,6 +108,7 @@ signals:
 private:
     void startQueue(const QList<AlbumQueue::Album> &albums);
     void startUpdate();
+    void verify();
     QList<struct RecordedAlbum> chosenAlbums();
     void makePage();
     void connectQueue();

@@ -18,6 +18,10 @@ const QList<CommandLineOptionRow> &commandLineOptions()
         {{"update"}, "FOLDER", "Fetch the new pictures of the album in FOLDER (repeatable).", Use::RunKind},
         {{"album"}, "URL", "Download the album at URL (repeatable).", Use::RunKind},
         {{"member"}, "ID", "Download every album of member ID.", Use::RunKind},
+        {{"verify"}, "[FOLDER]...",
+         "Compare every recorded album folder of the save folder (or the FOLDERs) with its record: pictures "
+         "missing, emptied or changed. Exit 1 when any, 0 when none.",
+         Use::RunKind},
         {{"save-folder"}, "DIR", "Save into DIR instead of the window's save folder.", Use::Run},
         {{"replace"}, {}, "Download whole albums again (default: only new pictures).", Use::Run},
         {{"fast"}, {}, "Work on several pictures at once.", Use::Run},

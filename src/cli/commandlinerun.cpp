@@ -75,6 +75,8 @@ void CommandLineRun::start()
     }
     // An album copy left aside by a replacement that a crash cut short.
     AlbumFolder::recover(m_saveFolder);
+    if (m_request.verify)
+        return verify();
     if (!m_request.member.isEmpty()) {
         m_list = new AlbumListRequest(BrowserProfile::network()->manager(), siteAddresses().photoHostBase,
                                       m_request.member, this);
@@ -89,6 +91,27 @@ void CommandLineRun::start()
     for (const QString &address : std::as_const(m_request.albums))
         albums.append({address, address, {}, {}, {}});
     startQueue(albums);
+}
+
+// --verify: the recorded folders compared with their records, here and now
+// (no window waits on it); exit 1 when a picture is missing or changed.
+void CommandLineRun::verify()
+{
+    QStringList names;
+    const QDir save(m_saveFolder);
+    for (const QString &given : std::as_const(m_request.verifyFolders)) {
+        const QFileInfo info(QDir::current(), given);
+        if (QDir(info.absolutePath()) != save || !AlbumRecord::load(info.absoluteFilePath()).exists()) {
+            writeLine(errors(), QStringLiteral("不是保存路径 %1 中记录下来的相册文件夹：%2").arg(m_saveFolder, given));
+            m_outcome.usage = true;
+            return end(m_outcome.exitCode());
+        }
+        names << info.fileName();
+    }
+    const QList<FolderCheck> checks = CheckRecordedAlbums(m_saveFolder, names);
+    writeLine(lines(), ProgressText::checkMessage(checks));
+    m_outcome.notWhole = std::any_of(checks.cbegin(), checks.cend(), [](const FolderCheck &c) { return !c.intact(); });
+    end(m_outcome.exitCode());
 }
 
 // The recorded albums the request names: all of them, or those of the
