@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -35,6 +36,10 @@
 //   "trickleMs" / "pageTrickleMs" (the bytes / the picture page sent one
 //   byte every so many ms), "pageBody": "gzipBomb" (the picture page as a
 //   gzip bomb), "bombMb" (what a gzip bomb inflates to, 1024 by default).
+//   "caption" (the page's "summary" value: a text, or null for a JSON null;
+//   "<album> - <id>" when absent), "captionEscapes" (every character of the
+//   caption outside ASCII written as \uXXXX), "date" (ISO 8601; the picture
+//   is sent with it as Last-Modified, and without one when absent).
 // A Retry-After is a number of seconds or a text sent as it is.
 
 // What one picture page offers: a jpg, a gif, both entries, or no picture data.
@@ -80,6 +85,10 @@ struct SeedPicture
     int pageTrickleMs = 0;    // the picture page likewise
     bool bombPage = false;    // the picture page is a gzip bomb
     qint64 bombBytes = qint64(1024) * 1024 * 1024; // what a gzip bomb inflates to
+    std::optional<QString> caption; // the "summary" text; the default one when unset
+    bool captionNull = false;       // "summary" is null
+    bool captionEscapes = false;    // written with \uXXXX outside ASCII
+    QDateTime date;                 // Last-Modified of the bytes, when valid
 
     bool hasJpg() const { return kind == PictureKind::Jpg || kind == PictureKind::Both; }
     bool hasGif() const { return kind == PictureKind::Gif || kind == PictureKind::Both; }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <chrono>
 #include <thread>
@@ -394,6 +395,10 @@ void DemoServer::installRoutes()
             return setFailure(res, failures.status, failures.retryAfter);
         if (picture->status != 200)
             return setStatusPage(res, picture->status);
+        if (picture->date.isValid())
+            res.set_header("Last-Modified", QLocale::c()
+                                                .toString(picture->date.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                                                .toStdString());
         const std::string type = !picture->contentType.isEmpty() ? picture->contentType.toStdString()
                 : bytes.startsWith("GIF8")                      ? "image/gif"
                                                                 : "image/jpeg";

@@ -40,7 +40,24 @@ bool isSafeEntry(const AlbumRecord::Entry &entry)
 
 QJsonObject entryLine(const AlbumRecord::Entry &e)
 {
-    return QJsonObject{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
+    QJsonObject line{{"page", e.page}, {"picture", e.picture}, {"file", e.file}};
+    // Only what a picture has: lines of pictures without stay as they were.
+    if (!e.caption.isEmpty())
+        line.insert(u"caption", e.caption);
+    if (e.date.isValid())
+        line.insert(u"date", e.date.toUTC().toString(Qt::ISODate));
+    if (e.sidecar)
+        line.insert(u"sidecar", true);
+    return line;
+}
+
+AlbumRecord::Entry entryFrom(const QJsonObject &o)
+{
+    AlbumRecord::Entry entry{o.value(u"page").toString(), o.value(u"picture").toString(), o.value(u"file").toString()};
+    entry.caption = o.value(u"caption").toString();
+    entry.date = QDateTime::fromString(o.value(u"date").toString(), Qt::ISODate);
+    entry.sidecar = o.value(u"sidecar").toBool();
+    return entry;
 }
 
 FileError reasonFor(const QString &path, const QString &systemText)
@@ -63,8 +80,7 @@ QString AlbumRecord::legacyFileName()
 void AlbumRecord::readLine(const QJsonObject &line)
 {
     if (line.contains(u"page")) {
-        const Entry entry{line.value(u"page").toString(), line.value(u"picture").toString(),
-                          line.value(u"file").toString()};
+        const Entry entry = entryFrom(line);
         if (isSafeEntry(entry))
             add(entry);
         return;
@@ -222,7 +238,10 @@ void AlbumRecord::add(const Entry &entry)
 QStringList AlbumRecord::files() const
 {
     QStringList out{fileName(), legacyFileName()};
-    for (const Entry &e : m_entries)
+    for (const Entry &e : m_entries) {
         out << e.file;
+        if (e.sidecar)
+            out << e.sidecarFile();
+    }
     return out;
 }

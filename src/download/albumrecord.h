@@ -2,6 +2,7 @@
 
 #include "storage/filesystem.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -28,6 +29,11 @@ public:
         QString page;    // the picture page's address
         QString picture; // the picture's address
         QString file;    // its file name in the album folder
+        QString caption; // the site's caption; empty when it had none
+        QDateTime date;  // the site's date of the picture (Last-Modified); invalid when none
+        // Quillmoor wrote the picture's XMP sidecar, sidecarFile(), beside it.
+        bool sidecar = false;
+        QString sidecarFile() const { return sidecar ? file + QStringLiteral(".xmp") : QString(); }
     };
 
     static QString fileName();
@@ -74,7 +80,8 @@ public:
     // Adds an entry or replaces the one of the same page.
     void add(const Entry &entry);
     const QList<Entry> &entries() const { return m_entries; }
-    // The file names the record accounts for, its own file included.
+    // The file names the record accounts for, its own file and the sidecars
+    // Quillmoor wrote included.
     QStringList files() const;
 
 private:

@@ -2,6 +2,7 @@
 #include "recordedalbums.h"
 
 #include "jobrules.h"
+#include "metadata/picturemetadata.h"
 #include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
@@ -26,6 +27,28 @@ CollectionRules rulesFor(const JobSettings &settings)
 
 // The picture count is shown as a 16-bit number.
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
+
+// Writes what `mode` asks for into the staged picture, or into a sidecar
+// beside it in the staging folder (`sidecar` names it then), and gives the
+// picture the site's date: all before either is seen in the album's folder.
+Metadata::Result stageMetadata(CaptionMode mode, const QString &staging, const Metadata::Description &description,
+                               QString *sidecar)
+{
+    if (mode == CaptionMode::None)
+        return {};
+    Metadata::Result result;
+    if (mode == CaptionMode::Embed && Metadata::canEmbed(staging)) {
+        result = Metadata::embed(staging, description);
+    } else {
+        *sidecar = Metadata::sidecarName(staging);
+        result = Metadata::writeSidecar(*sidecar, description);
+        if (!result.ok())
+            sidecar->clear();
+    }
+    if (result.ok())
+        result = Metadata::setFileDate(staging, description.date);
+    return result;
+}
 
 } // namespace
 
@@ -443,7 +466,9 @@ void DownloadJob::onPage(int index, const PageResult &page)
         item.report.failure = page.failure;
         return itemDone(index);
     }
-    item.picture = ResolvePictureAddress(page.text);
+    const PictureData data = ResolvePicture(page.text);
+    item.picture = data.address;
+    item.caption = data.caption;
     if (item.picture.isEmpty()) {
         // A login form where the picture page should be: the session is gone.
         if (HasPasswordField(page.text))
@@ -504,6 +529,7 @@ void DownloadJob::download(int index)
                 Item &item = m_items[index];
                 if (result.ok()) {
                     item.staging = staging;
+                    item.date = result.lastModified;
                 } else {
                     item.report.kind = PictureReport::Kind::Failed;
                     item.report.why = PictureReport::Why::Request;
@@ -575,9 +601,13 @@ bool DownloadJob::commit(Item &item)
         ++m_noPictureAddress;
     if (report.kind == PictureReport::Kind::AlreadyThere) {
         ++m_alreadyThere;
-        const AlbumRecord::Entry entry{item.page, item.picture, report.fileName};
-        // Found by its name, or under another: the journal learns it at the end.
         const AlbumRecord::Entry *known = m_record.forPage(item.page);
+        // What the record knew of it (caption, date, sidecar) stays with it.
+        AlbumRecord::Entry entry = known && known->file == report.fileName ? *known : AlbumRecord::Entry();
+        entry.page = item.page;
+        entry.picture = item.picture;
+        entry.file = report.fileName;
+        // Found by its name, or under another: the journal learns it at the end.
         if (!known || known->file != entry.file || known->picture != entry.picture)
             m_notInJournal << entry;
         m_record.add(entry);
@@ -611,20 +641,51 @@ void DownloadJob::placeDownloaded(Item &item)
     if (m_saved >= MaxSavedPictures)
         return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
     const QString folder = temporaryFolderPath();
-    const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)));
-    if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name))
-        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, name, staged.errorString()});
+    QString stagedSidecar;
+    const Metadata::Result written = stageMetadata(
+        m_settings.captions, staging, {item.caption, m_collection.albumName(), item.page, item.date}, &stagedSidecar);
+    // A picture with a sidecar takes a name whose sidecar's name is free too.
+    const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)), MaxFileNameBytes,
+                                      stagedSidecar.isEmpty() ? QString() : Metadata::sidecarName(QString()));
+    if (!written.ok()) {
+        if (!stagedSidecar.isEmpty())
+            QFile::remove(stagedSidecar);
+        return refuse(PictureReport::Why::MetadataNotWritten, {WebReason::None, name, written.detail});
+    }
+    const QString sidecar = stagedSidecar.isEmpty() ? QString() : Metadata::sidecarName(name);
+    // The sidecar first, so the picture is never seen without it; neither
+    // takes the place of a file that is there.
+    FileError sidecarError;
+    if (!sidecar.isEmpty()
+        && !FileSystem::RenameNoReplace(stagedSidecar, folder + QLatin1Char('/') + sidecar, &sidecarError)) {
+        QFile::remove(stagedSidecar);
+        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, sidecar, sidecarError.systemText});
+    }
+    if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name)) {
+        const QString why = staged.errorString();
+        if (!sidecar.isEmpty())
+            QFile::remove(folder + QLatin1Char('/') + sidecar); // ours, placed just now
+        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, name, why});
+    }
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
     m_addedFiles << name;
+    if (!sidecar.isEmpty())
+        m_addedFiles << sidecar;
+    if (!sidecar.isEmpty() && m_settings.captions == CaptionMode::Embed)
+        ++m_sidecarsInstead;
     m_savedAddresses.insert(item.picture);
     ++m_saved;
-    m_record.add({item.page, item.picture, name});
+    AlbumRecord::Entry entry{item.page, item.picture, name};
+    entry.caption = item.caption;
+    entry.date = item.date;
+    entry.sidecar = !sidecar.isEmpty();
+    m_record.add(entry);
     m_savedPages.insert(item.page);
     // Into the journal as it takes its name: after a crash the folder says
     // what it holds.
     FileError error;
-    if (!m_recordFailed && !AlbumRecord::appendEntry(folder, {item.page, item.picture, name}, &error)) {
+    if (!m_recordFailed && !AlbumRecord::appendEntry(folder, entry, &error)) {
         m_recordFailed = true;
         noteProblem(FolderProblem::Step::SaveRecord, folder, error);
     }
@@ -798,9 +859,20 @@ void DownloadJob::mergeIntoAlbumFolder(JobReport &result)
         if (!m_savedPages.contains(entry.page))
             continue;
         const QString from = temporaryFolderPath() + QLatin1Char('/') + entry.file;
-        const QString name = FreeFileName(album, entry.file);
+        const QString sidecar = entry.sidecarFile();
+        const QString name = FreeFileName(album, entry.file, MaxFileNameBytes,
+                                          entry.sidecar ? Metadata::sidecarName(QString()) : QString());
         FileError error;
         if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
+            // Its sidecar goes with it, under the name that goes with the
+            // picture's; one left behind keeps the temporary folder.
+            if (entry.sidecar
+                && !FileSystem::RenameNoReplace(temporaryFolderPath() + QLatin1Char('/') + sidecar,
+                                                album + QLatin1Char('/') + Metadata::sidecarName(name), &error)) {
+                entry.sidecar = false;
+                allMoved = false;
+                noteProblem(FolderProblem::Step::Move, temporaryFolderPath() + QLatin1Char('/') + sidecar, error);
+            }
             entry.file = name;
             m_record.add(entry);
             m_notInJournal << entry;
@@ -949,6 +1021,7 @@ bool DownloadJob::settleForEnd()
 void DownloadJob::fillPictureCounts(JobReport &result) const
 {
     result.noPictureAddress = m_noPictureAddress;
+    result.sidecarsInstead = m_sidecarsInstead;
     result.haltedBy = m_endedBy;
     result.loginPage = m_endedBy == HaltReason::LoginExpired ? m_loginPage : QString();
     result.notDownloaded = m_notDownloaded;

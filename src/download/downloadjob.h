@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QSet>
 #include <QTimer>
@@ -27,6 +28,12 @@ enum class JobSource { BrowserPane = 1, MemberList = 2 };
 // Whether a job fetches the whole album again (the album's earlier folder
 // is replaced) or only the pictures its folder does not hold yet.
 enum class DownloadMode { ReplaceAll, OnlyNew };
+
+// What becomes of each picture's caption, album and date beyond the album's
+// record (which keeps them in every mode): nothing, the site's bytes as they
+// are; written into the picture (a format that takes none gets a sidecar);
+// or written into an XMP sidecar beside the untouched picture.
+enum class CaptionMode { None, Embed, Sidecar };
 
 struct JobSettings {
     JobSource source = JobSource::BrowserPane;
@@ -66,6 +73,7 @@ struct JobSettings {
     // pictures it does not hold yet are fetched, into it, and it takes the
     // album's name only once the album is whole.
     QString continueFolder;
+    CaptionMode captions = CaptionMode::None;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -81,10 +89,10 @@ struct PictureReport {
     bool pageFailed = false;
     // Why it failed or was skipped: the picture page's or the picture's
     // request (`failure`), or a rule of the job's.
-    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName };
+    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName, MetadataNotWritten };
     Why why = Why::None;
-    // Request: what the web layer reported. NotPlaced: `subject` the name,
-    // `systemText`. TooManyPictures: `limit`.
+    // Request: what the web layer reported. NotPlaced, MetadataNotWritten:
+    // `subject` the name, `systemText`. TooManyPictures: `limit`.
     WebFailure failure;
     QString fileName; // what it was saved as
     int savedCount = 0; // pictures saved so far in this job
@@ -118,6 +126,9 @@ struct JobReport {
     bool folderGone = false;
     // Picture pages that held no picture address.
     int noPictureAddress = 0;
+    // Captions written into pictures: the pictures whose format takes none
+    // (GIF) and got a sidecar instead.
+    int sidecarsInstead = 0;
     // Why the job ended before every picture page was asked for: stopped by
     // the user, or the site's login expired (`loginPage` is what it answered).
     HaltReason haltedBy = HaltReason::None;
@@ -268,6 +279,9 @@ private:
         bool sameAsEarlier = false;
         // The downloaded file, waiting for its name in the folder.
         QString staging;
+        // What the picture page and the picture's answer said of it.
+        QString caption;
+        QDateTime date;
         PictureReport report;
     };
 
@@ -358,6 +372,7 @@ private:
     int m_failed = 0;
     int m_alreadyThere = 0;
     int m_noPictureAddress = 0;
+    int m_sidecarsInstead = 0;
     int m_notDownloaded = 0;
     // A pause, and what ended the job early.
     HaltReason m_haltedBy = HaltReason::None;

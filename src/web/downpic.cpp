@@ -263,6 +263,8 @@ protected:
         else
             result = m_part.place();
         result.httpStatus = status;
+        if (result.ok())
+            m_lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
         return result;
     }
 
@@ -271,7 +273,10 @@ protected:
         // A failure leaves nothing for the caller to trip over.
         m_part.discard();
         DownloadCallback done = std::move(m_done);
-        done(result);
+        DownloadResult out(result);
+        if (result.ok())
+            out.lastModified = m_lastModified;
+        done(out);
     }
 
 private:
@@ -280,6 +285,7 @@ private:
     PartFile m_part;
     QByteArray m_head; // the first bytes, to tell a page from a picture
     qint64 m_size = 0;
+    QDateTime m_lastModified;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "webrequest.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -9,7 +10,12 @@
 class QNetworkAccessManager;
 class QObject;
 
-using DownloadResult = WebResult;
+// A picture's result also says the picture's date, when the site gave one.
+struct DownloadResult : WebResult {
+    DownloadResult() = default;
+    DownloadResult(const WebResult &result) : WebResult(result) {}
+    QDateTime lastModified; // the answer's Last-Modified; invalid when missing or unreadable
+};
 using DownloadCallback = std::function<void(const DownloadResult &)>;
 
 // Downloads `address` (GET on `network`, no header of our own beyond the
