@@ -128,7 +128,8 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
                                             {{u"plain", PictureBody::Plain}, {u"gzip", PictureBody::Gzip},
                                              {u"gzipCut", PictureBody::GzipCut}, {u"deflateCut", PictureBody::DeflateCut},
                                              {u"partial", PictureBody::Partial}, {u"html", PictureBody::Html},
-                                             {u"empty", PictureBody::Empty}, {u"gzipBomb", PictureBody::GzipBomb}});
+                                             {u"empty", PictureBody::Empty}, {u"gzipBomb", PictureBody::GzipBomb},
+                                             {u"jpegHead", PictureBody::JpegHead}});
     if (!body)
         return fail(error, QStringLiteral("unknown picture body in album %1").arg(album.id));
     picture->body = *body;

@@ -31,7 +31,7 @@
 //   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
 //   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
 //   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
-//   empty; see PictureBody), "type" (the Content-Type sent),
+//   empty, jpegHead; see PictureBody), "type" (the Content-Type sent),
 //   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data),
 //   "trickleMs" / "pageTrickleMs" (the bytes / the picture page sent one
 //   byte every so many ms), "pageBody": "gzipBomb" (the picture page as a
@@ -48,8 +48,9 @@ enum class PictureKind { Jpg, Gif, Both, None };
 // How the picture bytes are sent: as they are; gzip-encoded whole; gzip or
 // deflate-encoded and cut half-way; an unrequested 206 with the first half;
 // an HTML page with status 200; an empty 200 body; a gzip bomb (a small
-// body that inflates to bombMb megabytes behind a JPEG signature).
-enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty, GzipBomb };
+// body that inflates to bombMb megabytes behind a JPEG signature); the first
+// 64 bytes of the JPEG as a whole body (a picture no metadata reader reads).
+enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty, GzipBomb, JpegHead };
 
 // Where the album's 下一页 link leads: the next page; a javascript: link on
 // the first page; a host that refuses connections; the second page

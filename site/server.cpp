@@ -429,6 +429,8 @@ void DemoServer::installRoutes()
                                    picture->contentType.isEmpty() ? std::string(HtmlType) : type);
         case PictureBody::Empty:
             return res.set_content(std::string(), type);
+        case PictureBody::JpegHead:
+            return res.set_content(ss(bytes.left(64)), type);
         case PictureBody::GzipBomb:
             res.set_header("Content-Encoding", "gzip");
             return res.set_content(ss(gzipBomb("\xFF\xD8\xFF\xE0", '\0', picture->bombBytes)), type);
