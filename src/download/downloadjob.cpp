@@ -37,9 +37,10 @@ Metadata::Result stageMetadata(CaptionMode mode, const QString &staging, const M
     if (mode == CaptionMode::None)
         return {};
     Metadata::Result result;
-    if (mode == CaptionMode::Embed && Metadata::canEmbed(staging)) {
+    if (mode == CaptionMode::Embed)
         result = Metadata::embed(staging, description);
-    } else {
+    // A format that takes none (GIF) gets the sidecar instead.
+    if (mode == CaptionMode::Sidecar || result.error == Metadata::Result::Error::NotWritable) {
         *sidecar = Metadata::sidecarName(staging);
         result = Metadata::writeSidecar(*sidecar, description);
         if (!result.ok())
