@@ -4,6 +4,7 @@
 #include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumfolders.h"
+#include "download/captionwriter.h"
 #include "download/downloadjob.h"
 #include "download/jobrules.h"
 #include "metadataread.h"
@@ -696,6 +697,40 @@ private slots:
             QCOMPARE(record.files().contains(file), file != "p8201002.jpg.xmp" || !someonesSidecar);
         if (someonesSidecar)
             QCOMPARE(fileBytes(folder + "/p8201002.jpg.xmp"), QByteArray("mine"));
+    }
+
+    void captionsWrittenIntoSavedPictures()
+    {
+        // An album saved bare gains its captions from its record, in place.
+        QTemporaryDir save;
+        const QString folder = save.path() + "/说明相册";
+        const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_captions)), albumUrl("8201", &m_captions));
+        QVERIFY(r->report && r->report->saved == 6);
+        writeFile(folder + "/p8201002.jpg.xmp", "mine");
+        const AlbumRecord record = AlbumRecord::load(folder);
+        for (const AlbumRecord::Entry &entry : record.entries()) {
+            const QString path = folder + "/" + entry.file;
+            const QByteArray before = fileBytes(path);
+            const bool gif = entry.file.endsWith(".gif"), broken = entry.file == "p8201006.jpg";
+            const CaptionMode mode = entry.file == "p8201002.jpg" ? CaptionMode::Sidecar : CaptionMode::Embed;
+            const CaptionsWritten written = WriteCaptionsOfSaved(mode, folder, entry, record.title());
+            QCOMPARE(written.result.ok(), !broken && mode == CaptionMode::Embed);
+            QCOMPARE(written.sidecar, gif);
+            QCOMPARE(written.sidecarInstead, gif);
+            if (broken || gif || mode == CaptionMode::Sidecar) {
+                QCOMPARE(fileBytes(path), before);
+                continue;
+            }
+            const ReadMetadata back = readMetadata(path);
+            QCOMPARE(back.description, entry.caption);
+            QCOMPARE(back.subject, QStringList{"说明相册"});
+            if (entry.date.isValid())
+                QCOMPARE(QFileInfo(path).lastModified().toUTC(), entry.date);
+        }
+        QCOMPARE(fileBytes(folder + "/p8201002.jpg.xmp"), QByteArray("mine"));
+        QCOMPARE(readMetadata(folder + "/p8201005.gif.xmp").description, QString("动图"));
+        // Nothing is left of the copies the pictures were written in.
+        QCOMPARE(besideRecord(folder).size(), 8);
     }
 
     void siteThatAsksToSlowDown()

@@ -1,4 +1,5 @@
 #include "downloadjob.h"
+#include "captionwriter.h"
 #include "recordedalbums.h"
 
 #include "jobrules.h"
@@ -27,29 +28,6 @@ CollectionRules rulesFor(const JobSettings &settings)
 
 // The picture count is shown as a 16-bit number.
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
-
-// Writes what `mode` asks for into the staged picture, or into a sidecar
-// beside it in the staging folder (`sidecar` names it then), and gives the
-// picture the site's date: all before either is seen in the album's folder.
-Metadata::Result stageMetadata(CaptionMode mode, const QString &staging, const Metadata::Description &description,
-                               QString *sidecar)
-{
-    if (mode == CaptionMode::None)
-        return {};
-    Metadata::Result result;
-    if (mode == CaptionMode::Embed)
-        result = Metadata::embed(staging, description);
-    // A format that takes none (GIF) gets the sidecar instead.
-    if (mode == CaptionMode::Sidecar || result.error == Metadata::Result::Error::NotWritable) {
-        *sidecar = Metadata::sidecarName(staging);
-        result = Metadata::writeSidecar(*sidecar, description);
-        if (!result.ok())
-            sidecar->clear();
-    }
-    if (result.ok())
-        result = Metadata::setFileDate(staging, description.date);
-    return result;
-}
 
 } // namespace
 
@@ -643,7 +621,7 @@ void DownloadJob::placeDownloaded(Item &item)
         return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
     const QString folder = temporaryFolderPath();
     QString stagedSidecar;
-    const Metadata::Result written = stageMetadata(
+    const Metadata::Result written = StageCaptions(
         m_settings.captions, staging, {item.caption, m_collection.albumName(), item.page, item.date}, &stagedSidecar);
     // A picture with a sidecar takes a name whose sidecar's name is free too.
     const QString name = FreeFileName(folder, PictureFileName(GetPicName(item.picture)), MaxFileNameBytes,
