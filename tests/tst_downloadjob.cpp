@@ -731,6 +731,10 @@ private slots:
         QCOMPARE(readMetadata(folder + "/p8201005.gif.xmp").description, QString("动图"));
         // Nothing is left of the copies the pictures were written in.
         QCOMPARE(besideRecord(folder).size(), 8);
+        // A link where the picture was is not the picture: left as it is.
+        QVERIFY(QFile::link(folder + "/p8201001.jpg", folder + "/link.jpg"));
+        QVERIFY(!WriteCaptionsOfSaved(CaptionMode::Embed, folder, {"p", "q", "link.jpg", "x"}, "t").result.ok());
+        QVERIFY(QFileInfo(folder + "/link.jpg").isSymLink());
     }
 
     void siteThatAsksToSlowDown()
