@@ -37,6 +37,15 @@ QString addressSegment(const QString &segment)
 
 } // namespace
 
+// Every character outside ASCII as \uXXXX, as some JSON writers do.
+static QString escapedOutsideAscii(const QString &json)
+{
+    QString out;
+    for (const QChar c : json)
+        out += c.unicode() < 0x80 ? QString(c) : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    return out;
+}
+
 QString htmlEscaped(const QString &text)
 {
     return text.toHtmlEscaped();
@@ -271,8 +280,22 @@ QString SitePages::decoyLinks(const QString &memberId, const SeedAlbum &album) c
 QString SitePages::pictureData(const QString &variable, const SeedAlbum &album, const SeedPicture &picture,
                                const QString &file) const
 {
-    const QString summary = QStringLiteral("%1 - %2").arg(album.name, picture.id);
+    const QString summary = picture.caption.value_or(QStringLiteral("%1 - %2").arg(album.name, picture.id));
     QString data = escapedJsonObject(picture.id, pictureUrl(album.id, picture, file), summary);
+    if (picture.captionNull || picture.captionEscapes) {
+        // The summary is the object's last value: rewritten in place.
+        const qsizetype at = data.lastIndexOf(QStringLiteral("\"summary\":")) + 10;
+        QString value = QStringLiteral("null");
+        if (!picture.captionNull) {
+            value = QString::fromUtf8(QJsonDocument(QJsonArray{summary}).toJson(QJsonDocument::Compact))
+                        .chopped(1)
+                        .sliced(1)
+                        .replace(u'/', QStringLiteral("\\/"));
+            if (picture.captionEscapes)
+                value = escapedOutsideAscii(value);
+        }
+        data = data.left(at) + value + QLatin1Char('}');
+    }
     if (picture.upperCaseKeys)
         data.replace(QStringLiteral("\"largeurl\":"), QStringLiteral("\"LARGEURL\":"))
             .replace(QStringLiteral("\"summary\":"), QStringLiteral("\"SUMMARY\":"));

@@ -128,7 +128,8 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
                                             {{u"plain", PictureBody::Plain}, {u"gzip", PictureBody::Gzip},
                                              {u"gzipCut", PictureBody::GzipCut}, {u"deflateCut", PictureBody::DeflateCut},
                                              {u"partial", PictureBody::Partial}, {u"html", PictureBody::Html},
-                                             {u"empty", PictureBody::Empty}, {u"gzipBomb", PictureBody::GzipBomb}});
+                                             {u"empty", PictureBody::Empty}, {u"gzipBomb", PictureBody::GzipBomb},
+                                             {u"jpegHead", PictureBody::JpegHead}});
     if (!body)
         return fail(error, QStringLiteral("unknown picture body in album %1").arg(album.id));
     picture->body = *body;
@@ -136,6 +137,16 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
     picture->contentType.remove(u'\r');
     picture->contentType.remove(u'\n');
     picture->upperCaseKeys = object.value(u"keyCase").toString() == u"upper";
+    if (object.contains(u"caption")) {
+        picture->captionNull = object.value(u"caption").isNull();
+        picture->caption = object.value(u"caption").toString();
+    }
+    picture->captionEscapes = object.value(u"captionEscapes").toBool(false);
+    if (object.contains(u"date")) {
+        picture->date = QDateTime::fromString(object.value(u"date").toString(), Qt::ISODate);
+        if (!picture->date.isValid())
+            return fail(error, QStringLiteral("picture date unreadable in album %1").arg(album.id));
+    }
     return readHostileAnswers(object, album, picture, error);
 }
 
@@ -358,7 +369,10 @@ QByteArray builtInSeedJson()
         { "id": "5001", "name": "春游 2026", "pages": 3, "perPage": 4, "kind": "jpg" },
         { "id": "5002", "name": "校园/风景", "pages": 1, "perPage": 4, "kind": "gif" },
         { "id": "5003", "name": "毕业照", "pages": 2, "perPage": 4, "kind": "jpg", "inProfile": false },
-        { "id": "5004", "name": "家人 & 朋友", "pages": 1, "perPage": 3, "kind": "jpg" }
+        { "id": "5004", "name": "家人 & 朋友", "pages": 1, "perPage": 3, "kind": "jpg", "pictures": [
+            { "id": "5004001", "caption": "外婆说 \"开饭了\"", "captionEscapes": true, "date": "2025-10-01T08:30:00Z" },
+            { "id": "5004002", "caption": "", "date": "2025-10-02T09:00:00Z" },
+            { "id": "5004003", "caption": null } ] }
       ] },
     { "id": "100000002", "noAlbums": true, "albums": [] }
   ]

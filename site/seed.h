@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -30,11 +31,15 @@
 //   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
 //   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
 //   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
-//   empty; see PictureBody), "type" (the Content-Type sent),
+//   empty, jpegHead; see PictureBody), "type" (the Content-Type sent),
 //   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data),
 //   "trickleMs" / "pageTrickleMs" (the bytes / the picture page sent one
 //   byte every so many ms), "pageBody": "gzipBomb" (the picture page as a
 //   gzip bomb), "bombMb" (what a gzip bomb inflates to, 1024 by default).
+//   "caption" (the page's "summary" value: a text, or null for a JSON null;
+//   "<album> - <id>" when absent), "captionEscapes" (every character of the
+//   caption outside ASCII written as \uXXXX), "date" (ISO 8601; the picture
+//   is sent with it as Last-Modified, and without one when absent).
 // A Retry-After is a number of seconds or a text sent as it is.
 
 // What one picture page offers: a jpg, a gif, both entries, or no picture data.
@@ -43,8 +48,9 @@ enum class PictureKind { Jpg, Gif, Both, None };
 // How the picture bytes are sent: as they are; gzip-encoded whole; gzip or
 // deflate-encoded and cut half-way; an unrequested 206 with the first half;
 // an HTML page with status 200; an empty 200 body; a gzip bomb (a small
-// body that inflates to bombMb megabytes behind a JPEG signature).
-enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty, GzipBomb };
+// body that inflates to bombMb megabytes behind a JPEG signature); the first
+// 64 bytes of the JPEG as a whole body (a picture no metadata reader reads).
+enum class PictureBody { Plain, Gzip, GzipCut, DeflateCut, Partial, Html, Empty, GzipBomb, JpegHead };
 
 // Where the album's 下一页 link leads: the next page; a javascript: link on
 // the first page; a host that refuses connections; the second page
@@ -80,6 +86,10 @@ struct SeedPicture
     int pageTrickleMs = 0;    // the picture page likewise
     bool bombPage = false;    // the picture page is a gzip bomb
     qint64 bombBytes = qint64(1024) * 1024 * 1024; // what a gzip bomb inflates to
+    std::optional<QString> caption; // the "summary" text; the default one when unset
+    bool captionNull = false;       // "summary" is null
+    bool captionEscapes = false;    // written with \uXXXX outside ASCII
+    QDateTime date;                 // Last-Modified of the bytes, when valid
 
     bool hasJpg() const { return kind == PictureKind::Jpg || kind == PictureKind::Both; }
     bool hasGif() const { return kind == PictureKind::Gif || kind == PictureKind::Both; }

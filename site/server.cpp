@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <chrono>
 #include <thread>
@@ -401,6 +402,10 @@ void DemoServer::installRoutes()
             return setFailure(res, failures.status, failures.retryAfter);
         if (picture->status != 200)
             return setStatusPage(res, picture->status);
+        if (picture->date.isValid())
+            res.set_header("Last-Modified", QLocale::c()
+                                                .toString(picture->date.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                                                .toStdString());
         const std::string type = !picture->contentType.isEmpty() ? picture->contentType.toStdString()
                 : bytes.startsWith("GIF8")                      ? "image/gif"
                                                                 : "image/jpeg";
@@ -431,6 +436,8 @@ void DemoServer::installRoutes()
                                    picture->contentType.isEmpty() ? std::string(HtmlType) : type);
         case PictureBody::Empty:
             return res.set_content(std::string(), type);
+        case PictureBody::JpegHead:
+            return res.set_content(ss(bytes.left(64)), type);
         case PictureBody::GzipBomb:
             res.set_header("Content-Encoding", "gzip");
             return res.set_content(ss(gzipBomb("\xFF\xD8\xFF\xE0", '\0', picture->bombBytes)), type);

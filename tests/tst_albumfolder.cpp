@@ -102,7 +102,7 @@ private slots:
         FileError error;
         QVERIFY(folder.create(&error));
         QVERIFY(QFile::copy(save.filePath("旅行/a.jpg"), save.filePath("new.jpg")));
-        QCOMPARE(folder.place(save.filePath("new.jpg"), {Album + "/photo-a.jpg", "http://pic/a.jpg", "a.jpg"}, nullptr),
+        QCOMPARE(folder.place(save.filePath("new.jpg"), {Album + "/photo-a.jpg", "http://pic/a.jpg", "a.jpg"}, {}, nullptr),
                  QString("a.jpg"));
         const FolderFate fate = folder.finish(ending(DownloadMode::ReplaceAll, whole));
 
@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(folder.userFileWithBytes("b.jpg", picture.size(), hash), QString());
 
         writeFile(save.filePath("staged"), "site's b");
-        QCOMPARE(folder.place(save.filePath("staged"), {Album + "/photo-b.jpg", "http://pic/b.jpg", "b.jpg"}, nullptr),
+        QCOMPARE(folder.place(save.filePath("staged"), {Album + "/photo-b.jpg", "http://pic/b.jpg", "b.jpg"}, {}, nullptr),
                  QString("b.jpg"));
         folder.finish(ending(DownloadMode::OnlyNew, true));
         QCOMPARE(readFile(save.filePath("旅行/b.jpg")), QByteArray("my own b"));

@@ -4,13 +4,16 @@
 #include "albumfiles.h"
 #include "demosite.h"
 #include "download/albumfolder.h"
+#include "download/captionwriter.h"
 #include "download/downloadjob.h"
 #include "download/jobrules.h"
+#include "metadataread.h"
 #include "pageloader.h"
 #include "web/networksession.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QMap>
@@ -127,6 +130,21 @@ QByteArray pacedSeed()
             { "id": "9102004" }, { "id": "9102005" }, { "id": "9102006" } ] } ] } ] })";
 }
 
+// Captions escaped, plain, empty and missing; dates given and not; a GIF; a
+// JPEG no metadata reader can read.
+// (The quote is \u0022: moc misreads an escaped quote in a raw string.)
+QByteArray captionsSeed()
+{
+    return R"({ "members": [ { "id": "100000001", "albums": [
+    { "id": "8201", "name": "说明相册", "perPage": 5, "pictures": [
+        { "id": "8201001", "caption": "他说 \u0022你好\u0022 😀", "captionEscapes": true, "date": "2024-05-01T10:00:00Z" },
+        { "id": "8201002", "caption": "Plain caption", "date": "2023-01-02T03:04:05Z" },
+        { "id": "8201003", "caption": "" },
+        { "id": "8201004", "caption": null, "date": "2022-06-07T08:09:10Z" },
+        { "id": "8201005", "kind": "gif", "caption": "动图", "date": "2021-01-01T00:00:00Z" },
+        { "id": "8201006", "body": "jpegHead", "caption": "坏图" } ] } ] } ] })";
+}
+
 // Every answer of this site waits, so a job can be caught mid-flight.
 QByteArray slowSeed()
 {
@@ -179,6 +197,7 @@ struct Run {
 
 Q_DECLARE_METATYPE(JobSource)
 Q_DECLARE_METATYPE(HaltReason)
+Q_DECLARE_METATYPE(CaptionMode)
 
 class TestDownloadJob : public QObject
 {
@@ -192,6 +211,7 @@ private:
     DemoSite m_throttled{throttledSeed()};
     DemoSite m_login{loginSeed()};
     DemoSite m_paced{pacedSeed()};
+    DemoSite m_captions{captionsSeed()};
     NetworkSession m_session;
 
     static JobSettings fast(JobSettings s, int inFlight = JobSettings::DefaultFastInFlight)
@@ -307,6 +327,7 @@ private slots:
         QVERIFY(m_throttled.start());
         QVERIFY(m_login.start());
         QVERIFY(m_paced.start());
+        QVERIFY(m_captions.start());
     }
 
     void pagingInBothPanes_data()
@@ -575,6 +596,151 @@ private slots:
         const auto r = run(fast(settings(JobSource::MemberList, check.path(), &m_modes)), albumUrl("8002", &m_modes));
         QCOMPARE(besideRecord(check.path() + "/同名图片"),
                  QStringList({"p8002003.gif", "p8002007.jpg", "same(2).jpg", "same(3).jpg", "same.jpg"}));
+    }
+
+    void captionsAndDatesInEveryMode_data()
+    {
+        QTest::addColumn<CaptionMode>("mode");
+        QTest::addColumn<bool>("someonesSidecar"); // only new, into a folder holding a .xmp not ours
+        QTest::newRow("none") << CaptionMode::None << false;
+        QTest::newRow("embed") << CaptionMode::Embed << false;
+        QTest::newRow("xmp") << CaptionMode::Sidecar << false;
+        QTest::newRow("xmp beside someone's sidecar") << CaptionMode::Sidecar << true;
+    }
+    void captionsAndDatesInEveryMode()
+    {
+        QFETCH(CaptionMode, mode);
+        QFETCH(bool, someonesSidecar);
+        QTemporaryDir save;
+        const QString folder = save.path() + "/说明相册";
+        if (someonesSidecar) {
+            QVERIFY(QDir().mkpath(folder));
+            writeFile(folder + "/p8201002.jpg.xmp", "mine");
+        }
+        JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_captions));
+        s.captions = mode;
+        if (someonesSidecar)
+            s.mode = DownloadMode::OnlyNew;
+        const auto r = run(s, albumUrl("8201", &m_captions));
+        QVERIFY(r->report);
+        // A picture its caption cannot be written into is no bare picture.
+        const bool embed = mode == CaptionMode::Embed;
+        QCOMPARE(r->report->saved, embed ? 5 : 6);
+        QCOMPARE(r->report->failed, embed ? 1 : 0);
+        const PictureReport *broken = r->about("8201006");
+        QVERIFY(broken);
+        QCOMPARE(broken->why, embed ? PictureReport::Why::MetadataNotWritten : PictureReport::Why::None);
+        QCOMPARE(r->report->sidecarsInstead, mode == CaptionMode::Embed ? 1 : 0);
+
+        struct Expected {
+            QString id, file, caption, date;
+        };
+        const QList<Expected> pictures{
+            {"8201001", "p8201001.jpg", "他说 \"你好\" 😀", "2024-05-01T10:00:00Z"},
+            {"8201002", someonesSidecar ? "p8201002(2).jpg" : "p8201002.jpg", "Plain caption", "2023-01-02T03:04:05Z"},
+            {"8201003", "p8201003.jpg", "", ""},
+            {"8201004", "p8201004.jpg", "", "2022-06-07T08:09:10Z"},
+            {"8201005", "p8201005.gif", "动图", "2021-01-01T00:00:00Z"},
+            {"8201006", "p8201006.jpg", "坏图", ""}};
+        // The record has them in every mode, with the album in its header.
+        const AlbumRecord record = AlbumRecord::load(folder);
+        QCOMPARE(record.title(), QString("说明相册"));
+        QCOMPARE(record.albumAddress(), albumUrl("8201", &m_captions));
+        QStringList expectedFiles = someonesSidecar ? QStringList{"p8201002.jpg.xmp"} : QStringList();
+        for (const Expected &e : pictures) {
+            const QString page = m_captions.url("/photo/" + Member + "/photo-" + e.id);
+            const QString path = folder + "/" + e.file;
+            const QDateTime date = QDateTime::fromString(e.date, Qt::ISODate);
+            const AlbumRecord::Entry *entry = record.forPage(page);
+            if (embed && e.id == "8201006") {
+                QVERIFY(!entry);
+                continue;
+            }
+            QVERIFY2(entry, qPrintable(e.id));
+            QCOMPARE(entry->file, e.file);
+            QCOMPARE(entry->caption, e.caption);
+            QCOMPARE(entry->date, date);
+            const bool gif = e.file.endsWith(".gif");
+            const bool sidecar = mode == CaptionMode::Sidecar || (mode == CaptionMode::Embed && gif);
+            QCOMPARE(entry->sidecar, sidecar);
+            expectedFiles << e.file;
+            if (sidecar)
+                expectedFiles << e.file + ".xmp";
+
+            const QByteArray site = siteBytes(m_captions.url("/pic/8201/" + e.id + "/" + QFileInfo(e.file).fileName()
+                                                                  .replace("(2)", "")));
+            QVERIFY(!site.isEmpty());
+            if (mode == CaptionMode::Embed && !gif) {
+                const ReadMetadata back = readMetadata(path);
+                QVERIFY2(back.read, qPrintable(back.error));
+                QCOMPARE(back.description, e.caption);
+                QCOMPARE(back.subject, QStringList{"说明相册"});
+                QCOMPARE(back.source, page);
+                QCOMPARE(back.userComment, e.caption);
+                QCOMPARE(back.iptcCaption, e.caption);
+                QVERIFY(fileBytes(path) != site);
+            } else {
+                QCOMPARE(fileBytes(path), site);
+            }
+            if (sidecar) {
+                const ReadMetadata back = readMetadata(path + ".xmp");
+                QVERIFY2(back.read, qPrintable(back.error));
+                QCOMPARE(back.description, e.caption);
+                QCOMPARE(back.source, page);
+            }
+            // The site's date, where it gave one and a choice keeps it.
+            if (mode != CaptionMode::None && date.isValid())
+                QCOMPARE(QFileInfo(path).lastModified().toUTC(), date);
+            else
+                QVERIFY(QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 600);
+        }
+        expectedFiles.sort();
+        QCOMPARE(besideRecord(folder), expectedFiles);
+        // Sidecars of Quillmoor's are its own; someone else's is not, and stays.
+        for (const QString &file : expectedFiles)
+            QCOMPARE(record.files().contains(file), file != "p8201002.jpg.xmp" || !someonesSidecar);
+        if (someonesSidecar)
+            QCOMPARE(fileBytes(folder + "/p8201002.jpg.xmp"), QByteArray("mine"));
+    }
+
+    void captionsWrittenIntoSavedPictures()
+    {
+        // An album saved bare gains its captions from its record, in place.
+        QTemporaryDir save;
+        const QString folder = save.path() + "/说明相册";
+        const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_captions)), albumUrl("8201", &m_captions));
+        QVERIFY(r->report && r->report->saved == 6);
+        writeFile(folder + "/p8201002.jpg.xmp", "mine");
+        const AlbumRecord record = AlbumRecord::load(folder);
+        for (const AlbumRecord::Entry &entry : record.entries()) {
+            const QString path = folder + "/" + entry.file;
+            const QByteArray before = fileBytes(path);
+            const bool gif = entry.file.endsWith(".gif"), broken = entry.file == "p8201006.jpg";
+            const CaptionMode mode = entry.file == "p8201002.jpg" ? CaptionMode::Sidecar : CaptionMode::Embed;
+            const CaptionsWritten written = WriteCaptionsOfSaved(mode, folder, entry, record.title());
+            QCOMPARE(written.result.ok(), !broken && mode == CaptionMode::Embed);
+            QCOMPARE(written.sidecar, gif);
+            QCOMPARE(written.sidecarInstead, gif);
+            if (broken || gif || mode == CaptionMode::Sidecar) {
+                QCOMPARE(fileBytes(path), before);
+                continue;
+            }
+            const ReadMetadata back = readMetadata(path);
+            QCOMPARE(back.description, entry.caption);
+            QCOMPARE(back.subject, QStringList{"说明相册"});
+            if (entry.date.isValid())
+                QCOMPARE(QFileInfo(path).lastModified().toUTC(), entry.date);
+        }
+        QCOMPARE(fileBytes(folder + "/p8201002.jpg.xmp"), QByteArray("mine"));
+        QCOMPARE(readMetadata(folder + "/p8201005.gif.xmp").description, QString("动图"));
+        // Nothing is left of the copies the pictures were written in.
+        QCOMPARE(besideRecord(folder).size(), 8);
+        // A link where the picture was is not the picture: left as it is.
+        QVERIFY(QFile::link(folder + "/p8201001.jpg", folder + "/link.jpg"));
+        AlbumRecord::Entry link{"p", "q", "link.jpg"};
+        link.caption = "x";
+        QVERIFY(!WriteCaptionsOfSaved(CaptionMode::Embed, folder, link, "t").result.ok());
+        QVERIFY(QFileInfo(folder + "/link.jpg").isSymLink());
     }
 
     void siteThatAsksToSlowDown()

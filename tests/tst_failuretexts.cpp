@@ -155,6 +155,14 @@ void addJobRows()
     row("not placed", pictureReason(picture(P::NotPlaced, failure(R::None, "a.jpg", "Permission denied"))),
         "无法保存为 a.jpg：Permission denied");
     row("no file name in address", pictureReason(picture(P::NoFileName)), "地址中没有文件名");
+    row("metadata not written",
+        pictureReason(picture(P::MetadataNotWritten, failure(R::None, "a.jpg", "Failed to read image data"))),
+        "无法把图片说明写入 a.jpg：Failed to read image data");
+    JobReport gifs;
+    gifs.folderName = "说明相册";
+    gifs.sidecarsInstead = 2;
+    row("sidecars instead of embedding", ProgressText::completionMessage(gifs),
+        "下载完毕\n保存在 《说明相册》\n2 张图片的格式无法写入说明，已另存为 .xmp 文件");
     PictureReport failedPage = picture(P::Request, failure(R::NoData, {}, {}, 0, 60000));
     failedPage.address = Page;
     failedPage.pageFailed = true;

@@ -46,7 +46,8 @@ private slots:
         QVERIFY(!IsUsableFolderName(""));
         QVERIFY(!IsUsableFolderName("."));
         QVERIFY(!IsUsableFolderName(".."));
-        QVERIFY(IsUsableFolderName("..."));
+        QVERIFY(!IsUsableFolderName("..."));
+        QVERIFY(IsUsableFolderName("...旅行"));
         QVERIFY(IsUsableFolderName(" 春游 "));
     }
 
@@ -139,6 +140,40 @@ private slots:
         QFETCH(QString, page);
         QFETCH(QString, address);
         QCOMPARE(ResolvePictureAddress(page), address);
+    }
+
+    void captionFromPage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("caption");
+        const QString entry = "{\"largeurl\":\"http:\\/\\/h\\/a.jpg\",\"summary\"";
+        QTest::newRow("escapes: \\u, a quote, a backslash, a slash, outside the first plane")
+            << entry + ":\"\\u4ed6\\u8bf4 \\\"\\u4f60\\u597d\\\" a\\\\b c\\/d \\ud83d\\ude00\"}"
+            << QString::fromUtf8("他说 \"你好\" a\\b c/d 😀");
+        QTest::newRow("plain UTF-8, blanks around the colon") << entry + " : \"西湖\"}" << "西湖";
+        QTest::newRow("empty") << entry + ":\"\"}" << "";
+        QTest::newRow("only blanks") << entry + ":\"  \\t \"}" << "";
+        QTest::newRow("missing: null") << entry + ":null}" << "";
+        QTest::newRow("not closed on its line") << entry + ":\"abc\n\"}" << "";
+        QTest::newRow("no string") << entry + ":12}" << "";
+        QTest::newRow("control characters dropped, line break kept")
+            << entry + ":\"a\\u0000b\\u001bc\\nd\"}" << "abc\nd";
+        // The jpg entry wins, and the caption is the one after its address.
+        QTest::newRow("the caption of the address found")
+            << "{\"largeurl\":\"http:\\/\\/h\\/b.gif\",\"summary\":\"gif\"}\n" + entry + ":\"jpg\"}" << "jpg";
+        QTest::newRow("upper case key") << "{\"largeurl\":\"http:\\/\\/h\\/a.jpg\",\"SUMMARY\":\"x\"}" << "x";
+        QTest::newRow("cut to its bound, never inside a character")
+            << entry + ":\"" + QString(MaxCaptionLength - 1, u'a') + "\\ud83d\\ude00b\"}"
+            << QString(MaxCaptionLength - 1, u'a');
+        QTest::newRow("no picture, no caption") << "{\"summary\":\"x\"}" << "";
+    }
+    void captionFromPage()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, caption);
+        const PictureData data = ResolvePicture(page);
+        QCOMPARE(data.caption, caption);
+        QCOMPARE(data.address, ResolvePictureAddress(page));
     }
 
     void freeFileNameKeepsEveryPicture()

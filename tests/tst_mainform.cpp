@@ -303,12 +303,17 @@ private slots:
         QVERIFY(w->AllNew->isChecked() && !w->OnlyNew->isChecked());
         QVERIFY(w->OneByOne->isChecked() && !w->Fast->isChecked());
         QCOMPARE(w->DownSpeed->title(), QString("下载速度"));
-        // Each pair is exclusive; the choices are kept and read back.
+        QCOMPARE(w->Captions->title(), QString("图片说明"));
+        QVERIFY(w->NoCaptions->isChecked() && w->captionMode() == CaptionMode::None);
+        // Each choice is exclusive; the choices are kept and read back.
         w->OnlyNew->trigger();
         QVERIFY(w->OnlyNew->isChecked() && !w->AllNew->isChecked());
         w->Fast->trigger();
         QVERIFY(w->Fast->isChecked() && !w->OneByOne->isChecked());
         w->InFlight->actions().at(5)->trigger(); // 6 at once
+        w->XmpCaptions->trigger();
+        QVERIFY(w->XmpCaptions->isChecked() && !w->NoCaptions->isChecked() && !w->EmbedCaptions->isChecked());
+        QCOMPARE(ReadSetting(file, "Settings", "Captions"), QString("Xmp"));
         QCOMPARE(ReadSetting(file, "Settings", "DownMode"), QString("OnlyNew"));
         QCOMPARE(ReadSetting(file, "Settings", "DownSpeed"), QString("Fast"));
         QCOMPARE(ReadSetting(file, "Settings", "InFlight"), QString("6"));
@@ -317,11 +322,15 @@ private slots:
         w = newWindow();
         QVERIFY(w->OnlyNew->isChecked() && w->Fast->isChecked());
         QVERIFY(w->InFlight->actions().at(5)->isChecked());
+        QCOMPARE(w->captionMode(), CaptionMode::Sidecar);
+        w->EmbedCaptions->trigger();
+        QCOMPARE(ReadSetting(file, "Settings", "Captions"), QString("Embed"));
         w->AllNew->trigger();
         w->OneByOne->trigger();
         delete w;
         w = newWindow();
         QVERIFY(w->AllNew->isChecked() && w->OneByOne->isChecked());
+        QCOMPARE(w->captionMode(), CaptionMode::Embed);
     }
 
     void navigationButtonsAnswerOnTheirWholeFace()

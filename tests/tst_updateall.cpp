@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,9 +141,13 @@ private slots:
         };
         QVERIFY(record("相册乙", "http://x/photo/1/album-2"));
         QVERIFY(record("相册甲", "http://x/photo/1/album-1"));
-        // A job's temporary folder and a folder set aside are Quillmoor's
-        // working folders, not albums.
+        // A folder set aside is Quillmoor's working folder, and the folder of
+        // a job at work (its album's lock held) is the job's: not albums. A
+        // numbered folder a job left behind is an album like any other.
         QVERIFY(record(TempFolderBaseName + "3", "http://x/photo/1/album-3"));
+        const auto atWork = TryLock(AlbumLockPath(root, "http://x/photo/1/album-3"));
+        QVERIFY(atWork);
+        QVERIFY(record(TempFolderBaseName + "4", "http://x/photo/1/album-4"));
         QVERIFY(record(AsideFolderName("相册甲"), "http://x/photo/1/album-1"));
         // A folder of the user's carries no record; a link is not followed.
         QVERIFY(QDir(root).mkpath("用户的文件夹"));
@@ -159,10 +164,10 @@ private slots:
         QStringList names;
         for (const RecordedAlbum &a : albums)
             names << a.folder;
-        QCOMPARE(names, QStringList({"旧相册", "相册乙", "相册甲"}));
+        QCOMPARE(names, QStringList({"旧相册", "相册乙", TempFolderBaseName + "4", "相册甲"}));
         QCOMPARE(albums.at(0).pictures, 1);
         QVERIFY(!albums.at(0).updatable());
-        const RecordedAlbum &a = albums.at(2);
+        const RecordedAlbum &a = albums.at(3);
         QVERIFY(a.updatable());
         QCOMPARE(a.address, QString("http://x/photo/1/album-1"));
         QCOMPARE(a.firstPage, QString("http://x/photo/1/album-1?curpage=1"));

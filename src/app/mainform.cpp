@@ -224,6 +224,12 @@ void MainForm::createMenus()
         inFlight->actions().at(n - 1)->setData(n);
     inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
+    Captions = Pro->addMenu(tr("图片说明"));
+    QActionGroup *captions = addChoices(Captions, {tr("不保存"), tr("写入图片"), tr("另存为 .xmp 文件")});
+    NoCaptions = captions->actions().at(0);
+    EmbedCaptions = captions->actions().at(1);
+    XmpCaptions = captions->actions().at(2);
+
     UpdateAll = Pro->addAction(QStringLiteral("更新全部相册"));
     CheckAlbums = Pro->addAction(tr("检查相册"));
     Help = Pro->addAction(QStringLiteral("使用帮助"));
@@ -237,6 +243,11 @@ void MainForm::createMenus()
     });
     connect(speeds, &QActionGroup::triggered, this, [this](QAction *speed) {
         writeSetting(QStringLiteral("DownSpeed"), speed == Fast ? QStringLiteral("Fast") : QStringLiteral("OneByOne"));
+    });
+    connect(captions, &QActionGroup::triggered, this, [this](QAction *choice) {
+        writeSetting(QStringLiteral("Captions"), choice == EmbedCaptions ? QStringLiteral("Embed")
+                                                 : choice == XmpCaptions ? QStringLiteral("Xmp")
+                                                                         : QStringLiteral("None"));
     });
     connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
@@ -294,6 +305,9 @@ void MainForm::Form_Load()
     (mode == QLatin1String("OnlyNew") ? OnlyNew : AllNew)->setChecked(true);
     const QString speed = ReadSetting(file, section, QStringLiteral("DownSpeed"));
     (speed == QLatin1String("Fast") ? Fast : OneByOne)->setChecked(true);
+    const QString captions = ReadSetting(file, section, QStringLiteral("Captions"));
+    (captions == QLatin1String("Embed") ? EmbedCaptions : captions == QLatin1String("Xmp") ? XmpCaptions : NoCaptions)
+        ->setChecked(true);
     const int count = ReadSetting(file, section, QStringLiteral("InFlight")).toInt();
     for (QAction *choice : InFlight->actions())
         choice->setChecked(choice->data().toInt() == (count >= 1 && count <= JobSettings::MaxInFlight
@@ -308,6 +322,13 @@ void MainForm::Form_Load()
         list->setColumnWidth(0, qRound(0.15 * width));
         list->setColumnWidth(1, qRound(0.85 * width));
     }
+}
+
+CaptionMode MainForm::captionMode() const
+{
+    return EmbedCaptions->isChecked() ? CaptionMode::Embed
+        : XmpCaptions->isChecked()    ? CaptionMode::Sidecar
+                                      : CaptionMode::None;
 }
 
 void MainForm::writeSetting(const QString &key, const QString &value)

@@ -72,6 +72,12 @@ public:
     QAction *OneByOne = nullptr;
     QAction *Fast = nullptr;
     QMenu *InFlight = nullptr;
+    // 图片说明: what is kept of each picture's caption beside the record.
+    QMenu *Captions = nullptr;
+    QAction *NoCaptions = nullptr;
+    QAction *EmbedCaptions = nullptr;
+    QAction *XmpCaptions = nullptr;
+    CaptionMode captionMode() const;
     QAction *UpdateAll = nullptr;
     QAction *CheckAlbums = nullptr;
     QAction *Help = nullptr;

@@ -75,6 +75,7 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
     settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    settings.captions = captionMode();
     // The window has a pane to log in again with: an expired login waits.
     settings.pauseOnExpiredLogin = true;
     if (Fast->isChecked()) {

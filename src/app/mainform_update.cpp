@@ -21,6 +21,7 @@ JobSettings MainForm::updateSettings() const
     settings.saveFolder = saveFolder();
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
+    settings.captions = captionMode();
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         for (const QAction *choice : InFlight->actions())

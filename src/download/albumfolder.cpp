@@ -2,6 +2,7 @@
 
 #include "albumrecord.h"
 #include "jobrules.h"
+#include "metadata/picturemetadata.h"
 #include "storage/filesystem.h"
 
 #include <QCryptographicHash>
@@ -507,36 +508,56 @@ QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, con
 void AlbumFolder::keep(const AlbumRecord::Entry &entry)
 {
     const AlbumRecord::Entry *known = m_record.forPage(entry.page);
-    AlbumRecord::Entry kept = entry;
-    if (known && known->file == entry.file && entry.sha256.isEmpty()) {
-        kept.size = known->size;
-        kept.sha256 = known->sha256;
+    // What the record knew of the same file (size, hash, caption, date,
+    // sidecar) stays with it.
+    AlbumRecord::Entry kept = known && known->file == entry.file ? *known : entry;
+    kept.page = entry.page;
+    kept.picture = entry.picture;
+    if (!entry.sha256.isEmpty()) {
+        kept.size = entry.size;
+        kept.sha256 = entry.sha256;
     }
     if (!known || known->file != kept.file || known->picture != kept.picture || known->sha256 != kept.sha256)
         m_notInJournal << kept;
     m_record.add(kept);
 }
 
-QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, QString *error)
+QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, const QString &stagedSidecar,
+                           QString *error)
 {
-    const QString folder = workPath();
-    const QString name = FreeFileName(folder, PictureFileName(entry.file));
-    if (QFile staged(staging); !staged.rename(folder + QLatin1Char('/') + name)) {
+    const QString folder = workPath() + QLatin1Char('/');
+    const QString suffix = stagedSidecar.isEmpty() ? QString() : Metadata::sidecarName(QString());
+    const QString name = FreeFileName(workPath(), PictureFileName(entry.file), MaxFileNameBytes, suffix);
+    const QString sidecar = suffix.isEmpty() ? QString() : Metadata::sidecarName(name);
+    const auto fail = [&](const QString &why) {
         if (error)
-            *error = staged.errorString();
+            *error = why;
         QFile::remove(staging);
-        return {};
+        QFile::remove(stagedSidecar);
+        return QString();
+    };
+    FileError sidecarError;
+    if (!sidecar.isEmpty() && !FileSystem::RenameNoReplace(stagedSidecar, folder + sidecar, &sidecarError))
+        return fail(sidecarError.systemText);
+    if (QFile staged(staging); !staged.rename(folder + name)) {
+        const QString why = staged.errorString();
+        if (!sidecar.isEmpty())
+            QFile::remove(folder + sidecar); // ours, placed just now
+        return fail(why);
     }
     entry.file = name;
+    entry.sidecar = !sidecar.isEmpty();
     m_added << name;
+    if (entry.sidecar)
+        m_added << sidecar;
     m_placedPages.insert(entry.page);
     m_record.add(entry);
     // Into the journal as it takes its name: after a crash the folder says
     // what it holds.
     FileError failure;
-    if (!m_recordFailed && !AlbumRecord::appendEntry(folder, entry, &failure)) {
+    if (!m_recordFailed && !AlbumRecord::appendEntry(workPath(), entry, &failure)) {
         m_recordFailed = true;
-        note(FolderProblem::Step::SaveRecord, folder, failure);
+        note(FolderProblem::Step::SaveRecord, workPath(), failure);
     }
     return name;
 }
@@ -645,9 +666,20 @@ bool AlbumFolder::merge(FolderFate &fate)
         if (!m_placedPages.contains(entry.page))
             continue;
         const QString from = workPath() + QLatin1Char('/') + entry.file;
-        const QString name = FreeFileName(album, entry.file);
+        const QString sidecar = entry.sidecarFile();
+        const QString name = FreeFileName(album, entry.file, MaxFileNameBytes,
+                                          entry.sidecar ? Metadata::sidecarName(QString()) : QString());
         FileError error;
         if (FileSystem::RenameNoReplace(from, album + QLatin1Char('/') + name, &error)) {
+            // Its sidecar goes with it, under the name that goes with the
+            // picture's; one left behind keeps the temporary folder.
+            if (entry.sidecar
+                && !FileSystem::RenameNoReplace(workPath() + QLatin1Char('/') + sidecar,
+                                                album + QLatin1Char('/') + Metadata::sidecarName(name), &error)) {
+                entry.sidecar = false;
+                allMoved = false;
+                note(FolderProblem::Step::Move, workPath() + QLatin1Char('/') + sidecar, error);
+            }
             entry.file = name;
             m_record.add(entry);
             m_notInJournal << entry;

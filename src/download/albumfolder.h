@@ -125,9 +125,12 @@ public:
     QString userFileWithBytes(const QString &fileName, qint64 size, const QByteArray &sha256) const;
     // A picture the folder already held; the journal learns it at the end.
     void keep(const AlbumRecord::Entry &entry);
-    // Gives a downloaded picture (`staging`) the first free name in the work
-    // folder and journals it; the name taken, or the empty text with `error`.
-    QString place(const QString &staging, AlbumRecord::Entry entry, QString *error);
+    // Gives a downloaded picture (`staging`, and its staged sidecar when
+    // there is one) the first free name in the work folder whose sidecar
+    // name is free too, and journals it; the name taken, or the empty text
+    // with `error`. The sidecar is placed first, so the picture is never
+    // seen without it; neither takes the place of a file that is there.
+    QString place(const QString &staging, AlbumRecord::Entry entry, const QString &stagedSidecar, QString *error);
 
     // Decides and carries out the folder's fate.
     FolderFate finish(const AlbumEnding &ending);

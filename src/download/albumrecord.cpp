@@ -45,15 +45,24 @@ QJsonObject entryLine(const AlbumRecord::Entry &e)
         line.insert(QLatin1String("size"), e.size);
     if (!e.sha256.isEmpty())
         line.insert(QLatin1String("sha256"), QString::fromLatin1(e.sha256.toHex()));
+    // Only what a picture has: lines of pictures without stay as they were.
+    if (!e.caption.isEmpty())
+        line.insert(u"caption", e.caption);
+    if (e.date.isValid())
+        line.insert(u"date", e.date.toUTC().toString(Qt::ISODate));
+    if (e.sidecar)
+        line.insert(u"sidecar", true);
     return line;
 }
 
-AlbumRecord::Entry entryFrom(const QJsonObject &line)
+AlbumRecord::Entry entryFrom(const QJsonObject &o)
 {
-    AlbumRecord::Entry entry{line.value(u"page").toString(), line.value(u"picture").toString(),
-                             line.value(u"file").toString()};
-    entry.size = qint64(line.value(u"size").toDouble(-1));
-    entry.sha256 = QByteArray::fromHex(line.value(u"sha256").toString().toLatin1());
+    AlbumRecord::Entry entry{o.value(u"page").toString(), o.value(u"picture").toString(), o.value(u"file").toString()};
+    entry.caption = o.value(u"caption").toString();
+    entry.date = QDateTime::fromString(o.value(u"date").toString(), Qt::ISODate);
+    entry.sidecar = o.value(u"sidecar").toBool();
+    entry.size = qint64(o.value(u"size").toDouble(-1));
+    entry.sha256 = QByteArray::fromHex(o.value(u"sha256").toString().toLatin1());
     return entry;
 }
 
@@ -246,9 +255,12 @@ void AlbumRecord::add(const Entry &entry)
 QStringList AlbumRecord::files() const
 {
     QStringList out{fileName(), legacyFileName()};
-    for (const Entry &e : m_entries)
+    for (const Entry &e : m_entries) {
         if (!m_userFiles.contains(e.file))
             out << e.file;
+        if (e.sidecar)
+            out << e.sidecarFile();
+    }
     return out;
 }
 

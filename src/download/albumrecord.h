@@ -2,6 +2,7 @@
 
 #include "storage/filesystem.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -32,6 +33,11 @@ public:
         // records of versions that kept neither.
         qint64 size = -1;
         QByteArray sha256;
+        QString caption; // the site's caption; empty when it had none
+        QDateTime date;  // the site's date of the picture (Last-Modified); invalid when none
+        // Quillmoor wrote the picture's XMP sidecar, sidecarFile(), beside it.
+        bool sidecar = false;
+        QString sidecarFile() const { return sidecar ? file + QStringLiteral(".xmp") : QString(); }
     };
 
     static QString fileName();
@@ -86,7 +92,7 @@ public:
     void add(const Entry &entry);
     const QList<Entry> &entries() const { return m_entries; }
     // The file names the record accounts for as Quillmoor's, its own file
-    // included.
+    // and the sidecars Quillmoor wrote included.
     QStringList files() const;
 
 private:

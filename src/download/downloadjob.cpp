@@ -1,12 +1,15 @@
 #include "downloadjob.h"
+#include "captionwriter.h"
 #include "recordedalbums.h"
 
 #include "jobrules.h"
+#include "metadata/picturemetadata.h"
 #include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
 #include "web/textutil.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -372,7 +375,9 @@ void DownloadJob::onPage(int index, const PageResult &page)
         item.report.failure = page.failure;
         return itemDone(index);
     }
-    item.picture = ResolvePictureAddress(page.text);
+    const PictureData data = ResolvePicture(page.text);
+    item.picture = data.address;
+    item.caption = data.caption;
     if (item.picture.isEmpty()) {
         // A login form where the picture page should be: the session is gone.
         if (HasPasswordField(page.text))
@@ -423,6 +428,7 @@ void DownloadJob::download(int index)
                     item.staging = staging;
                     item.size = result.size;
                     item.sha256 = result.sha256;
+                    item.date = result.lastModified;
                 } else {
                     item.report.kind = PictureReport::Kind::Failed;
                     item.report.why = PictureReport::Why::Request;
@@ -535,9 +541,32 @@ void DownloadJob::placeDownloaded(Item &item)
         report.fileName = theirs;
         return;
     }
-    const QString name = m_folder.place(staging, {item.page, item.picture, wanted, item.size, item.sha256}, &why);
+    QString stagedSidecar;
+    const Metadata::Result written = StageCaptions(
+        m_settings.captions, staging, {item.caption, m_collection.albumName(), item.page, item.date}, &stagedSidecar);
+    if (!written.ok()) {
+        if (!stagedSidecar.isEmpty())
+            QFile::remove(stagedSidecar);
+        return refuse(PictureReport::Why::MetadataNotWritten,
+                      {WebReason::None, FitFileName(PictureFileName(wanted)), written.detail});
+    }
+    if (m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty()) {
+        // The caption changed the bytes: the record proves the file as written.
+        QFile embedded(staging);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (embedded.open(QIODevice::ReadOnly) && hash.addData(&embedded)) {
+            item.size = embedded.size();
+            item.sha256 = hash.result();
+        }
+    }
+    AlbumRecord::Entry entry{item.page, item.picture, wanted, item.size, item.sha256};
+    entry.caption = item.caption;
+    entry.date = item.date;
+    const QString name = m_folder.place(staging, entry, stagedSidecar, &why);
     if (name.isEmpty())
         return refuse(PictureReport::Why::NotPlaced, {WebReason::None, FitFileName(PictureFileName(wanted)), why});
+    if (!stagedSidecar.isEmpty() && m_settings.captions == CaptionMode::Embed)
+        ++m_sidecarsInstead;
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
     m_savedAddresses.insert(item.picture);
@@ -741,6 +770,7 @@ bool DownloadJob::settleForEnd()
 void DownloadJob::fillPictureCounts(JobReport &result) const
 {
     result.noPictureAddress = m_noPictureAddress;
+    result.sidecarsInstead = m_sidecarsInstead;
     result.haltedBy = m_endedBy;
     result.loginPage = m_endedBy == HaltReason::LoginExpired ? m_loginPage : QString();
     result.notDownloaded = m_notDownloaded;

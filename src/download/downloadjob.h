@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QSet>
 #include <QTimer>
@@ -23,6 +24,12 @@ class QNetworkAccessManager;
 
 // Who started a job: the browser pane's start button, or the member list.
 enum class JobSource { BrowserPane = 1, MemberList = 2 };
+
+// What becomes of each picture's caption, album and date beyond the album's
+// record (which keeps them in every mode): nothing, the site's bytes as they
+// are; written into the picture (a format that takes none gets a sidecar);
+// or written into an XMP sidecar beside the untouched picture.
+enum class CaptionMode { None, Embed, Sidecar };
 
 struct JobSettings {
     JobSource source = JobSource::BrowserPane;
@@ -62,6 +69,7 @@ struct JobSettings {
     // pictures it does not hold yet are fetched, into it, and it takes the
     // album's name only once the album is whole.
     QString continueFolder;
+    CaptionMode captions = CaptionMode::None;
 
     // The fast mode: several pictures at once, no pause between them.
     static constexpr int DefaultFastInFlight = 4;
@@ -77,10 +85,10 @@ struct PictureReport {
     bool pageFailed = false;
     // Why it failed or was skipped: the picture page's or the picture's
     // request (`failure`), or a rule of the job's.
-    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName };
+    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName, MetadataNotWritten };
     Why why = Why::None;
-    // Request: what the web layer reported. NotPlaced: `subject` the name,
-    // `systemText`. TooManyPictures: `limit`.
+    // Request: what the web layer reported. NotPlaced, MetadataNotWritten:
+    // `subject` the name, `systemText`. TooManyPictures: `limit`.
     WebFailure failure;
     QString fileName; // what it was saved as
     int savedCount = 0; // pictures saved so far in this job
@@ -116,6 +124,9 @@ struct JobReport {
     bool folderGone = false;
     // Picture pages that held no picture address.
     int noPictureAddress = 0;
+    // Captions written into pictures: the pictures whose format takes none
+    // (GIF) and got a sidecar instead.
+    int sidecarsInstead = 0;
     // Why the job ended before every picture page was asked for: stopped by
     // the user, or the site's login expired (`loginPage` is what it answered).
     HaltReason haltedBy = HaltReason::None;
@@ -270,6 +281,9 @@ private:
         QString staging;
         qint64 size = -1;
         QByteArray sha256;
+        // What the picture page and the picture's answer said of it.
+        QString caption;
+        QDateTime date;
         PictureReport report;
     };
 
@@ -333,6 +347,7 @@ private:
     int m_failed = 0;
     int m_alreadyThere = 0;
     int m_noPictureAddress = 0;
+    int m_sidecarsInstead = 0;
     int m_notDownloaded = 0;
     // A pause, and what ended the job early.
     HaltReason m_haltedBy = HaltReason::None;

@@ -3,6 +3,8 @@
 #include "web/textutil.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <QUrl>
@@ -118,7 +120,59 @@ QString NextTempFolderName(const QString &saveFolder)
     return {};
 }
 
-QString ResolvePictureAddress(const QString &pageText)
+namespace {
+
+// The JSON string value after the key that ends at `from` (": \"...\""),
+// decoded by Qt's JSON reader; the empty text when there is none.
+QString jsonStringAfter(const QString &text, qsizetype from)
+{
+    qsizetype i = from;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && (text.at(i) == u' ' || text.at(i) == u'\t'))
+            ++i;
+    };
+    skipBlanks();
+    if (i >= text.size() || text.at(i) != u':')
+        return {};
+    ++i;
+    skipBlanks();
+    if (i >= text.size() || text.at(i) != u'"')
+        return {};
+    const qsizetype start = i++;
+    // To the closing quote on the same line; an escape takes the next character.
+    for (; i < text.size() && text.at(i) != u'"'; ++i) {
+        if (text.at(i) == u'\n')
+            return {};
+        if (text.at(i) == u'\\')
+            ++i;
+    }
+    if (i >= text.size())
+        return {};
+    const QString literal = QLatin1Char('[') + text.sliced(start, i + 1 - start) + QLatin1Char(']');
+    const QJsonDocument doc = QJsonDocument::fromJson(literal.toUtf8());
+    return doc.isArray() ? doc.array().at(0).toString() : QString();
+}
+
+QString cleanCaption(const QString &raw)
+{
+    QString caption;
+    caption.reserve(qMin<qsizetype>(raw.size(), MaxCaptionLength));
+    for (const QChar c : raw) {
+        if (c.category() == QChar::Other_Control && c != u'\t' && c != u'\n' && c != u'\r')
+            continue;
+        if (caption.size() >= MaxCaptionLength)
+            break;
+        caption += c;
+    }
+    // Never half a character at the cut.
+    if (!caption.isEmpty() && caption.back().isHighSurrogate())
+        caption.chop(1);
+    return caption.trimmed().isEmpty() ? QString() : caption;
+}
+
+} // namespace
+
+PictureData ResolvePicture(const QString &pageText)
 {
     static const QString prefix = QStringLiteral("\"largeurl\":\"");
     static const QString suffix = QStringLiteral("\",\"summary\"");
@@ -140,11 +194,22 @@ QString ResolvePictureAddress(const QString &pageText)
     }
     if (match.isEmpty())
         return {};
+    // The pattern has no context of its own: the first place its text
+    // stands is where it matched. The caption is the value after it.
+    const qsizetype end = pageText.indexOf(match) + match.size();
+    PictureData data;
+    data.caption = cleanCaption(jsonStringAfter(pageText, end));
     // The search ignores case, so the clean-up must too.
     match.remove(prefix, Qt::CaseInsensitive);
     match.remove(suffix, Qt::CaseInsensitive);
     match.replace(QStringLiteral("\\/"), QStringLiteral("/"));
-    return match;
+    data.address = match;
+    return data;
+}
+
+QString ResolvePictureAddress(const QString &pageText)
+{
+    return ResolvePicture(pageText).address;
 }
 
 namespace {
@@ -213,12 +278,17 @@ QString FitFileName(const QString &fileName, int maxBytes)
     return fitStem(stem, ext, maxBytes) + ext;
 }
 
-QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes)
+QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes,
+                     const QString &companionSuffix)
 {
-    auto taken = [&](const QString &name) {
+    auto takenAs = [&](const QString &name) {
         const QFileInfo info(folder + QLatin1Char('/') + name);
         return info.exists() || info.isSymLink();
     };
+    auto taken = [&](const QString &name) {
+        return takenAs(name) || (!companionSuffix.isEmpty() && takenAs(name + companionSuffix));
+    };
+    maxBytes -= int(utf8Size(companionSuffix));
     const QString fitted = FitFileName(fileName, maxBytes);
     if (!taken(fitted))
         return fitted;

@@ -81,6 +81,21 @@ QString NextTempFolderName(const QString &saveFolder);
 // http and https addresses alike; the key is found in any case.
 QString ResolvePictureAddress(const QString &pageText);
 
+// A caption longer than this many characters is cut: every place it is
+// written (an IPTC caption, a JPEG segment) has a bound.
+inline constexpr int MaxCaptionLength = 2000;
+
+// What a picture page says of its picture: the address ResolvePictureAddress
+// finds, and its caption, the JSON string of the "summary" key that ends the
+// match, decoded. No caption when that value is missing, empty, only blanks
+// or no readable string; control characters other than tab and line breaks
+// are dropped.
+struct PictureData {
+    QString address;
+    QString caption;
+};
+PictureData ResolvePicture(const QString &pageText);
+
 // `fileName` shortened to at most `maxBytes` bytes of UTF-8: the stem is cut
 // (never inside a character) and the extension kept.
 QString FitFileName(const QString &fileName, int maxBytes = MaxFileNameBytes);
@@ -88,7 +103,10 @@ QString FitFileName(const QString &fileName, int maxBytes = MaxFileNameBytes);
 // A name for a picture that takes no existing entry of `folder`: `fileName`
 // made to fit, or when that is taken, the first free "name(2).ext",
 // "name(3).ext" ... so no picture of the album is lost.
-QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes = MaxFileNameBytes);
+// With a `companionSuffix` (a sidecar's ".xmp"), a name counts as taken when
+// either it or it with the suffix is, and the longer one must fit.
+QString FreeFileName(const QString &folder, const QString &fileName, int maxBytes = MaxFileNameBytes,
+                     const QString &companionSuffix = {});
 
 // Whether two readings of one album page (a browser pane's and the HTML
 // reader's) agree on all that collection takes from a page: the title, the

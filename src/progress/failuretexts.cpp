@@ -186,6 +186,9 @@ QString pictureReason(const PictureReport &picture)
             .arg(picture.failure.subject, picture.failure.systemText);
     case PictureReport::Why::NoFileName:
         return QCoreApplication::translate("FailureText", "地址中没有文件名");
+    case PictureReport::Why::MetadataNotWritten:
+        return QCoreApplication::translate("FailureText", "无法把图片说明写入 %1：%2")
+            .arg(picture.failure.subject, picture.failure.systemText);
     }
     return {};
 }

@@ -149,6 +149,11 @@ QString noPictureAddressLine(const JobReport &report)
     return QCoreApplication::translate("ProgressText", "%1 个图片页中没有找到图片地址，已跳过").arg(report.noPictureAddress);
 }
 
+QString sidecarsInsteadLine(const JobReport &report)
+{
+    return QCoreApplication::translate("ProgressText", "%1 张图片的格式无法写入说明，已另存为 .xmp 文件").arg(report.sidecarsInstead);
+}
+
 QString pausedText(HaltReason reason)
 {
     if (reason == HaltReason::LoginExpired)
@@ -253,6 +258,8 @@ QString completionMessage(const JobReport &report)
         text += QLatin1Char('\n') + failedLine(report);
     if (report.noPictureAddress > 0)
         text += QLatin1Char('\n') + noPictureAddressLine(report);
+    if (report.sidecarsInstead > 0)
+        text += QLatin1Char('\n') + sidecarsInsteadLine(report);
     if (!report.collectionStop.isNone())
         text += QLatin1Char('\n') + FailureText::collectionStop(report.collectionStop)
             + QCoreApplication::translate("ProgressText", "，相册可能不完整");
@@ -283,6 +290,8 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += QCoreApplication::translate("ProgressText", "，其中 %1 张图片下载失败").arg(r.failed);
         if (r.noPictureAddress > 0)
             text += QCoreApplication::translate("ProgressText", "，") + noPictureAddressLine(r);
+        if (r.sidecarsInstead > 0)
+            text += QCoreApplication::translate("ProgressText", "，") + sidecarsInsteadLine(r);
         if (r.haltedBy != HaltReason::None)
             text += QCoreApplication::translate("ProgressText", "，") + haltedLine(r);
         if (!r.collectionStop.isNone())

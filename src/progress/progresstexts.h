@@ -51,6 +51,9 @@ Row paneFallbackRow(PaneFallback why, const QString &address);
 QString haltedLine(const JobReport &report);
 // Picture pages that held no picture address, counted beside the failures.
 QString noPictureAddressLine(const JobReport &report);
+// Captions written into pictures: how many went to a sidecar instead, their
+// format taking none.
+QString sidecarsInsteadLine(const JobReport &report);
 // The status label of a paused job.
 QString pausedText(HaltReason reason);
 // A length of time as the progress bar says it: "1小时05分", "3分20秒", "12秒".

@@ -266,6 +266,8 @@ protected:
         else
             result = m_part.place();
         result.httpStatus = status;
+        if (result.ok())
+            m_lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
         return result;
     }
 
@@ -273,9 +275,9 @@ protected:
     {
         // A failure leaves nothing for the caller to trip over.
         m_part.discard();
-        DownloadResult out;
-        static_cast<WebResult &>(out) = result;
+        DownloadResult out(result);
         if (result.ok()) {
+            out.lastModified = m_lastModified;
             out.size = m_size;
             out.sha256 = m_hash.result();
         }
@@ -290,6 +292,7 @@ private:
     QByteArray m_head; // the first bytes, to tell a page from a picture
     qint64 m_size = 0;
     QCryptographicHash m_hash{QCryptographicHash::Sha256};
+    QDateTime m_lastModified;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "webrequest.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -9,9 +10,13 @@
 class QNetworkAccessManager;
 class QObject;
 
-// A picture's outcome; when it is in place, its size and SHA-256 as written,
-// taken while it streamed in, so proving the file later needs no second read.
+// A picture's outcome: the site's date of it when it gave one, and, once it
+// is in place, its size and SHA-256 as written, taken while it streamed in,
+// so proving the file later needs no second read.
 struct DownloadResult : WebResult {
+    DownloadResult() = default;
+    DownloadResult(const WebResult &result) : WebResult(result) {}
+    QDateTime lastModified; // the answer's Last-Modified; invalid when missing or unreadable
     qint64 size = 0;
     QByteArray sha256;
 };
