@@ -64,7 +64,7 @@ JobSettings CommandLineRun::jobSettings() const
 void CommandLineRun::start()
 {
     if (!QDir(m_saveFolder).exists()) {
-        writeLine(stderr, QStringLiteral("保存路径不存在：") + m_saveFolder);
+        writeLine(stderr, QCoreApplication::translate("CommandLine", "保存路径不存在：") + m_saveFolder);
         m_outcome.notWhole = true;
         return end(m_outcome.exitCode());
     }
@@ -94,7 +94,7 @@ QList<RecordedAlbum> CommandLineRun::chosenAlbums()
     QList<RecordedAlbum> chosen;
     for (const RecordedAlbum &album : recorded) {
         if (!album.updatable())
-            writeLine(stdout, QStringLiteral("《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
+            writeLine(stdout, QCoreApplication::translate("CommandLine", "《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
                                   .arg(album.folder));
         else if (m_request.updateAll)
             chosen.append(album);
@@ -107,7 +107,7 @@ QList<RecordedAlbum> CommandLineRun::chosenAlbums()
         auto found = std::find_if(recorded.cbegin(), recorded.cend(),
                                   [&name](const RecordedAlbum &album) { return album.folder == name; });
         if (found == recorded.cend() || !found->updatable()) {
-            writeLine(stderr, QStringLiteral("不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
+            writeLine(stderr, QCoreApplication::translate("CommandLine", "不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
             m_outcome.usage = true;
             continue;
         }
@@ -121,7 +121,7 @@ void CommandLineRun::startUpdate()
     const QList<RecordedAlbum> albums = chosenAlbums();
     if (albums.isEmpty() || m_outcome.usage) {
         if (!m_outcome.usage)
-            writeLine(stdout, QStringLiteral("保存路径中没有可更新的相册：") + m_saveFolder);
+            writeLine(stdout, QCoreApplication::translate("CommandLine", "保存路径中没有可更新的相册：") + m_saveFolder);
         return end(m_outcome.exitCode());
     }
     makePage();
@@ -139,7 +139,7 @@ void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
 {
     m_list->deleteLater();
     if (entries.isEmpty()) {
-        writeLine(stdout, QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(stdout, QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
         return end(m_outcome.exitCode());
     }
     QList<AlbumQueue::Album> albums;
@@ -153,7 +153,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     m_list->deleteLater();
     switch (failure.error) {
     case AlbumListError::InvalidUserId:
-        writeLine(stderr, QStringLiteral("用户ID输入有误"));
+        writeLine(stderr, QCoreApplication::translate("CommandLine", "用户ID输入有误"));
         m_outcome.usage = true;
         break;
     case AlbumListError::NotLoggedIn:
@@ -161,7 +161,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
         m_outcome.notLoggedIn = true;
         break;
     case AlbumListError::NoAlbums:
-        writeLine(stdout, QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(stdout, QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
         break;
     case AlbumListError::Unreachable:
         writeLine(stderr, unreachableText(FailureText::web(failure.reason)));
