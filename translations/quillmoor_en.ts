@@ -549,7 +549,7 @@
     </message>
     <message>
         <source>进入相册列表页面后按钮才可用，此时请单击开始列队下载</source>
-        <translation>The button works once an album page is open; then press Start Download</translation>
+        <translation>Open an album page, then press Start Download</translation>
     </message>
     <message>
         <source>图片保存路径：</source>
@@ -565,7 +565,7 @@
     </message>
     <message>
         <source>需要下载的用户ID:</source>
-        <translation>Member’s user ID:</translation>
+        <translation>User ID:</translation>
     </message>
     <message>
         <source>=&gt;&gt;&gt;&gt;</source>
@@ -573,11 +573,11 @@
     </message>
     <message>
         <source>部分特殊字符无法显示在列表中</source>
-        <translation>Some characters may not show,</translation>
+        <translation>Some symbols may not show</translation>
     </message>
     <message>
         <source>但下载无影响</source>
-        <translation>but all download</translation>
+        <translation>(harmless)</translation>
     </message>
     <message>
         <source>100000001</source>

@@ -101,13 +101,22 @@ QActionGroup *addChoices(QMenu *menu, const QStringList &texts)
     return group;
 }
 
-// Widens a button whose caption does not fit, up to `rightEdge` of its parent.
-void widenToCaption(CommandButton *button, int rightEdge)
+// Widens a button whose caption does not fit (a translation may be longer),
+// into the free room to its right: up to the next control beside it, or
+// its parent's edge. A caption that fits leaves the form's place alone.
+void widenToCaption(CommandButton *button)
 {
     const int needed = button->fontMetrics().horizontalAdvance(button->Caption()) + 12;
-    const int room = rightEdge - button->x();
-    if (needed > button->width())
-        button->resize(qMin(needed, room), button->height());
+    if (needed <= button->width())
+        return;
+    QWidget *parent = button->parentWidget();
+    int rightEdge = parent->width() - 6;
+    for (const QWidget *other : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const bool beside = other->y() < button->geometry().bottom() && other->geometry().bottom() > button->y();
+        if (other != button && beside && other->x() > button->x())
+            rightEdge = qMin(rightEdge, other->x() - 6);
+    }
+    button->resize(qMax(button->width(), qMin(needed, rightEdge - button->x())), button->height());
 }
 
 } // namespace
@@ -181,9 +190,10 @@ void MainForm::createControls()
         button->readProperties(storedButtons().value(button->objectName()));
         translateButton(button);
     }
-    // Its caption is wider than the place drawn for it; the frame has room
-    // to its right, so it grows there rather than shrinking its text.
-    widenToCaption(CmdHomePage, Frame1->width() - 6);
+    // CmdHomePage's caption is wider than the place drawn for it; the frame
+    // has room to its right, so it grows there rather than shrinking its text.
+    for (CommandButton *button : findChildren<CommandButton *>())
+        widenToCaption(button);
 
     setTabOrder();
 
