@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>相册已不在网站上（%1%2），文件夹《%3》保持原样</source>
-        <translation>the album is no longer on the site (%1%2); the folder “%3” was left as it was</translation>
+        <translation>the album is no longer on the site (%1%2); the folder &quot;%3&quot; was left as it was</translation>
     </message>
     <message>
         <source>新图片 %1 张，已有 %2 张</source>
@@ -41,11 +41,11 @@
     </message>
     <message>
         <source>，保存在 《</source>
-        <translation>, saved in “</translation>
+        <translation>, saved in &quot;</translation>
     </message>
     <message>
         <source>》</source>
-        <translation>”</translation>
+        <translation>&quot;</translation>
     </message>
     <message>
         <source>：</source>
@@ -69,7 +69,7 @@
     </message>
     <message>
         <source>《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新</source>
-        <translation>“%1”: its record holds no album address, so it cannot be updated; download it once more with “Only New Pictures” and it can be updated from then on</translation>
+        <translation>&quot;%1&quot;: its record holds no album address, so it cannot be updated; download it once more with &quot;Only New Pictures&quot; and it can be updated from then on</translation>
     </message>
     <message>
         <source>不是保存路径 %1 中可更新的相册文件夹：%2</source>
@@ -156,7 +156,7 @@
     </message>
     <message>
         <source>无法解码服务器的压缩格式 %1</source>
-        <translation>cannot decode the server’s compression %1</translation>
+        <translation>cannot decode the server&apos;s compression %1</translation>
     </message>
     <message>
         <source>服务器返回 HTTP %1</source>
@@ -168,7 +168,7 @@
     </message>
     <message>
         <source>服务器返回的内容是空的</source>
-        <translation>the server’s answer is empty</translation>
+        <translation>the server&apos;s answer is empty</translation>
     </message>
     <message>
         <source>服务器返回的是网页而不是图片</source>
@@ -272,7 +272,7 @@
     </message>
     <message>
         <source>“下一页”不是网址 %1</source>
-        <translation>the “next page” link is not a web address: %1</translation>
+        <translation>the &quot;next page&quot; link is not a web address: %1</translation>
     </message>
     <message>
         <source>页面 %1 秒内没有加载完 %2</source>
@@ -300,15 +300,15 @@
     </message>
     <message>
         <source>相册名称不能用作文件夹名，图片保留在临时文件夹中。</source>
-        <translation>The album’s name cannot be a folder name; the pictures stay in the temporary folder.</translation>
+        <translation>The album&apos;s name cannot be a folder name; the pictures stay in the temporary folder.</translation>
     </message>
     <message>
         <source>无法将临时文件夹改名为《%1》，图片保留在临时文件夹中。</source>
-        <translation>The temporary folder could not be renamed to “%1”; the pictures stay in the temporary folder.</translation>
+        <translation>The temporary folder could not be renamed to &quot;%1&quot;; the pictures stay in the temporary folder.</translation>
     </message>
     <message>
         <source>部分新图片无法移入《%1》，保留在临时文件夹中。</source>
-        <translation>Some new pictures could not be moved into “%1” and stay in the temporary folder.</translation>
+        <translation>Some new pictures could not be moved into &quot;%1&quot; and stay in the temporary folder.</translation>
     </message>
     <message>
         <source>%1 不是未完成的相册文件夹</source>
@@ -502,11 +502,11 @@
     </message>
     <message>
         <source>打开好友相册</source>
-        <translation>Friends’ Albums</translation>
+        <translation>Friends&apos; Albums</translation>
     </message>
     <message>
         <source>打开好友相册页面</source>
-        <translation>Open the page of your friends’ albums</translation>
+        <translation>Open the page of your friends&apos; albums</translation>
     </message>
     <message>
         <source>打开热门相册首页</source>
@@ -557,7 +557,7 @@
     </message>
     <message>
         <source>下载指定ID用户相册</source>
-        <translation>A Member’s Albums</translation>
+        <translation>A Member&apos;s Albums</translation>
     </message>
     <message>
         <source>使用该功能，可以下载非好友的相册</source>
@@ -628,14 +628,14 @@
     </message>
     <message>
         <source>相册《%1》 (%2/%3)</source>
-        <translation>Album “%1” (%2/%3)</translation>
+        <translation>Album &quot;%1&quot; (%2/%3)</translation>
     </message>
 </context>
 <context>
     <name>ProgressText</name>
     <message>
         <source>程序开始采集图片</source>
-        <translation>Collecting the album’s pictures</translation>
+        <translation>Collecting the album&apos;s pictures</translation>
     </message>
     <message>
         <source>已采集%1张图片列表，请稍等... ...</source>
@@ -647,11 +647,11 @@
     </message>
     <message>
         <source>相册《 %1 》有 %2 张图片</source>
-        <translation>Album “%1”: %2 pictures</translation>
+        <translation>Album &quot;%1&quot;: %2 pictures</translation>
     </message>
     <message>
         <source>相册《 %1 》共有%2张图片</source>
-        <translation>Album “%1”: %2 pictures in all</translation>
+        <translation>Album &quot;%1&quot;: %2 pictures in all</translation>
     </message>
     <message>
         <source>已下载%1张图片 </source>
@@ -711,11 +711,11 @@
     </message>
     <message>
         <source>“下一页”链接与浏览器所见不同</source>
-        <translation>The “next page” link differs from what the browser shows</translation>
+        <translation>The &quot;next page&quot; link differs from what the browser shows</translation>
     </message>
     <message>
         <source>页面的字符集无法直接读取</source>
-        <translation>The page’s character set cannot be read directly</translation>
+        <translation>The page&apos;s character set cannot be read directly</translation>
     </message>
     <message>
         <source>无法直接读取页面</source>
@@ -799,11 +799,11 @@
     </message>
     <message>
         <source>相册不完整，原先下载的《%1》保持不变，新图片保存在《%2》</source>
-        <translation>The album is incomplete: the earlier download “%1” stays as it was, and the new pictures are in “%2”</translation>
+        <translation>The album is incomplete: the earlier download &quot;%1&quot; stays as it was, and the new pictures are in &quot;%2&quot;</translation>
     </message>
     <message>
         <source>文件夹《%1》已被占用（不是本相册的下载），未做任何改动</source>
-        <translation>The folder “%1” is taken (it is no download of this album); nothing in it was changed</translation>
+        <translation>The folder &quot;%1&quot; is taken (it is no download of this album); nothing in it was changed</translation>
     </message>
     <message>
         <source>已替换原先下载的同一相册</source>
@@ -825,11 +825,11 @@
     </message>
     <message>
         <source>保存在 《</source>
-        <translation>Saved in “</translation>
+        <translation>Saved in &quot;</translation>
     </message>
     <message>
         <source>》</source>
-        <translation>”</translation>
+        <translation>&quot;</translation>
     </message>
     <message>
         <source>，相册可能不完整</source>
@@ -843,7 +843,7 @@
         <source>
 相册《%1》：</source>
         <translation>
-Album “%1”: </translation>
+Album &quot;%1&quot;: </translation>
     </message>
     <message>
         <source>，</source>
@@ -875,7 +875,7 @@ Album “%1”: </translation>
     </message>
     <message>
         <source>（无法更新：记录中没有相册地址，请用“只下载新上传的图片”重新下载一次）</source>
-        <translation> (cannot be updated: its record holds no album address; download it once more with “Only New Pictures”)</translation>
+        <translation> (cannot be updated: its record holds no album address; download it once more with &quot;Only New Pictures&quot;)</translation>
     </message>
     <message>
         <source>保存路径 %1 中没有记录的相册</source>
@@ -887,19 +887,19 @@ Album “%1”: </translation>
     </message>
     <message>
         <source>页面《%1》不是相册</source>
-        <translation>the page “%1” is not an album</translation>
+        <translation>the page &quot;%1&quot; is not an album</translation>
     </message>
     <message>
         <source>相册已不在网站上（%1，%2），文件夹《%3》保持原样</source>
-        <translation>The album is no longer on the site (%1, %2); the folder “%3” was left as it was</translation>
+        <translation>The album is no longer on the site (%1, %2); the folder &quot;%3&quot; was left as it was</translation>
     </message>
     <message>
         <source>相册《%1》（文件夹《%2》）：%3 张</source>
-        <translation>Album “%1” (folder “%2”): %3</translation>
+        <translation>Album &quot;%1&quot; (folder &quot;%2&quot;): %3</translation>
     </message>
     <message>
         <source>相册《%1》：%2</source>
-        <translation>Album “%1”: %2</translation>
+        <translation>Album &quot;%1&quot;: %2</translation>
     </message>
     <message>
         <source>更新完毕：检查了 %1 个相册，共新增 %2 张图片</source>
@@ -939,7 +939,7 @@ Albums not checked: %1</translation>
     </message>
     <message>
         <source>上次有未完成的相册：《%1》已下载 %2 张，是否继续？</source>
-        <translation>An album was left unfinished: “%1”, %2 pictures downloaded so far. Continue it?</translation>
+        <translation>An album was left unfinished: &quot;%1&quot;, %2 pictures downloaded so far. Continue it?</translation>
     </message>
     <message>
         <source>继续下载</source>
@@ -975,7 +975,7 @@ Albums not checked: %1</translation>
     <name>TerminalText</name>
     <message>
         <source>未登录或登录已过期：请先打开 Quillmoor 的窗口登录一次，再运行此命令。</source>
-        <translation>Not logged in, or the login expired: open Quillmoor’s window and log in once, then run this command again.</translation>
+        <translation>Not logged in, or the login expired: open Quillmoor&apos;s window and log in once, then run this command again.</translation>
     </message>
     <message>
         <source>无法连接网站：</source>
