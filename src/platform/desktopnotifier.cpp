@@ -10,7 +10,8 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcNotify, "quillmoor.notify")
+// Quiet unless asked for (QT_LOGGING_RULES=quillmoor.notify.debug=true).
+Q_LOGGING_CATEGORY(lcNotify, "quillmoor.notify", QtInfoMsg)
 
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
