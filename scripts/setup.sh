@@ -11,6 +11,7 @@ packages=(
     libcpp-httplib-dev libgumbo-dev libgl-dev libxkbcommon-dev zlib1g-dev libexiv2-dev
     fonts-wqy-microhei fonts-dejavu-extra
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

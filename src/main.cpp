@@ -5,6 +5,7 @@
 #include "browser/browserprofile.h"
 #include "browser/profilelock.h"
 #include "cli/terminaltext.h"
+#include "progress/translation.h"
 #include "skinbutton.h"
 
 #include <QApplication>
@@ -20,10 +21,10 @@ const char *const Version = "Beta 4.0";
 // The window's second start says so in a box; a command line on its error stream.
 QString alreadyRunningText(qint64 holder)
 {
-    QString text = QStringLiteral("Quillmoor 已经在运行");
+    QString text = QCoreApplication::translate("CommandLine", "Quillmoor 已经在运行");
     if (holder > 0)
-        text += QStringLiteral("（进程 %1）").arg(holder);
-    return text + QStringLiteral("，同一时间只能有一个 Quillmoor 使用登录信息。");
+        text += QCoreApplication::translate("CommandLine", "（进程 %1）").arg(holder);
+    return text + QCoreApplication::translate("CommandLine", "，同一时间只能有一个 Quillmoor 使用登录信息。");
 }
 
 int runWindow(const CommandLineRequest &request, const AppLocations &locations)
@@ -86,6 +87,8 @@ int main(int argc, char *argv[])
 
     prepareWebEngine();
     QApplication app(argc, argv);
+    // Before any text is made: an English desktop reads the English texts.
+    Translation::install(&app);
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     QApplication::setApplicationVersion(QString::fromLatin1(Version));
     // Message boxes and the desktop's task list show the program's own icon;
@@ -101,7 +104,7 @@ int main(int argc, char *argv[])
     const std::unique_ptr<QLockFile> profileLock = lockBrowserProfile(&holder, &lockError);
     if (!profileLock) {
         const QString text = lockError.isEmpty() ? alreadyRunningText(holder)
-                                                 : QStringLiteral("无法锁定浏览器配置：") + lockError;
+                                                 : QCoreApplication::translate("CommandLine", "无法锁定浏览器配置：") + lockError;
         if (commandLine) {
             TerminalText::writeLine(TerminalText::errors(), text);
             if (request.json)

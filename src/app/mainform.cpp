@@ -57,6 +57,36 @@ const QMap<QString, PropertyBag> &storedButtons()
     return bags;
 }
 
+// The buttons' stored captions and tooltips are the Chinese source texts of
+// their translations; named here for lupdate, which cannot read the stored
+// properties.
+[[maybe_unused]] const char *const StoredButtonTexts[] = {
+    QT_TRANSLATE_NOOP("MainFormButtons", "更改路径"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "选择保存图片的文件夹"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "打开文件夹"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "在文件管理器中打开保存文件夹"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "开始列队下载"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "下载浏览器中打开的相册的全部图片"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "打开好友相册"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "打开好友相册页面"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "打开热门相册首页"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "Kestrelnet首页"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "打开 Kestrelnet 首页"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "列出相册"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "列出该用户的全部相册"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "下载选中相册"),
+    QT_TRANSLATE_NOOP("MainFormButtons", "下载列表中选中的相册"),
+};
+
+void translateButton(CommandButton *button)
+{
+    const auto translated = [](const QString &text) {
+        return QCoreApplication::translate("MainFormButtons", text.toUtf8().constData());
+    };
+    button->setCaption(translated(button->Caption()));
+    button->setToolTipText(translated(button->ToolTipText()));
+}
+
 // Checkable items added to `menu`, one of them checked at a time: the first
 // until another is chosen.
 QActionGroup *addChoices(QMenu *menu, const QStringList &texts)
@@ -71,13 +101,22 @@ QActionGroup *addChoices(QMenu *menu, const QStringList &texts)
     return group;
 }
 
-// Widens a button whose caption does not fit, up to `rightEdge` of its parent.
-void widenToCaption(CommandButton *button, int rightEdge)
+// Widens a button whose caption does not fit (a translation may be longer),
+// into the free room to its right: up to the next control beside it, or
+// its parent's edge. A caption that fits leaves the form's place alone.
+void widenToCaption(CommandButton *button)
 {
     const int needed = button->fontMetrics().horizontalAdvance(button->Caption()) + 12;
-    const int room = rightEdge - button->x();
-    if (needed > button->width())
-        button->resize(qMin(needed, room), button->height());
+    if (needed <= button->width())
+        return;
+    QWidget *parent = button->parentWidget();
+    int rightEdge = parent->width() - 6;
+    for (const QWidget *other : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const bool beside = other->y() < button->geometry().bottom() && other->geometry().bottom() > button->y();
+        if (other != button && beside && other->x() > button->x())
+            rightEdge = qMin(rightEdge, other->x() - 6);
+    }
+    button->resize(qMax(button->width(), qMin(needed, rightEdge - button->x())), button->height());
 }
 
 } // namespace
@@ -147,11 +186,14 @@ void MainForm::createControls()
         w->setFont(defaultFont);
 
     // The buttons' stored properties: style, fonts, captions, states.
-    for (CommandButton *button : findChildren<CommandButton *>())
+    for (CommandButton *button : findChildren<CommandButton *>()) {
         button->readProperties(storedButtons().value(button->objectName()));
-    // Its caption is wider than the place drawn for it; the frame has room
-    // to its right, so it grows there rather than shrinking its text.
-    widenToCaption(CmdHomePage, Frame1->width() - 6);
+        translateButton(button);
+    }
+    // CmdHomePage's caption is wider than the place drawn for it; the frame
+    // has room to its right, so it grows there rather than shrinking its text.
+    for (CommandButton *button : findChildren<CommandButton *>())
+        widenToCaption(button);
 
     setTabOrder();
 
@@ -186,8 +228,8 @@ void MainForm::connectControls()
     connect(LstAlbumName, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         auto *menu = new QMenu(LstAlbumName);
         menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->addAction(QStringLiteral("全部下载"), this, &MainForm::downloadAllAlbums);
-        menu->addAction(QStringLiteral("下载选中相册"), this, &MainForm::CmdDownloadThis_Click);
+        menu->addAction(tr("全部下载"), this, &MainForm::downloadAllAlbums);
+        menu->addAction(tr("下载选中相册"), this, &MainForm::CmdDownloadThis_Click);
         menu->popup(LstAlbumName->viewport()->mapToGlobal(at));
     });
     connect(CmdChangePath, &CommandButton::Click, this, &MainForm::ChangeFolder);
@@ -204,21 +246,21 @@ void MainForm::connectControls()
 
 void MainForm::createMenus()
 {
-    Pro = menuBar()->addMenu(QStringLiteral("程序"));
-    Path = Pro->addAction(QStringLiteral("图片保存路径"));
-    DownMode = Pro->addMenu(QStringLiteral("下载模式"));
-    QActionGroup *modes = addChoices(DownMode, {QStringLiteral("全部重新下载"), QStringLiteral("只下载新上传的图片")});
+    Pro = menuBar()->addMenu(tr("程序"));
+    Path = Pro->addAction(tr("图片保存路径"));
+    DownMode = Pro->addMenu(tr("下载模式"));
+    QActionGroup *modes = addChoices(DownMode, {tr("全部重新下载"), tr("只下载新上传的图片")});
     AllNew = modes->actions().at(0);
     OnlyNew = modes->actions().at(1);
 
-    DownSpeed = Pro->addMenu(QStringLiteral("下载速度"));
-    QActionGroup *speeds = addChoices(DownSpeed, {QStringLiteral("逐张下载"), QStringLiteral("快速下载")});
+    DownSpeed = Pro->addMenu(tr("下载速度"));
+    QActionGroup *speeds = addChoices(DownSpeed, {tr("逐张下载"), tr("快速下载")});
     OneByOne = speeds->actions().at(0);
     Fast = speeds->actions().at(1);
-    InFlight = DownSpeed->addMenu(QStringLiteral("快速下载时同时下载"));
+    InFlight = DownSpeed->addMenu(tr("快速下载时同时下载"));
     QStringList counts;
     for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
-        counts << QStringLiteral("%1 张").arg(n);
+        counts << tr("%1 张").arg(n);
     QActionGroup *inFlight = addChoices(InFlight, counts);
     for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
         inFlight->actions().at(n - 1)->setData(n);
@@ -230,11 +272,11 @@ void MainForm::createMenus()
     EmbedCaptions = captions->actions().at(1);
     XmpCaptions = captions->actions().at(2);
 
-    UpdateAll = Pro->addAction(QStringLiteral("更新全部相册"));
+    UpdateAll = Pro->addAction(tr("更新全部相册"));
     CheckAlbums = Pro->addAction(tr("检查相册"));
-    Help = Pro->addAction(QStringLiteral("使用帮助"));
-    FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
-    exit = Pro->addAction(QStringLiteral("退出"));
+    Help = Pro->addAction(tr("使用帮助"));
+    FeedBack = Pro->addAction(tr("意见反馈"));
+    exit = Pro->addAction(tr("退出"));
 
     connect(Path, &QAction::triggered, this, &MainForm::ChangeFolder);
     // The choices hold for the next job; each is kept for the next run.
@@ -339,7 +381,7 @@ void MainForm::writeSetting(const QString &key, const QString &value)
     // from the event loop, since start-up writes before the window is up.
     m_settingsFailureShown = true;
     QTimer::singleShot(0, this, [this] {
-        information(QStringLiteral("无法写入设置文件，本次更改只在程序运行期间有效：\n") + settingsFile());
+        information(tr("无法写入设置文件，本次更改只在程序运行期间有效：\n") + settingsFile());
     });
 }
 
@@ -354,8 +396,8 @@ void MainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!dialogs().question(this, QStringLiteral("提示"),
-                            QStringLiteral("正在进行下载操作,真的需要退出吗？退出将删除正在下载的文件"))) {
+    if (!dialogs().question(this, tr("提示"),
+                            tr("正在进行下载操作,真的需要退出吗？退出将删除正在下载的文件"))) {
         event->ignore();
         return;
     }
@@ -369,10 +411,10 @@ void MainForm::ChangeFolder()
 {
     // Refused for the whole of a job: its folders lie in the folder it began in.
     if (m_job) {
-        information(QStringLiteral("此时无法更改路径，请等待下载完毕"));
+        information(tr("此时无法更改路径，请等待下载完毕"));
         return;
     }
-    ChosenFolder = dialogs().chooseFolder(this, QStringLiteral("选择保存【图片】的【文件夹】"));
+    ChosenFolder = dialogs().chooseFolder(this, tr("选择保存【图片】的【文件夹】"));
     if (ChosenFolder.isEmpty())
         return;
     writeSetting(QStringLiteral("Path"), ChosenFolder);
@@ -382,19 +424,19 @@ void MainForm::ChangeFolder()
 void MainForm::OpenFolder()
 {
     if (!dialogs().openUrl(QUrl::fromLocalFile(saveFolder())))
-        information(QStringLiteral("无法打开文件夹：") + saveFolder());
+        information(tr("无法打开文件夹：") + saveFolder());
 }
 
 void MainForm::Help_Click()
 {
     if (!dialogs().openUrl(QUrl(siteAddresses().helpPage)))
-        information(QStringLiteral("无法打开网页：") + siteAddresses().helpPage);
+        information(tr("无法打开网页：") + siteAddresses().helpPage);
 }
 
 void MainForm::FeedBack_Click()
 {
     if (!dialogs().openUrl(QUrl(siteAddresses().feedbackPage)))
-        information(QStringLiteral("无法打开网页：") + siteAddresses().feedbackPage);
+        information(tr("无法打开网页：") + siteAddresses().feedbackPage);
 }
 
 void MainForm::exit_Click()

@@ -21,6 +21,7 @@
 class AlbumListModel;
 struct AlbumListFailure;
 class BrowserPane;
+class DesktopNotifier;
 class ProgressModel;
 struct NewWindowRequest;
 class QAction;
@@ -171,6 +172,8 @@ private:
     void onQueueFinished(const AlbumQueue::Report &report);
     JobSettings updateSettings() const;
     void onUpdateFinished(const AlbumQueue::Report &report);
+    // The end-of-job message on the desktop too, when the window is behind others.
+    void notifyIfInactive(const QString &message);
     void endJob();
     void createJobCommands();
     void updateJobCommands();
@@ -204,4 +207,6 @@ private:
     // The tab pages' controls are placed from the tab control's corner
     // until the page's own corner is known, at the first show.
     bool m_placedOnPages = false;
+    // Made at the first job that ends behind other windows.
+    DesktopNotifier *m_notifier = nullptr;
 };

@@ -14,15 +14,15 @@ QString albumListFailureText(const AlbumListFailure &failure)
 {
     switch (failure.error) {
     case AlbumListError::InvalidUserId:
-        return QStringLiteral("用户ID输入有误");
+        return QCoreApplication::translate("MainForm", "用户ID输入有误");
     case AlbumListError::NotLoggedIn:
-        return QStringLiteral("您还没有登录，请先在浏览器窗口登录");
+        return QCoreApplication::translate("MainForm", "您还没有登录，请先在浏览器窗口登录");
     case AlbumListError::NoAlbums:
-        return QStringLiteral("该用户没有可供下载的相册");
+        return QCoreApplication::translate("MainForm", "该用户没有可供下载的相册");
     case AlbumListError::Unreachable:
         break;
     }
-    return QStringLiteral("无法连接到网站，请稍后再试：") + FailureText::web(failure.reason);
+    return QCoreApplication::translate("MainForm", "无法连接到网站，请稍后再试：") + FailureText::web(failure.reason);
 }
 } // namespace
 

@@ -10,7 +10,7 @@
 void MainForm::CmdFriendAlbum_Click()
 {
     if (m_job) {
-        information(QStringLiteral("当前状态不可进行此操作"));
+        information(tr("当前状态不可进行此操作"));
         return;
     }
     WebBrowser1->navigate(siteAddresses().photoHostBase + QStringLiteral("/photo/")
@@ -20,7 +20,7 @@ void MainForm::CmdFriendAlbum_Click()
 void MainForm::CmdViewHot_Click()
 {
     if (m_job) {
-        information(QStringLiteral("当前状态不可进行此操作"));
+        information(tr("当前状态不可进行此操作"));
         return;
     }
     WebBrowser1->navigate(siteAddresses().shareHostBase + QStringLiteral("/share/hotsharelist.do?t=8"));
@@ -39,7 +39,7 @@ void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
         // Shown once the browser has its answer; a modal box inside its
         // callback would hold the browser up.
         QTimer::singleShot(0, this, [this] {
-            information(QStringLiteral("此时不能打开新窗口，请等待下载完毕"));
+            information(tr("此时不能打开新窗口，请等待下载完毕"));
         });
         return;
     }

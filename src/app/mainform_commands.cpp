@@ -17,11 +17,11 @@
 void MainForm::createJobCommands()
 {
     Pro->addSeparator();
-    PauseDown = Pro->addAction(QStringLiteral("暂停下载"));
+    PauseDown = Pro->addAction(tr("暂停下载"));
     PauseDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    ResumeDown = Pro->addAction(QStringLiteral("继续下载"));
+    ResumeDown = Pro->addAction(tr("继续下载"));
     ResumeDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    StopDown = Pro->addAction(QStringLiteral("停止下载"));
+    StopDown = Pro->addAction(tr("停止下载"));
     StopDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(PauseDown, &QAction::triggered, this, &MainForm::PauseDown_Click);
     connect(ResumeDown, &QAction::triggered, this, &MainForm::ResumeDown_Click);
@@ -40,7 +40,7 @@ void MainForm::createJobCommands()
     // Below the fixed form, so it covers none of its controls.
     JobProgress = new QProgressBar(this);
     JobProgress->setObjectName(QStringLiteral("JobProgress"));
-    JobProgress->setAccessibleName(QStringLiteral("下载进度"));
+    JobProgress->setAccessibleName(tr("下载进度"));
     JobProgress->setMinimumWidth(360);
     JobProgress->setTextVisible(true);
     JobProgress->hide();

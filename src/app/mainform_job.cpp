@@ -7,6 +7,8 @@
 #include "download/jobrules.h"
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
+#include "platform/desktopnotifier.h"
+#include "icons.h"
 #include "progress/progresstexts.h"
 #include "addresses/siteaddresses.h"
 
@@ -49,7 +51,7 @@ namespace {
 
 QString temporaryFolderFailure(const QString &saveFolder, const JobStartFailure &failure)
 {
-    return QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
+    return QCoreApplication::translate("MainForm", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
         + QLatin1Char('\n') + FailureText::jobStart(failure);
 }
 
@@ -130,7 +132,7 @@ void MainForm::CmdStartDown_Click()
 {
     // The getalbum.do rule can enable the button while a job runs.
     if (m_job) {
-        information(QStringLiteral("当前状态不可进行此操作"));
+        information(tr("当前状态不可进行此操作"));
         return;
     }
     // The album's first page is the one on show.
@@ -143,7 +145,7 @@ void MainForm::CmdStartDown_Click()
 void MainForm::CmdDownloadThis_Click()
 {
     if (m_job) {
-        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+        information(tr("上一个操作正在进行，请等待下载结束"));
         return;
     }
     // The selected albums, in the order of the list.
@@ -151,7 +153,7 @@ void MainForm::CmdDownloadThis_Click()
     for (const AlbumEntry &entry : m_albumList->albumsAt(LstAlbumName->selectionModel()->selectedIndexes()))
         albums.append({entry.title, entry.url, {}});
     if (albums.isEmpty()) {
-        information(QStringLiteral("您没有选中任何相册"));
+        information(tr("您没有选中任何相册"));
         return;
     }
     // One album left unfinished may be gone on with; a queue of several
@@ -294,18 +296,29 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
     const QPointer<MainForm> self(this);
+    notifyIfInactive(message);
     information(message);
     if (!self)
         return;
     endJob();
 }
 
+void MainForm::notifyIfInactive(const QString &message)
+{
+    if (isActiveWindow())
+        return;
+    if (!m_notifier)
+        m_notifier = new DesktopNotifier(Icons::applicationId(), this);
+    m_notifier->notify(noticeFor(message));
+}
+
 void MainForm::endJob()
 {
     const bool browserPaneJob = job()->source() == ::JobSource::BrowserPane;
     if (browserPaneJob) {
-        Frame1->setTitle(IdleFrameText);
-        Label1->setText(QStringLiteral("图片下载完毕. "));
+        // The form's own text, in the form's translation.
+        Frame1->setTitle(QCoreApplication::translate("MainFormControls", IdleFrameText.toUtf8().constData()));
+        Label1->setText(tr("图片下载完毕. "));
     }
     lblstate->setText(QString());
     m_albumName = job()->albumName();

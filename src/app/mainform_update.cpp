@@ -34,7 +34,7 @@ JobSettings MainForm::updateSettings() const
 void MainForm::updateAllAlbums()
 {
     if (m_job) {
-        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+        information(tr("上一个操作正在进行，请等待下载结束"));
         return;
     }
     const QString folder = saveFolder();
@@ -77,7 +77,7 @@ void MainForm::updateAllAlbums()
     }
     m_job = nullptr;
     delete queue;
-    information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
+    information(tr("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
                 + QLatin1Char('\n') + FailureText::jobStart(failure));
 }
 
@@ -88,6 +88,7 @@ void MainForm::onUpdateFinished(const AlbumQueue::Report &report)
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
         message += QLatin1Char('\n') + FailureText::jobStart(report.stopFailure);
     const QPointer<MainForm> self(this);
+    notifyIfInactive(message);
     information(message);
     if (!self)
         return;

@@ -14,6 +14,7 @@
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -75,7 +76,7 @@ void CommandLineRun::connectQueue()
 
 void CommandLineRun::failToStart(const JobStartFailure &failure)
 {
-    writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
+    writeLine(errors(), QCoreApplication::translate("CommandLine", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
                           + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(failure));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
@@ -102,7 +103,7 @@ void CommandLineRun::onAlbumStarted(int index)
     m_albumClock.start();
     // Into a log, where a redrawn line would pile up, a line as the album begins.
     if (!m_request.quiet && !errorsIsTerminal())
-        writeLine(errors(), QStringLiteral("[%1/%2] %3：开始").arg(index + 1).arg(m_queue->count()).arg(m_title));
+        writeLine(errors(), QCoreApplication::translate("CommandLine", "[%1/%2] %3：开始").arg(index + 1).arg(m_queue->count()).arg(m_title));
 }
 
 void CommandLineRun::onPictureDone(const PictureReport &picture)
@@ -116,7 +117,7 @@ void CommandLineRun::onPictureDone(const PictureReport &picture)
 QString CommandLineRun::progressLine() const
 {
     const double seconds = qMax<qint64>(m_albumClock.elapsed(), 1) / 1000.0;
-    return QStringLiteral("[%1/%2] %3：%4/%5 张，%6 张/秒")
+    return QCoreApplication::translate("CommandLine", "[%1/%2] %3：%4/%5 张，%6 张/秒")
         .arg(m_queue->currentIndex() + 1)
         .arg(m_queue->count())
         .arg(m_title)
@@ -139,30 +140,30 @@ namespace {
 // One album's line at its end: where its pictures are and what went wrong.
 QString albumLine(int index, int count, const QString &title, const JobReport &report)
 {
-    QString line = QStringLiteral("[%1/%2] %3：").arg(index + 1).arg(count).arg(title);
+    QString line = QCoreApplication::translate("CommandLine", "[%1/%2] %3：").arg(index + 1).arg(count).arg(title);
     if (report.busy)
-        return line + QStringLiteral("此相册正由另一个下载使用，未做改动");
+        return line + QCoreApplication::translate("CommandLine", "此相册正由另一个下载使用，未做改动");
     if (report.albumGone)
-        return line + QStringLiteral("相册已不在网站上（%1%2），文件夹《%3》保持原样")
+        return line + QCoreApplication::translate("CommandLine", "相册已不在网站上（%1%2），文件夹《%3》保持原样")
                           .arg(report.goneStatus ? QString::number(report.goneStatus) + QLatin1Char(' ') : QString(),
                                report.goneAddress, report.folderName);
-    line += report.mode == DownloadMode::OnlyNew ? QStringLiteral("新图片 %1 张，已有 %2 张")
+    line += report.mode == DownloadMode::OnlyNew ? QCoreApplication::translate("CommandLine", "新图片 %1 张，已有 %2 张")
                                                        .arg(report.saved)
                                                        .arg(report.alreadyThere)
-                                                 : QStringLiteral("保存 %1 张").arg(report.saved);
+                                                 : QCoreApplication::translate("CommandLine", "保存 %1 张").arg(report.saved);
     if (report.failed > 0)
-        line += QStringLiteral("，失败 %1 张").arg(report.failed);
+        line += QCoreApplication::translate("CommandLine", "，失败 %1 张").arg(report.failed);
     if (report.haltedBy != HaltReason::None)
-        line += QStringLiteral("，") + ProgressText::haltedLine(report);
+        line += QCoreApplication::translate("CommandLine", "，") + ProgressText::haltedLine(report);
     if (!report.collectionStop.isNone())
-        line += QStringLiteral("，") + FailureText::collectionStop(report.collectionStop);
+        line += QCoreApplication::translate("CommandLine", "，") + FailureText::collectionStop(report.collectionStop);
     const QString note = FailureText::folderNote(report);
-    line += report.folderGone ? QStringLiteral("，") + note
-                              : QStringLiteral("，保存在 《") + report.folderName + QStringLiteral("》");
+    line += report.folderGone ? QCoreApplication::translate("CommandLine", "，") + note
+                              : QCoreApplication::translate("CommandLine", "，保存在 《") + report.folderName + QCoreApplication::translate("CommandLine", "》");
     if (!report.folderGone && !note.isEmpty())
-        line += QStringLiteral("，") + note;
+        line += QCoreApplication::translate("CommandLine", "，") + note;
     for (const FolderProblem &problem : report.problems)
-        line += QStringLiteral("，") + problem.path + QStringLiteral("：") + FailureText::file(problem.reason);
+        line += QCoreApplication::translate("CommandLine", "，") + problem.path + QCoreApplication::translate("CommandLine", "：") + FailureText::file(problem.reason);
     return line;
 }
 
@@ -236,20 +237,20 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
+        writeLine(errors(), QCoreApplication::translate("CommandLine", "无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;
     if (notBegun > 0)
         m_outcome.notWhole = true;
-    QString total = QStringLiteral("共 %1 个相册，完整 %2 个，新保存 %3 张图片")
+    QString total = QCoreApplication::translate("CommandLine", "共 %1 个相册，完整 %2 个，新保存 %3 张图片")
                         .arg(m_queue->count())
                         .arg(m_albumsWhole)
                         .arg(report.saved);
     if (report.failed > 0)
-        total += QStringLiteral("，失败 %1 张").arg(report.failed);
+        total += QCoreApplication::translate("CommandLine", "，失败 %1 张").arg(report.failed);
     if (notBegun > 0)
-        total += QStringLiteral("，%1 个相册未开始").arg(notBegun);
+        total += QCoreApplication::translate("CommandLine", "，%1 个相册未开始").arg(notBegun);
     writeLine(lines(), total);
     m_totals = {int(m_queue->count()), m_albumsWhole, report.saved, report.failed, notBegun};
     end(m_outcome.exitCode());

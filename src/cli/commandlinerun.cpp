@@ -13,6 +13,7 @@
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -69,7 +70,7 @@ JobSettings CommandLineRun::jobSettings() const
 void CommandLineRun::start()
 {
     if (!QDir(m_saveFolder).exists()) {
-        writeLine(errors(), QStringLiteral("保存路径不存在：") + m_saveFolder);
+        writeLine(errors(), QCoreApplication::translate("CommandLine", "保存路径不存在：") + m_saveFolder);
         m_outcome.notWhole = true;
         return end(m_outcome.exitCode());
     }
@@ -102,7 +103,7 @@ void CommandLineRun::verify()
     for (const QString &given : std::as_const(m_request.verifyFolders)) {
         const QFileInfo info(QDir::current(), given);
         if (QDir(info.absolutePath()) != save || !AlbumRecord::load(info.absoluteFilePath()).exists()) {
-            writeLine(errors(), QStringLiteral("不是保存路径 %1 中记录下来的相册文件夹：%2").arg(m_saveFolder, given));
+            writeLine(errors(), QCoreApplication::translate("CommandLine", "不是保存路径 %1 中记录下来的相册文件夹：%2").arg(m_saveFolder, given));
             m_outcome.usage = true;
             return end(m_outcome.exitCode());
         }
@@ -122,7 +123,7 @@ QList<RecordedAlbum> CommandLineRun::chosenAlbums()
     QList<RecordedAlbum> chosen;
     for (const RecordedAlbum &album : recorded) {
         if (!album.updatable())
-            writeLine(lines(), QStringLiteral("《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
+            writeLine(lines(), QCoreApplication::translate("CommandLine", "《%1》：记录中没有相册地址，无法更新；用“只下载新上传的图片”重新下载一次后即可更新")
                                   .arg(album.folder));
         else if (m_request.updateAll)
             chosen.append(album);
@@ -135,7 +136,7 @@ QList<RecordedAlbum> CommandLineRun::chosenAlbums()
         auto found = std::find_if(recorded.cbegin(), recorded.cend(),
                                   [&name](const RecordedAlbum &album) { return album.folder == name; });
         if (found == recorded.cend() || !found->updatable()) {
-            writeLine(errors(), QStringLiteral("不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
+            writeLine(errors(), QCoreApplication::translate("CommandLine", "不是保存路径 %1 中可更新的相册文件夹：%2").arg(m_saveFolder, given));
             m_outcome.usage = true;
             continue;
         }
@@ -149,7 +150,7 @@ void CommandLineRun::startUpdate()
     const QList<RecordedAlbum> albums = chosenAlbums();
     if (albums.isEmpty() || m_outcome.usage) {
         if (!m_outcome.usage)
-            writeLine(lines(), QStringLiteral("保存路径中没有可更新的相册：") + m_saveFolder);
+            writeLine(lines(), QCoreApplication::translate("CommandLine", "保存路径中没有可更新的相册：") + m_saveFolder);
         return end(m_outcome.exitCode());
     }
     makePage();
@@ -167,7 +168,7 @@ void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
 {
     m_list->deleteLater();
     if (entries.isEmpty()) {
-        writeLine(lines(), QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(lines(), QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
         return end(m_outcome.exitCode());
     }
     QList<AlbumQueue::Album> albums;
@@ -181,7 +182,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     m_list->deleteLater();
     switch (failure.error) {
     case AlbumListError::InvalidUserId:
-        writeLine(errors(), QStringLiteral("用户ID输入有误"));
+        writeLine(errors(), QCoreApplication::translate("CommandLine", "用户ID输入有误"));
         m_outcome.usage = true;
         break;
     case AlbumListError::NotLoggedIn:
@@ -189,7 +190,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
         m_outcome.notLoggedIn = true;
         break;
     case AlbumListError::NoAlbums:
-        writeLine(lines(), QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(lines(), QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
         break;
     case AlbumListError::Unreachable:
         writeLine(errors(), unreachableText(FailureText::web(failure.reason)));

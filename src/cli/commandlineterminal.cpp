@@ -76,7 +76,7 @@ void quietEngine()
     qSetMessagePattern(QStringLiteral("%{if-category}%{category}: %{endif}%{message}"));
     qInstallMessageHandler(handleMessage);
     if (logFailed)
-        qCWarning(lcTerminal, "%s", qPrintable(QStringLiteral("无法写入调试日志 %1：%2")
+        qCWarning(lcTerminal, "%s", qPrintable(QCoreApplication::translate("CommandLine", "无法写入调试日志 %1：%2")
                                                    .arg(QFile::decodeName(logPath),
                                                         QString::fromLocal8Bit(strerror(openError)))));
 }

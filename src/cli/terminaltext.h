@@ -2,6 +2,7 @@
 
 // What a run without a window writes to the terminal.
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdio>
@@ -32,12 +33,12 @@ inline void writeLine(FILE *stream, const QString &text)
 
 inline QString notLoggedInText()
 {
-    return QStringLiteral("未登录或登录已过期：请先打开 Quillmoor 的窗口登录一次，再运行此命令。");
+    return QCoreApplication::translate("TerminalText", "未登录或登录已过期：请先打开 Quillmoor 的窗口登录一次，再运行此命令。");
 }
 
 inline QString unreachableText(const QString &detail)
 {
-    return QStringLiteral("无法连接网站：") + detail;
+    return QCoreApplication::translate("TerminalText", "无法连接网站：") + detail;
 }
 
 } // namespace TerminalText

@@ -81,7 +81,7 @@ Row pictureRow(const PictureReport &picture, bool onlyNew)
                     QCoreApplication::translate("ProgressText", "图片页") + picture.address + QCoreApplication::translate("ProgressText", "中没有找到图片地址，已跳过."),
                     WarningIcon};
         return {QStringLiteral("Skipped"),
-                QCoreApplication::translate("ProgressText", "图片") + picture.address + FailureText::pictureReason(picture) + QLatin1Char('.'),
+                QCoreApplication::translate("ProgressText", "图片%1%2.").arg(picture.address, FailureText::pictureReason(picture)),
                 WarningIcon};
     case PictureReport::Kind::Failed:
         break;
@@ -312,7 +312,7 @@ QString updateListText(const QString &saveFolder)
 
 QStringList updateListHeaders()
 {
-    return {QCoreApplication::translate("ProgressText", "相册"), QCoreApplication::translate("ProgressText", "文件夹"), QCoreApplication::translate("ProgressText", "图片"), QCoreApplication::translate("ProgressText", "最后更新")};
+    return {QCoreApplication::translate("ProgressText", "相册"), QCoreApplication::translate("ProgressText", "文件夹"), QCoreApplication::translate("ProgressText", "图片", "column"), QCoreApplication::translate("ProgressText", "最后更新")};
 }
 
 QStringList updateListColumns(const RecordedAlbum &album)
