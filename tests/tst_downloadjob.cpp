@@ -703,6 +703,30 @@ private slots:
             QCOMPARE(fileBytes(folder + "/p8201002.jpg.xmp"), QByteArray("mine"));
     }
 
+    // An album saved bare gains its captions on the next only-new run,
+    // without a picture fetched, and its record follows the new bytes.
+    void onlyNewWritesCaptionsOfSavedPictures()
+    {
+        QTemporaryDir save;
+        const QString folder = save.path() + "/说明相册";
+        auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_captions)), albumUrl("8201", &m_captions));
+        QCOMPARE(r->report->saved, 6);
+        m_captions.requests(true);
+        JobSettings s = onlyNew(fast(settings(JobSource::MemberList, save.path(), &m_captions)));
+        s.captions = CaptionMode::Embed;
+        r = run(s, albumUrl("8201", &m_captions));
+        QCOMPARE(r->report->alreadyThere, 6);
+        QCOMPARE(m_captions.requests().value("pictures").toInt(), 0);
+        QCOMPARE(readMetadata(folder + "/p8201001.jpg").description, QString("他说 \"你好\" 😀"));
+        QCOMPARE(readMetadata(folder + "/p8201005.gif.xmp").description, QString("动图"));
+        QVERIFY(CheckAlbumFolder(save.path(), "说明相册").intact());
+        // Written once: the next run rewrites nothing.
+        const QDateTime written = QFileInfo(folder + "/p8201001.jpg").lastModified();
+        r = run(s, albumUrl("8201", &m_captions));
+        QCOMPARE(r->report->alreadyThere, 6);
+        QCOMPARE(QFileInfo(folder + "/p8201001.jpg").lastModified(), written);
+    }
+
     void captionsWrittenIntoSavedPictures()
     {
         // An album saved bare gains its captions from its record, in place.

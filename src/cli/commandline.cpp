@@ -41,6 +41,10 @@ CommandLineRequest readRun(const QCommandLineParser &parser, CommandLineRequest 
     }
     if ((request.updateAll || !request.updateFolders.isEmpty()) && request.replace)
         return usageError(QStringLiteral("--update and --update-all fetch only new pictures; --replace does not apply"));
+    request.captions = parser.value(QStringLiteral("captions"));
+    if (parser.isSet(QStringLiteral("captions"))
+        && !QStringList{"none", "embed", "xmp"}.contains(request.captions))
+        return usageError(QStringLiteral("--captions takes none, embed or xmp"));
     request.quiet = parser.isSet(QStringLiteral("quiet"));
     request.json = parser.isSet(QStringLiteral("json"));
     request.action = CommandLineRequest::Action::Run;

@@ -32,6 +32,7 @@ struct CommandLineRequest {
     bool fast = false;
     int inFlight = 0; // 0: the count the settings name
     bool quiet = false;
+    QString captions;           // --captions: none, embed or xmp; empty: the window's choice
     bool verify = false;        // --verify
     QStringList verifyFolders;  // the folders it names; none: every recorded album
     bool json = false; // --json: standard output holds JSON lines alone

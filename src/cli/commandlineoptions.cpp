@@ -27,6 +27,10 @@ const QList<CommandLineOptionRow> &commandLineOptions()
         {{"fast"}, {}, "Work on several pictures at once.", Use::Run},
         {{"in-flight"}, "N", "With --fast, N pictures at once (1 to 8).", Use::Run},
         {{"quiet"}, {}, "No progress line; only albums with a problem and the total.", Use::Run},
+        {{"captions"}, "none|embed|xmp",
+         "Captions and dates: only in the album's record (none), written into the pictures (embed), or into "
+         "an .xmp file beside each picture (xmp). Default: the window's choice.",
+         Use::Run},
         {{"json"}, {},
          "Write one JSON object a line to standard output, one for each album as it ends and one for the total; "
          "nothing else goes there.",

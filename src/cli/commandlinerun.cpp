@@ -57,6 +57,13 @@ JobSettings CommandLineRun::jobSettings() const
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = BrowserProfile::network()->manager();
     settings.mode = m_request.replace ? DownloadMode::ReplaceAll : DownloadMode::OnlyNew;
+    // The window's choice, unless the command line names one.
+    const QString captions = !m_request.captions.isEmpty()
+        ? m_request.captions
+        : ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("Captions")).toLower();
+    settings.captions = captions == QLatin1String("embed")                               ? CaptionMode::Embed
+        : captions == QLatin1String("xmp") || captions == QLatin1String("sidecar") ? CaptionMode::Sidecar
+                                                                                         : CaptionMode::None;
     if (m_request.fast) {
         settings.pauseMs = 0;
         int count = m_request.inFlight;

@@ -505,6 +505,19 @@ QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, con
     return name;
 }
 
+QString AlbumFolder::heldPath() const
+{
+    return m_continuing ? workPath() : targetPath();
+}
+
+void AlbumFolder::rewrote(const AlbumRecord::Entry &entry)
+{
+    m_record.add(entry);
+    FileError error;
+    if (!AlbumRecord::appendEntry(heldPath(), entry, &error))
+        note(FolderProblem::Step::SaveRecord, heldPath(), error);
+}
+
 void AlbumFolder::keep(const AlbumRecord::Entry &entry)
 {
     const AlbumRecord::Entry *known = m_record.forPage(entry.page);

@@ -123,6 +123,12 @@ public:
     // exactly these bytes: it is the picture, so nothing is added. The name
     // the folder holds it under, or the empty text.
     QString userFileWithBytes(const QString &fileName, qint64 size, const QByteArray &sha256) const;
+    // The folder of the pictures the album held before this run: the one
+    // added to, or the one gone on with.
+    QString heldPath() const;
+    // A picture the folder held was rewritten in place (its captions): the
+    // record follows the new bytes at once, in that folder's journal.
+    void rewrote(const AlbumRecord::Entry &entry);
     // A picture the folder already held; the journal learns it at the end.
     void keep(const AlbumRecord::Entry &entry);
     // Gives a downloaded picture (`staging`, and its staged sidecar when

@@ -52,6 +52,8 @@ QJsonObject entryLine(const AlbumRecord::Entry &e)
         line.insert(u"date", e.date.toUTC().toString(Qt::ISODate));
     if (e.sidecar)
         line.insert(u"sidecar", true);
+    if (e.embedded)
+        line.insert(u"embedded", true);
     return line;
 }
 
@@ -61,6 +63,7 @@ AlbumRecord::Entry entryFrom(const QJsonObject &o)
     entry.caption = o.value(u"caption").toString();
     entry.date = QDateTime::fromString(o.value(u"date").toString(), Qt::ISODate);
     entry.sidecar = o.value(u"sidecar").toBool();
+    entry.embedded = o.value(u"embedded").toBool();
     entry.size = qint64(o.value(u"size").toDouble(-1));
     entry.sha256 = QByteArray::fromHex(o.value(u"sha256").toString().toLatin1());
     return entry;

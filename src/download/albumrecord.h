@@ -37,6 +37,8 @@ public:
         QDateTime date;  // the site's date of the picture (Last-Modified); invalid when none
         // Quillmoor wrote the picture's XMP sidecar, sidecarFile(), beside it.
         bool sidecar = false;
+        // Quillmoor wrote the caption and album into the picture itself.
+        bool embedded = false;
         QString sidecarFile() const { return sidecar ? file + QStringLiteral(".xmp") : QString(); }
     };
 

@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
@@ -355,12 +356,67 @@ void DownloadJob::startItem(int index)
             item.report.kind = PictureReport::Kind::AlreadyThere;
             item.report.address = known.picture.isEmpty() ? item.page : known.picture;
             item.report.fileName = known.file;
-            return itemDone(index);
+            if (!wantsCaptions(known))
+                return itemDone(index);
+            if (!known.caption.isEmpty()) {
+                writeCaptionsOfKept(known);
+                return itemDone(index);
+            }
+            // Recorded before captions were kept: its page, once more, says
+            // it; the picture itself is not asked for again.
+            return fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
+                             [this, index, known](const PageResult &page) mutable {
+                                 if (page.ok())
+                                     known.caption = ResolvePicture(page.text).caption;
+                                 writeCaptionsOfKept(known);
+                                 itemDone(index);
+                             },
+                             m_settings.requests);
         }
         item.report.refetched = held;
     }
     fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
               [this, index](const PageResult &page) { onPage(index, page); }, m_settings.requests);
+}
+
+bool DownloadJob::wantsCaptions(const AlbumRecord::Entry &entry) const
+{
+    switch (m_settings.captions) {
+    case CaptionMode::None:
+        return false;
+    case CaptionMode::Sidecar:
+        return !entry.sidecar;
+    case CaptionMode::Embed:
+        return !entry.embedded && !entry.sidecar;
+    }
+    return false;
+}
+
+void DownloadJob::writeCaptionsOfKept(AlbumRecord::Entry entry)
+{
+    // Only the very picture the record names is rewritten: a file changed
+    // since, or one of an older record without its hash, stays as it is.
+    const QString path = m_folder.heldPath() + QLatin1Char('/') + entry.file;
+    const auto hashOf = [](const QString &file) {
+        QFile in(file);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        return in.open(QIODevice::ReadOnly) && hash.addData(&in) ? hash.result() : QByteArray();
+    };
+    if (entry.sha256.isEmpty() || QFileInfo(path).size() != entry.size || hashOf(path) != entry.sha256)
+        return;
+    const CaptionsWritten written =
+        WriteCaptionsOfSaved(m_settings.captions, m_folder.heldPath(), entry, m_collection.albumName());
+    if (!written.result.ok())
+        return;
+    entry.sidecar = entry.sidecar || written.sidecar;
+    entry.embedded = m_settings.captions == CaptionMode::Embed && !written.sidecarInstead;
+    if (entry.embedded) {
+        entry.size = QFileInfo(path).size();
+        entry.sha256 = hashOf(path);
+    }
+    if (written.sidecarInstead)
+        ++m_sidecarsInstead;
+    m_folder.rewrote(entry);
 }
 
 void DownloadJob::onPage(int index, const PageResult &page)
@@ -562,6 +618,7 @@ void DownloadJob::placeDownloaded(Item &item)
     AlbumRecord::Entry entry{item.page, item.picture, wanted, item.size, item.sha256};
     entry.caption = item.caption;
     entry.date = item.date;
+    entry.embedded = m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty();
     const QString name = m_folder.place(staging, entry, stagedSidecar, &why);
     if (name.isEmpty())
         return refuse(PictureReport::Why::NotPlaced, {WebReason::None, FitFileName(PictureFileName(wanted)), why});

@@ -305,6 +305,8 @@ private:
     void schedule();
     void pump();
     void startItem(int index);
+    bool wantsCaptions(const AlbumRecord::Entry &entry) const;
+    void writeCaptionsOfKept(AlbumRecord::Entry entry);
     void onPage(int index, const struct PageResult &page);
     void download(int index);
     void itemDone(int index);
