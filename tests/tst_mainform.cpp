@@ -324,6 +324,34 @@ private slots:
         QVERIFY(w->AllNew->isChecked() && w->OneByOne->isChecked());
     }
 
+    void speedLimitIsKept()
+    {
+        const QString file = SettingsFilePath(m_appDir.path());
+        QPointer<MainForm> w = newWindow();
+        QCOMPARE(w->LimitRate->title(), QString("下载限速"));
+        QStringList texts;
+        for (const QAction *choice : w->LimitRate->actions())
+            texts << choice->text();
+        QCOMPARE(texts, QStringList({"不限速", "100 KB/s", "300 KB/s", "1 MB/s", "3 MB/s"}));
+        QVERIFY(w->LimitRate->actions().at(0)->isChecked());
+        // Chosen with the keyboard in the open menu; exclusive, and kept.
+        w->show();
+        w->LimitRate->popup(w->mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(w->LimitRate->isVisible());
+        w->LimitRate->setActiveAction(w->LimitRate->actions().at(2));
+        QTest::keyClick(w->LimitRate, Qt::Key_Return);
+        QVERIFY(w->LimitRate->actions().at(2)->isChecked() && !w->LimitRate->actions().at(0)->isChecked());
+        QCOMPARE(ReadSetting(file, "Settings", "LimitRate"), QString("307200"));
+        delete w;
+        w = newWindow();
+        QVERIFY(w->LimitRate->actions().at(2)->isChecked());
+        delete w;
+        // A limit the menu does not offer is none, as the menu then shows.
+        QVERIFY(WriteSetting(file, "Settings", "LimitRate", "12345"));
+        w = newWindow();
+        QVERIFY(w->LimitRate->actions().at(0)->isChecked());
+    }
+
     void navigationButtonsAnswerOnTheirWholeFace()
     {
         ScriptedDialogs dialogs;
@@ -571,8 +599,26 @@ private slots:
                 ? QByteArray()
                 : out.right(3000);
         };
+        // An earlier version left the profile's folders and the cookie file
+        // open to others; the login makes them owner-only.
+        const QString storage = profile.path() + "/storage", cache = profile.path() + "/cache";
+        QVERIFY(QDir().mkpath(storage) && QDir().mkpath(cache));
+        QFile oldCookies(storage + "/NetworkCookies");
+        QVERIFY(oldCookies.open(QIODevice::WriteOnly));
+        oldCookies.close();
+        QVERIFY(oldCookies.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        for (const QString &folder : {storage, cache})
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadOther | QFile::ExeOther));
         const QByteArray first = runChild("logInAndEnd");
         QVERIFY2(first.isEmpty(), first.constData());
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                | QFile::WriteUser | QFile::ExeUser;
+        for (const QString &folder : {storage, cache})
+            QCOMPARE(QFile::permissions(folder), ownerOnly);
+        QCOMPARE(QFile::permissions(storage + "/NetworkCookies"),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(fileText(storage + "/NetworkCookies").contains("ksession="));
         // Even when the browser did not get to write its cookies before the
         // first run ended, the login must come back.
         QFile::remove(profile.path() + "/storage/Cookies");

@@ -224,6 +224,12 @@ void MainForm::createMenus()
         inFlight->actions().at(n - 1)->setData(n);
     inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
+    LimitRate = Pro->addMenu(tr("下载限速"));
+    QActionGroup *rates = addChoices(LimitRate, {tr("不限速"), tr("100 KB/s"), tr("300 KB/s"), tr("1 MB/s"), tr("3 MB/s")});
+    const qint64 limits[] = {0, 100 * 1024, 300 * 1024, 1024 * 1024, 3 * 1024 * 1024};
+    for (int i = 0; i < rates->actions().size(); ++i)
+        rates->actions().at(i)->setData(limits[i]);
+
     UpdateAll = Pro->addAction(QStringLiteral("更新全部相册"));
     Help = Pro->addAction(QStringLiteral("使用帮助"));
     FeedBack = Pro->addAction(QStringLiteral("意见反馈"));
@@ -239,6 +245,9 @@ void MainForm::createMenus()
     });
     connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
+    });
+    connect(rates, &QActionGroup::triggered, this, [this](QAction *rate) {
+        writeSetting(QStringLiteral("LimitRate"), QString::number(rate->data().toLongLong()));
     });
     connect(UpdateAll, &QAction::triggered, this, &MainForm::updateAllAlbums);
     connect(Help, &QAction::triggered, this, &MainForm::Help_Click);
@@ -297,6 +306,13 @@ void MainForm::Form_Load()
         choice->setChecked(choice->data().toInt() == (count >= 1 && count <= JobSettings::MaxInFlight
                                                            ? count
                                                            : JobSettings::DefaultFastInFlight));
+    // A limit none of the choices offers counts as none, as the menu shows.
+    const qint64 rate = ReadSetting(file, section, QStringLiteral("LimitRate")).toLongLong();
+    QAction *limit = LimitRate->actions().constFirst();
+    for (QAction *choice : LimitRate->actions())
+        if (choice->data().toLongLong() == rate)
+            limit = choice;
+    limit->setChecked(true);
 
     WebBrowser1->navigate(siteAddresses().startPage);
     WebBrowser2->navigate(QStringLiteral("about:blank"));
@@ -306,6 +322,14 @@ void MainForm::Form_Load()
         list->setColumnWidth(0, qRound(0.15 * width));
         list->setColumnWidth(1, qRound(0.85 * width));
     }
+}
+
+qint64 MainForm::limitRate() const
+{
+    for (const QAction *choice : LimitRate->actions())
+        if (choice->isChecked())
+            return choice->data().toLongLong();
+    return 0;
 }
 
 void MainForm::writeSetting(const QString &key, const QString &value)

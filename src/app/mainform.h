@@ -72,6 +72,8 @@ public:
     QAction *OneByOne = nullptr;
     QAction *Fast = nullptr;
     QMenu *InFlight = nullptr;
+    // 下载限速: each choice's data is its limit in bytes a second, 0 for none.
+    QMenu *LimitRate = nullptr;
     QAction *UpdateAll = nullptr;
     QAction *Help = nullptr;
     QAction *FeedBack = nullptr;
@@ -160,6 +162,8 @@ private:
     void onAlbumFinished(const JobReport &report);
     void onQueueFinished(const AlbumQueue::Report &report);
     JobSettings updateSettings() const;
+    // The speed limit chosen in 下载限速, in bytes a second; 0 for none.
+    qint64 limitRate() const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     void endJob();
     void createJobCommands();

@@ -9,6 +9,7 @@
 #include "platform/browserpane.h"
 #include "progress/progresstexts.h"
 #include "siteaddresses.h"
+#include "web/ratelimit.h"
 
 #include <QAction>
 #include <QWebEngineProfile>
@@ -77,6 +78,8 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
     // The window has a pane to log in again with: an expired login waits.
     settings.pauseOnExpiredLogin = true;
+    // One limiter for the whole queue: its requests share the limit.
+    settings.requests.rateLimit = RateLimiter::make(limitRate());
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         settings.startWhileCollecting = true;

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "progress/progresstexts.h"
 #include "siteaddresses.h"
+#include "web/ratelimit.h"
 
 #include <QAction>
 #include <QMenu>
@@ -19,6 +20,8 @@ JobSettings MainForm::updateSettings() const
     settings.saveFolder = saveFolder();
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
+    // One limiter for the whole queue: its requests share the limit.
+    settings.requests.rateLimit = RateLimiter::make(limitRate());
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         for (const QAction *choice : InFlight->actions())
