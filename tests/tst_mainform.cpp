@@ -15,6 +15,7 @@
 #include "skintooltip.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -66,6 +67,10 @@ private:
     DemoSite m_slow{R"({"delayMs": 2000, "members": [{"id": "100000001", "albums": [
         {"id": "7001", "name": "慢相册", "pages": 1, "perPage": 3}]}]})"};
 
+    // Three pictures of 100 KiB, for a job under a speed limit.
+    DemoSite m_large{R"({"members": [{"id": "100000001", "albums": [{"id": "7002", "name": "大图相册", "perPage": 3,
+        "pictures": [{"id": "70021", "padKb": 100}, {"id": "70022", "padKb": 100}, {"id": "70023", "padKb": 100}]}]}]})"};
+
     MainForm *newWindow() { return new MainForm(m_appDir.path()); }
 
     // A window on screen that saves into `saveFolder`.
@@ -91,6 +96,7 @@ private slots:
     {
         QVERIFY(m_site.start());
         QVERIFY(m_slow.start());
+        QVERIFY(m_large.start());
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
@@ -350,6 +356,28 @@ private slots:
         QVERIFY(WriteSetting(file, "Settings", "LimitRate", "12345"));
         w = newWindow();
         QVERIFY(w->LimitRate->actions().at(0)->isChecked());
+    }
+
+    void jobKeepsToTheSpeedLimit()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QVERIFY(WriteSetting(SettingsFilePath(m_appDir.path()), "Settings", "LimitRate", "102400"));
+        QPointer<MainForm> w = shownWindow(save.path());
+        QVERIFY(w->LimitRate->actions().at(1)->isChecked());
+        setSiteAddresses(SiteAddresses::forBase(m_large.base()));
+        w->albumList()->setAlbums({{m_large.url("/photo/100000001/album-7002"), "大图相册"}});
+        w->LstAlbumName->setCurrentIndex(w->albumList()->index(0));
+        QElapsedTimer clock;
+        clock.start();
+        w->CmdDownloadThis->Click();
+        const bool ended = waitUntil([&] { return !dialogs.messages.isEmpty(); }, 30000);
+        const qint64 elapsed = clock.elapsed();
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+        QVERIFY(ended);
+        QVERIFY2(dialogs.lastText().startsWith("下载完毕"), qPrintable(dialogs.lastText()));
+        // 300 KiB at 100 KiB/s, less the limit's first tenth of a second.
+        QVERIFY2(elapsed >= 2800, qPrintable(QString::number(elapsed)));
     }
 
     void navigationButtonsAnswerOnTheirWholeFace()
