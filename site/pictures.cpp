@@ -215,11 +215,12 @@ QByteArray gzipBomb(const QByteArray &head, char fill, qint64 inflatedBytes)
 }
 
 std::function<bool(size_t offset, size_t length, httplib::DataSink &sink)>
-trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait)
+trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait, int step)
 {
     auto shared = std::make_shared<const std::string>(std::move(bytes));
-    return [shared, everyMs, wait](size_t offset, size_t, httplib::DataSink &sink) {
-        if (offset >= shared->size() || !sink.write(shared->data() + offset, 1))
+    return [shared, everyMs, wait, step](size_t offset, size_t, httplib::DataSink &sink) {
+        if (offset >= shared->size()
+            || !sink.write(shared->data() + offset, std::min(size_t(step), shared->size() - offset)))
             return false;
         return wait(everyMs);
     };
@@ -237,8 +238,14 @@ void PictureStore::generate(const Seed &seed)
 
 void PictureStore::add(const QString &albumId, const SeedPicture &picture)
 {
-    if (picture.hasJpg())
-        m_files.insert(key(albumId, picture.id, picture.jpgFile()), jpegPicture(picture.id, picture.width, picture.height));
+    if (picture.hasJpg()) {
+        QByteArray jpg = jpegPicture(picture.id, picture.width, picture.height);
+        // Bytes after the end-of-image marker, which decoders ignore.
+        const qsizetype padded = qsizetype(picture.padKb) * 1024;
+        if (jpg.size() < padded)
+            jpg.append(padded - jpg.size(), '\x5A');
+        m_files.insert(key(albumId, picture.id, picture.jpgFile()), jpg);
+    }
     if (picture.hasGif())
         m_files.insert(key(albumId, picture.id, picture.gifFile()), gifPicture(picture.id, picture.width, picture.height));
 }

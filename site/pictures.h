@@ -37,10 +37,10 @@ QByteArray compressed(const QByteArray &bytes, bool gzip);
 // milliseconds to build and about a megabyte per gigabyte to hold.
 QByteArray gzipBomb(const QByteArray &head, char fill, qint64 inflatedBytes);
 
-// An httplib content provider that sends `bytes` one byte at a time, calling
-// `wait(everyMs)` after each; `wait` returns false when the site stops.
+// An httplib content provider that sends `bytes` `step` bytes at a time,
+// calling `wait(everyMs)` after each; `wait` returns false when the site stops.
 std::function<bool(size_t offset, size_t length, httplib::DataSink &sink)>
-trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait);
+trickleProvider(std::string bytes, int everyMs, std::function<bool(int ms)> wait, int step = 1);
 
 // All picture files of a seed, made once at start and keyed by key().
 class PictureStore

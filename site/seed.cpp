@@ -95,6 +95,9 @@ bool readHostileAnswers(const QJsonObject &object, const SeedAlbum &album, SeedP
 {
     picture->trickleMs = qBound(0, object.value(u"trickleMs").toInt(0), MaxTrickleMs);
     picture->pageTrickleMs = qBound(0, object.value(u"pageTrickleMs").toInt(0), MaxTrickleMs);
+    picture->trickleBytes = qBound(1, object.value(u"trickleBytes").toInt(1), 1024 * 1024);
+    picture->otherHost = object.value(u"otherHost").toBool(false);
+    picture->padKb = qBound(0, object.value(u"padKb").toInt(0), 64 * 1024);
     const QString pageBody = object.value(u"pageBody").toString(QStringLiteral("plain"));
     if (pageBody != u"plain" && pageBody != u"gzipBomb")
         return fail(error, QStringLiteral("unknown picture page body in album %1").arg(album.id));

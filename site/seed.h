@@ -34,8 +34,15 @@
 //   empty, jpegHead; see PictureBody), "type" (the Content-Type sent),
 //   "keyCase": "upper" (LARGEURL and SUMMARY in the page's data),
 //   "trickleMs" / "pageTrickleMs" (the bytes / the picture page sent one
-//   byte every so many ms), "pageBody": "gzipBomb" (the picture page as a
-//   gzip bomb), "bombMb" (what a gzip bomb inflates to, 1024 by default).
+//   byte every so many ms), "trickleBytes" (bytes sent at each of those
+//   steps, 1 by default: 12 every 10 ms is 1.2 kB/s), "pageBody": "gzipBomb"
+//   (the picture page as a gzip bomb), "bombMb" (what a gzip bomb inflates
+//   to, 1024 by default), "otherHost" (the bytes asked for at 127.0.0.1
+//   answer 302 to the same address at the host name localhost, another host
+//   to a cookie jar; /test/picturecookies lists the Cookie header each
+//   picture request brought, with its host), "padKb" (the jpg's bytes
+//   padded after its end to this many KiB, up to 64 MiB: a large picture
+//   that costs no time to make).
 //   "caption" (the page's "summary" value: a text, or null for a JSON null;
 //   "<album> - <id>" when absent), "captionEscapes" (every character of the
 //   caption outside ASCII written as \uXXXX), "date" (ISO 8601; the picture
@@ -84,6 +91,9 @@ struct SeedPicture
     bool upperCaseKeys = false;
     int trickleMs = 0;        // the bytes go out one byte every so many ms
     int pageTrickleMs = 0;    // the picture page likewise
+    int trickleBytes = 1;     // sent at each trickle step
+    bool otherHost = false;   // the bytes redirect to the host name localhost
+    int padKb = 0;            // the jpg padded to this many KiB
     bool bombPage = false;    // the picture page is a gzip bomb
     qint64 bombBytes = qint64(1024) * 1024 * 1024; // what a gzip bomb inflates to
     std::optional<QString> caption; // the "summary" text; the default one when unset

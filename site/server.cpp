@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -376,7 +377,8 @@ void DemoServer::installRoutes()
         if (html && found && found->pageTrickleMs > 0)
             return res.set_content_provider(html->size(), HtmlType,
                                             trickleProvider(ss(*html), found->pageTrickleMs,
-                                                            [this](int ms) { return waitFor(ms); }));
+                                                            [this](int ms) { return waitFor(ms); },
+                                                            found->trickleBytes));
         if (html)
             setHtml(res, *html);
         else
@@ -395,8 +397,21 @@ void DemoServer::installRoutes()
         const QByteArray bytes = m_pictures.bytes(albumId, pictureId, qs(req.matches[3]));
         const SeedAlbum *album = m_seed.album(albumId);
         const SeedPicture *picture = album ? album->picture(pictureId) : nullptr;
+        const QString host = qs(req.get_header_value("Host"));
+        const QString hostName = host.section(u':', 0, 0);
+        {
+            std::lock_guard lock(m_pictureCookiesLock);
+            // Bounded: a long run must not grow the site without end.
+            if (m_pictureCookies.size() < 100000)
+                m_pictureCookies.append({hostName, qs(req.get_header_value("Cookie"))});
+        }
         if (!picture || bytes.isEmpty())
             return setStatusPage(res, 404);
+        if (picture->otherHost && hostName != u"localhost") {
+            const QString port = host.section(u':', 1, 1);
+            return res.set_redirect(
+                (QStringLiteral("http://localhost:") + port + qs(req.path)).toStdString());
+        }
         const Failures &failures = picture->pictureFailures;
         if (failsNow(QStringLiteral("picture/") + albumId + u'/' + pictureId, failures))
             return setFailure(res, failures.status, failures.retryAfter);
@@ -411,7 +426,8 @@ void DemoServer::installRoutes()
                                                                 : "image/jpeg";
         if (picture->trickleMs > 0)
             return res.set_content_provider(bytes.size(), type, trickleProvider(ss(bytes), picture->trickleMs,
-                                                                                [this](int ms) { return waitFor(ms); }));
+                                                                                [this](int ms) { return waitFor(ms); },
+                                                                                picture->trickleBytes));
         switch (picture->body) {
         case PictureBody::Plain:
             if (picture->cut)
@@ -502,6 +518,25 @@ void DemoServer::installTestRoutes()
             return setStatusPage(res, 400);
         res.set_header("Set-Cookie", ss(name + '=' + value + "; Path=/; Max-Age=" + QByteArray::number(OneYearSeconds)));
         setHtml(res, "<html><head><meta charset=\"utf-8\"><title>setcookie</title></head><body>cookie set</body></html>");
+    });
+    // The host and Cookie header of every picture request since the start or
+    // the last reset, oldest first: [{"host", "cookie"}].
+    svr.Get("/test/picturecookies", [this](const httplib::Request &req, httplib::Response &res) {
+        std::lock_guard lock(m_pictureCookiesLock);
+        QJsonArray heard;
+        for (const auto &[host, cookie] : std::as_const(m_pictureCookies))
+            heard.append(QJsonObject{{QStringLiteral("host"), host}, {QStringLiteral("cookie"), cookie}});
+        if (req.get_param_value("reset") == "1")
+            m_pictureCookies.clear();
+        res.set_content(ss(QJsonDocument(heard).toJson(QJsonDocument::Compact)), "application/json");
+    });
+    // A redirect of the given `code` (302 by default) to `to`, an http(s) address.
+    svr.Get("/test/redirect", [](const httplib::Request &req, httplib::Response &res) {
+        const QString to = qs(req.get_param_value("to"));
+        if (!to.startsWith(u"http://") && !to.startsWith(u"https://"))
+            return setStatusPage(res, 400);
+        const qint64 code = numberParam(req, "code", 302);
+        res.set_redirect(to.toStdString(), code >= 300 && code <= 308 ? int(code) : 302);
     });
     svr.Get("/test/newwindow", [&pages](const httplib::Request &, httplib::Response &res) {
         setHtml(res, pages.newWindowTest());

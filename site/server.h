@@ -71,4 +71,7 @@ private:
     QString m_expiredAnswer;
     std::mutex m_hitsLock;
     QHash<QString, int> m_hits;
+    // The host and Cookie header of each picture request, for /test/picturecookies.
+    std::mutex m_pictureCookiesLock;
+    QList<std::pair<QString, QString>> m_pictureCookies;
 };

@@ -204,6 +204,9 @@ private slots:
         QTest::newRow("option of a run alone") << QStringList{"--replace"};
         QTest::newRow("update replaces nothing") << QStringList{"--update-all", "--replace"};
         QTest::newRow("bad site") << QStringList{"--site", "ftp://x", "--update-all"};
+        QTest::newRow("rate no rate") << QStringList{"--update-all", "--limit-rate", "fast"};
+        QTest::newRow("captions unknown") << QStringList{"--update-all", "--captions", "all"};
+        QTest::newRow("verify and update") << QStringList{"--verify", "--update-all"};
     }
 
     void wrongUsage()
@@ -229,6 +232,14 @@ private slots:
         QCOMPARE(request.action, CommandLineRequest::Action::Run);
         QCOMPARE(request.updateFolders, QStringList({"a", "b"}));
         QVERIFY(request.quiet);
+        QCOMPARE(request.limitRate, -1);
+
+        request = parseCommandLine({"quillmoor", "--verify", "a", "b", "--limit-rate", "500k", "--captions", "xmp"}, "1");
+        QCOMPARE(request.action, CommandLineRequest::Action::Run);
+        QVERIFY(request.verify);
+        QCOMPARE(request.verifyFolders, QStringList({"a", "b"}));
+        QCOMPARE(request.limitRate, 500 * 1024);
+        QCOMPARE(request.captions, QString("xmp"));
 
         // Without a run, the window opens as before.
         request = parseCommandLine({"quillmoor", "--site", "http://127.0.0.1:1", "--no-theme"}, "1");

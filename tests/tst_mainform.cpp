@@ -15,6 +15,7 @@
 #include "skintooltip.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -66,6 +67,10 @@ private:
     DemoSite m_slow{R"({"delayMs": 2000, "members": [{"id": "100000001", "albums": [
         {"id": "7001", "name": "慢相册", "pages": 1, "perPage": 3}]}]})"};
 
+    // Three pictures of 100 KiB, for a job under a speed limit.
+    DemoSite m_large{R"({"members": [{"id": "100000001", "albums": [{"id": "7002", "name": "大图相册", "perPage": 3,
+        "pictures": [{"id": "70021", "padKb": 100}, {"id": "70022", "padKb": 100}, {"id": "70023", "padKb": 100}]}]}]})"};
+
     MainForm *newWindow() { return new MainForm(m_appDir.path()); }
 
     // A window on screen that saves into `saveFolder`.
@@ -91,6 +96,7 @@ private slots:
     {
         QVERIFY(m_site.start());
         QVERIFY(m_slow.start());
+        QVERIFY(m_large.start());
         setSiteAddresses(SiteAddresses::forBase(m_site.base()));
     }
 
@@ -331,6 +337,56 @@ private slots:
         w = newWindow();
         QVERIFY(w->AllNew->isChecked() && w->OneByOne->isChecked());
         QCOMPARE(w->captionMode(), CaptionMode::Embed);
+    }
+
+    void speedLimitIsKept()
+    {
+        const QString file = SettingsFilePath(m_appDir.path());
+        QPointer<MainForm> w = newWindow();
+        QCOMPARE(w->LimitRate->title(), QString("下载限速"));
+        QStringList texts;
+        for (const QAction *choice : w->LimitRate->actions())
+            texts << choice->text();
+        QCOMPARE(texts, QStringList({"不限速", "100 KB/s", "300 KB/s", "1 MB/s", "3 MB/s"}));
+        QVERIFY(w->LimitRate->actions().at(0)->isChecked());
+        // Chosen with the keyboard in the open menu; exclusive, and kept.
+        w->show();
+        w->LimitRate->popup(w->mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(w->LimitRate->isVisible());
+        w->LimitRate->setActiveAction(w->LimitRate->actions().at(2));
+        QTest::keyClick(w->LimitRate, Qt::Key_Return);
+        QVERIFY(w->LimitRate->actions().at(2)->isChecked() && !w->LimitRate->actions().at(0)->isChecked());
+        QCOMPARE(ReadSetting(file, "Settings", "LimitRate"), QString("307200"));
+        delete w;
+        w = newWindow();
+        QVERIFY(w->LimitRate->actions().at(2)->isChecked());
+        delete w;
+        // A limit the menu does not offer is none, as the menu then shows.
+        QVERIFY(WriteSetting(file, "Settings", "LimitRate", "12345"));
+        w = newWindow();
+        QVERIFY(w->LimitRate->actions().at(0)->isChecked());
+    }
+
+    void jobKeepsToTheSpeedLimit()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir save;
+        QVERIFY(WriteSetting(SettingsFilePath(m_appDir.path()), "Settings", "LimitRate", "102400"));
+        QPointer<MainForm> w = shownWindow(save.path());
+        QVERIFY(w->LimitRate->actions().at(1)->isChecked());
+        setSiteAddresses(SiteAddresses::forBase(m_large.base()));
+        w->albumList()->setAlbums({{m_large.url("/photo/100000001/album-7002"), "大图相册"}});
+        w->LstAlbumName->setCurrentIndex(w->albumList()->index(0));
+        QElapsedTimer clock;
+        clock.start();
+        w->CmdDownloadThis->Click();
+        const bool ended = waitUntil([&] { return !dialogs.messages.isEmpty(); }, 30000);
+        const qint64 elapsed = clock.elapsed();
+        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
+        QVERIFY(ended);
+        QVERIFY2(dialogs.lastText().startsWith("下载完毕"), qPrintable(dialogs.lastText()));
+        // 300 KiB at 100 KiB/s, less the limit's first tenth of a second.
+        QVERIFY2(elapsed >= 2800, qPrintable(QString::number(elapsed)));
     }
 
     void navigationButtonsAnswerOnTheirWholeFace()
@@ -580,8 +636,26 @@ private slots:
                 ? QByteArray()
                 : out.right(3000);
         };
+        // An earlier version left the profile's folders and the cookie file
+        // open to others; the login makes them owner-only.
+        const QString storage = profile.path() + "/storage", cache = profile.path() + "/cache";
+        QVERIFY(QDir().mkpath(storage) && QDir().mkpath(cache));
+        QFile oldCookies(storage + "/NetworkCookies");
+        QVERIFY(oldCookies.open(QIODevice::WriteOnly));
+        oldCookies.close();
+        QVERIFY(oldCookies.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        for (const QString &folder : {storage, cache})
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadOther | QFile::ExeOther));
         const QByteArray first = runChild("logInAndEnd");
         QVERIFY2(first.isEmpty(), first.constData());
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                | QFile::WriteUser | QFile::ExeUser;
+        for (const QString &folder : {storage, cache})
+            QCOMPARE(QFile::permissions(folder), ownerOnly);
+        QCOMPARE(QFile::permissions(storage + "/NetworkCookies"),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(fileText(storage + "/NetworkCookies").contains("ksession="));
         // Even when the browser did not get to write its cookies before the
         // first run ended, the login must come back.
         QFile::remove(profile.path() + "/storage/Cookies");

@@ -338,6 +338,22 @@
         <source>无法把图片说明写入 %1：%2</source>
         <translation>Cannot write the caption into %1: %2</translation>
     </message>
+    <message>
+        <source>传输超时（%1 分钟内没有下载完）</source>
+        <translation>timed out (not complete within %1 minutes)</translation>
+    </message>
+    <message>
+        <source>网址从 https 转到了不安全的 http，已拒绝：%1</source>
+        <translation>refused: an https address redirected to insecure http: %1</translation>
+    </message>
+    <message>
+        <source>服务器转向了无法打开的地址：%1</source>
+        <translation>the server redirected to an address that cannot be opened: %1</translation>
+    </message>
+    <message>
+        <source>转向次数超过 %1 次</source>
+        <translation>more than %1 redirects</translation>
+    </message>
 </context>
 <context>
     <name>MainForm</name>
@@ -512,6 +528,30 @@
     <message>
         <source>检查相册</source>
         <translation>Check Albums</translation>
+    </message>
+    <message>
+        <source>下载限速</source>
+        <translation>Speed Limit</translation>
+    </message>
+    <message>
+        <source>不限速</source>
+        <translation>No Limit</translation>
+    </message>
+    <message>
+        <source>100 KB/s</source>
+        <translation>100 KB/s</translation>
+    </message>
+    <message>
+        <source>300 KB/s</source>
+        <translation>300 KB/s</translation>
+    </message>
+    <message>
+        <source>1 MB/s</source>
+        <translation>1 MB/s</translation>
+    </message>
+    <message>
+        <source>3 MB/s</source>
+        <translation>3 MB/s</translation>
     </message>
 </context>
 <context>

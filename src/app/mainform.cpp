@@ -266,6 +266,12 @@ void MainForm::createMenus()
         inFlight->actions().at(n - 1)->setData(n);
     inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
 
+    LimitRate = Pro->addMenu(tr("下载限速"));
+    QActionGroup *rates = addChoices(LimitRate, {tr("不限速"), tr("100 KB/s"), tr("300 KB/s"), tr("1 MB/s"), tr("3 MB/s")});
+    const qint64 limits[] = {0, 100 * 1024, 300 * 1024, 1024 * 1024, 3 * 1024 * 1024};
+    for (int i = 0; i < rates->actions().size(); ++i)
+        rates->actions().at(i)->setData(limits[i]);
+
     Captions = Pro->addMenu(tr("图片说明"));
     QActionGroup *captions = addChoices(Captions, {tr("不保存"), tr("写入图片"), tr("另存为 .xmp 文件")});
     NoCaptions = captions->actions().at(0);
@@ -293,6 +299,9 @@ void MainForm::createMenus()
     });
     connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
         writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
+    });
+    connect(rates, &QActionGroup::triggered, this, [this](QAction *rate) {
+        writeSetting(QStringLiteral("LimitRate"), QString::number(rate->data().toLongLong()));
     });
     connect(UpdateAll, &QAction::triggered, this, &MainForm::updateAllAlbums);
     connect(CheckAlbums, &QAction::triggered, this, &MainForm::checkAlbums);
@@ -355,6 +364,13 @@ void MainForm::Form_Load()
         choice->setChecked(choice->data().toInt() == (count >= 1 && count <= JobSettings::MaxInFlight
                                                            ? count
                                                            : JobSettings::DefaultFastInFlight));
+    // A limit none of the choices offers counts as none, as the menu shows.
+    const qint64 rate = ReadSetting(file, section, QStringLiteral("LimitRate")).toLongLong();
+    QAction *limit = LimitRate->actions().constFirst();
+    for (QAction *choice : LimitRate->actions())
+        if (choice->data().toLongLong() == rate)
+            limit = choice;
+    limit->setChecked(true);
 
     WebBrowser1->navigate(siteAddresses().startPage);
     WebBrowser2->navigate(QStringLiteral("about:blank"));
@@ -371,6 +387,14 @@ CaptionMode MainForm::captionMode() const
     return EmbedCaptions->isChecked() ? CaptionMode::Embed
         : XmpCaptions->isChecked()    ? CaptionMode::Sidecar
                                       : CaptionMode::None;
+}
+
+qint64 MainForm::limitRate() const
+{
+    for (const QAction *choice : LimitRate->actions())
+        if (choice->isChecked())
+            return choice->data().toLongLong();
+    return 0;
 }
 
 void MainForm::writeSetting(const QString &key, const QString &value)

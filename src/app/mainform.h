@@ -79,6 +79,8 @@ public:
     QAction *EmbedCaptions = nullptr;
     QAction *XmpCaptions = nullptr;
     CaptionMode captionMode() const;
+    // 下载限速: each choice's data is its limit in bytes a second, 0 for none.
+    QMenu *LimitRate = nullptr;
     QAction *UpdateAll = nullptr;
     QAction *CheckAlbums = nullptr;
     QAction *Help = nullptr;
@@ -171,6 +173,8 @@ private:
     void onAlbumFinished(const JobReport &report);
     void onQueueFinished(const AlbumQueue::Report &report);
     JobSettings updateSettings() const;
+    // The speed limit chosen in 下载限速, in bytes a second; 0 for none.
+    qint64 limitRate() const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     // The end-of-job message on the desktop too, when the window is behind others.
     void notifyIfInactive(const QString &message);

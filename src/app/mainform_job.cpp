@@ -11,6 +11,7 @@
 #include "icons.h"
 #include "progress/progresstexts.h"
 #include "addresses/siteaddresses.h"
+#include "web/ratelimit.h"
 
 #include <QAction>
 #include <QWebEngineProfile>
@@ -80,6 +81,8 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
     settings.captions = captionMode();
     // The window has a pane to log in again with: an expired login waits.
     settings.pauseOnExpiredLogin = true;
+    // One limiter for the whole queue: its requests share the limit.
+    settings.requests.rateLimit = RateLimiter::make(limitRate());
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         settings.startWhileCollecting = true;

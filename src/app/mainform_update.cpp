@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "progress/progresstexts.h"
 #include "addresses/siteaddresses.h"
+#include "web/ratelimit.h"
 
 #include <QAction>
 #include <QFutureWatcher>
@@ -22,6 +23,8 @@ JobSettings MainForm::updateSettings() const
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = network();
     settings.captions = captionMode();
+    // One limiter for the whole queue: its requests share the limit.
+    settings.requests.rateLimit = RateLimiter::make(limitRate());
     if (Fast->isChecked()) {
         settings.pauseMs = 0;
         for (const QAction *choice : InFlight->actions())

@@ -37,6 +37,14 @@ void mirrorCookies(QWebEngineProfile *profile, NetworkSession *network)
                              jar->deleteCookie(cookie);
                      });
 }
+// The highest folder that is the program's own for the profile's files of
+// this kind: its data or cache folder, or the folder a test chose.
+QString privateTop(QStandardPaths::StandardLocation location)
+{
+    if (!g_storagePath.isEmpty())
+        return g_storagePath;
+    return QStandardPaths::writableLocation(location);
+}
 } // namespace
 
 void setStoragePath(const QString &path)
@@ -64,7 +72,10 @@ QWebEngineProfile *instance()
         // A login is a session cookie on most sites; keep it across restarts
         // the way a browser that restores its session does.
         g_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-        QDir().mkpath(g_profile->persistentStoragePath());
+        // The login lives here: owner-only, also where an earlier version
+        // made the folders with the umask's mode.
+        makePrivateFolder(privateTop(QStandardPaths::AppDataLocation), g_profile->persistentStoragePath());
+        makePrivateFolder(privateTop(QStandardPaths::CacheLocation), g_profile->cachePath());
         NetworkSession *session = network();
         PersistentCookieJar *jar = session->cookieJar();
         mirrorCookies(g_profile.get(), session);
@@ -82,7 +93,7 @@ NetworkSession *network()
     if (!g_network) {
         // Kept beside the browser's own storage, so one profile folder holds the whole login.
         const QString folder = g_storagePath.isEmpty() ? instance()->persistentStoragePath() : storageFolder();
-        QDir().mkpath(folder);
+        makePrivateFolder(privateTop(QStandardPaths::AppDataLocation), folder);
         g_network = std::make_unique<NetworkSession>(folder + QStringLiteral("/NetworkCookies"));
     }
     return g_network.get();

@@ -3,6 +3,8 @@
 #include "commandline.h"
 #include "commandlineoptions.h"
 
+#include "web/ratelimit.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -41,6 +43,12 @@ CommandLineRequest readRun(const QCommandLineParser &parser, CommandLineRequest 
     }
     if ((request.updateAll || !request.updateFolders.isEmpty()) && request.replace)
         return usageError(QStringLiteral("--update and --update-all fetch only new pictures; --replace does not apply"));
+    if (parser.isSet(QStringLiteral("limit-rate"))) {
+        const std::optional<qint64> rate = parseRate(parser.value(QStringLiteral("limit-rate")));
+        if (!rate)
+            return usageError(QStringLiteral("--limit-rate needs a rate like 500k or 2M"));
+        request.limitRate = *rate;
+    }
     request.captions = parser.value(QStringLiteral("captions"));
     if (parser.isSet(QStringLiteral("captions"))
         && !QStringList{"none", "embed", "xmp"}.contains(request.captions))

@@ -32,6 +32,7 @@ struct CommandLineRequest {
     bool fast = false;
     int inFlight = 0; // 0: the count the settings name
     bool quiet = false;
+    qint64 limitRate = -1;      // --limit-rate in bytes a second; -1: the window's choice
     QString captions;           // --captions: none, embed or xmp; empty: the window's choice
     bool verify = false;        // --verify
     QStringList verifyFolders;  // the folders it names; none: every recorded album

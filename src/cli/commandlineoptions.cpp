@@ -26,6 +26,10 @@ const QList<CommandLineOptionRow> &commandLineOptions()
         {{"replace"}, {}, "Download whole albums again (default: only new pictures).", Use::Run},
         {{"fast"}, {}, "Work on several pictures at once.", Use::Run},
         {{"in-flight"}, "N", "With --fast, N pictures at once (1 to 8).", Use::Run},
+        {{"limit-rate"}, "RATE",
+         "Keep every download of the run within RATE bytes a second, as curl writes it (500k, 2M; k = 1024). "
+         "Default: the window's 下载限速.",
+         Use::Run},
         {{"quiet"}, {}, "No progress line; only albums with a problem and the total.", Use::Run},
         {{"captions"}, "none|embed|xmp",
          "Captions and dates: only in the album's record (none), written into the pictures (embed), or into "

@@ -11,6 +11,7 @@
 #include "progress/progresstexts.h"
 #include "storage/settingsfile.h"
 #include "web/fetchpage.h"
+#include "web/ratelimit.h"
 #include "web/networksession.h"
 
 #include <QCoreApplication>
@@ -57,6 +58,11 @@ JobSettings CommandLineRun::jobSettings() const
     settings.photoHostBase = siteAddresses().photoHostBase;
     settings.network = BrowserProfile::network()->manager();
     settings.mode = m_request.replace ? DownloadMode::ReplaceAll : DownloadMode::OnlyNew;
+    // One limiter for the whole run, so every request of it shares the limit.
+    const qint64 rate = m_request.limitRate >= 0
+        ? m_request.limitRate
+        : ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("LimitRate")).toLongLong();
+    settings.requests.rateLimit = RateLimiter::make(qMax<qint64>(0, rate));
     // The window's choice, unless the command line names one.
     const QString captions = !m_request.captions.isEmpty()
         ? m_request.captions

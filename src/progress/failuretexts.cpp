@@ -28,6 +28,14 @@ QString networkText(const WebFailure &f)
     case WebReason::TooLarge:
         return QCoreApplication::translate("FailureText", "内容超过 %1 的上限")
             .arg(QLocale::c().formattedDataSize(f.limit, 1, QLocale::DataSizeTraditionalFormat));
+    case WebReason::DeadlinePassed:
+        return QCoreApplication::translate("FailureText", "传输超时（%1 分钟内没有下载完）").arg(f.limit / 60000.0);
+    case WebReason::InsecureRedirect:
+        return QCoreApplication::translate("FailureText", "网址从 https 转到了不安全的 http，已拒绝：%1").arg(f.subject);
+    case WebReason::BadRedirect:
+        return QCoreApplication::translate("FailureText", "服务器转向了无法打开的地址：%1").arg(f.subject);
+    case WebReason::TooManyRedirects:
+        return QCoreApplication::translate("FailureText", "转向次数超过 %1 次").arg(f.limit);
     case WebReason::TooSlow:
         return QCoreApplication::translate("FailureText", "传输太慢（%1 秒内平均每秒不到 %2 字节）")
             .arg(f.limit / 1000.0)

@@ -36,6 +36,10 @@ enum class WebReason {
     WriteFailed,         // subject: the path; systemText
     LoadFailed,          // a browser's load: systemText, empty when it gave none
     LoadTimedOut,        // a browser's load that never completed
+    DeadlinePassed,      // limit: the deadline in ms
+    InsecureRedirect,    // subject: the http address an https one redirected to
+    BadRedirect,         // subject: the redirect's Location, no http(s) address
+    TooManyRedirects,    // limit: how many are followed
 };
 
 struct WebFailure {

@@ -1,6 +1,7 @@
 #include "webrequest.h"
 
 #include "contentdecoder.h"
+#include "ratelimit.h"
 
 #include <QLocale>
 #include <QMetaObject>
@@ -71,6 +72,16 @@ bool isTransientStatus(int status)
     return status == 429 || status >= 500;
 }
 
+// A redirect this layer follows itself, so that each hop gets the cookies
+// of its own host: Qt 6.4 sends the first request's Cookie header on to
+// wherever its redirects lead when the jar holds none for that host.
+bool isRedirect(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
+            && reply->hasRawHeader("Location");
+}
+
 } // namespace
 
 namespace WebRequest {
@@ -125,6 +136,24 @@ std::optional<int> retryAfterMs(const QByteArray &value, const QDateTime &now)
     return int(qBound<qint64>(0, now.msecsTo(when), qint64(INT_MAX)));
 }
 
+QUrl redirectTarget(const QUrl &from, const QByteArray &location, WebFailure *refused)
+{
+    const QString written = QString::fromUtf8(location.trimmed());
+    const QUrl target = from.resolved(QUrl(written, QUrl::TolerantMode));
+    const QString scheme = target.scheme().toLower();
+    if (!target.isValid() || target.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        *refused = {WebReason::BadRedirect, written};
+        return {};
+    }
+    if (from.scheme().toLower() == QLatin1String("https") && scheme == QLatin1String("http")) {
+        *refused = {WebReason::InsecureRedirect, target.toString()};
+        return {};
+    }
+    *refused = {};
+    return target;
+}
+
 std::optional<int> retryDelayMs(const RetryPolicy &policy, int retry, int retryAfterMs)
 {
     if (retry < 0 || retry >= policy.delaysMs.size())
@@ -147,11 +176,20 @@ WebTransfer::WebTransfer(QNetworkAccessManager *network, const QString &address,
     , m_options(options)
     , m_retryTimer(new QTimer(this))
     , m_speedTimer(new QTimer(this))
+    , m_readTimer(new QTimer(this))
+    , m_deadlineTimer(new QTimer(this))
     , m_maxBodyBytes(maxBodyBytes)
 {
     m_retryTimer->setSingleShot(true);
+    m_readTimer->setSingleShot(true);
+    m_deadlineTimer->setSingleShot(true);
     connect(m_retryTimer, &QTimer::timeout, this, &WebTransfer::sendAttempt);
     connect(m_speedTimer, &QTimer::timeout, this, &WebTransfer::onSpeedTick);
+    connect(m_readTimer, &QTimer::timeout, this, [this] {
+        if (!m_finished && m_reply && readAllowed() && m_replyDone && !m_finished)
+            endAttempt();
+    });
+    connect(m_deadlineTimer, &QTimer::timeout, this, &WebTransfer::onDeadline);
 }
 
 WebTransfer::~WebTransfer()
@@ -178,6 +216,9 @@ void WebTransfer::start()
     else
         refused = prepare();
     if (refused.ok()) {
+        m_clock.start();
+        if (m_options.deadlineMs > 0)
+            m_deadlineTimer->start(m_options.deadlineMs);
         sendAttempt();
         return;
     }
@@ -190,24 +231,40 @@ void WebTransfer::sendAttempt()
     if (!m_network)
         return finish(failure(WebError::Aborted, {WebReason::SessionClosed}));
     ++m_attempts;
+    m_redirects = 0;
+    m_hopUrl = m_url;
+    if (const WebResult refused = restart(); !refused.ok())
+        return finish(refused);
+    sendRequest();
+}
+
+void WebTransfer::sendRequest()
+{
     m_rawBytes = 0;
     m_decodedBytes = 0;
     m_tooSlow = false;
+    m_replyDone = false;
     m_speedTimer->stop();
+    m_readTimer->stop();
+    holdBack(false);
     m_decoder.reset();
-    if (const WebResult refused = restart(); !refused.ok())
-        return finish(refused);
 
-    QNetworkRequest request(m_url);
+    QNetworkRequest request(m_hopUrl);
     request.setTransferTimeout(m_options.timeoutMs);
+    // Redirects are followed here, hop by hop (see isRedirect()).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     // Asking for the encodings ourselves keeps Qt from decompressing, so
     // that a cut compressed body can be told from a whole one.
     request.setRawHeader("Accept-Encoding", AcceptedEncodings);
     m_reply = send(m_network, request);
     // Qt stops reading the socket while this much waits unread, so a site
-    // faster than this process cannot fill its memory.
-    m_reply->setReadBufferSize(ReadBufferBytes);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &WebTransfer::watchSpeed);
+    // faster than this process cannot fill its memory. Under a rate limit,
+    // about half a second of it: the socket then keeps to the limit too.
+    qint64 buffer = ReadBufferBytes;
+    if (m_options.rateLimit)
+        buffer = qBound<qint64>(64 * 1024, m_options.rateLimit->bytesPerSecond() / 2, ReadBufferBytes);
+    m_reply->setReadBufferSize(buffer);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &WebTransfer::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &WebTransfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &WebTransfer::onFinished);
     // A manager deleted under a running reply takes the reply with it
@@ -216,19 +273,89 @@ void WebTransfer::sendAttempt()
             [this] { finish(failure(WebError::Aborted, {WebReason::SessionClosed})); });
 }
 
+void WebTransfer::onMetaData()
+{
+    if (m_finished || !m_reply)
+        return;
+    if (!isRedirect(m_reply))
+        return watchSpeed();
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    WebFailure refused;
+    const QUrl target = WebRequest::redirectTarget(m_hopUrl, m_reply->rawHeader("Location"), &refused);
+    // The redirect's own body is nobody's business.
+    WebRequest::dropReply(m_reply);
+    if (refused.reason != WebReason::None)
+        return finish(failure(WebError::Network, refused, status));
+    if (++m_redirects > m_options.maxRedirects)
+        return finish(
+            failure(WebError::Network, {WebReason::TooManyRedirects, {}, {}, 0, m_options.maxRedirects}, status));
+    m_hopUrl = target;
+    sendRequest();
+}
+
 void WebTransfer::onReadyRead()
 {
-    if (m_finished || !m_reply || !m_reply->isOpen())
+    if (m_finished || !m_reply || !m_reply->isOpen() || isRedirect(m_reply))
         return;
-    const QByteArray raw = m_reply->readAll();
-    m_rawBytes += raw.size();
-    if (!m_decoder)
-        m_decoder = std::make_unique<ContentDecoder>(m_reply->rawHeader("Content-Encoding"));
-    WebResult refused;
-    // A corrupt stream is reported once the transfer ends.
-    m_decoder->decode(raw, [this, &refused](QByteArrayView piece) { return takeDecoded(piece, &refused); });
-    if (!refused.ok())
-        finish(refused); // too large, or the disk refused: no retry helps
+    readAllowed();
+}
+
+bool WebTransfer::readAllowed()
+{
+    if (!m_reply || !m_reply->isOpen())
+        return true;
+    const qint64 waiting = m_reply->bytesAvailable();
+    const qint64 allowed = m_options.rateLimit ? m_options.rateLimit->take(waiting) : waiting;
+    if (allowed > 0) {
+        const QByteArray raw = m_reply->read(allowed);
+        m_rawBytes += raw.size();
+        if (!m_decoder)
+            m_decoder = std::make_unique<ContentDecoder>(m_reply->rawHeader("Content-Encoding"));
+        WebResult refused;
+        // A corrupt stream is reported once the transfer ends.
+        m_decoder->decode(raw, [this, &refused](QByteArrayView piece) { return takeDecoded(piece, &refused); });
+        if (!refused.ok()) {
+            finish(refused); // too large, or the disk refused: no retry helps
+            return true;
+        }
+    }
+    if (allowed < waiting) {
+        // The rest waits in Qt's bounded buffer until the limit allows it.
+        holdBack(true);
+        m_readTimer->start(m_options.rateLimit->waitMs(waiting - allowed));
+        return false;
+    }
+    holdBack(false);
+    return true;
+}
+
+void WebTransfer::holdBack(bool held)
+{
+    if (held && m_heldSince < 0) {
+        m_heldSince = m_clock.elapsed();
+        m_heldThisTick = true;
+    } else if (!held && m_heldSince >= 0) {
+        m_heldMs += m_clock.elapsed() - m_heldSince;
+        m_heldSince = -1;
+    }
+}
+
+qint64 WebTransfer::countedMs() const
+{
+    const qint64 now = m_clock.elapsed();
+    return now - m_heldMs - (m_heldSince >= 0 ? now - m_heldSince : 0);
+}
+
+void WebTransfer::onDeadline()
+{
+    const qint64 left = m_options.deadlineMs - countedMs();
+    if (left > 0) {
+        // The rate limit held the reads back meanwhile: that time is added.
+        m_deadlineTimer->start(int(qMin<qint64>(left, INT_MAX)));
+        return;
+    }
+    const int status = m_reply ? m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    finish(failure(WebError::Timeout, {WebReason::DeadlinePassed, {}, {}, 0, m_options.deadlineMs}, status));
 }
 
 bool WebTransfer::takeDecoded(QByteArrayView piece, WebResult *refused)
@@ -259,6 +386,13 @@ void WebTransfer::onSpeedTick()
         m_speedTimer->stop();
         return;
     }
+    // Bytes the rate limit held back are no sign of a slow site: only a
+    // window without a hold is judged.
+    if (m_heldThisTick || m_heldSince >= 0) {
+        m_heldThisTick = m_heldSince >= 0;
+        m_speedSamples = {m_rawBytes};
+        return;
+    }
     m_speedSamples.append(m_rawBytes);
     if (m_speedSamples.size() <= SpeedTicksPerWindow)
         return;
@@ -276,10 +410,23 @@ void WebTransfer::onSpeedTick()
 
 void WebTransfer::onFinished()
 {
-    onReadyRead();
-    if (m_finished)
+    if (m_finished || !m_reply)
         return;
+    if (isRedirect(m_reply))
+        return onMetaData();
+    m_replyDone = true;
+    // Under a rate limit the last bytes may still wait: the read timer ends
+    // the attempt once they are read.
+    if (!readAllowed() || m_finished)
+        return;
+    endAttempt();
+}
+
+void WebTransfer::endAttempt()
+{
     m_speedTimer->stop();
+    m_readTimer->stop();
+    holdBack(false);
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     disconnect(reply, &QObject::destroyed, this, nullptr);
@@ -375,6 +522,8 @@ void WebTransfer::finish(WebResult result)
     WebRequest::dropReply(m_reply);
     m_retryTimer->stop();
     m_speedTimer->stop();
+    m_readTimer->stop();
+    m_deadlineTimer->stop();
     result.attempts = m_attempts;
     // `deliver` may delete the context: detach first and delete later.
     setParent(nullptr);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -16,6 +17,7 @@
 #include <optional>
 
 class ContentDecoder;
+class RateLimiter;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -26,8 +28,8 @@ class QTimer;
 enum class WebError {
     None,
     BadAddress,     // not an absolute http(s) address, or no file name in the path
-    Network,        // refused, reset, unreachable host ...
-    Timeout,        // no data for the transfer time-out
+    Network,        // refused, reset, unreachable host, a redirect refused ...
+    Timeout,        // no data for the transfer time-out, too slow, or past the deadline
     HttpStatus,     // the server answered with 4xx or 5xx
     Truncated,      // the body arrived cut short
     PartialContent, // 206 to a request that asked for no range
@@ -65,6 +67,20 @@ struct RequestOptions {
     // while never falling silent. 0 in either turns the rule off.
     int lowSpeedBytesPerSecond = 1000;
     int lowSpeedTimeMs = 30000;
+    // The whole request, its retries, redirects and waits included, ends
+    // within this long, or fails as a time-out (not retried): a body that
+    // moves just fast enough for the low-speed rule cannot hold a job for
+    // hours. 15 minutes let a 20 MB picture come over a line of 24 kB/s
+    // (about 200 kbit/s). Time the rate limit held the reads back does not
+    // count, so a limit never makes a picture miss it. 0 turns it off.
+    int deadlineMs = 15 * 60 * 1000;
+    // Redirects followed in one attempt. Each hop is a request of its own,
+    // with the cookies the jar holds for its host alone; https never leads
+    // to http.
+    int maxRedirects = 10;
+    // Shared by the requests of one job (copies of these options share it):
+    // together they read no faster than its limit. None: no limit.
+    std::shared_ptr<RateLimiter> rateLimit;
     // Caps on the decoded body: a page is held in memory, a picture goes to
     // disk. A compressed body that inflates past its cap fails as TooLarge.
     qint64 maxPageBytes = 16 * 1024 * 1024;
@@ -108,6 +124,11 @@ void dropReply(QPointer<QNetworkReply> &reply);
 // A Retry-After value (delay in seconds or an HTTP date) in ms from `now`;
 // nothing when it is missing or unreadable.
 std::optional<int> retryAfterMs(const QByteArray &value, const QDateTime &now);
+
+// Where a redirect from `from` with the Location `location` leads, or why it
+// is not followed (`refused` set): to a scheme other than http(s), or from
+// https to http, where the login and the page would travel in the clear.
+QUrl redirectTarget(const QUrl &from, const QByteArray &location, WebFailure *refused);
 
 // How long to wait before retry number `retry` (0 for the first), or nothing
 // when no retry is left or the server's Retry-After (-1: none) is longer than
@@ -157,7 +178,14 @@ protected:
 
 private:
     void sendAttempt();
+    void sendRequest();
+    void onMetaData();
     void onReadyRead();
+    bool readAllowed();
+    void endAttempt();
+    void holdBack(bool held);
+    qint64 countedMs() const;
+    void onDeadline();
     bool takeDecoded(QByteArrayView piece, WebResult *refused);
     void watchSpeed();
     void onSpeedTick();
@@ -168,12 +196,21 @@ private:
 
     QPointer<QNetworkAccessManager> m_network;
     QUrl m_url;
+    QUrl m_hopUrl; // where the redirects of this attempt have led
     QString m_address;
     RequestOptions m_options;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<ContentDecoder> m_decoder;
     QTimer *m_retryTimer;
     QTimer *m_speedTimer;
+    QTimer *m_readTimer;     // reads again once the rate limit allows
+    QTimer *m_deadlineTimer;
+    QElapsedTimer m_clock;   // since the first attempt was sent
+    qint64 m_heldMs = 0;     // time the rate limit held the reads back
+    qint64 m_heldSince = -1; // when the current hold began, or -1
+    bool m_heldThisTick = false;
+    bool m_replyDone = false; // finished() came while bytes waited unread
+    int m_redirects = 0;
     QList<qint64> m_speedSamples; // m_rawBytes at each tick of the last window
     qint64 m_maxBodyBytes;
     qint64 m_rawBytes = 0;
