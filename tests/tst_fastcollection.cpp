@@ -185,14 +185,14 @@ private slots:
         QTest::addColumn<int>("htmlReads");
         // First and last page in the pane, every page as HTML.
         QTest::newRow("three pages") << "51" << int(JobSource::BrowserPane) << false << 2 << 3;
-        QTest::newRow("numbered from 0") << "52" << int(JobSource::MemberList) << false << 2 << 3;
+        QTest::newRow("numbered from 0") << "52" << int(JobSource::HiddenPane) << false << 2 << 3;
         // The last page's 下一页 leads back to the first (under another
         // address), which brings nothing new: the pane is not asked again.
         QTest::newRow("last page links back") << "53" << int(JobSource::BrowserPane) << false << 1 << 3;
         QTest::newRow("decoy next links") << "54" << int(JobSource::BrowserPane) << false << 2 << 2;
-        QTest::newRow("decoy next links, member list") << "54" << int(JobSource::MemberList) << false << 2 << 2;
+        QTest::newRow("decoy next links, member list") << "54" << int(JobSource::HiddenPane) << false << 2 << 2;
         QTest::newRow("repeats kept") << "55" << int(JobSource::BrowserPane) << false << 2 << 2;
-        QTest::newRow("repeats once") << "55" << int(JobSource::MemberList) << false << 2 << 2;
+        QTest::newRow("repeats once") << "55" << int(JobSource::HiddenPane) << false << 2 << 2;
         // One page: the pane's first reading is its last word.
         QTest::newRow("one page") << "57" << int(JobSource::BrowserPane) << false << 1 << 1;
         // Links written by a script: the pane walks the album.
@@ -253,7 +253,7 @@ private slots:
     {
         QTemporaryDir save, slowSave;
         const QString address = albumUrl(m_slow, QStringLiteral("61"));
-        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::HiddenPane);
         const Run fast = runAlbum(settings, address, true);
         QVERIFY(fast.report.isWhole());
         QCOMPARE(fast.report.saved, 18);
@@ -277,7 +277,7 @@ private slots:
     {
         QTemporaryDir save;
         const QString address = albumUrl(m_slow, QStringLiteral("61"));
-        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::HiddenPane);
         const Run first = runAlbum(settings, address, true);
         QVERIFY(first.report.isWhole());
         const QString folder = save.path() + u'/' + first.folderName;
@@ -301,7 +301,7 @@ private slots:
     void stopWhileCollectingSettlesEveryPicture()
     {
         QTemporaryDir save;
-        const Run run = runAlbum(fastSettings(m_slow, save.path(), JobSource::MemberList),
+        const Run run = runAlbum(fastSettings(m_slow, save.path(), JobSource::HiddenPane),
                                  albumUrl(m_slow, QStringLiteral("61")), true, 2);
         QVERIFY(run.ended);
         QCOMPARE(run.report.haltedBy, HaltReason::User);

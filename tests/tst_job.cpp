@@ -581,7 +581,7 @@ private slots:
         QList<PageSnapshot> seen;
         connect(&page, &PageSource::pageReady, this, [&](const PageSnapshot &p) { seen.append(p); });
         JobSettings settings;
-        settings.source = JobSource::MemberList;
+        settings.source = JobSource::HiddenPane;
         settings.saveFolder = save.path();
         settings.photoHostBase = m_site.base();
         settings.network = BrowserProfile::network()->manager();

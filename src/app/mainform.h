@@ -3,6 +3,7 @@
 #include "commandbutton.h"
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
+#include "download/jobsettings.h"
 #include "progress/progressestimate.h"
 #include "progress/progresstexts.h"
 #include "storage/applocations.h"
@@ -164,6 +165,8 @@ private:
     void onAlbumFinished(const JobReport &report);
     void onQueueFinished(const AlbumQueue::Report &report);
     JobSettings updateSettings() const;
+    // What the window's menus say for a job (see MakeJobSettings).
+    JobChoices windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder = {}) const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     void endJob();
     void createJobCommands();

@@ -34,7 +34,7 @@ void MainForm::CmdHomePage_Click()
 void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
 {
     // A member queue walks its album pages in this window's panes.
-    if (m_job && m_job->settings().source == ::JobSource::MemberList) {
+    if (m_job && m_job->settings().source == ::JobSource::HiddenPane) {
         request.cancel = true;
         // Shown once the browser has its answer; a modal box inside its
         // callback would hold the browser up.

@@ -5,6 +5,7 @@
 #include "albums/albumlistmodel.h"
 #include "download/albumfolder.h"
 #include "download/jobrules.h"
+#include "download/jobsettings.h"
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
 #include "progress/progresstexts.h"
@@ -65,38 +66,34 @@ QList<QueuedAlbum> shownAlbums(const QList<AlbumQueue::Album> &albums)
 
 } // namespace
 
+JobChoices MainForm::windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder) const
+{
+    JobChoices choices;
+    choices.frontEnd = frontEnd;
+    choices.source = source;
+    choices.saveFolder = saveFolder();
+    choices.continueFolder = continueFolder;
+    choices.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    choices.fast = Fast->isChecked();
+    for (const QAction *choice : InFlight->actions())
+        if (choice->isChecked())
+            choices.inFlight = choice->data().toInt();
+    choices.network = network();
+    choices.userAgent = BrowserProfile::instance()->httpUserAgent().toUtf8();
+    choices.photoHostBase = siteAddresses().photoHostBase;
+    return choices;
+}
+
 AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
                                  const PageSnapshot *shown, const QString &continueFolder)
 {
-    JobSettings settings;
-    settings.source = source;
-    settings.continueFolder = continueFolder;
-    settings.saveFolder = saveFolder();
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = network();
-    settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
-    // The window has a pane to log in again with: an expired login waits.
-    settings.pauseOnExpiredLogin = true;
-    if (Fast->isChecked()) {
-        settings.pauseMs = 0;
-        settings.startWhileCollecting = true;
-        for (const QAction *choice : InFlight->actions())
-            if (choice->isChecked())
-                settings.maxInFlight = choice->data().toInt();
-    }
+    const JobSettings settings = MakeJobSettings(windowChoices(FrontEnd::Window, source, continueFolder));
     BrowserPane *pane = source == ::JobSource::BrowserPane ? WebBrowser1 : WebBrowser2;
     auto *queue = new AlbumQueue(settings, pane->pageSource(), albums, this);
-    if (Fast->isChecked()) {
-        // Album pages read as HTML where they show what the pane shows.
-        auto *html = new HtmlPageSource(network(), queue);
-        html->setRequestOptions(settings.requests);
-        html->setUserAgent(BrowserProfile::instance()->httpUserAgent().toUtf8());
-        queue->setHtmlSource(html);
-        connect(queue, &AlbumQueue::paneChosen, this, [this](PaneFallback why, const QString &address) {
-            const ProgressText::Row row = ProgressText::paneFallbackRow(why, address);
-            addProgressRow(progressList(), row.status, row.text, row.icon);
-        });
-    }
+    connect(queue, &AlbumQueue::paneChosen, this, [this](PaneFallback why, const QString &address) {
+        const ProgressText::Row row = ProgressText::paneFallbackRow(why, address);
+        addProgressRow(progressList(), row.status, row.text, row.icon);
+    });
     // Held before it starts: its first album is shown from inside start().
     m_job = queue;
     connectQueue(queue);
@@ -157,7 +154,7 @@ void MainForm::CmdDownloadThis_Click()
     // downloads them as today.
     const QString continueFolder = albums.size() == 1 ? askToContinue(albums.at(0).address) : QString();
     clearProgressRows(ListView2);
-    if (!startQueue(::JobSource::MemberList, albums, nullptr, continueFolder))
+    if (!startQueue(::JobSource::HiddenPane, albums, nullptr, continueFolder))
         return;
     CmdDownloadThis->setEnabled(false);
 }
@@ -193,7 +190,7 @@ void MainForm::offerInterruptedAlbums()
         } else if (answer == ProgressText::ContinueAnswer) {
             clearProgressRows(ListView2);
             const QString address = AlbumAddressAtSite(album.albumAddress, siteAddresses().photoHostBase);
-            if (startQueue(::JobSource::MemberList, {{album.title, address, {}}}, nullptr, album.folderName))
+            if (startQueue(::JobSource::HiddenPane, {{album.title, address, {}}}, nullptr, album.folderName))
                 CmdDownloadThis->setEnabled(false);
             return;
         }

@@ -2,6 +2,7 @@
 // checked is read again through the member tab's pane, only new pictures.
 #include "mainform.h"
 
+#include "download/jobsettings.h"
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
@@ -16,18 +17,7 @@
 
 JobSettings MainForm::updateSettings() const
 {
-    JobSettings settings;
-    settings.source = ::JobSource::MemberList;
-    settings.saveFolder = saveFolder();
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = network();
-    if (Fast->isChecked()) {
-        settings.pauseMs = 0;
-        for (const QAction *choice : InFlight->actions())
-            if (choice->isChecked())
-                settings.maxInFlight = choice->data().toInt();
-    }
-    return settings;
+    return MakeJobSettings(windowChoices(FrontEnd::UpdateList, ::JobSource::HiddenPane));
 }
 
 void MainForm::updateAllAlbums()

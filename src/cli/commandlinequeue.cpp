@@ -86,7 +86,7 @@ void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
     if (m_stopping)
         return end(m_outcome.exitCode());
     makePage();
-    m_queue = new AlbumQueue(jobSettings(), m_source, albums, this);
+    m_queue = new AlbumQueue(jobSettings(FrontEnd::CommandLine), m_source, albums, this);
     connectQueue();
     JobStartFailure failure;
     if (!m_queue->start(&failure))

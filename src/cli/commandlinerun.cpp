@@ -7,6 +7,7 @@
 #include "browser/browserprofile.h"
 #include "browser/headlesspage.h"
 #include "download/albumfolder.h"
+#include "download/jobsettings.h"
 #include "download/recordedalbums.h"
 #include "progress/progresstexts.h"
 #include "storage/settingsfile.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QWebEngineProfile>
 #include <QTimer>
 
 #include <cstdio>
@@ -48,22 +50,20 @@ FILE *CommandLineRun::lines() const
     return m_request.json ? errors() : stdout;
 }
 
-JobSettings CommandLineRun::jobSettings() const
+JobSettings CommandLineRun::jobSettings(FrontEnd frontEnd) const
 {
-    JobSettings settings;
-    settings.source = JobSource::MemberList;
-    settings.saveFolder = m_saveFolder;
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = BrowserProfile::network()->manager();
-    settings.mode = m_request.replace ? DownloadMode::ReplaceAll : DownloadMode::OnlyNew;
-    if (m_request.fast) {
-        settings.pauseMs = 0;
-        int count = m_request.inFlight;
-        if (count == 0)
-            count = ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("InFlight")).toInt();
-        settings.maxInFlight = count >= 1 && count <= JobSettings::MaxInFlight ? count : JobSettings::DefaultFastInFlight;
-    }
-    return settings;
+    JobChoices choices;
+    choices.frontEnd = frontEnd;
+    choices.source = JobSource::HiddenPane;
+    choices.saveFolder = m_saveFolder;
+    if (m_request.replace)
+        choices.mode = DownloadMode::ReplaceAll;
+    choices.fast = m_request.fast;
+    choices.inFlight = m_request.inFlight;
+    choices.network = BrowserProfile::network()->manager();
+    choices.userAgent = BrowserProfile::instance()->httpUserAgent().toUtf8();
+    choices.photoHostBase = siteAddresses().photoHostBase;
+    return MakeJobSettings(choices, StoredJobSettings::read(m_locations.settingsFile));
 }
 
 void CommandLineRun::start()
@@ -131,7 +131,7 @@ void CommandLineRun::startUpdate()
     }
     makePage();
     JobStartFailure failure;
-    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &failure);
+    m_queue = StartUpdateQueue(jobSettings(FrontEnd::UpdateList), m_source, albums, this, &failure);
     if (!m_queue)
         return failToStart(failure);
     connectQueue();

@@ -1,0 +1,53 @@
+#include "jobsettings.h"
+
+#include "storage/settingsfile.h"
+
+StoredJobSettings StoredJobSettings::read(const QString &settingsFile)
+{
+    const QString section = QStringLiteral("Settings");
+    StoredJobSettings stored;
+    stored.inFlight = ReadSetting(settingsFile, section, QStringLiteral("InFlight")).toInt();
+    return stored;
+}
+
+int FastInFlight(int asked, int stored)
+{
+    for (const int count : {asked, stored})
+        if (count >= 1 && count <= JobSettings::MaxInFlight)
+            return count;
+    return JobSettings::DefaultFastInFlight;
+}
+
+JobSettings MakeJobSettings(const JobChoices &choices, const StoredJobSettings &stored)
+{
+    JobSettings settings;
+    settings.source = choices.source;
+    settings.saveFolder = choices.saveFolder;
+    settings.continueFolder = choices.continueFolder;
+    settings.photoHostBase = choices.photoHostBase;
+    settings.network = choices.network;
+    settings.userAgent = choices.userAgent;
+    // An update adds only new pictures, whatever the menu says. The command
+    // line's default is only new pictures (a scheduled run must not replace
+    // albums unasked; --replace does); the window's is its menu's default.
+    if (choices.frontEnd == FrontEnd::UpdateList)
+        settings.mode = DownloadMode::OnlyNew;
+    else if (choices.mode)
+        settings.mode = *choices.mode;
+    else
+        settings.mode = choices.frontEnd == FrontEnd::CommandLine ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    // Only the window's start buttons have a pane on show to log in again
+    // with: there an expired login waits for it. An update or a run without
+    // a window ends the album as not whole instead.
+    settings.pauseOnExpiredLogin = choices.frontEnd == FrontEnd::Window;
+    if (choices.fast) {
+        // The same fast mode for every front end: several pictures at once
+        // without a pause, pictures while later pages are read, and album
+        // pages as HTML where they read as the pane shows them.
+        settings.pauseMs = 0;
+        settings.maxInFlight = FastInFlight(choices.inFlight, stored.inFlight);
+        settings.startWhileCollecting = true;
+        settings.readPagesAsHtml = true;
+    }
+    return settings;
+}
