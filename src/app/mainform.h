@@ -52,10 +52,10 @@ public:
     // The network session every fetch and download of the window goes through.
     QNetworkAccessManager *network() const;
     // The album now at work (or completing), if any.
-    DownloadJob *job() const { return m_job ? m_job->currentJob() : nullptr; }
+    DownloadJob *albumJob() const { return m_queue ? m_queue->currentJob() : nullptr; }
     // The running download: one album of the browsing tab, or the member
     // tab's queue of albums.
-    AlbumQueue *queue() const { return m_job; }
+    AlbumQueue *queue() const { return m_queue; }
     // The member tab's albums, as LstAlbumName shows them.
     AlbumListModel *albumList() const { return m_albumList; }
     QString saveFolder() const;
@@ -184,7 +184,7 @@ private:
     AlbumListModel *m_albumList = nullptr;
     bool m_settingsFailureShown = false;
     // Whether work is running is asked of it, never of a button.
-    QPointer<AlbumQueue> m_job;
+    QPointer<AlbumQueue> m_queue;
     // The album name stays after its job, until the next one starts.
     QString m_albumName;
     // The "Collecting" row of the album being collected, in progressList().

@@ -22,7 +22,7 @@
 
 QString MainForm::JobState() const
 {
-    const DownloadJob *album = job();
+    const DownloadJob *album = albumJob();
     if (!album)
         return QStringLiteral("login");
     if (album->state() == DownloadJob::State::Collecting)
@@ -33,38 +33,18 @@ QString MainForm::JobState() const
 
 QString MainForm::AlbumName() const
 {
-    return job() ? job()->albumName() : m_albumName;
+    return albumJob() ? albumJob()->albumName() : m_albumName;
 }
 
 QString MainForm::TempFolderName() const
 {
-    return job() ? job()->temporaryFolderName() : QString();
+    return albumJob() ? albumJob()->temporaryFolderName() : QString();
 }
 
 qint16 MainForm::JobSource() const
 {
-    return job() ? qint16(job()->source()) : qint16(0);
+    return albumJob() ? qint16(albumJob()->source()) : qint16(0);
 }
-
-namespace {
-
-QString temporaryFolderFailure(const QString &saveFolder, const JobStartFailure &failure)
-{
-    return QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
-        + QLatin1Char('\n') + FailureText::jobStart(failure);
-}
-
-// The albums of a queue as the end-of-queue message lists them.
-QList<QueuedAlbum> shownAlbums(const QList<AlbumQueue::Album> &albums)
-{
-    QList<QueuedAlbum> out;
-    out.reserve(albums.size());
-    for (const AlbumQueue::Album &album : albums)
-        out.append({album.title, album.address, album.report});
-    return out;
-}
-
-} // namespace
 
 JobChoices MainForm::windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder) const
 {
@@ -95,15 +75,15 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
         addProgressRow(progressList(), row.status, row.text, row.icon);
     });
     // Held before it starts: its first album is shown from inside start().
-    m_job = queue;
+    m_queue = queue;
     connectQueue(queue);
     JobStartFailure failure;
     if (shown ? queue->startFromShownPage(*shown, &failure) : queue->start(&failure))
         return queue;
-    m_job = nullptr;
+    m_queue = nullptr;
     delete queue;
     // Nothing has changed: the controls are as before the press.
-    information(temporaryFolderFailure(settings.saveFolder, failure));
+    information(ProgressText::noTemporaryFolder(settings.saveFolder, failure));
     return nullptr;
 }
 
@@ -125,7 +105,7 @@ void MainForm::connectQueue(AlbumQueue *queue)
 void MainForm::CmdStartDown_Click()
 {
     // The getalbum.do rule can enable the button while a job runs.
-    if (m_job) {
+    if (m_queue) {
         information(QStringLiteral("当前状态不可进行此操作"));
         return;
     }
@@ -138,7 +118,7 @@ void MainForm::CmdStartDown_Click()
 
 void MainForm::CmdDownloadThis_Click()
 {
-    if (m_job) {
+    if (m_queue) {
         information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
         return;
     }
@@ -175,7 +155,7 @@ QString MainForm::askToContinue(const QString &address)
 
 void MainForm::offerInterruptedAlbums()
 {
-    if (m_job)
+    if (m_queue)
         return;
     // One question per album; one continued at a time, the others wait for
     // the next start or for their album to be started again.
@@ -207,7 +187,7 @@ void MainForm::onAlbumStarted(int index)
 {
     resetProgressBar();
     updateJobCommands();
-    if (m_job->settings().source == ::JobSource::BrowserPane) {
+    if (m_queue->settings().source == ::JobSource::BrowserPane) {
         clearProgressRows(ListView1);
         ListView1->show();
         addCollectingRow(ListView1);
@@ -217,10 +197,10 @@ void MainForm::onAlbumStarted(int index)
         return;
     }
     // A queue of one album shows exactly the rows of one album.
-    const int albums = m_job->count();
+    const int albums = m_queue->count();
     if (albums > 1) {
-        lblstate->setText(ProgressText::savedInQueue(m_job->saved(), index + 1, albums));
-        addAlbumRow(m_job->album(index).title, index + 1, albums);
+        lblstate->setText(ProgressText::savedInQueue(m_queue->saved(), index + 1, albums));
+        addAlbumRow(m_queue->album(index).title, index + 1, albums);
     }
     addCollectingRow(ListView2);
 }
@@ -228,17 +208,17 @@ void MainForm::onAlbumStarted(int index)
 void MainForm::WebBrowser1_DocumentComplete(const QString &)
 {
     const QString base = siteAddresses().photoHostBase;
-    CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_job));
+    CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_queue));
 }
 
 void MainForm::onCollectionFinished(int collected)
 {
-    const QString name = job()->albumName();
+    const QString name = albumJob()->albumName();
     m_estimate.setTotal(collected);
     updateProgressBar();
-    if (job()->source() == ::JobSource::BrowserPane) {
+    if (albumJob()->source() == ::JobSource::BrowserPane) {
         // An album of one page keeps the pane on the album.
-        if (m_job->readFromShownPage()) {
+        if (m_queue->readFromShownPage()) {
             Frame1->setTitle(ProgressText::albumOfOnePage(name, collected));
             return;
         }
@@ -251,19 +231,19 @@ void MainForm::onCollectionFinished(int collected)
 
 void MainForm::onPictureDone(const PictureReport &picture)
 {
-    const bool onlyNew = m_job->settings().mode == DownloadMode::OnlyNew;
+    const bool onlyNew = m_queue->settings().mode == DownloadMode::OnlyNew;
     QString status = ProgressText::savedSoFar(picture.savedCount);
-    if (m_job->count() > 1) {
-        status = ProgressText::savedInQueue(m_job->saved() + picture.savedCount, m_job->currentIndex() + 1,
-                                            m_job->count());
+    if (m_queue->count() > 1) {
+        status = ProgressText::savedInQueue(m_queue->saved() + picture.savedCount, m_queue->currentIndex() + 1,
+                                            m_queue->count());
     }
     m_estimate.update(m_estimate.done() + 1, m_clock.elapsed());
     updateProgressBar();
     // A picture that was in flight when the job paused keeps the label on
     // the pause; the count comes back with the next one after it goes on.
     m_runningStatus = status;
-    if (m_job->isPaused())
-        status = ProgressText::pausedText(m_job->pausedBy());
+    if (m_queue->isPaused())
+        status = ProgressText::pausedText(m_queue->pausedBy());
     queueRow(picture, onlyNew, status);
 }
 
@@ -278,14 +258,14 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
 {
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
-    QString message = m_job->count() > 1 ? ProgressText::queueMessage(shownAlbums(report.albums))
+    QString message = m_queue->count() > 1 ? ProgressText::queueMessage(report.albums)
                                          : ProgressText::completionMessage(*report.albums.constFirst().report);
     // A queue that stopped short says what it finished and why it stopped,
     // in the one message.
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
-        message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopFailure);
-    if (report.stop == AlbumQueue::Stop::ByUser && m_job->count() > 1)
-        message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_job->count() - report.done);
+        message += QStringLiteral("\n\n") + ProgressText::noTemporaryFolder(m_queue->settings().saveFolder, report.stopFailure);
+    if (report.stop == AlbumQueue::Stop::ByUser && m_queue->count() > 1)
+        message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_queue->count() - report.done);
     updateJobCommands();
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
@@ -298,15 +278,15 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
 
 void MainForm::endJob()
 {
-    const bool browserPaneJob = job()->source() == ::JobSource::BrowserPane;
+    const bool browserPaneJob = albumJob()->source() == ::JobSource::BrowserPane;
     if (browserPaneJob) {
         Frame1->setTitle(IdleFrameText);
         Label1->setText(QStringLiteral("图片下载完毕. "));
     }
     lblstate->setText(QString());
-    m_albumName = job()->albumName();
-    m_job->deleteLater();
-    m_job = nullptr;
+    m_albumName = albumJob()->albumName();
+    m_queue->deleteLater();
+    m_queue = nullptr;
     m_collectingRow = -1;
     updateJobCommands();
     updateProgressBar();

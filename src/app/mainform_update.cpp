@@ -22,7 +22,7 @@ JobSettings MainForm::updateSettings() const
 
 void MainForm::updateAllAlbums()
 {
-    if (m_job) {
+    if (m_queue) {
         information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
         return;
     }
@@ -49,11 +49,11 @@ void MainForm::updateAllAlbums()
         return;
     }
     clearProgressRows(ListView2);
-    m_job = queue;
+    m_queue = queue;
     // Every album of an update has its header row, also when it is the only one.
     connect(queue, &AlbumQueue::albumStarted, this, [this](int index) {
-        if (m_job && m_job->count() == 1)
-            addAlbumRow(m_job->album(index).title, 1, 1);
+        if (m_queue && m_queue->count() == 1)
+            addAlbumRow(m_queue->album(index).title, 1, 1);
     });
     connectQueue(queue);
     // The update's own message, not the member tab's.
@@ -64,10 +64,9 @@ void MainForm::updateAllAlbums()
         CmdDownloadThis->setEnabled(false);
         return;
     }
-    m_job = nullptr;
+    m_queue = nullptr;
     delete queue;
-    information(QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
-                + QLatin1Char('\n') + FailureText::jobStart(failure));
+    information(ProgressText::noTemporaryFolder(folder, failure));
 }
 
 void MainForm::onUpdateFinished(const AlbumQueue::Report &report)

@@ -75,8 +75,7 @@ void CommandLineRun::connectQueue()
 
 void CommandLineRun::failToStart(const JobStartFailure &failure)
 {
-    writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-                          + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(failure));
+    writeLine(errors(), oneLine(ProgressText::noTemporaryFolder(m_saveFolder, failure)));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
 }
@@ -156,11 +155,8 @@ QString albumLine(int index, int count, const QString &title, const JobReport &r
         line += QStringLiteral("，") + ProgressText::haltedLine(report);
     if (!report.collectionStop.isNone())
         line += QStringLiteral("，") + FailureText::collectionStop(report.collectionStop);
-    const QString note = FailureText::folderNote(report);
-    line += report.folderGone ? QStringLiteral("，") + note
-                              : QStringLiteral("，保存在 《") + report.folderName + QStringLiteral("》");
-    if (!report.folderGone && !note.isEmpty())
-        line += QStringLiteral("，") + note;
+    for (const QString &part : ProgressText::savedWhere(report))
+        line += QStringLiteral("，") + part;
     for (const FolderProblem &problem : report.problems)
         line += QStringLiteral("，") + problem.path + QStringLiteral("：") + FailureText::file(problem.reason);
     return line;
@@ -236,7 +232,7 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(errors(), QStringLiteral("无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
+        writeLine(errors(), oneLine(ProgressText::noTemporaryFolder(m_saveFolder, report.stopFailure)));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;

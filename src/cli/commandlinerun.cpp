@@ -144,7 +144,7 @@ void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
 {
     m_list->deleteLater();
     if (entries.isEmpty()) {
-        writeLine(lines(), QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(lines(), ProgressText::albumListFailure({AlbumListError::NoAlbums}));
         return end(m_outcome.exitCode());
     }
     QList<AlbumQueue::Album> albums;
@@ -158,7 +158,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     m_list->deleteLater();
     switch (failure.error) {
     case AlbumListError::InvalidUserId:
-        writeLine(errors(), QStringLiteral("用户ID输入有误"));
+        writeLine(errors(), ProgressText::albumListFailure(failure));
         m_outcome.usage = true;
         break;
     case AlbumListError::NotLoggedIn:
@@ -166,7 +166,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
         m_outcome.notLoggedIn = true;
         break;
     case AlbumListError::NoAlbums:
-        writeLine(lines(), QStringLiteral("该用户没有可供下载的相册"));
+        writeLine(lines(), ProgressText::albumListFailure(failure));
         break;
     case AlbumListError::Unreachable:
         writeLine(errors(), unreachableText(FailureText::web(failure.reason)));

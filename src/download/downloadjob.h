@@ -4,6 +4,8 @@
 #include "albumfolder.h"
 #include "albumrecord.h"
 #include "jobtypes.h"
+#include "jobtally.h"
+#include "pictureschedule.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
 
@@ -11,7 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTimer>
 
@@ -69,8 +71,8 @@ public:
     // counted as not downloaded. finished() follows, as after stop(); at
     // once when nothing is in flight.
     void stopAfterInFlight();
-    bool isPaused() const { return m_haltedBy != HaltReason::None; }
-    HaltReason pausedBy() const { return m_haltedBy; }
+    bool isPaused() const { return m_pausedBy != HaltReason::None; }
+    HaltReason pausedBy() const { return m_pausedBy; }
 
     // Stops every request and the pacing; no signal follows.
     void kill();
@@ -102,9 +104,9 @@ public:
     QStringList pendingPages() const;
     QStringList pendingPictures() const;
     // Picture pages and pictures being fetched now.
-    int inFlight() const { return m_working; }
+    int inFlight() const { return m_schedule.inFlight(); }
     // How many pictures the job works on at once now.
-    int inFlightLimit() const { return m_limit; }
+    int inFlightLimit() const { return m_schedule.limit(); }
 
 signals:
     void pageCollected(int collected);
@@ -120,22 +122,6 @@ signals:
     void finished(const JobReport &report);
 
 private:
-    // One picture page of the album on its way to a report.
-    struct Item {
-        enum class Stage { Queued, Working, Done };
-        Stage stage = Stage::Queued;
-        QString page;
-        QString picture;
-        // Waits for an earlier item fetching the same picture.
-        bool sameAsEarlier = false;
-        // The downloaded file, waiting for its name in the folder, with its
-        // size and hash as it came.
-        QString staging;
-        qint64 size = -1;
-        QByteArray sha256;
-        PictureReport report;
-    };
-
     void finishCollection();
     bool streams() const;
     void lookForAlbumFolder();
@@ -143,11 +129,14 @@ private:
     void appendItems();
     void onPageWaitOver();
     void loginExpired(const QString &answer, int index);
+    // What halted the job pauses it (an expired login where the front end
+    // can log in again) or ends it early.
     void halt(HaltReason reason, const QString &loginPage);
+    void pauseForLogin(const QString &loginPage);
+    void endEarly(HaltReason reason, const QString &loginPage);
     bool sendsNothing() const { return isPaused() || m_stopAfterInFlight; }
     void stopWhenIdle();
     bool settleForEnd();
-    void fillPictureCounts(JobReport &result) const;
     // What the job did, before its folder takes its final name.
     JobReport counts() const;
     bool takeAlbum(const QString &firstPage);
@@ -158,9 +147,8 @@ private:
     void download(int index);
     void itemDone(int index);
     void commitReady();
-    bool commit(Item &item);
-    void placeDownloaded(Item &item);
-    void onThrottled(int retryAfterMs);
+    bool commit(ScheduledPicture &item);
+    void placeDownloaded(ScheduledPicture &item);
     void complete();
     QStringList albumAddresses() const;
     bool takeContinueFolder(JobStartFailure *failure);
@@ -180,25 +168,17 @@ private:
     // An update's album page showed the album is gone.
     std::optional<PageSnapshot> m_gone;
     bool m_notWhole = false;
-    QList<Item> m_items;
-    int m_nextToStart = 0;
-    int m_nextToCommit = 0;
-    int m_working = 0;
-    int m_limit = 1;
-    int m_goodSinceThrottle = 0;
-    QDeadlineTimer m_throttledUntil;
+    PictureSchedule m_schedule;
+    // The schedule's clock: it keeps no time of its own.
+    QElapsedTimer m_clock;
     // Pictures saved in this job: a picture the album shows on two pages is
     // saved once. And those on their way, so a repeat waits for the first.
     QSet<QString> m_savedAddresses;
     QSet<QString> m_picturesOnTheWay;
     bool m_albumFolderLooked = false;
-    int m_saved = 0;
-    int m_failed = 0;
-    int m_alreadyThere = 0;
-    int m_noPictureAddress = 0;
-    int m_notDownloaded = 0;
+    JobTally m_tally;
     // A pause, and what ended the job early.
-    HaltReason m_haltedBy = HaltReason::None;
+    HaltReason m_pausedBy = HaltReason::None;
     HaltReason m_endedBy = HaltReason::None;
     // Stopping once the transfers in flight are in (see stopAfterInFlight).
     bool m_stopAfterInFlight = false;

@@ -89,7 +89,9 @@ struct PictureReport {
     AlbumFolder::Held refetched = AlbumFolder::Held::No;
 };
 
-// Why a job halted before its end.
+// What halted a job before its end: the user, or the site's expired login.
+// Where it stands says whether the job waits or has ended: a paused job's
+// pausedBy(), an ended job's JobReport::haltedBy.
 enum class HaltReason { None, User, LoginExpired };
 
 // How the whole job ended.
