@@ -2,6 +2,7 @@
 #include "recordedalbums.h"
 
 #include "jobrules.h"
+#include "jobsettings.h"
 #include "jobtally.h"
 #include "storage/filesystem.h"
 #include "web/downpic.h"
@@ -18,12 +19,6 @@
 
 namespace {
 
-CollectionRules rulesFor(const JobSettings &settings)
-{
-    return settings.source == JobSource::BrowserPane ? CollectionRules::browserPane(settings.photoHostBase)
-                                                     : CollectionRules::memberList(settings.photoHostBase);
-}
-
 // The picture count is shown as a 16-bit number.
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 
@@ -32,7 +27,7 @@ constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_collection(rulesFor(settings))
+    , m_collection(CollectionRulesFor(settings))
     , m_folder(settings.saveFolder)
     , m_schedule(settings.maxInFlight)
     , m_requests(new QObject(this))
@@ -62,15 +57,6 @@ DownloadJob::~DownloadJob()
 {
     // Answers of requests in flight must not reach a job being torn down.
     delete m_requests;
-    dropStaging();
-}
-
-void DownloadJob::dropStaging()
-{
-    if (m_stagingFolder.isEmpty())
-        return;
-    m_stagingLock.reset();
-    RemoveStagingFolder(std::exchange(m_stagingFolder, QString()));
 }
 
 bool DownloadJob::takeContinueFolder(JobStartFailure *failure)
@@ -113,23 +99,6 @@ bool DownloadJob::isWhole() const
     return !m_notWhole && m_tally.allCame() && m_collectionStop.isNone() && m_endedBy == HaltReason::None;
 }
 
-QStringList DownloadJob::pendingPages() const
-{
-    QStringList out;
-    for (const ScheduledPicture &item : m_schedule.unreported())
-        out << item.page;
-    return out;
-}
-
-QStringList DownloadJob::pendingPictures() const
-{
-    QStringList out;
-    for (const ScheduledPicture &item : m_schedule.unreported())
-        if (!item.picture.isEmpty() && item.stage != ScheduledPicture::Stage::Queued)
-            out << item.picture;
-    return out;
-}
-
 bool DownloadJob::start(JobStartFailure *failed)
 {
     JobStartFailure unused;
@@ -147,8 +116,7 @@ bool DownloadJob::start(JobStartFailure *failed)
         }
     }
     QString why;
-    m_stagingFolder = CreateStagingFolder(m_settings.saveFolder, &m_stagingLock, &why);
-    if (m_stagingFolder.isEmpty()) {
+    if (!m_staging.create(m_settings.saveFolder, &why)) {
         m_folder.abandon();
         failure = {JobStartFailure::Why::NoFolder, {FileError::Code::Other, {}, {}, why}, {}};
         return false;
@@ -400,7 +368,7 @@ void DownloadJob::download(int index)
     m_picturesOnTheWay.insert(item.picture);
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
-    const QString staging = m_stagingFolder + QStringLiteral("/.picture-%1.part").arg(index);
+    const QString staging = m_staging.partFile(index);
     downloadPicture(m_settings.network, item.picture, staging, m_requests,
             [this, index, staging](const DownloadResult &result) {
                 ScheduledPicture &item = m_schedule.at(index);
@@ -533,7 +501,7 @@ void DownloadJob::complete()
     m_state = State::Finished;
 
     JobReport result = counts();
-    dropStaging();
+    m_staging.drop();
     AlbumEnding ending;
     ending.title = result.albumName;
     ending.albumAddress = AlbumAddressElseFirstPage(m_settings.albumAddress, m_firstPage);
@@ -701,7 +669,7 @@ void DownloadJob::discard()
     const bool ownsFolder = m_state != State::Finished;
     kill();
     m_state = State::Killed;
-    dropStaging();
+    m_staging.drop();
     if (ownsFolder)
         m_folder.discard();
     m_lock.reset();

@@ -6,6 +6,7 @@
 #include "jobtypes.h"
 #include "jobtally.h"
 #include "pictureschedule.h"
+#include "stagingfolder.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
 
@@ -97,12 +98,12 @@ public:
     QString temporaryFolderPath() const;
     // Where pictures are downloaded before they take their name: a folder
     // of the job's own beside the album folders, gone at the job's end.
-    QString stagingFolderPath() const { return m_stagingFolder; }
+    QString stagingFolderPath() const { return m_staging.path(); }
     bool isContinuing() const { return m_folder.isContinuing(); }
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
-    QStringList pendingPages() const;
-    QStringList pendingPictures() const;
+    QStringList pendingPages() const { return m_schedule.unreportedPages(); }
+    QStringList pendingPictures() const { return m_schedule.picturesOnTheirWay(); }
     // Picture pages and pictures being fetched now.
     int inFlight() const { return m_schedule.inFlight(); }
     // How many pictures the job works on at once now.
@@ -152,7 +153,6 @@ private:
     void complete();
     QStringList albumAddresses() const;
     bool takeContinueFolder(JobStartFailure *failure);
-    void dropStaging();
 
     JobSettings m_settings;
     State m_state = State::Ready;
@@ -160,8 +160,7 @@ private:
     AlbumFolder m_folder;
     CollectionStop m_collectionStop;
     QString m_firstPage;
-    QString m_stagingFolder;
-    std::unique_ptr<QLockFile> m_stagingLock;
+    StagingFolder m_staging;
     // Held from the first page to the end: one album, one job.
     std::unique_ptr<QLockFile> m_lock;
     bool m_busy = false;

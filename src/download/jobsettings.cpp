@@ -51,3 +51,9 @@ JobSettings MakeJobSettings(const JobChoices &choices, const StoredJobSettings &
     }
     return settings;
 }
+
+CollectionRules CollectionRulesFor(const JobSettings &settings)
+{
+    return settings.source == JobSource::BrowserPane ? CollectionRules::browserPane(settings.photoHostBase)
+                                                     : CollectionRules::memberList(settings.photoHostBase);
+}

@@ -46,6 +46,9 @@ struct StoredJobSettings {
 // else the stored one, else the default.
 int FastInFlight(int asked, int stored);
 
+// The collection rules the job source selects.
+CollectionRules CollectionRulesFor(const JobSettings &settings);
+
 // A job's settings from the user's choices and the settings file's values:
 // every front end makes its jobs here, so that they all run the same job.
 JobSettings MakeJobSettings(const JobChoices &choices, const StoredJobSettings &stored = {});

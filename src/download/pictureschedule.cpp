@@ -73,3 +73,20 @@ void PictureSchedule::throttled(int retryAfterMs, qint64 nowMs)
     const qint64 until = nowMs + (retryAfterMs >= 0 ? retryAfterMs : ThrottleWaitMs);
     m_throttledUntilMs = qMax(m_throttledUntilMs, until);
 }
+
+QStringList PictureSchedule::unreportedPages() const
+{
+    QStringList out;
+    for (qsizetype i = m_nextToReport; i < m_items.size(); ++i)
+        out << m_items.at(i).page;
+    return out;
+}
+
+QStringList PictureSchedule::picturesOnTheirWay() const
+{
+    QStringList out;
+    for (qsizetype i = m_nextToReport; i < m_items.size(); ++i)
+        if (!m_items.at(i).picture.isEmpty() && m_items.at(i).stage != ScheduledPicture::Stage::Queued)
+            out << m_items.at(i).picture;
+    return out;
+}

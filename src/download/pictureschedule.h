@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One picture page of an album on its way to a report.
 struct ScheduledPicture {
@@ -75,8 +76,10 @@ public:
     void reported() { ++m_nextToReport; }
     bool allReported() const { return m_nextToReport == m_items.size(); }
 
-    // Items not yet reported on, from the next to report on.
-    QList<ScheduledPicture> unreported() const { return m_items.mid(m_nextToReport); }
+    // The picture pages not yet reported on, and of those the pictures
+    // being fetched or waiting for their name.
+    QStringList unreportedPages() const;
+    QStringList picturesOnTheirWay() const;
     ScheduledPicture &at(int index) { return m_items[index]; }
     const ScheduledPicture &at(int index) const { return m_items.at(index); }
     int indexOf(const ScheduledPicture &item) const { return int(&item - m_items.constData()); }
