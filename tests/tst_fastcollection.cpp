@@ -8,6 +8,7 @@
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"
 #include "download/htmlpagesource.h"
+#include "download/jobsettings.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
@@ -271,6 +272,34 @@ private slots:
         QVERIFY(!waiting.startedWhileCollecting);
         QCOMPARE(waiting.picturesBeforeCollected, 0);
         QCOMPARE(waiting.reported, fast.reported);
+    }
+
+    void commandLineFastModeIsTheWindows()
+    {
+        // The window hands its queue an HTML reader; the command line's and
+        // an update's settings make the queue read pages as HTML by itself.
+        QTemporaryDir windowSave, cliSave, paneSave;
+        const QString address = albumUrl(m_slow, QStringLiteral("61"));
+        const Run window = runAlbum(fastSettings(m_slow, windowSave.path(), JobSource::HiddenPane), address, true);
+        JobChoices choices;
+        choices.frontEnd = FrontEnd::CommandLine;
+        choices.source = JobSource::HiddenPane;
+        choices.saveFolder = cliSave.path();
+        choices.fast = true;
+        choices.inFlight = 4;
+        choices.network = BrowserProfile::network()->manager();
+        choices.photoHostBase = SiteAddresses::forBase(m_slow.base()).photoHostBase;
+        JobSettings settings = MakeJobSettings(choices);
+        const Run cli = runAlbum(settings, address, false);
+        QVERIFY(cli.report.isWhole());
+        QVERIFY(cli.startedWhileCollecting);
+        QCOMPARE(cli.paneLoads, window.paneLoads);
+        QCOMPARE(cli.reported, window.reported);
+        // Without the HTML reading every album page goes through the pane.
+        settings.readPagesAsHtml = false;
+        settings.saveFolder = paneSave.path();
+        const Run pane = runAlbum(settings, address, false);
+        QVERIFY2(pane.paneLoads.size() > cli.paneLoads.size(), qPrintable(pane.paneLoads.join(' ')));
     }
 
     void onlyNewBeginsWhileCollectingAndFetchesOnlyWhatIsMissing()

@@ -299,8 +299,8 @@ QStringList savedWhere(const JobReport &report)
 
 QString noTemporaryFolder(const QString &saveFolder, const JobStartFailure &failure)
 {
-    return QCoreApplication::translate("ProgressText", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-        + QLatin1Char('\n') + saveFolder + QLatin1Char('\n') + FailureText::jobStart(failure);
+    return QCoreApplication::translate("ProgressText", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n")
+        + saveFolder + QLatin1Char('\n') + FailureText::jobStart(failure);
 }
 
 QString albumListFailure(const AlbumListFailure &failure)
