@@ -94,7 +94,7 @@ std::optional<JobTime> wholeJob(const DemoSite &site, NetworkSession &session, C
 {
     QTemporaryDir save;
     JobSettings s;
-    s.source = JobSource::MemberList;
+    s.source = JobSource::HiddenPane;
     s.saveFolder = save.path();
     s.photoHostBase = site.base();
     s.network = session.manager();

@@ -10,8 +10,10 @@
 // as it does when curl is not installed. --large adds albums of 5,000 and
 // 20,000 pictures (20 a page) in fast mode, collected from HTML and, for an
 // album whose links a script writes, through the pane; --large-only runs
-// just those.
+// just those. --large-cli runs the 20,000-picture album twice on one site:
+// through the window's fast mode and as `--album URL --fast` without a window.
 #include "app/mainform.h"
+#include "cli/commandline.h"
 #include "demosite.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
@@ -107,6 +109,9 @@ struct Run {
     double downloadCpu = 0; // this process, end of collection to the job's end
     int collected = 0;
     int saved = 0;
+    // Pictures reported before collection ended (the fast mode starts
+    // pictures while later pages are read).
+    int doneWhileCollecting = 0;
     QStringList pages;    // picture pages, in collection order
     QStringList pictures; // addresses of the saved pictures
     Requests requests;
@@ -161,7 +166,7 @@ std::optional<Run> runJob(Bench &b, Speed speed, DownloadMode mode, const QStrin
     cpuAtPress = processCpuSeconds();
     clock.start();
     w->CmdStartDown->Click();
-    DownloadJob *job = w->job();
+    DownloadJob *job = w->albumJob();
     if (!job)
         return std::nullopt;
     QObject::connect(job, &DownloadJob::collectionFinished, job, [&](int collected) {
@@ -173,6 +178,8 @@ std::optional<Run> runJob(Bench &b, Speed speed, DownloadMode mode, const QStrin
     QObject::connect(job, &DownloadJob::pictureDone, job, [&](const PictureReport &report) {
         if (report.kind == PictureReport::Kind::Saved)
             run.pictures << report.address;
+        if (run.collectedMs == 0)
+            ++run.doneWhileCollecting;
     });
     QObject::connect(job, &DownloadJob::finished, job, [&](const JobReport &report) {
         run.finishedMs = clock.elapsed();
@@ -508,8 +515,108 @@ bool largeAlbums(ScriptedDialogs &dialogs, Folders &folders)
     return true;
 }
 
-int run(bool useCurl, bool large, bool largeOnly)
+// `--album URL --fast` without a window, in this process: the same run as
+// main() makes of those arguments, timed from start() to finished().
+std::optional<Run> runCommandLine(DemoSite &site, const QString &album, const QString &saveFolder)
 {
+    CommandLineRequest request;
+    request.action = CommandLineRequest::Action::Run;
+    request.albums = {album};
+    request.fast = true;
+    request.inFlight = InFlight;
+    request.quiet = true;
+    request.saveFolder = saveFolder;
+    QTemporaryDir appDir;
+    CommandLineRun cli(request, {appDir.filePath(QStringLiteral("Quillmoor.ini")), saveFolder, false});
+    site.requests(true);
+
+    Run run;
+    QEventLoop done;
+    QElapsedTimer clock;
+    const double cpuAtStart = processCpuSeconds();
+    QObject::connect(&cli, &CommandLineRun::finished, &done, [&] {
+        run.totalMs = clock.elapsed();
+        run.cpu = processCpuSeconds() - cpuAtStart;
+        run.requests = readRequests(site);
+        done.quit();
+    });
+    clock.start();
+    cli.start();
+    auto *queue = cli.findChild<AlbumQueue *>();
+    if (!queue)
+        return std::nullopt;
+    QObject::connect(queue, &AlbumQueue::collectionFinished, &done, [&](int collected) {
+        run.collectedMs = clock.elapsed();
+        run.collected = collected;
+    });
+    QObject::connect(queue, &AlbumQueue::pictureDone, &done, [&](const PictureReport &report) {
+        if (run.collectedMs == 0)
+            ++run.doneWhileCollecting;
+    });
+    QObject::connect(queue, &AlbumQueue::albumFinished, &done, [&](int, const JobReport &report) {
+        run.finishedMs = clock.elapsed();
+        run.saved = report.saved;
+    });
+    QTimer::singleShot(600000, &done, &QEventLoop::quit);
+    done.exec();
+    return run.totalMs > 0 ? std::optional<Run>(run) : std::nullopt;
+}
+
+// The 20,000-picture album in fast mode through the window and through the
+// command line, one after the other on the same demo site.
+bool windowBesideCommandLine(ScriptedDialogs &dialogs, Folders &folders)
+{
+    constexpr int Large = 20000;
+    constexpr int LargePerPage = 20;
+    constexpr int LargePages = Large / LargePerPage;
+    const QByteArray largeSeed = QStringLiteral(R"({ "members": [ { "id": "100000001", "albums": [
+        { "id": "9101", "name": "大相册", "pages": %1, "perPage": %2 } ] } ] })")
+                                     .arg(LargePages)
+                                     .arg(LargePerPage)
+                                     .toUtf8();
+    DemoSite site(largeSeed);
+    if (!site.start())
+        return false;
+    setSiteAddresses(SiteAddresses::forBase(site.base()));
+    const QString album = site.url(QStringLiteral("/photo/100000001/album-9101"));
+    std::optional<Run> window;
+    {
+        QTemporaryDir appDir;
+        auto *w = new MainForm(appDir.path());
+        const std::unique_ptr<MainForm> owner(w);
+        w->show();
+        w->WebBrowser1->navigate(album);
+        if (!waitForDocument(w->WebBrowser1, album, 60000) || !w->CmdStartDown->isEnabled())
+            return false;
+        Bench bench{site, w, dialogs, album};
+        window = runJob(bench, Speed::Fast, DownloadMode::ReplaceAll, folders.fresh());
+    }
+    const std::optional<Run> cli = runCommandLine(site, album, folders.fresh());
+    std::printf("The %d-picture album in fast mode (%d in flight), window beside --album URL --fast:\n", Large,
+                InFlight);
+    std::printf("  %-13s %9s %9s %14s %16s %9s %9s\n", "run", "collect", "ms/page", "requests/page",
+                "done collecting", "job", "saved");
+    for (const auto &[name, run] : {std::pair{"window", window}, std::pair{"command line", cli}}) {
+        if (!run)
+            return false;
+        std::printf("  %-13s %7.2f s %6.2f ms %14.3f %16d %7.2f s %9d\n", name, seconds(run->collectedMs),
+                    double(run->collectedMs) / LargePages,
+                    double(run->requests.albumPages + run->requests.other) / LargePages, run->doneWhileCollecting,
+                    seconds(run->totalMs), run->saved);
+    }
+    const double ratio = double(cli->totalMs) / window->totalMs;
+    std::printf("  command line / window, whole job: %.2f (target at most 1.1: %s)\n", ratio, verdict(ratio <= 1.1));
+    std::printf("  (done collecting: pictures reported before the last album page was read)\n\n");
+    return window->saved == Large && cli->saved == Large;
+}
+
+int run(bool useCurl, bool large, bool largeOnly, bool largeCli)
+{
+    if (largeCli) {
+        ScriptedDialogs dialogs;
+        Folders folders(QDir::tempPath());
+        return folders.isValid() && windowBesideCommandLine(dialogs, folders) ? 0 : fail("a large album did not come down");
+    }
     if (largeOnly) {
         ScriptedDialogs dialogs;
         Folders folders(QDir::tempPath());
@@ -616,7 +723,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     const QStringList args = QCoreApplication::arguments();
     const int rc = run(!args.contains(QStringLiteral("--no-curl")), args.contains(QStringLiteral("--large")),
-                       args.contains(QStringLiteral("--large-only")));
+                       args.contains(QStringLiteral("--large-only")), args.contains(QStringLiteral("--large-cli")));
     BrowserProfile::shutdown();
     return rc;
 }

@@ -163,14 +163,14 @@ int runOne(int pictures, bool pane)
     // Seen when the block ends: the phase it ended in.
     bool started = false;
     watch.start([w, &started] {
-        if (!w->job())
+        if (!w->albumJob())
             return started ? "end" : "start";
         started = true;
-        return w->job()->state() == DownloadJob::State::Collecting ? "collecting" : "downloading";
+        return w->albumJob()->state() == DownloadJob::State::Collecting ? "collecting" : "downloading";
     });
     clock.start();
     w->CmdStartDown->Click();
-    DownloadJob *job = w->job();
+    DownloadJob *job = w->albumJob();
     if (!job)
         return fail("the job did not start");
     QObject::connect(job, &DownloadJob::finished, job, [&](const JobReport &report) { saved = report.saved; });

@@ -59,7 +59,7 @@ Run runJob(const DemoSite &site, qint64 limit, bool fast)
     QTemporaryDir save;
     NetworkSession session;
     JobSettings settings;
-    settings.source = JobSource::MemberList;
+    settings.source = JobSource::HiddenPane;
     settings.saveFolder = save.path();
     settings.albumAddress = site.url(QStringLiteral("/photo/100000001/album-9100"));
     settings.photoHostBase = site.base();

@@ -72,7 +72,7 @@ private:
 
     QString albumUrl(const QString &id) const { return m_site.url("/photo/" + Member + "/album-" + id); }
 
-    JobSettings settings(const QString &saveFolder, JobSource source = JobSource::MemberList) const
+    JobSettings settings(const QString &saveFolder, JobSource source = JobSource::HiddenPane) const
     {
         JobSettings s;
         s.source = source;

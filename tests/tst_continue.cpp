@@ -58,7 +58,7 @@ private:
     JobSettings settings(const QString &saveFolder) const
     {
         JobSettings s;
-        s.source = JobSource::MemberList;
+        s.source = JobSource::HiddenPane;
         s.saveFolder = saveFolder;
         s.photoHostBase = m_site.base();
         s.network = m_session.manager();

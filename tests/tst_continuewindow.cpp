@@ -60,7 +60,7 @@ private:
     QString interruptedAlbum(const QString &save, const QString &album, int keep, bool kill)
     {
         JobSettings s;
-        s.source = JobSource::MemberList;
+        s.source = JobSource::HiddenPane;
         s.saveFolder = save;
         s.albumAddress = albumUrl(album);
         s.photoHostBase = m_site.base();

@@ -337,7 +337,7 @@ private slots:
         QTest::addColumn<QStringList>("pages"); // the pages loaded after the first
         QTest::addColumn<int>("pictures");
         const QString a = "/photo/" + Member + "/album-";
-        for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+        for (const JobSource source : {JobSource::BrowserPane, JobSource::HiddenPane}) {
             const char *pane = source == JobSource::BrowserPane ? "browser pane" : "member list";
             QTest::addRow("%s, numbered from 1", pane)
                 << source << "6001" << QStringList{a + "6001?curpage=2", a + "6001?curpage=3"} << 6;
@@ -397,7 +397,7 @@ private slots:
         QCOMPARE(r->pictures.at(2).address, generated("6003", 2));
         QCOMPARE(besideRecord(save.path() + "/重复链接").size(), 4);
         // The member list queues it once.
-        r = run(settings(JobSource::MemberList, save.path()), albumUrl("6003"));
+        r = run(settings(JobSource::HiddenPane, save.path()), albumUrl("6003"));
         QCOMPARE(r->collectedCounts.constLast(), 4);
         QCOMPARE(r->kinds(), QStringList(4, "Saved"));
 
@@ -433,7 +433,7 @@ private slots:
     void failuresAreRetriedOrReported()
     {
         QTemporaryDir save;
-        const auto r = run(settings(JobSource::MemberList, save.path()), albumUrl("6020"));
+        const auto r = run(settings(JobSource::HiddenPane, save.path()), albumUrl("6020"));
         QVERIFY(r->report);
         // Once-failing pages and pictures arrive; what fails for good is a
         // failure with its page or picture and its reason, and leaves no file.
@@ -461,7 +461,7 @@ private slots:
     {
         QTest::addColumn<JobSource>("source");
         QTest::addColumn<QString>("album");
-        for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+        for (const JobSource source : {JobSource::BrowserPane, JobSource::HiddenPane}) {
             const char *pane = source == JobSource::BrowserPane ? "browser pane" : "member list";
             QTest::addRow("%s, dead next-page host", pane) << source << "6030";
             QTest::addRow("%s, javascript next link", pane) << source << "6031";
@@ -494,7 +494,7 @@ private slots:
         // A folder named like the host the browser's error page would show.
         QTemporaryDir save;
         QVERIFY(QDir(save.path()).mkpath("127.0.0.1/keep"));
-        const auto r = run(settings(JobSource::MemberList, save.path()), albumUrl("6040"));
+        const auto r = run(settings(JobSource::HiddenPane, save.path()), albumUrl("6040"));
         QVERIFY(r->report);
         QCOMPARE(r->stopped.size(), 1);
         QVERIFY(r->report->albumName.isEmpty());
@@ -521,7 +521,7 @@ private slots:
         QCOMPARE(besideRecord(save + "/相册文件夹1"), QStringList({"p6005001.jpg", "p6005002.jpg"}));
 
         // A name made only of characters a folder name cannot hold.
-        r = run(settings(JobSource::MemberList, save), albumUrl("6008"));
+        r = run(settings(JobSource::HiddenPane, save), albumUrl("6008"));
         QVERIFY(r->report && r->report->albumName.isEmpty());
         QCOMPARE(r->report->folderName, QString("相册文件夹2"));
 
@@ -540,7 +540,7 @@ private slots:
         // A folder of the album's name that no record ties to the album is
         // left as it is.
         QVERIFY(QDir(save).mkpath("三页相册/旧文件夹"));
-        r = run(settings(JobSource::MemberList, save), albumUrl("6001"));
+        r = run(settings(JobSource::HiddenPane, save), albumUrl("6001"));
         QCOMPARE(besideRecord(save + "/三页相册"), QStringList{"旧文件夹"});
         QCOMPARE(r->report->folderName, QString("三页相册 (2)"));
         QCOMPARE(besideRecord(save + "/三页相册 (2)").size(), 6);
@@ -579,7 +579,7 @@ private slots:
         // Repeated names, a failure between them, repeated links, a page
         // that fails once: the same folder and the same reports in order.
         for (const QString album : {"8002", "8003"}) {
-            for (const JobSource source : {JobSource::BrowserPane, JobSource::MemberList}) {
+            for (const JobSource source : {JobSource::BrowserPane, JobSource::HiddenPane}) {
                 QTemporaryDir paced, quick;
                 const auto one = run(settings(source, paced.path(), &m_modes), albumUrl(album, &m_modes));
                 const auto many = run(fast(settings(source, quick.path(), &m_modes), 8), albumUrl(album, &m_modes));
@@ -593,7 +593,7 @@ private slots:
             }
         }
         QTemporaryDir check;
-        const auto r = run(fast(settings(JobSource::MemberList, check.path(), &m_modes)), albumUrl("8002", &m_modes));
+        const auto r = run(fast(settings(JobSource::HiddenPane, check.path(), &m_modes)), albumUrl("8002", &m_modes));
         QCOMPARE(besideRecord(check.path() + "/同名图片"),
                  QStringList({"p8002003.gif", "p8002007.jpg", "same(2).jpg", "same(3).jpg", "same.jpg"}));
     }
@@ -617,7 +617,7 @@ private slots:
             QVERIFY(QDir().mkpath(folder));
             writeFile(folder + "/p8201002.jpg.xmp", "mine");
         }
-        JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_captions));
+        JobSettings s = fast(settings(JobSource::HiddenPane, save.path(), &m_captions));
         s.captions = mode;
         if (someonesSidecar)
             s.mode = DownloadMode::OnlyNew;
@@ -709,10 +709,10 @@ private slots:
     {
         QTemporaryDir save;
         const QString folder = save.path() + "/说明相册";
-        auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_captions)), albumUrl("8201", &m_captions));
+        auto r = run(fast(settings(JobSource::HiddenPane, save.path(), &m_captions)), albumUrl("8201", &m_captions));
         QCOMPARE(r->report->saved, 6);
         m_captions.requests(true);
-        JobSettings s = onlyNew(fast(settings(JobSource::MemberList, save.path(), &m_captions)));
+        JobSettings s = onlyNew(fast(settings(JobSource::HiddenPane, save.path(), &m_captions)));
         s.captions = CaptionMode::Embed;
         r = run(s, albumUrl("8201", &m_captions));
         QCOMPARE(r->report->alreadyThere, 6);
@@ -732,7 +732,7 @@ private slots:
         // An album saved bare gains its captions from its record, in place.
         QTemporaryDir save;
         const QString folder = save.path() + "/说明相册";
-        const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_captions)), albumUrl("8201", &m_captions));
+        const auto r = run(fast(settings(JobSource::HiddenPane, save.path(), &m_captions)), albumUrl("8201", &m_captions));
         QVERIFY(r->report && r->report->saved == 6);
         writeFile(folder + "/p8201002.jpg.xmp", "mine");
         const AlbumRecord record = AlbumRecord::load(folder);
@@ -771,7 +771,7 @@ private slots:
     {
         QTemporaryDir save;
         int throttles = 0;
-        JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_throttled));
+        JobSettings s = fast(settings(JobSource::HiddenPane, save.path(), &m_throttled));
         s.requests.throttled = [&](int retryAfterMs) {
             QCOMPARE(retryAfterMs, 1000);
             ++throttles;
@@ -832,7 +832,7 @@ private slots:
     {
         QTemporaryDir save;
         const QString d = save.path();
-        JobSettings s = settings(JobSource::MemberList, d);
+        JobSettings s = settings(JobSource::HiddenPane, d);
         auto r = started(s);
         QString next = r->job->pageLoaded(loadSnapshot(m_session.manager(), albumUrl("6001")));
         while (!next.isEmpty())
@@ -846,7 +846,7 @@ private slots:
         QCOMPARE(AlbumRecord::load(d + "/" + folder).state(), AlbumRecord::State::Stopped);
 
         m_moved.requests(true);
-        JobSettings moved = settings(JobSource::MemberList, d, &m_moved);
+        JobSettings moved = settings(JobSource::HiddenPane, d, &m_moved);
         moved.continueFolder = folder;
         auto c = started(moved);
         QCOMPARE(c->job->settings().albumAddress, albumUrl("6001", &m_moved));
@@ -864,7 +864,7 @@ private slots:
 
         // An update at the new address asks for no picture the folder holds.
         m_moved.requests(true);
-        JobSettings update = onlyNew(settings(JobSource::MemberList, d, &m_moved));
+        JobSettings update = onlyNew(settings(JobSource::HiddenPane, d, &m_moved));
         update.targetFolder = "三页相册";
         update.albumAddress = AlbumAddressAtSite(record.albumAddress(), m_moved.base());
         r = run(update, update.albumAddress);
@@ -879,7 +879,7 @@ private slots:
         const QString folder = save.path() + "/会长大的相册";
         auto again = [&] {
             m_modes.requests(true);
-            return run(onlyNew(settings(JobSource::MemberList, save.path(), &m_modes)), albumUrl("8001", &m_modes));
+            return run(onlyNew(settings(JobSource::HiddenPane, save.path(), &m_modes)), albumUrl("8001", &m_modes));
         };
         // The first run finds no folder: everything is new.
         auto r = again();
@@ -965,7 +965,7 @@ private slots:
         QVERIFY(besideRecord(save.path()).isEmpty());
 
         // The same with several pictures on their way at once.
-        r = run(fast(settings(JobSource::MemberList, save.path(), &m_slow)), albumUrl("7001", &m_slow), false);
+        r = run(fast(settings(JobSource::HiddenPane, save.path(), &m_slow)), albumUrl("7001", &m_slow), false);
         QVERIFY(QTest::qWaitFor([&] { return r->job->pendingPictures().size() >= 2; }, 30000));
         r->job->discard();
         QVERIFY(besideRecord(save.path()).isEmpty());
@@ -1005,11 +1005,11 @@ private slots:
         // The album has three pages of two pictures: after five pages the
         // third picture page meets the login; after one, the second album page.
         for (const char *answer : {"form", "redirect", "403", "401"})
-            QTest::addRow("picture page, %s", answer) << JobSource::MemberList << QString(answer) << 5 << 1;
+            QTest::addRow("picture page, %s", answer) << JobSource::HiddenPane << QString(answer) << 5 << 1;
         QTest::addRow("picture page, several at once") << JobSource::BrowserPane << QString("form") << 5 << 4;
         for (const char *answer : {"form", "redirect", "403"})
             QTest::addRow("album page, %s", answer) << JobSource::BrowserPane << QString(answer) << 1 << 1;
-        QTest::addRow("album page, member list") << JobSource::MemberList << QString("form") << 1 << 1;
+        QTest::addRow("album page, member list") << JobSource::HiddenPane << QString("form") << 1 << 1;
     }
     void anExpiredLoginEndsTheJob()
     {
@@ -1060,7 +1060,7 @@ private slots:
         QTemporaryDir save;
         m_login.requests(true);
         QVERIFY(!m_login.get("/test/expire?after=5&answer=redirect").isEmpty());
-        JobSettings s = settings(JobSource::MemberList, save.path(), &m_login);
+        JobSettings s = settings(JobSource::HiddenPane, save.path(), &m_login);
         s.pauseOnExpiredLogin = true;
         const auto r = run(s, albumUrl("9001", &m_login), false);
         QSignalSpy paused(r->job.get(), &DownloadJob::paused);
@@ -1110,7 +1110,7 @@ private slots:
         QVERIFY(!r->report->isWhole());
 
         // Nor does a member-list album whose first page never comes hold the job.
-        s = settings(JobSource::MemberList, save.path(), &m_login);
+        s = settings(JobSource::HiddenPane, save.path(), &m_login);
         s.pageLoadTimeoutMs = 300;
         r = started(s);
         QTRY_VERIFY_WITH_TIMEOUT(r->report.has_value(), 10000);
@@ -1125,7 +1125,7 @@ private slots:
         for (const int inFlight : {1, 4}) {
             QTemporaryDir save;
             m_paced.requests(true);
-            JobSettings s = fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight);
+            JobSettings s = fast(settings(JobSource::HiddenPane, save.path(), &m_paced), inFlight);
             s.requests.retry.delaysMs = {300};
             // One at a time, the next picture would be due well after the pause.
             if (inFlight == 1)
@@ -1173,7 +1173,7 @@ private slots:
     {
         for (const int inFlight : {1, 4}) {
             QTemporaryDir save;
-            const auto r = run(fast(settings(JobSource::MemberList, save.path(), &m_paced), inFlight),
+            const auto r = run(fast(settings(JobSource::HiddenPane, save.path(), &m_paced), inFlight),
                                albumUrl("9101", &m_paced), false);
             DownloadJob *job = r->job.get();
             connect(job, &DownloadJob::pictureDone, job, [&] {
@@ -1216,7 +1216,7 @@ private slots:
         QCOMPARE(besideRecord(d + "/Documents"), QStringList{"letter.txt"});
         QVERIFY(!QFile::exists(d + "/Documents/" + AlbumRecord::fileName()));
         QCOMPARE(besideRecord(d + "/Documents (2)").size(), 2);
-        r = run(settings(JobSource::MemberList, d), albumUrl("6051"));
+        r = run(settings(JobSource::HiddenPane, d), albumUrl("6051"));
         QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
         QCOMPARE(contents(d + "/相册文件夹1"), (QMap<QString, QByteArray>{{"p1.jpg", "earlier"}}));
         QCOMPARE(besideRecord(d + "/相册文件夹1 (2)").size(), 2);
@@ -1230,7 +1230,7 @@ private slots:
         QCOMPARE(record.entries().at(0).file, generated("6051", 1).section('/', -1));
 
         // Only new pictures find the album by its record, not by its title.
-        r = run(onlyNew(settings(JobSource::MemberList, d)), albumUrl("6051"));
+        r = run(onlyNew(settings(JobSource::HiddenPane, d)), albumUrl("6051"));
         QCOMPARE(r->report->folderName, QString("相册文件夹1 (2)"));
         QCOMPARE(r->report->alreadyThere, 2);
         QCOMPARE(besideRecord(d + "/相册文件夹1"), QStringList{"p1.jpg"});
@@ -1255,8 +1255,8 @@ private slots:
     {
         QTemporaryDir save;
         const QString d = save.path();
-        auto first = run(settings(JobSource::MemberList, d), albumUrl("6052"));
-        auto second = run(settings(JobSource::MemberList, d), albumUrl("6053"));
+        auto first = run(settings(JobSource::HiddenPane, d), albumUrl("6052"));
+        auto second = run(settings(JobSource::HiddenPane, d), albumUrl("6053"));
         QVERIFY(first->report && second->report);
         QCOMPARE(first->report->folderName, QString("同名相册"));
         QCOMPARE(second->report->folderName, QString("同名相册 (2)"));
@@ -1275,7 +1275,7 @@ private slots:
         QTemporaryDir save;
         const QString d = save.path();
         const QString album = albumUrl("7001", &m_slow);
-        auto r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        auto r = run(settings(JobSource::HiddenPane, d, &m_slow), album);
         QVERIFY(r->report && r->report->whole);
         QCOMPARE(r->report->folderName, QString("慢相册"));
         writeFile(d + "/慢相册/notes.txt", "mine");
@@ -1283,7 +1283,7 @@ private slots:
 
         // Every picture times out: the earlier copy stays as it was, the new
         // pictures' folder takes a free name beside it and the report says both.
-        JobSettings failing = settings(JobSource::MemberList, d, &m_slow);
+        JobSettings failing = settings(JobSource::HiddenPane, d, &m_slow);
         failing.requests.timeoutMs = 100;
         failing.requests.retry.delaysMs = {};
         r = run(failing, album);
@@ -1335,7 +1335,7 @@ private slots:
             return AlbumRecord::appendLine(d + "/三页相册", QJsonObject{{"asideFrom", "三页相册"}})
                 && QDir(d).rename("三页相册", aside);
         };
-        QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
+        QVERIFY(run(settings(JobSource::HiddenPane, d), albumUrl("6001"))->report);
         // Crashed after the earlier copy went aside: it comes back.
         QVERIFY(moveAside());
         QVERIFY(AlbumFolder::recover(d).isEmpty());
@@ -1346,7 +1346,7 @@ private slots:
         // what the user had put in it moves over.
         QVERIFY(moveAside());
         writeFile(d + "/" + aside + "/notes.txt", "mine");
-        QVERIFY(run(settings(JobSource::MemberList, d), albumUrl("6001"))->report);
+        QVERIFY(run(settings(JobSource::HiddenPane, d), albumUrl("6001"))->report);
         QCOMPARE(besideRecord(d), QStringList({aside, "三页相册"}));
         QVERIFY(AlbumFolder::recover(d).isEmpty());
         QCOMPARE(besideRecord(d), QStringList{"三页相册"});
@@ -1376,7 +1376,7 @@ private slots:
         const QString d = save.path();
         const QString album = albumUrl("7001", &m_slow);
         // A job working on the album holds it: a second one leaves it alone.
-        auto first = run(settings(JobSource::MemberList, d, &m_slow), album, false);
+        auto first = run(settings(JobSource::HiddenPane, d, &m_slow), album, false);
         auto second = run(settings(JobSource::BrowserPane, d, &m_slow), album);
         QVERIFY(second->report);
         QVERIFY(second->report->busy);
@@ -1388,10 +1388,10 @@ private slots:
         // So does another process's lock, until it is given up.
         QLockFile other(AlbumLockPath(d, album));
         QVERIFY(other.tryLock(0));
-        auto r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        auto r = run(settings(JobSource::HiddenPane, d, &m_slow), album);
         QVERIFY(r->report && r->report->busy);
         other.unlock();
-        r = run(settings(JobSource::MemberList, d, &m_slow), album);
+        r = run(settings(JobSource::HiddenPane, d, &m_slow), album);
         QVERIFY(r->report && !r->report->busy && r->report->replacedEarlier);
         QCOMPARE(besideRecord(d), QStringList{"慢相册"});
     }

@@ -8,6 +8,7 @@
 #include "download/albumqueue.h"
 #include "download/albumrecord.h"
 #include "download/htmlpagesource.h"
+#include "download/jobsettings.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
@@ -186,14 +187,14 @@ private slots:
         QTest::addColumn<bool>("whole");
         // First and last page in the pane, every page as HTML.
         QTest::newRow("three pages") << "51" << int(JobSource::BrowserPane) << false << 2 << 3 << true;
-        QTest::newRow("numbered from 0") << "52" << int(JobSource::MemberList) << false << 2 << 3 << true;
+        QTest::newRow("numbered from 0") << "52" << int(JobSource::HiddenPane) << false << 2 << 3 << true;
         // The last page's 下一页 leads back to the first (under another
         // address), which brings nothing new: the pane is not asked again.
         QTest::newRow("last page links back") << "53" << int(JobSource::BrowserPane) << false << 1 << 3 << true;
         QTest::newRow("decoy next links") << "54" << int(JobSource::BrowserPane) << false << 2 << 2 << true;
-        QTest::newRow("decoy next links, member list") << "54" << int(JobSource::MemberList) << false << 2 << 2 << false;
+        QTest::newRow("decoy next links, member list") << "54" << int(JobSource::HiddenPane) << false << 2 << 2 << false;
         QTest::newRow("repeats kept") << "55" << int(JobSource::BrowserPane) << false << 2 << 2 << true;
-        QTest::newRow("repeats once") << "55" << int(JobSource::MemberList) << false << 2 << 2 << true;
+        QTest::newRow("repeats once") << "55" << int(JobSource::HiddenPane) << false << 2 << 2 << true;
         // One page: the pane's first reading is its last word.
         QTest::newRow("one page") << "57" << int(JobSource::BrowserPane) << false << 1 << 1 << true;
         // Links written by a script: the pane walks the album.
@@ -258,7 +259,7 @@ private slots:
     {
         QTemporaryDir save, slowSave;
         const QString address = albumUrl(m_slow, QStringLiteral("61"));
-        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::HiddenPane);
         const Run fast = runAlbum(settings, address, true);
         QVERIFY(fast.report.isWhole());
         QCOMPARE(fast.report.saved, 18);
@@ -278,11 +279,39 @@ private slots:
         QCOMPARE(waiting.reported, fast.reported);
     }
 
+    void commandLineFastModeIsTheWindows()
+    {
+        // The window hands its queue an HTML reader; the command line's and
+        // an update's settings make the queue read pages as HTML by itself.
+        QTemporaryDir windowSave, cliSave, paneSave;
+        const QString address = albumUrl(m_slow, QStringLiteral("61"));
+        const Run window = runAlbum(fastSettings(m_slow, windowSave.path(), JobSource::HiddenPane), address, true);
+        JobChoices choices;
+        choices.frontEnd = FrontEnd::CommandLine;
+        choices.source = JobSource::HiddenPane;
+        choices.saveFolder = cliSave.path();
+        choices.fast = true;
+        choices.inFlight = 4;
+        choices.network = BrowserProfile::network()->manager();
+        choices.photoHostBase = SiteAddresses::forBase(m_slow.base()).photoHostBase;
+        JobSettings settings = MakeJobSettings(choices);
+        const Run cli = runAlbum(settings, address, false);
+        QVERIFY(cli.report.isWhole());
+        QVERIFY(cli.startedWhileCollecting);
+        QCOMPARE(cli.paneLoads, window.paneLoads);
+        QCOMPARE(cli.reported, window.reported);
+        // Without the HTML reading every album page goes through the pane.
+        settings.readPagesAsHtml = false;
+        settings.saveFolder = paneSave.path();
+        const Run pane = runAlbum(settings, address, false);
+        QVERIFY2(pane.paneLoads.size() > cli.paneLoads.size(), qPrintable(pane.paneLoads.join(' ')));
+    }
+
     void onlyNewBeginsWhileCollectingAndFetchesOnlyWhatIsMissing()
     {
         QTemporaryDir save;
         const QString address = albumUrl(m_slow, QStringLiteral("61"));
-        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::MemberList);
+        JobSettings settings = fastSettings(m_slow, save.path(), JobSource::HiddenPane);
         const Run first = runAlbum(settings, address, true);
         QVERIFY(first.report.isWhole());
         const QString folder = save.path() + u'/' + first.folderName;
@@ -306,7 +335,7 @@ private slots:
     void stopWhileCollectingSettlesEveryPicture()
     {
         QTemporaryDir save;
-        const Run run = runAlbum(fastSettings(m_slow, save.path(), JobSource::MemberList),
+        const Run run = runAlbum(fastSettings(m_slow, save.path(), JobSource::HiddenPane),
                                  albumUrl(m_slow, QStringLiteral("61")), true, 2);
         QVERIFY(run.ended);
         QCOMPARE(run.report.haltedBy, HaltReason::User);

@@ -391,7 +391,7 @@ private slots:
         w->albumList()->setAlbums({{albumUrl("7001", m_slow.base()), "慢7001"},
                                    {albumUrl("7002", m_slow.base()), "慢7002"}});
         w->downloadAllAlbums();
-        QVERIFY(waitUntil([&] { return w->job() && !w->job()->pendingPictures().isEmpty(); }, 30000));
+        QVERIFY(waitUntil([&] { return w->albumJob() && !w->albumJob()->pendingPictures().isEmpty(); }, 30000));
         // One question; Yes abandons the running album and the one not begun.
         m_dialogs->answerYes = true;
         QVERIFY(w->close());
@@ -473,7 +473,7 @@ private slots:
         QCOMPARE(w->JobSource(), qint16(1));
 
         // ... and closing with No changes nothing while a picture is on its way.
-        QVERIFY(waitUntil([&] { return !w->job()->pendingPictures().isEmpty(); }, 30000));
+        QVERIFY(waitUntil([&] { return !w->albumJob()->pendingPictures().isEmpty(); }, 30000));
         QVERIFY(!w->close());
         QCOMPARE(m_dialogs->questions.size(), 1);
         QCOMPARE(m_dialogs->questions.at(0).title, QString("提示"));
@@ -487,7 +487,7 @@ private slots:
         QVERIFY(waitUntil([&] { return w->WebBrowser1->locationUrl() == album && w->CmdStartDown->isEnabled(); }, 30000));
         w->CmdStartDown->Click();
         QCOMPARE(w->TempFolderName(), QString("相册文件夹1"));
-        QVERIFY(waitUntil([&] { return !w->job()->pendingPictures().isEmpty(); }, 30000));
+        QVERIFY(waitUntil([&] { return !w->albumJob()->pendingPictures().isEmpty(); }, 30000));
         m_dialogs->answerYes = true;
         QVERIFY(w->close());
         QVERIFY(waitUntil([&] { return !w; }));
@@ -581,7 +581,7 @@ private slots:
         QList<PageSnapshot> seen;
         connect(&page, &PageSource::pageReady, this, [&](const PageSnapshot &p) { seen.append(p); });
         JobSettings settings;
-        settings.source = JobSource::MemberList;
+        settings.source = JobSource::HiddenPane;
         settings.saveFolder = save.path();
         settings.photoHostBase = m_site.base();
         settings.network = BrowserProfile::network()->manager();

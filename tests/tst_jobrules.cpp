@@ -85,21 +85,6 @@ private slots:
         QVERIFY(!StartButtonEnabledFor("http://other/photo/7/album-3", Base, true));
     }
 
-    void temporaryFolderNumbering()
-    {
-        QTemporaryDir dir;
-        QDir d(dir.path());
-        QCOMPARE(NextTempFolderName(dir.path()), QString("相册文件夹1"));
-        QVERIFY(d.mkdir("相册文件夹2"));
-        QCOMPARE(NextTempFolderName(dir.path()), QString("相册文件夹1")); // the gap is used
-        QVERIFY(d.mkdir("相册文件夹1"));
-        QCOMPARE(NextTempFolderName(dir.path()), QString("相册文件夹3"));
-        QFile file(dir.path() + "/相册文件夹3");
-        QVERIFY(file.open(QIODevice::WriteOnly)); // a file blocks the name as well
-        file.close();
-        QCOMPARE(NextTempFolderName(dir.path()), QString("相册文件夹4"));
-    }
-
     void pictureAddressFromPage_data()
     {
         QTest::addColumn<QString>("page");

@@ -163,7 +163,7 @@ private slots:
         QVERIFY(w->queue()->isPaused());
         QVERIFY(!w->PauseDown->isEnabled() && w->ResumeDown->isEnabled() && w->StopDown->isEnabled());
         QCOMPARE(w->Label1->text(), QString("已暂停下载"));
-        QVERIFY(waitUntil([&] { return w->job()->inFlight() == 0; }, 10000));
+        QVERIFY(waitUntil([&] { return w->albumJob()->inFlight() == 0; }, 10000));
         const QJsonObject atPause = m_slow.requests();
         const int doneAtPause = w->JobProgress->value();
         QCOMPARE(w->JobProgress->maximum(), 8);

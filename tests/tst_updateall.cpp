@@ -95,7 +95,7 @@ private:
     JobSettings settings(const DemoSite &site, const QString &saveFolder) const
     {
         JobSettings s;
-        s.source = JobSource::MemberList;
+        s.source = JobSource::HiddenPane;
         s.saveFolder = saveFolder;
         s.photoHostBase = site.base();
         s.network = m_session.manager();

@@ -81,7 +81,7 @@ private:
     bool earlierRun(const QString &saveFolder)
     {
         JobSettings settings;
-        settings.source = JobSource::MemberList;
+        settings.source = JobSource::HiddenPane;
         settings.saveFolder = saveFolder;
         settings.photoHostBase = m_site.base();
         settings.network = m_session.manager();

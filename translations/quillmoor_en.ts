@@ -4,10 +4,6 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：</source>
-        <translation>Cannot create a temporary folder in the save folder; check that it exists and is writable: </translation>
-    </message>
-    <message>
         <source>[%1/%2] %3：%4/%5 张，%6 张/秒</source>
         <translation>[%1/%2] %3: %4/%5 pictures, %6 pictures/s</translation>
     </message>
@@ -40,20 +36,8 @@
         <translation>, </translation>
     </message>
     <message>
-        <source>，保存在 《</source>
-        <translation>, saved in &quot;</translation>
-    </message>
-    <message>
-        <source>》</source>
-        <translation>&quot;</translation>
-    </message>
-    <message>
         <source>：</source>
         <translation>: </translation>
-    </message>
-    <message>
-        <source>无法在保存路径中创建临时文件夹：</source>
-        <translation>Cannot create a temporary folder in the save folder: </translation>
     </message>
     <message>
         <source>共 %1 个相册，完整 %2 个，新保存 %3 张图片</source>
@@ -78,14 +62,6 @@
     <message>
         <source>保存路径中没有可更新的相册：</source>
         <translation>No albums to update in the save folder: </translation>
-    </message>
-    <message>
-        <source>该用户没有可供下载的相册</source>
-        <translation>This member has no albums to download</translation>
-    </message>
-    <message>
-        <source>用户ID输入有误</source>
-        <translation>The user ID is not valid</translation>
     </message>
     <message>
         <source>Quillmoor 已经在运行</source>
@@ -452,22 +428,6 @@
         <translation>Cannot open the web page: </translation>
     </message>
     <message>
-        <source>用户ID输入有误</source>
-        <translation>The user ID is not valid</translation>
-    </message>
-    <message>
-        <source>您还没有登录，请先在浏览器窗口登录</source>
-        <translation>You are not logged in. Please log in in the browser pane first.</translation>
-    </message>
-    <message>
-        <source>该用户没有可供下载的相册</source>
-        <translation>This member has no albums to download</translation>
-    </message>
-    <message>
-        <source>无法连接到网站，请稍后再试：</source>
-        <translation>Cannot reach the site; please try again later: </translation>
-    </message>
-    <message>
         <source>当前状态不可进行此操作</source>
         <translation>This cannot be done right now</translation>
     </message>
@@ -490,12 +450,6 @@
     <message>
         <source>下载进度</source>
         <translation>Download progress</translation>
-    </message>
-    <message>
-        <source>无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：
-</source>
-        <translation>Cannot create a temporary folder in the save folder; check that it exists and is writable:
-</translation>
     </message>
     <message>
         <source>上一个操作正在进行，请等待下载结束</source>
@@ -1119,6 +1073,28 @@ Albums with problems:
         <translation>
 
 Download these albums once more with &quot;Only New Pictures&quot; to get the missing pictures back</translation>
+    </message>
+    <message>
+        <source>无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：
+</source>
+        <translation>Cannot create a temporary folder in the save folder; check that it exists and is writable:
+</translation>
+    </message>
+    <message>
+        <source>用户ID输入有误</source>
+        <translation>The user ID is not valid</translation>
+    </message>
+    <message>
+        <source>您还没有登录，请先在浏览器窗口登录</source>
+        <translation>You are not logged in. Please log in in the browser pane first.</translation>
+    </message>
+    <message>
+        <source>该用户没有可供下载的相册</source>
+        <translation>This member has no albums to download</translation>
+    </message>
+    <message>
+        <source>无法连接到网站，请稍后再试：</source>
+        <translation>Cannot reach the site; please try again later: </translation>
     </message>
 </context>
 <context>

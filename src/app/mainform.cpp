@@ -149,8 +149,8 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
 MainForm::~MainForm()
 {
     // Requests of a job must not answer into a window being torn down.
-    if (m_job)
-        m_job->kill();
+    if (m_queue)
+        m_queue->kill();
 }
 
 QString MainForm::settingsFile() const
@@ -416,7 +416,7 @@ void MainForm::information(const QString &text, const QString &title)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    if (!m_job) {
+    if (!m_queue) {
         event->accept();
         return;
     }
@@ -427,14 +427,14 @@ void MainForm::closeEvent(QCloseEvent *event)
     }
     // The job stops first, so no request in flight writes into the folder
     // that goes with it; the folder is the one the job began in.
-    m_job->discard();
+    m_queue->discard();
     event->accept();
 }
 
 void MainForm::ChangeFolder()
 {
     // Refused for the whole of a job: its folders lie in the folder it began in.
-    if (m_job) {
+    if (m_queue) {
         information(tr("此时无法更改路径，请等待下载完毕"));
         return;
     }

@@ -3,6 +3,7 @@
 #include "commandbutton.h"
 #include "download/albumqueue.h"
 #include "download/downloadjob.h"
+#include "download/jobsettings.h"
 #include "progress/progressestimate.h"
 #include "progress/progresstexts.h"
 #include "storage/applocations.h"
@@ -52,10 +53,10 @@ public:
     // The network session every fetch and download of the window goes through.
     QNetworkAccessManager *network() const;
     // The album now at work (or completing), if any.
-    DownloadJob *job() const { return m_job ? m_job->currentJob() : nullptr; }
+    DownloadJob *albumJob() const { return m_queue ? m_queue->currentJob() : nullptr; }
     // The running download: one album of the browsing tab, or the member
     // tab's queue of albums.
-    AlbumQueue *queue() const { return m_job; }
+    AlbumQueue *queue() const { return m_queue; }
     // The member tab's albums, as LstAlbumName shows them.
     AlbumListModel *albumList() const { return m_albumList; }
     QString saveFolder() const;
@@ -175,6 +176,8 @@ private:
     JobSettings updateSettings() const;
     // The speed limit chosen in 下载限速, in bytes a second; 0 for none.
     qint64 limitRate() const;
+    // What the window's menus say for a job (see MakeJobSettings).
+    JobChoices windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder = {}) const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     // The end-of-job message on the desktop too, when the window is behind others.
     void notifyIfInactive(const QString &message);
@@ -194,7 +197,7 @@ private:
     AlbumListModel *m_albumList = nullptr;
     bool m_settingsFailureShown = false;
     // Whether work is running is asked of it, never of a button.
-    QPointer<AlbumQueue> m_job;
+    QPointer<AlbumQueue> m_queue;
     // The album name stays after its job, until the next one starts.
     QString m_albumName;
     // The "Collecting" row of the album being collected, in progressList().

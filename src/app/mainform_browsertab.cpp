@@ -9,7 +9,7 @@
 
 void MainForm::CmdFriendAlbum_Click()
 {
-    if (m_job) {
+    if (m_queue) {
         information(tr("当前状态不可进行此操作"));
         return;
     }
@@ -19,7 +19,7 @@ void MainForm::CmdFriendAlbum_Click()
 
 void MainForm::CmdViewHot_Click()
 {
-    if (m_job) {
+    if (m_queue) {
         information(tr("当前状态不可进行此操作"));
         return;
     }
@@ -34,7 +34,7 @@ void MainForm::CmdHomePage_Click()
 void MainForm::WebBrowser1_NewWindow(NewWindowRequest &request)
 {
     // A member queue walks its album pages in this window's panes.
-    if (m_job && m_job->settings().source == ::JobSource::MemberList) {
+    if (m_queue && m_queue->settings().source == ::JobSource::HiddenPane) {
         request.cancel = true;
         // Shown once the browser has its answer; a modal box inside its
         // callback would hold the browser up.

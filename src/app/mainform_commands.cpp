@@ -52,30 +52,30 @@ void MainForm::createJobCommands()
 void MainForm::updateJobCommands()
 {
     // Asked of the queue: it alone knows whether it can pause, go on or stop.
-    PauseDown->setEnabled(m_job && m_job->canPause());
-    ResumeDown->setEnabled(m_job && m_job->canResume());
-    StopDown->setEnabled(m_job && m_job->canStop());
+    PauseDown->setEnabled(m_queue && m_queue->canPause());
+    ResumeDown->setEnabled(m_queue && m_queue->canResume());
+    StopDown->setEnabled(m_queue && m_queue->canStop());
 }
 
 void MainForm::PauseDown_Click()
 {
-    if (m_job)
-        m_job->pause();
+    if (m_queue)
+        m_queue->pause();
 }
 
 void MainForm::ResumeDown_Click()
 {
-    if (m_job)
-        m_job->resume();
+    if (m_queue)
+        m_queue->resume();
 }
 
 void MainForm::StopDown_Click()
 {
-    if (!m_job || !m_job->canStop())
+    if (!m_queue || !m_queue->canStop())
         return;
     // The album's end (and the message) may come from inside stop().
     const QPointer<MainForm> self(this);
-    m_job->stop();
+    m_queue->stop();
     if (self)
         updateJobCommands();
 }
@@ -105,7 +105,7 @@ void MainForm::onJobPaused(HaltReason reason, const QString &loginPage)
         WebBrowser1->navigate(loginPage);
     // Shown from the event loop: the job is inside its own call still.
     QTimer::singleShot(0, this, [this] {
-        if (m_job && m_job->pausedBy() == HaltReason::LoginExpired)
+        if (m_queue && m_queue->pausedBy() == HaltReason::LoginExpired)
             information(ProgressText::pausedText(HaltReason::LoginExpired));
     });
 }
@@ -138,18 +138,18 @@ void MainForm::resetProgressBar()
 
 void MainForm::updateProgressBar()
 {
-    if (!m_job) {
+    if (!m_queue) {
         JobProgress->hide();
         return;
     }
     ProgressText::BarState bar;
     bar.done = m_estimate.done();
     bar.total = m_estimate.total();
-    bar.album = m_job->currentIndex() + 1;
-    bar.albums = m_job->count();
+    bar.album = m_queue->currentIndex() + 1;
+    bar.albums = m_queue->count();
     bar.perSecond = m_estimate.rate();
     bar.remainingMs = m_estimate.remainingMs();
-    bar.paused = m_job->isPaused();
+    bar.paused = m_queue->isPaused();
     if (bar.total > 0) {
         JobProgress->setRange(0, bar.total);
         JobProgress->setValue(qMin(bar.done, bar.total));

@@ -5,6 +5,7 @@
 #include "albums/albumlistmodel.h"
 #include "download/albumfolder.h"
 #include "download/jobrules.h"
+#include "download/jobsettings.h"
 #include "platform/dialogs.h"
 #include "platform/browserpane.h"
 #include "platform/desktopnotifier.h"
@@ -24,7 +25,7 @@
 
 QString MainForm::JobState() const
 {
-    const DownloadJob *album = job();
+    const DownloadJob *album = albumJob();
     if (!album)
         return QStringLiteral("login");
     if (album->state() == DownloadJob::State::Collecting)
@@ -35,84 +36,59 @@ QString MainForm::JobState() const
 
 QString MainForm::AlbumName() const
 {
-    return job() ? job()->albumName() : m_albumName;
+    return albumJob() ? albumJob()->albumName() : m_albumName;
 }
 
 QString MainForm::TempFolderName() const
 {
-    return job() ? job()->temporaryFolderName() : QString();
+    return albumJob() ? albumJob()->temporaryFolderName() : QString();
 }
 
 qint16 MainForm::JobSource() const
 {
-    return job() ? qint16(job()->source()) : qint16(0);
+    return albumJob() ? qint16(albumJob()->source()) : qint16(0);
 }
 
-namespace {
-
-QString temporaryFolderFailure(const QString &saveFolder, const JobStartFailure &failure)
+JobChoices MainForm::windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder) const
 {
-    return QCoreApplication::translate("MainForm", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + saveFolder
-        + QLatin1Char('\n') + FailureText::jobStart(failure);
+    JobChoices choices;
+    choices.frontEnd = frontEnd;
+    choices.source = source;
+    choices.saveFolder = saveFolder();
+    choices.continueFolder = continueFolder;
+    choices.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
+    choices.fast = Fast->isChecked();
+    for (const QAction *choice : InFlight->actions())
+        if (choice->isChecked())
+            choices.inFlight = choice->data().toInt();
+    choices.network = network();
+    choices.userAgent = BrowserProfile::instance()->httpUserAgent().toUtf8();
+    choices.photoHostBase = siteAddresses().photoHostBase;
+    choices.captions = captionMode();
+    choices.limitRate = limitRate();
+    return choices;
 }
-
-// The albums of a queue as the end-of-queue message lists them.
-QList<QueuedAlbum> shownAlbums(const QList<AlbumQueue::Album> &albums)
-{
-    QList<QueuedAlbum> out;
-    out.reserve(albums.size());
-    for (const AlbumQueue::Album &album : albums)
-        out.append({album.title, album.address, album.report});
-    return out;
-}
-
-} // namespace
 
 AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
                                  const PageSnapshot *shown, const QString &continueFolder)
 {
-    JobSettings settings;
-    settings.source = source;
-    settings.continueFolder = continueFolder;
-    settings.saveFolder = saveFolder();
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = network();
-    settings.mode = OnlyNew->isChecked() ? DownloadMode::OnlyNew : DownloadMode::ReplaceAll;
-    settings.captions = captionMode();
-    // The window has a pane to log in again with: an expired login waits.
-    settings.pauseOnExpiredLogin = true;
-    // One limiter for the whole queue: its requests share the limit.
-    settings.requests.rateLimit = RateLimiter::make(limitRate());
-    if (Fast->isChecked()) {
-        settings.pauseMs = 0;
-        settings.startWhileCollecting = true;
-        for (const QAction *choice : InFlight->actions())
-            if (choice->isChecked())
-                settings.maxInFlight = choice->data().toInt();
-    }
+    const JobSettings settings = MakeJobSettings(windowChoices(FrontEnd::Window, source, continueFolder));
     BrowserPane *pane = source == ::JobSource::BrowserPane ? WebBrowser1 : WebBrowser2;
     auto *queue = new AlbumQueue(settings, pane->pageSource(), albums, this);
-    if (Fast->isChecked()) {
-        // Album pages read as HTML where they show what the pane shows.
-        auto *html = new HtmlPageSource(network(), queue);
-        html->setRequestOptions(settings.requests);
-        html->setUserAgent(BrowserProfile::instance()->httpUserAgent().toUtf8());
-        queue->setHtmlSource(html);
-        connect(queue, &AlbumQueue::paneChosen, this, [this](PaneFallback why, const QString &address) {
-            const ProgressText::Row row = ProgressText::paneFallbackRow(why, address);
-            addProgressRow(progressList(), row.status, row.text, row.icon);
-        });
-    }
+    connect(queue, &AlbumQueue::paneChosen, this, [this](PaneFallback why, const QString &address) {
+        const ProgressText::Row row = ProgressText::paneFallbackRow(why, address);
+        addProgressRow(progressList(), row.status, row.text, row.icon);
+    });
     // Held before it starts: its first album is shown from inside start().
-    m_job = queue;
+    m_queue = queue;
     connectQueue(queue);
     JobStartFailure failure;
     if (shown ? queue->startFromShownPage(*shown, &failure) : queue->start(&failure))
         return queue;
-    m_job = nullptr;
+    m_queue = nullptr;
     delete queue;
     // Nothing has changed: the controls are as before the press.
-    information(temporaryFolderFailure(settings.saveFolder, failure));
+    information(ProgressText::noTemporaryFolder(settings.saveFolder, failure));
     return nullptr;
 }
 
@@ -134,7 +110,7 @@ void MainForm::connectQueue(AlbumQueue *queue)
 void MainForm::CmdStartDown_Click()
 {
     // The getalbum.do rule can enable the button while a job runs.
-    if (m_job) {
+    if (m_queue) {
         information(tr("当前状态不可进行此操作"));
         return;
     }
@@ -147,7 +123,7 @@ void MainForm::CmdStartDown_Click()
 
 void MainForm::CmdDownloadThis_Click()
 {
-    if (m_job) {
+    if (m_queue) {
         information(tr("上一个操作正在进行，请等待下载结束"));
         return;
     }
@@ -163,7 +139,7 @@ void MainForm::CmdDownloadThis_Click()
     // downloads them as today.
     const QString continueFolder = albums.size() == 1 ? askToContinue(albums.at(0).address) : QString();
     clearProgressRows(ListView2);
-    if (!startQueue(::JobSource::MemberList, albums, nullptr, continueFolder))
+    if (!startQueue(::JobSource::HiddenPane, albums, nullptr, continueFolder))
         return;
     CmdDownloadThis->setEnabled(false);
 }
@@ -184,7 +160,7 @@ QString MainForm::askToContinue(const QString &address)
 
 void MainForm::offerInterruptedAlbums()
 {
-    if (m_job)
+    if (m_queue)
         return;
     // One question per album; one continued at a time, the others wait for
     // the next start or for their album to be started again.
@@ -199,7 +175,7 @@ void MainForm::offerInterruptedAlbums()
         } else if (answer == ProgressText::ContinueAnswer) {
             clearProgressRows(ListView2);
             const QString address = AlbumAddressAtSite(album.albumAddress, siteAddresses().photoHostBase);
-            if (startQueue(::JobSource::MemberList, {{album.title, address, {}}}, nullptr, album.folderName))
+            if (startQueue(::JobSource::HiddenPane, {{album.title, address, {}}}, nullptr, album.folderName))
                 CmdDownloadThis->setEnabled(false);
             return;
         }
@@ -216,7 +192,7 @@ void MainForm::onAlbumStarted(int index)
 {
     resetProgressBar();
     updateJobCommands();
-    if (m_job->settings().source == ::JobSource::BrowserPane) {
+    if (m_queue->settings().source == ::JobSource::BrowserPane) {
         clearProgressRows(ListView1);
         ListView1->show();
         addCollectingRow(ListView1);
@@ -226,10 +202,10 @@ void MainForm::onAlbumStarted(int index)
         return;
     }
     // A queue of one album shows exactly the rows of one album.
-    const int albums = m_job->count();
+    const int albums = m_queue->count();
     if (albums > 1) {
-        lblstate->setText(ProgressText::savedInQueue(m_job->saved(), index + 1, albums));
-        addAlbumRow(m_job->album(index).title, index + 1, albums);
+        lblstate->setText(ProgressText::savedInQueue(m_queue->saved(), index + 1, albums));
+        addAlbumRow(m_queue->album(index).title, index + 1, albums);
     }
     addCollectingRow(ListView2);
 }
@@ -237,17 +213,17 @@ void MainForm::onAlbumStarted(int index)
 void MainForm::WebBrowser1_DocumentComplete(const QString &)
 {
     const QString base = siteAddresses().photoHostBase;
-    CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_job));
+    CmdStartDown->setEnabled(StartButtonEnabledFor(WebBrowser1->locationUrl(), base, !m_queue));
 }
 
 void MainForm::onCollectionFinished(int collected)
 {
-    const QString name = job()->albumName();
+    const QString name = albumJob()->albumName();
     m_estimate.setTotal(collected);
     updateProgressBar();
-    if (job()->source() == ::JobSource::BrowserPane) {
+    if (albumJob()->source() == ::JobSource::BrowserPane) {
         // An album of one page keeps the pane on the album.
-        if (m_job->readFromShownPage()) {
+        if (m_queue->readFromShownPage()) {
             Frame1->setTitle(ProgressText::albumOfOnePage(name, collected));
             return;
         }
@@ -260,19 +236,19 @@ void MainForm::onCollectionFinished(int collected)
 
 void MainForm::onPictureDone(const PictureReport &picture)
 {
-    const bool onlyNew = m_job->settings().mode == DownloadMode::OnlyNew;
+    const bool onlyNew = m_queue->settings().mode == DownloadMode::OnlyNew;
     QString status = ProgressText::savedSoFar(picture.savedCount);
-    if (m_job->count() > 1) {
-        status = ProgressText::savedInQueue(m_job->saved() + picture.savedCount, m_job->currentIndex() + 1,
-                                            m_job->count());
+    if (m_queue->count() > 1) {
+        status = ProgressText::savedInQueue(m_queue->saved() + picture.savedCount, m_queue->currentIndex() + 1,
+                                            m_queue->count());
     }
     m_estimate.update(m_estimate.done() + 1, m_clock.elapsed());
     updateProgressBar();
     // A picture that was in flight when the job paused keeps the label on
     // the pause; the count comes back with the next one after it goes on.
     m_runningStatus = status;
-    if (m_job->isPaused())
-        status = ProgressText::pausedText(m_job->pausedBy());
+    if (m_queue->isPaused())
+        status = ProgressText::pausedText(m_queue->pausedBy());
     queueRow(picture, onlyNew, status);
 }
 
@@ -287,14 +263,14 @@ void MainForm::onQueueFinished(const AlbumQueue::Report &report)
 {
     if (!CmdDownloadThis->isEnabled())
         CmdDownloadThis->setEnabled(true);
-    QString message = m_job->count() > 1 ? ProgressText::queueMessage(shownAlbums(report.albums))
+    QString message = m_queue->count() > 1 ? ProgressText::queueMessage(report.albums)
                                          : ProgressText::completionMessage(*report.albums.constFirst().report);
     // A queue that stopped short says what it finished and why it stopped,
     // in the one message.
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder)
-        message += QStringLiteral("\n\n") + temporaryFolderFailure(m_job->settings().saveFolder, report.stopFailure);
-    if (report.stop == AlbumQueue::Stop::ByUser && m_job->count() > 1)
-        message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_job->count() - report.done);
+        message += QStringLiteral("\n\n") + ProgressText::noTemporaryFolder(m_queue->settings().saveFolder, report.stopFailure);
+    if (report.stop == AlbumQueue::Stop::ByUser && m_queue->count() > 1)
+        message += QStringLiteral("\n\n") + ProgressText::queueStoppedLine(m_queue->count() - report.done);
     updateJobCommands();
     // The message comes while the job still holds the window; the window may
     // be closed while it is up.
@@ -317,16 +293,16 @@ void MainForm::notifyIfInactive(const QString &message)
 
 void MainForm::endJob()
 {
-    const bool browserPaneJob = job()->source() == ::JobSource::BrowserPane;
+    const bool browserPaneJob = albumJob()->source() == ::JobSource::BrowserPane;
     if (browserPaneJob) {
         // The form's own text, in the form's translation.
         Frame1->setTitle(QCoreApplication::translate("MainFormControls", IdleFrameText.toUtf8().constData()));
         Label1->setText(tr("图片下载完毕. "));
     }
     lblstate->setText(QString());
-    m_albumName = job()->albumName();
-    m_job->deleteLater();
-    m_job = nullptr;
+    m_albumName = albumJob()->albumName();
+    m_queue->deleteLater();
+    m_queue = nullptr;
     m_collectingRow = -1;
     updateJobCommands();
     updateProgressBar();

@@ -2,6 +2,7 @@
 // checked is read again through the member tab's pane, only new pictures.
 #include "mainform.h"
 
+#include "download/jobsettings.h"
 #include "download/recordedalbums.h"
 #include "platform/browserpane.h"
 #include "platform/dialogs.h"
@@ -17,26 +18,12 @@
 
 JobSettings MainForm::updateSettings() const
 {
-    JobSettings settings;
-    settings.source = ::JobSource::MemberList;
-    settings.saveFolder = saveFolder();
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = network();
-    settings.captions = captionMode();
-    // One limiter for the whole queue: its requests share the limit.
-    settings.requests.rateLimit = RateLimiter::make(limitRate());
-    if (Fast->isChecked()) {
-        settings.pauseMs = 0;
-        for (const QAction *choice : InFlight->actions())
-            if (choice->isChecked())
-                settings.maxInFlight = choice->data().toInt();
-    }
-    return settings;
+    return MakeJobSettings(windowChoices(FrontEnd::UpdateList, ::JobSource::HiddenPane));
 }
 
 void MainForm::updateAllAlbums()
 {
-    if (m_job) {
+    if (m_queue) {
         information(tr("上一个操作正在进行，请等待下载结束"));
         return;
     }
@@ -63,11 +50,11 @@ void MainForm::updateAllAlbums()
         return;
     }
     clearProgressRows(ListView2);
-    m_job = queue;
+    m_queue = queue;
     // Every album of an update has its header row, also when it is the only one.
     connect(queue, &AlbumQueue::albumStarted, this, [this](int index) {
-        if (m_job && m_job->count() == 1)
-            addAlbumRow(m_job->album(index).title, 1, 1);
+        if (m_queue && m_queue->count() == 1)
+            addAlbumRow(m_queue->album(index).title, 1, 1);
     });
     connectQueue(queue);
     // The update's own message, not the member tab's.
@@ -78,10 +65,9 @@ void MainForm::updateAllAlbums()
         CmdDownloadThis->setEnabled(false);
         return;
     }
-    m_job = nullptr;
+    m_queue = nullptr;
     delete queue;
-    information(tr("无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n") + folder
-                + QLatin1Char('\n') + FailureText::jobStart(failure));
+    information(ProgressText::noTemporaryFolder(folder, failure));
 }
 
 void MainForm::onUpdateFinished(const AlbumQueue::Report &report)

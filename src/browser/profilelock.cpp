@@ -1,6 +1,7 @@
 #include "profilelock.h"
 
 #include "browserprofile.h"
+#include "download/albumfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,16 +18,16 @@ std::unique_ptr<QLockFile> lockBrowserProfile(qint64 *holder, QString *error)
         *holder = 0;
     const QString path = browserProfileLockPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    auto lock = std::make_unique<QLockFile>(path);
     // A run may last hours: only a holder that is gone makes the lock stale,
-    // never its age.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
+    // never its age (TryLock's rule for every lock of the program).
+    if (auto lock = TryLock(path))
         return lock;
-    if (lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host, app;
-        if (lock->getLockInfo(&pid, &host, &app) && holder)
+    // Held by a live process, whose id the lock names; no lock info at all
+    // means the lock could not be written.
+    qint64 pid = 0;
+    QString host, app;
+    if (QLockFile(path).getLockInfo(&pid, &host, &app)) {
+        if (holder)
             *holder = pid;
     } else if (error) {
         *error = path;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/albumqueue.h"
+#include "download/jobsettings.h"
 #include "storage/applocations.h"
 
 #include <QElapsedTimer>
@@ -128,7 +129,7 @@ private:
     // Human lines of a run: standard output, or standard error under --json.
     FILE *lines() const;
     void end(int code);
-    JobSettings jobSettings() const;
+    JobSettings jobSettings(FrontEnd frontEnd) const;
 
     CommandLineRequest m_request;
     AppLocations m_locations;

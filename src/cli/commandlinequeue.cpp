@@ -76,8 +76,7 @@ void CommandLineRun::connectQueue()
 
 void CommandLineRun::failToStart(const JobStartFailure &failure)
 {
-    writeLine(errors(), QCoreApplication::translate("CommandLine", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：")
-                          + m_saveFolder + QLatin1Char(' ') + FailureText::jobStart(failure));
+    writeLine(errors(), oneLine(ProgressText::noTemporaryFolder(m_saveFolder, failure)));
     m_outcome.notWhole = true;
     end(m_outcome.exitCode());
 }
@@ -87,7 +86,7 @@ void CommandLineRun::startQueue(const QList<AlbumQueue::Album> &albums)
     if (m_stopping)
         return end(m_outcome.exitCode());
     makePage();
-    m_queue = new AlbumQueue(jobSettings(), m_source, albums, this);
+    m_queue = new AlbumQueue(jobSettings(FrontEnd::CommandLine), m_source, albums, this);
     connectQueue();
     JobStartFailure failure;
     if (!m_queue->start(&failure))
@@ -157,11 +156,8 @@ QString albumLine(int index, int count, const QString &title, const JobReport &r
         line += QCoreApplication::translate("CommandLine", "，") + ProgressText::haltedLine(report);
     if (!report.collectionStop.isNone())
         line += QCoreApplication::translate("CommandLine", "，") + FailureText::collectionStop(report.collectionStop);
-    const QString note = FailureText::folderNote(report);
-    line += report.folderGone ? QCoreApplication::translate("CommandLine", "，") + note
-                              : QCoreApplication::translate("CommandLine", "，保存在 《") + report.folderName + QCoreApplication::translate("CommandLine", "》");
-    if (!report.folderGone && !note.isEmpty())
-        line += QCoreApplication::translate("CommandLine", "，") + note;
+    for (const QString &part : ProgressText::savedWhere(report))
+        line += QCoreApplication::translate("CommandLine", "，") + part;
     for (const FolderProblem &problem : report.problems)
         line += QCoreApplication::translate("CommandLine", "，") + problem.path + QCoreApplication::translate("CommandLine", "：") + FailureText::file(problem.reason);
     return line;
@@ -237,7 +233,7 @@ void CommandLineRun::onQueueFinished()
         return;
     const AlbumQueue::Report &report = m_queue->report();
     if (report.stop == AlbumQueue::Stop::NoTemporaryFolder) {
-        writeLine(errors(), QCoreApplication::translate("CommandLine", "无法在保存路径中创建临时文件夹：") + FailureText::jobStart(report.stopFailure));
+        writeLine(errors(), oneLine(ProgressText::noTemporaryFolder(m_saveFolder, report.stopFailure)));
         m_outcome.notWhole = true;
     }
     const int notBegun = m_queue->count() - report.done;

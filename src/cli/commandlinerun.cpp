@@ -7,6 +7,7 @@
 #include "browser/browserprofile.h"
 #include "browser/headlesspage.h"
 #include "download/albumfolder.h"
+#include "download/jobsettings.h"
 #include "download/recordedalbums.h"
 #include "progress/progresstexts.h"
 #include "storage/settingsfile.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QWebEngineProfile>
 #include <QTimer>
 
 #include <cstdio>
@@ -50,34 +52,26 @@ FILE *CommandLineRun::lines() const
     return m_request.json ? errors() : stdout;
 }
 
-JobSettings CommandLineRun::jobSettings() const
+JobSettings CommandLineRun::jobSettings(FrontEnd frontEnd) const
 {
-    JobSettings settings;
-    settings.source = JobSource::MemberList;
-    settings.saveFolder = m_saveFolder;
-    settings.photoHostBase = siteAddresses().photoHostBase;
-    settings.network = BrowserProfile::network()->manager();
-    settings.mode = m_request.replace ? DownloadMode::ReplaceAll : DownloadMode::OnlyNew;
-    // One limiter for the whole run, so every request of it shares the limit.
-    const qint64 rate = m_request.limitRate >= 0
-        ? m_request.limitRate
-        : ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("LimitRate")).toLongLong();
-    settings.requests.rateLimit = RateLimiter::make(qMax<qint64>(0, rate));
-    // The window's choice, unless the command line names one.
-    const QString captions = !m_request.captions.isEmpty()
-        ? m_request.captions
-        : ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("Captions")).toLower();
-    settings.captions = captions == QLatin1String("embed")                               ? CaptionMode::Embed
-        : captions == QLatin1String("xmp") || captions == QLatin1String("sidecar") ? CaptionMode::Sidecar
-                                                                                         : CaptionMode::None;
-    if (m_request.fast) {
-        settings.pauseMs = 0;
-        int count = m_request.inFlight;
-        if (count == 0)
-            count = ReadSetting(m_locations.settingsFile, QStringLiteral("Settings"), QStringLiteral("InFlight")).toInt();
-        settings.maxInFlight = count >= 1 && count <= JobSettings::MaxInFlight ? count : JobSettings::DefaultFastInFlight;
-    }
-    return settings;
+    JobChoices choices;
+    choices.frontEnd = frontEnd;
+    choices.source = JobSource::HiddenPane;
+    choices.saveFolder = m_saveFolder;
+    if (m_request.replace)
+        choices.mode = DownloadMode::ReplaceAll;
+    choices.fast = m_request.fast;
+    choices.inFlight = m_request.inFlight;
+    choices.network = BrowserProfile::network()->manager();
+    choices.userAgent = BrowserProfile::instance()->httpUserAgent().toUtf8();
+    choices.photoHostBase = siteAddresses().photoHostBase;
+    if (m_request.limitRate >= 0)
+        choices.limitRate = m_request.limitRate;
+    if (!m_request.captions.isEmpty())
+        choices.captions = m_request.captions == QLatin1String("embed") ? CaptionMode::Embed
+            : m_request.captions == QLatin1String("xmp")                 ? CaptionMode::Sidecar
+                                                                         : CaptionMode::None;
+    return MakeJobSettings(choices, StoredJobSettings::read(m_locations.settingsFile));
 }
 
 void CommandLineRun::start()
@@ -168,7 +162,7 @@ void CommandLineRun::startUpdate()
     }
     makePage();
     JobStartFailure failure;
-    m_queue = StartUpdateQueue(jobSettings(), m_source, albums, this, &failure);
+    m_queue = StartUpdateQueue(jobSettings(FrontEnd::UpdateList), m_source, albums, this, &failure);
     if (!m_queue)
         return failToStart(failure);
     connectQueue();
@@ -181,7 +175,7 @@ void CommandLineRun::onListed(const QList<AlbumEntry> &entries)
 {
     m_list->deleteLater();
     if (entries.isEmpty()) {
-        writeLine(lines(), QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
+        writeLine(lines(), ProgressText::albumListFailure({AlbumListError::NoAlbums}));
         return end(m_outcome.exitCode());
     }
     QList<AlbumQueue::Album> albums;
@@ -195,7 +189,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
     m_list->deleteLater();
     switch (failure.error) {
     case AlbumListError::InvalidUserId:
-        writeLine(errors(), QCoreApplication::translate("CommandLine", "用户ID输入有误"));
+        writeLine(errors(), ProgressText::albumListFailure(failure));
         m_outcome.usage = true;
         break;
     case AlbumListError::NotLoggedIn:
@@ -203,7 +197,7 @@ void CommandLineRun::onListFailed(const AlbumListFailure &failure)
         m_outcome.notLoggedIn = true;
         break;
     case AlbumListError::NoAlbums:
-        writeLine(lines(), QCoreApplication::translate("CommandLine", "该用户没有可供下载的相册"));
+        writeLine(lines(), ProgressText::albumListFailure(failure));
         break;
     case AlbumListError::Unreachable:
         writeLine(errors(), unreachableText(FailureText::web(failure.reason)));

@@ -31,6 +31,12 @@ inline void writeLine(FILE *stream, const QString &text)
     fflush(stream);
 }
 
+// A message of several lines as one line of the terminal.
+inline QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 inline QString notLoggedInText()
 {
     return QCoreApplication::translate("TerminalText", "未登录或登录已过期：请先打开 Quillmoor 的窗口登录一次，再运行此命令。");

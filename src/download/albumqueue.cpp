@@ -62,6 +62,13 @@ DownloadJob *AlbumQueue::beginAlbum(JobStartFailure *failure)
     m_state = State::Running;
     m_walk = new PageWalk(job, m_source);
     m_walk->setBlankWhenDone(m_current + 1 >= m_report.albums.size());
+    if (!m_html && m_settings.readPagesAsHtml) {
+        // The fast mode's reader, the same for every front end.
+        auto *html = new HtmlPageSource(m_settings.network, this);
+        html->setRequestOptions(m_settings.requests);
+        html->setUserAgent(m_settings.userAgent);
+        m_html = html;
+    }
     if (m_html)
         m_walk->setHtmlSource(m_html);
     connect(m_walk, &PageWalk::paneChosen, this, &AlbumQueue::paneChosen);

@@ -63,7 +63,8 @@ public:
     bool startFromShownPage(const PageSnapshot &shown, JobStartFailure *failure = nullptr);
 
     // The fast mode's reader of album pages: each album whose first page it
-    // reads as the pane does is collected through it. Call before start.
+    // reads as the pane does is collected through it. Call before start;
+    // without it, a queue whose settings say readPagesAsHtml makes its own.
     void setHtmlSource(HtmlPageSource *html) { m_html = html; }
     // Passed to the album at work (see DownloadJob). A stop also ends the
     // queue there: no further album begins, and finished() follows. In a

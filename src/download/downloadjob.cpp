@@ -4,10 +4,11 @@
 
 #include "jobrules.h"
 #include "metadata/picturemetadata.h"
+#include "jobsettings.h"
+#include "jobtally.h"
 #include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
-#include "web/textutil.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,12 +23,6 @@
 
 namespace {
 
-CollectionRules rulesFor(const JobSettings &settings)
-{
-    return settings.source == JobSource::BrowserPane ? CollectionRules::browserPane(settings.photoHostBase)
-                                                     : CollectionRules::memberList(settings.photoHostBase);
-}
-
 // The picture count is shown as a 16-bit number.
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 
@@ -36,18 +31,19 @@ constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
 DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_collection(rulesFor(settings))
+    , m_collection(CollectionRulesFor(settings))
     , m_folder(settings.saveFolder)
-    , m_limit(qBound(1, settings.maxInFlight, JobSettings::MaxInFlight))
+    , m_schedule(settings.maxInFlight)
     , m_requests(new QObject(this))
 {
-    m_settings.maxInFlight = m_limit;
+    m_settings.maxInFlight = m_schedule.maxInFlight();
+    m_clock.start();
     // Every request tells the job when the site asks it to slow down.
     const QPointer<DownloadJob> self(this);
     const auto callerThrottled = settings.requests.throttled;
     m_settings.requests.throttled = [self, callerThrottled](int retryAfterMs) {
         if (self)
-            self->onThrottled(retryAfterMs);
+            self->m_schedule.throttled(retryAfterMs, self->m_clock.elapsed());
         if (callerThrottled)
             callerThrottled(retryAfterMs);
     };
@@ -65,15 +61,6 @@ DownloadJob::~DownloadJob()
 {
     // Answers of requests in flight must not reach a job being torn down.
     delete m_requests;
-    dropStaging();
-}
-
-void DownloadJob::dropStaging()
-{
-    if (m_stagingFolder.isEmpty())
-        return;
-    m_stagingLock.reset();
-    RemoveStagingFolder(std::exchange(m_stagingFolder, QString()));
 }
 
 bool DownloadJob::takeContinueFolder(JobStartFailure *failure)
@@ -86,8 +73,8 @@ bool DownloadJob::takeContinueFolder(JobStartFailure *failure)
     const AlbumRecord &record = m_folder.record();
     // The album at the site as it is now, whatever address it was recorded at.
     if (m_settings.albumAddress.isEmpty())
-        m_settings.albumAddress = AlbumAddressAtSite(
-            record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress(), m_settings.photoHostBase);
+        m_settings.albumAddress = AlbumAddressAtSite(AlbumAddressElseFirstPage(record.albumAddress(), record.firstPage()),
+                                                     m_settings.photoHostBase);
     // The album is taken before its folder is touched: another job at work
     // on it (of any process) keeps it as it is.
     m_lock = m_settings.albumAddress.isEmpty() ? nullptr
@@ -113,26 +100,7 @@ QStringList DownloadJob::albumAddresses() const
 
 bool DownloadJob::isWhole() const
 {
-    return !m_notWhole && m_failed == 0 && m_noPictureAddress == 0 && m_collectionStop.isNone()
-        && m_endedBy == HaltReason::None && m_notDownloaded == 0;
-}
-
-QStringList DownloadJob::pendingPages() const
-{
-    QStringList out;
-    for (qsizetype i = m_nextToCommit; i < m_items.size(); ++i)
-        out << m_items.at(i).page;
-    return out;
-}
-
-QStringList DownloadJob::pendingPictures() const
-{
-    QStringList out;
-    for (qsizetype i = m_nextToCommit; i < m_items.size(); ++i) {
-        if (!m_items.at(i).picture.isEmpty() && m_items.at(i).stage != Item::Stage::Queued)
-            out << m_items.at(i).picture;
-    }
-    return out;
+    return !m_notWhole && m_tally.allCame() && m_collectionStop.isNone() && m_endedBy == HaltReason::None;
 }
 
 bool DownloadJob::start(JobStartFailure *failed)
@@ -152,8 +120,7 @@ bool DownloadJob::start(JobStartFailure *failed)
         }
     }
     QString why;
-    m_stagingFolder = CreateStagingFolder(m_settings.saveFolder, &m_stagingLock, &why);
-    if (m_stagingFolder.isEmpty()) {
+    if (!m_staging.create(m_settings.saveFolder, &why)) {
         m_folder.abandon();
         failure = {JobStartFailure::Why::NoFolder, {FileError::Code::Other, {}, {}, why}, {}};
         return false;
@@ -169,7 +136,7 @@ bool DownloadJob::start(JobStartFailure *failed)
 bool DownloadJob::takeAlbum(const QString &firstPage)
 {
     m_firstPage = firstPage;
-    const QString address = m_settings.albumAddress.isEmpty() ? firstPage : m_settings.albumAddress;
+    const QString address = AlbumAddressElseFirstPage(m_settings.albumAddress, firstPage);
     // A continued album was taken at the start already.
     if (!m_lock)
         m_lock = TryLock(AlbumLockPath(m_settings.saveFolder, address));
@@ -290,12 +257,7 @@ void DownloadJob::appendItems()
 {
     // Picture pages become items in collection order, which is the order
     // they are named and reported in.
-    const QStringList &pages = m_collection.picturePages();
-    for (qsizetype i = m_items.size(); i < pages.size(); ++i) {
-        Item item;
-        item.page = pages.at(i);
-        m_items.append(item);
-    }
+    m_schedule.appendPages(m_collection.picturePages());
 }
 
 void DownloadJob::schedule()
@@ -310,37 +272,29 @@ void DownloadJob::pump()
 {
     if (!picturesMoving() || isPaused())
         return;
-    if (m_nextToCommit == m_items.size()) {
+    if (m_schedule.allReported()) {
         if (m_state == State::Downloading)
             complete();
         return;
     }
-    if (!m_throttledUntil.hasExpired()) {
-        m_pace.start(int(qMax<qint64>(1, m_throttledUntil.remainingTime())));
-        return;
-    }
     m_pace.setInterval(m_settings.pauseMs);
-    // While album pages are read, one request of the limit is theirs.
-    const int limit = m_state == State::Collecting ? qMax(1, m_limit - 1) : m_limit;
-    // Look ahead a little only: downloaded pictures wait on disk for their
-    // turn to be named. Pictures the folder already holds end at once and
-    // move the window on, so they pass without waiting out the pause.
+    // Pictures the folder already holds end at once and move the schedule
+    // on, so they pass without waiting out the pause.
     const QPointer<DownloadJob> self(this);
-    while (self && picturesMoving() && !isPaused() && m_working < limit
-           && m_nextToStart < m_items.size() && m_nextToStart < m_nextToCommit + 4 * m_limit) {
-        // An item handed back by a pause is started again in its turn.
-        const int index = m_nextToStart++;
-        if (m_items.at(index).stage == Item::Stage::Queued)
-            startItem(index);
+    while (self && picturesMoving() && !isPaused()) {
+        const PictureSchedule::Next next = m_schedule.next(m_state == State::Collecting, m_clock.elapsed());
+        if (next.waitMs > 0)
+            return m_pace.start(next.waitMs);
+        if (next.index < 0)
+            return;
+        startItem(next.index);
     }
 }
 
 void DownloadJob::startItem(int index)
 {
-    Item &item = m_items[index];
-    item.stage = Item::Stage::Working;
+    ScheduledPicture &item = m_schedule.at(index);
     item.report.address = item.page;
-    ++m_working;
     if (!item.picture.isEmpty()) {
         // Its page was read before a pause: only the picture is left to fetch.
         item.report.address = item.picture;
@@ -415,13 +369,13 @@ void DownloadJob::writeCaptionsOfKept(AlbumRecord::Entry entry)
         entry.sha256 = hashOf(path);
     }
     if (written.sidecarInstead)
-        ++m_sidecarsInstead;
+        ++m_tally.sidecarsInstead;
     m_folder.rewrote(entry);
 }
 
 void DownloadJob::onPage(int index, const PageResult &page)
 {
-    Item &item = m_items[index];
+    ScheduledPicture &item = m_schedule.at(index);
     if (IsLoginAnswer(page.httpStatus, false))
         return loginExpired(item.page, index);
     if (!page.ok()) {
@@ -443,15 +397,16 @@ void DownloadJob::onPage(int index, const PageResult &page)
         return itemDone(index);
     }
     item.report.address = item.picture;
-    const QString name = PictureFileName(GetPicName(item.picture));
-    if (!IsUsableFolderName(name)) {
+    // Named once, here: the same name is checked and saved.
+    item.fileName = PictureName(item.picture);
+    if (!IsUsableFolderName(item.fileName)) {
         item.report.kind = PictureReport::Kind::Failed;
         item.report.why = PictureReport::Why::NoFileName;
         return itemDone(index);
     }
-    if (m_folder.adoptUnjournalled(FitFileName(name))) {
+    if (m_folder.adoptUnjournalled(item.fileName)) {
         item.report.kind = PictureReport::Kind::AlreadyThere;
-        item.report.fileName = FitFileName(name);
+        item.report.fileName = item.fileName;
         return itemDone(index);
     }
     if (m_savedAddresses.contains(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
@@ -462,9 +417,7 @@ void DownloadJob::onPage(int index, const PageResult &page)
     if (sendsNothing()) {
         // No new request while paused: the picture waits for resume(), or
         // is not downloaded when the job is stopping.
-        item.stage = Item::Stage::Queued;
-        --m_working;
-        m_nextToStart = qMin(m_nextToStart, index);
+        m_schedule.putBack(index);
         return stopWhenIdle();
     }
     download(index);
@@ -472,14 +425,14 @@ void DownloadJob::onPage(int index, const PageResult &page)
 
 void DownloadJob::download(int index)
 {
-    Item &item = m_items[index];
+    ScheduledPicture &item = m_schedule.at(index);
     m_picturesOnTheWay.insert(item.picture);
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
-    const QString staging = m_stagingFolder + QStringLiteral("/.picture-%1.part").arg(index);
+    const QString staging = m_staging.partFile(index);
     downloadPicture(m_settings.network, item.picture, staging, m_requests,
             [this, index, staging](const DownloadResult &result) {
-                Item &item = m_items[index];
+                ScheduledPicture &item = m_schedule.at(index);
                 if (result.ok()) {
                     item.staging = staging;
                     item.size = result.size;
@@ -498,14 +451,7 @@ void DownloadJob::download(int index)
 
 void DownloadJob::itemDone(int index)
 {
-    m_items[index].stage = Item::Stage::Done;
-    --m_working;
-    if (m_limit < m_settings.maxInFlight && m_items[index].report.kind != PictureReport::Kind::Failed
-        && ++m_goodSinceThrottle >= 2 * m_limit) {
-        // The site has kept up for a while: take one more at once again.
-        ++m_limit;
-        m_goodSinceThrottle = 0;
-    }
+    m_schedule.done(index, m_schedule.at(index).report.kind == PictureReport::Kind::Failed);
     const QPointer<DownloadJob> self(this);
     commitReady();
     if (self && m_stopAfterInFlight)
@@ -517,30 +463,27 @@ void DownloadJob::itemDone(int index)
 void DownloadJob::commitReady()
 {
     const QPointer<DownloadJob> self(this);
-    while (self && picturesMoving() && m_nextToCommit < m_items.size()
-           && m_items.at(m_nextToCommit).stage == Item::Stage::Done) {
-        if (!commit(m_items[m_nextToCommit]))
+    while (self && picturesMoving() && m_schedule.nextToReportIsDone()) {
+        if (!commit(m_schedule.nextToReport()))
             return;
     }
 }
 
-bool DownloadJob::commit(Item &item)
+bool DownloadJob::commit(ScheduledPicture &item)
 {
     PictureReport &report = item.report;
     if (item.sameAsEarlier) {
         item.sameAsEarlier = false;
         if (!m_savedAddresses.contains(item.picture)) {
-            const int index = int(&item - m_items.data());
+            const int index = m_schedule.indexOf(item);
+            // No request while paused: it starts again after resume().
             if (sendsNothing()) {
-                // No request while paused: it starts again after resume().
-                item.stage = Item::Stage::Queued;
-                m_nextToStart = qMin(m_nextToStart, index);
+                m_schedule.putBack(index);
                 return false;
             }
             // The first one failed: this one has its own try, as it would
             // have had one after the other.
-            item.stage = Item::Stage::Working;
-            ++m_working;
+            m_schedule.resumeWork(index);
             download(index);
             return false;
         }
@@ -550,24 +493,19 @@ bool DownloadJob::commit(Item &item)
         m_picturesOnTheWay.remove(item.picture);
         placeDownloaded(item);
     }
-    if (report.kind == PictureReport::Kind::Failed)
-        ++m_failed;
-    if (report.noPictureAddress)
-        ++m_noPictureAddress;
-    if (report.kind == PictureReport::Kind::AlreadyThere) {
-        ++m_alreadyThere;
-        // Found by its name, or under another: the journal learns it at the end.
+    m_tally.count(report);
+    // Found by its name, or under another: the journal learns it at the end.
+    if (report.kind == PictureReport::Kind::AlreadyThere)
         m_folder.keep({item.page, item.picture, report.fileName, item.size, item.sha256});
-    }
-    ++m_nextToCommit;
-    report.savedCount = m_saved;
+    m_schedule.reported();
+    report.savedCount = m_tally.saved;
     // The window may end the job from here (closing it on the report).
     const QPointer<DownloadJob> self(this);
     emit pictureDone(report);
     return bool(self);
 }
 
-void DownloadJob::placeDownloaded(Item &item)
+void DownloadJob::placeDownloaded(ScheduledPicture &item)
 {
     PictureReport &report = item.report;
     const QString staging = std::exchange(item.staging, QString());
@@ -585,11 +523,10 @@ void DownloadJob::placeDownloaded(Item &item)
         QFile::remove(staging);
         return;
     }
-    if (m_saved >= MaxSavedPictures)
+    if (m_tally.saved >= MaxSavedPictures)
         return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
     QString why;
-    const QString wanted = GetPicName(item.picture);
-    if (const QString theirs = m_folder.userFileWithBytes(wanted, item.size, item.sha256); !theirs.isEmpty()) {
+    if (const QString theirs = m_folder.userFileWithBytes(item.fileName, item.size, item.sha256); !theirs.isEmpty()) {
         // The user's file of that name holds the very picture: it becomes
         // the recorded one, and the copy just fetched goes.
         QFile::remove(staging);
@@ -604,7 +541,7 @@ void DownloadJob::placeDownloaded(Item &item)
         if (!stagedSidecar.isEmpty())
             QFile::remove(stagedSidecar);
         return refuse(PictureReport::Why::MetadataNotWritten,
-                      {WebReason::None, FitFileName(PictureFileName(wanted)), written.detail});
+                      {WebReason::None, item.fileName, written.detail});
     }
     if (m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty()) {
         // The caption changed the bytes: the record proves the file as written.
@@ -615,52 +552,32 @@ void DownloadJob::placeDownloaded(Item &item)
             item.sha256 = hash.result();
         }
     }
-    AlbumRecord::Entry entry{item.page, item.picture, wanted, item.size, item.sha256};
+    AlbumRecord::Entry entry{item.page, item.picture, item.fileName, item.size, item.sha256};
     entry.caption = item.caption;
     entry.date = item.date;
     entry.embedded = m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty();
     const QString name = m_folder.place(staging, entry, stagedSidecar, &why);
     if (name.isEmpty())
-        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, FitFileName(PictureFileName(wanted)), why});
+        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, item.fileName, why});
     if (!stagedSidecar.isEmpty() && m_settings.captions == CaptionMode::Embed)
-        ++m_sidecarsInstead;
+        ++m_tally.sidecarsInstead;
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
     m_savedAddresses.insert(item.picture);
-    ++m_saved;
-}
-
-void DownloadJob::onThrottled(int retryAfterMs)
-{
-    // Fewer at once, and nothing new until the site's wait is over; the
-    // request itself waits and asks again.
-    m_limit = qMax(1, m_limit / 2);
-    m_goodSinceThrottle = 0;
-    const int wait = retryAfterMs >= 0 ? retryAfterMs : 1000;
-    if (m_throttledUntil.hasExpired() || m_throttledUntil.remainingTime() < wait)
-        m_throttledUntil.setRemainingTime(wait);
+    ++m_tally.saved;
 }
 
 JobReport DownloadJob::counts() const
 {
-    JobReport result;
+    JobReport result = CountedReport(m_tally, m_endedBy, m_loginPage);
     result.albumName = m_collection.albumName();
     result.folderName = m_folder.workName();
-    result.saved = m_saved;
-    result.failed = m_failed;
-    result.alreadyThere = m_alreadyThere;
     result.mode = m_settings.mode;
     result.collectionStop = m_collectionStop;
-    fillPictureCounts(result);
     result.whole = isWhole();
     result.busy = m_busy;
-    if (m_gone) {
-        result.albumGone = true;
-        result.whole = false;
-        result.goneAddress = m_gone->address;
-        result.goneStatus = m_gone->httpStatus;
-        result.goneTitle = m_gone->title;
-    }
+    if (m_gone)
+        MarkAlbumGone(result, *m_gone);
     return result;
 }
 
@@ -670,10 +587,10 @@ void DownloadJob::complete()
     m_state = State::Finished;
 
     JobReport result = counts();
-    dropStaging();
+    m_staging.drop();
     AlbumEnding ending;
     ending.title = result.albumName;
-    ending.albumAddress = m_settings.albumAddress.isEmpty() ? m_firstPage : m_settings.albumAddress;
+    ending.albumAddress = AlbumAddressElseFirstPage(m_settings.albumAddress, m_firstPage);
     ending.firstPage = m_firstPage;
     ending.mode = m_settings.mode;
     ending.whole = result.whole;
@@ -683,17 +600,8 @@ void DownloadJob::complete()
     ending.busy = m_busy;
     ending.gone = m_gone.has_value();
     ending.updateFolder = m_settings.targetFolder;
-    ending.saved = m_saved;
-    const FolderFate fate = m_folder.finish(ending);
-    result.folderName = fate.folderName;
-    result.folderNote = fate.note;
-    result.folderNoteSubject = fate.noteSubject;
-    result.folderGone = fate.folderGone;
-    result.nameTaken = fate.nameTaken;
-    result.earlierKept = fate.earlierKept;
-    result.replacedEarlier = fate.replacedEarlier;
-    result.earlierTrashed = fate.earlierTrashed;
-    result.earlierBeside = fate.earlierBeside;
+    ending.saved = m_tally.saved;
+    TakeFolderFate(result, m_folder.finish(ending));
     m_lock.reset();
     result.problems = m_folder.problems();
     emit finished(result);
@@ -702,12 +610,10 @@ void DownloadJob::complete()
 void DownloadJob::loginExpired(const QString &answer, int index)
 {
     // Not failed, not yet done: handed back for a later try.
-    Item &item = m_items[index];
-    --m_working;
-    item.stage = Item::Stage::Queued;
+    ScheduledPicture &item = m_schedule.at(index);
+    m_schedule.putBack(index);
     item.picture.clear();
     item.report = PictureReport();
-    m_nextToStart = qMin(m_nextToStart, index);
     // Stopping already: nothing waits for a new login; the picture is not
     // downloaded and the job ends with the others in flight.
     if (m_stopAfterInFlight)
@@ -719,7 +625,7 @@ void DownloadJob::pause()
 {
     if ((m_state != State::Collecting && m_state != State::Downloading) || isPaused() || m_stopAfterInFlight)
         return;
-    m_haltedBy = HaltReason::User;
+    m_pausedBy = HaltReason::User;
     m_pace.stop();
     emit paused(HaltReason::User, QString());
 }
@@ -728,7 +634,7 @@ void DownloadJob::resume()
 {
     if ((m_state != State::Collecting && m_state != State::Downloading) || !isPaused() || m_stopAfterInFlight)
         return;
-    m_haltedBy = HaltReason::None;
+    m_pausedBy = HaltReason::None;
     m_loginPage.clear();
     const QPointer<DownloadJob> self(this);
     emit resumed();
@@ -763,38 +669,47 @@ void DownloadJob::stopAfterInFlight()
 
 void DownloadJob::stopWhenIdle()
 {
-    if (m_stopAfterInFlight && m_working == 0)
+    if (m_stopAfterInFlight && m_schedule.inFlight() == 0)
         halt(HaltReason::User, QString());
 }
 
 void DownloadJob::halt(HaltReason reason, const QString &loginPage)
 {
-    if (reason == HaltReason::LoginExpired && m_settings.pauseOnExpiredLogin) {
-        m_pace.stop();
-        m_pageWait.stop();
-        if (m_state == State::Collecting)
-            m_heldPage = m_expectedPage;
-        // Further pictures in flight may meet the login too: one pause.
-        if (m_haltedBy == HaltReason::LoginExpired)
-            return;
-        m_haltedBy = reason;
-        m_loginPage = loginPage;
-        emit paused(reason, loginPage);
+    // Only a front end with a pane to log in again with waits for a new login.
+    if (reason == HaltReason::LoginExpired && m_settings.pauseOnExpiredLogin)
+        return pauseForLogin(loginPage);
+    endEarly(reason, loginPage);
+}
+
+void DownloadJob::pauseForLogin(const QString &loginPage)
+{
+    m_pace.stop();
+    m_pageWait.stop();
+    if (m_state == State::Collecting)
+        m_heldPage = m_expectedPage;
+    // Further pictures in flight may meet the login too: one pause.
+    if (m_pausedBy == HaltReason::LoginExpired)
         return;
-    }
+    m_pausedBy = HaltReason::LoginExpired;
+    m_loginPage = loginPage;
+    emit paused(HaltReason::LoginExpired, loginPage);
+}
+
+void DownloadJob::endEarly(HaltReason reason, const QString &loginPage)
+{
     m_endedBy = reason;
     m_loginPage = loginPage;
-    m_haltedBy = HaltReason::None;
+    m_pausedBy = HaltReason::None;
     m_stopAfterInFlight = false;
     m_pageWait.stop();
     m_pace.stop();
     // Transfers in flight are cancelled: their answers never arrive.
     delete m_requests;
     m_requests = new QObject(this);
-    m_working = 0;
+    m_schedule.dropInFlight();
     if (m_state == State::Collecting) {
         // Picture pages already begun are settled like those of a download.
-        m_notDownloaded = collectedCount() - int(m_items.size());
+        m_tally.notDownloaded = collectedCount() - m_schedule.size();
         m_state = State::Downloading;
         if (!settleForEnd())
             return;
@@ -809,28 +724,19 @@ bool DownloadJob::settleForEnd()
 {
     // Pictures already downloaded are kept and reported in their turn; the
     // rest were never brought to an end.
-    while (m_nextToCommit < m_items.size()) {
-        Item &item = m_items[m_nextToCommit];
+    while (m_schedule.hasNextToReport()) {
+        ScheduledPicture &item = m_schedule.nextToReport();
         const bool firstFailed = item.sameAsEarlier && !m_savedAddresses.contains(item.picture);
-        if (item.stage != Item::Stage::Done || firstFailed) {
-            ++m_notDownloaded;
-            ++m_nextToCommit;
+        if (item.stage != ScheduledPicture::Stage::Done || firstFailed) {
+            ++m_tally.notDownloaded;
+            m_schedule.reported();
             continue;
         }
         if (!commit(item))
             return false;
     }
-    m_nextToStart = int(m_items.size());
+    m_schedule.closeStarts();
     return true;
-}
-
-void DownloadJob::fillPictureCounts(JobReport &result) const
-{
-    result.noPictureAddress = m_noPictureAddress;
-    result.sidecarsInstead = m_sidecarsInstead;
-    result.haltedBy = m_endedBy;
-    result.loginPage = m_endedBy == HaltReason::LoginExpired ? m_loginPage : QString();
-    result.notDownloaded = m_notDownloaded;
 }
 
 void DownloadJob::kill()
@@ -849,7 +755,7 @@ void DownloadJob::discard()
     const bool ownsFolder = m_state != State::Finished;
     kill();
     m_state = State::Killed;
-    dropStaging();
+    m_staging.drop();
     if (ownsFolder)
         m_folder.discard();
     m_lock.reset();

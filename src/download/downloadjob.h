@@ -3,6 +3,10 @@
 #include "albumcollection.h"
 #include "albumfolder.h"
 #include "albumrecord.h"
+#include "jobtypes.h"
+#include "jobtally.h"
+#include "pictureschedule.h"
+#include "stagingfolder.h"
 #include "web/pagelink.h"
 #include "web/webrequest.h"
 
@@ -12,6 +16,7 @@
 #include <QStringList>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTimer>
 
@@ -21,154 +26,6 @@
 class QLockFile;
 
 class QNetworkAccessManager;
-
-// Who started a job: the browser pane's start button, or the member list.
-enum class JobSource { BrowserPane = 1, MemberList = 2 };
-
-// What becomes of each picture's caption, album and date beyond the album's
-// record (which keeps them in every mode): nothing, the site's bytes as they
-// are; written into the picture (a format that takes none gets a sidecar);
-// or written into an XMP sidecar beside the untouched picture.
-enum class CaptionMode { None, Embed, Sidecar };
-
-struct JobSettings {
-    JobSource source = JobSource::BrowserPane;
-    // Captured when the job is made: every folder of the job lies here, even
-    // if the user picks another save folder meanwhile.
-    QString saveFolder;
-    // The album's address as the job was started on it; the first page the
-    // pane loads stands in when empty.
-    QString albumAddress;
-    QString photoHostBase;
-    QNetworkAccessManager *network = nullptr;
-    // Time-out and retries of every picture page and picture.
-    RequestOptions requests;
-    DownloadMode mode = DownloadMode::ReplaceAll;
-    // How many pictures are worked on at once (page and picture). One is
-    // the pace the program was made with; more is the fast mode.
-    int maxInFlight = 1;
-    // The pause after each picture before the next is begun.
-    int pauseMs = 100;
-    // How long an album page may take to load before collection ends with
-    // what it has: a page that never completes must not hold the job.
-    int pageLoadTimeoutMs = 60000;
-    // An expired login pauses the job (resume() goes on once the user has
-    // logged in again) instead of ending it.
-    bool pauseOnExpiredLogin = false;
-    // Only new pictures into exactly this folder of the save folder, whatever
-    // the album's title now, as long as its record names the album. Set by an
-    // update of recorded albums; an album page that shows the album is gone
-    // then ends the job without touching the folder.
-    QString targetFolder;
-    // Picture pages start while later album pages are still being read (the
-    // fast mode). Only new pictures finds the folder it adds to from the
-    // first page, whose title names the album.
-    bool startWhileCollecting = false;
-    // Goes on with an interrupted or stopped album in this folder (a name
-    // under the save folder whose record names the album): only the
-    // pictures it does not hold yet are fetched, into it, and it takes the
-    // album's name only once the album is whole.
-    QString continueFolder;
-    CaptionMode captions = CaptionMode::None;
-
-    // The fast mode: several pictures at once, no pause between them.
-    static constexpr int DefaultFastInFlight = 4;
-    static constexpr int MaxInFlight = 8;
-};
-
-// How one picture of the album ended.
-struct PictureReport {
-    enum class Kind { Saved, Failed, Skipped, AlreadyThere };
-    Kind kind = Kind::Saved;
-    // The picture's address; the picture page's when that could not be read.
-    QString address;
-    bool pageFailed = false;
-    // Why it failed or was skipped: the picture page's or the picture's
-    // request (`failure`), or a rule of the job's.
-    enum class Why { None, Request, SavedBefore, TooManyPictures, NotPlaced, NoFileName, MetadataNotWritten };
-    Why why = Why::None;
-    // Request: what the web layer reported. NotPlaced, MetadataNotWritten:
-    // `subject` the name, `systemText`. TooManyPictures: `limit`.
-    WebFailure failure;
-    QString fileName; // what it was saved as
-    int savedCount = 0; // pictures saved so far in this job
-    // Skipped because the picture page held no picture address; `address`
-    // is the picture page's then.
-    bool noPictureAddress = false;
-    // Fetched again: the folder held the recorded picture no longer whole.
-    AlbumFolder::Held refetched = AlbumFolder::Held::No;
-};
-
-// Why a job halted before its end.
-enum class HaltReason { None, User, LoginExpired };
-
-// How the whole job ended.
-struct JobReport {
-    QString albumName;
-    // The album's folder under the save folder as it is now: the album's
-    // name, or the temporary folder's when that name could not be given.
-    QString folderName;
-    int saved = 0;
-    int failed = 0;
-    // Only new pictures: how many the album's folder held already.
-    int alreadyThere = 0;
-    DownloadMode mode = DownloadMode::ReplaceAll;
-    // Set when collection ended before the album's last page.
-    CollectionStop collectionStop;
-    // Set when the pictures are not where the album's name says, with the
-    // folder (FolderGone) or the album's folder name it names.
-    using FolderNote = AlbumFolderNote;
-    FolderNote folderNote = FolderNote::None;
-    QString folderNoteSubject;
-    // The save folder or the temporary folder vanished while the job ran.
-    bool folderGone = false;
-    // Picture pages that held no picture address.
-    int noPictureAddress = 0;
-    // Captions written into pictures: the pictures whose format takes none
-    // (GIF) and got a sidecar instead.
-    int sidecarsInstead = 0;
-    // Why the job ended before every picture page was asked for: stopped by
-    // the user, or the site's login expired (`loginPage` is what it answered).
-    HaltReason haltedBy = HaltReason::None;
-    QString loginPage;
-    // Picture pages collected but never brought to an end.
-    int notDownloaded = 0;
-    // An update found the album gone from the site (its page answered 404 or
-    // is no album page); its folder was left as it is.
-    bool albumGone = false;
-    QString goneAddress; // the page that showed it
-    int goneStatus = 0;  // its HTTP status; 0 when it answered a page that is no album
-    QString goneTitle;   // that page's title
-
-    // Every album page read, every picture page gave its picture, every
-    // picture saved, and the job went to its end.
-    bool isWhole() const { return whole && !folderGone; }
-    // Another job (of this or another process) works on the album; this one
-    // left it alone and saved nothing.
-    bool busy = false;
-    bool whole = true;
-    // The folder of the album's name belongs to something else (a folder of
-    // the user's, another album): the album took the free `folderName`.
-    bool nameTaken = false;
-    // An earlier copy of the album kept under its name because this one is
-    // not whole; the new pictures are in `folderName` beside it.
-    QString earlierKept;
-    // The earlier copy of the album was replaced by this whole one: it is
-    // in the trash, or beside the new copy as `earlierBeside`.
-    bool replacedEarlier = false;
-    bool earlierTrashed = false;
-    QString earlierBeside;
-    // Folder steps that failed, each with its path and the system's reason.
-    QList<FolderProblem> problems;
-};
-
-// Why a job could not start; nothing has changed then.
-struct JobStartFailure {
-    enum class Why { None, NoFolder, NotUnfinished, AlbumBusy };
-    Why why = Why::None;
-    FileError folder; // NoFolder: why the temporary or staging folder could not be made
-    QString subject;  // NotUnfinished: the folder's path; AlbumBusy: the album's address
-};
 
 // One album's download: its temporary folder, the collection of its picture
 // pages from what a browser pane loads, then for each picture page the
@@ -217,8 +74,8 @@ public:
     // counted as not downloaded. finished() follows, as after stop(); at
     // once when nothing is in flight.
     void stopAfterInFlight();
-    bool isPaused() const { return m_haltedBy != HaltReason::None; }
-    HaltReason pausedBy() const { return m_haltedBy; }
+    bool isPaused() const { return m_pausedBy != HaltReason::None; }
+    HaltReason pausedBy() const { return m_pausedBy; }
 
     // Stops every request and the pacing; no signal follows.
     void kill();
@@ -243,16 +100,16 @@ public:
     QString temporaryFolderPath() const;
     // Where pictures are downloaded before they take their name: a folder
     // of the job's own beside the album folders, gone at the job's end.
-    QString stagingFolderPath() const { return m_stagingFolder; }
+    QString stagingFolderPath() const { return m_staging.path(); }
     bool isContinuing() const { return m_folder.isContinuing(); }
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
-    QStringList pendingPages() const;
-    QStringList pendingPictures() const;
+    QStringList pendingPages() const { return m_schedule.unreportedPages(); }
+    QStringList pendingPictures() const { return m_schedule.picturesOnTheirWay(); }
     // Picture pages and pictures being fetched now.
-    int inFlight() const { return m_working; }
+    int inFlight() const { return m_schedule.inFlight(); }
     // How many pictures the job works on at once now.
-    int inFlightLimit() const { return m_limit; }
+    int inFlightLimit() const { return m_schedule.limit(); }
 
 signals:
     void pageCollected(int collected);
@@ -268,25 +125,6 @@ signals:
     void finished(const JobReport &report);
 
 private:
-    // One picture page of the album on its way to a report.
-    struct Item {
-        enum class Stage { Queued, Working, Done };
-        Stage stage = Stage::Queued;
-        QString page;
-        QString picture;
-        // Waits for an earlier item fetching the same picture.
-        bool sameAsEarlier = false;
-        // The downloaded file, waiting for its name in the folder, with its
-        // size and hash as it came.
-        QString staging;
-        qint64 size = -1;
-        QByteArray sha256;
-        // What the picture page and the picture's answer said of it.
-        QString caption;
-        QDateTime date;
-        PictureReport report;
-    };
-
     void finishCollection();
     bool streams() const;
     void lookForAlbumFolder();
@@ -294,11 +132,14 @@ private:
     void appendItems();
     void onPageWaitOver();
     void loginExpired(const QString &answer, int index);
+    // What halted the job pauses it (an expired login where the front end
+    // can log in again) or ends it early.
     void halt(HaltReason reason, const QString &loginPage);
+    void pauseForLogin(const QString &loginPage);
+    void endEarly(HaltReason reason, const QString &loginPage);
     bool sendsNothing() const { return isPaused() || m_stopAfterInFlight; }
     void stopWhenIdle();
     bool settleForEnd();
-    void fillPictureCounts(JobReport &result) const;
     // What the job did, before its folder takes its final name.
     JobReport counts() const;
     bool takeAlbum(const QString &firstPage);
@@ -311,13 +152,11 @@ private:
     void download(int index);
     void itemDone(int index);
     void commitReady();
-    bool commit(Item &item);
-    void placeDownloaded(Item &item);
-    void onThrottled(int retryAfterMs);
+    bool commit(ScheduledPicture &item);
+    void placeDownloaded(ScheduledPicture &item);
     void complete();
     QStringList albumAddresses() const;
     bool takeContinueFolder(JobStartFailure *failure);
-    void dropStaging();
 
     JobSettings m_settings;
     State m_state = State::Ready;
@@ -325,34 +164,24 @@ private:
     AlbumFolder m_folder;
     CollectionStop m_collectionStop;
     QString m_firstPage;
-    QString m_stagingFolder;
-    std::unique_ptr<QLockFile> m_stagingLock;
+    StagingFolder m_staging;
     // Held from the first page to the end: one album, one job.
     std::unique_ptr<QLockFile> m_lock;
     bool m_busy = false;
     // An update's album page showed the album is gone.
     std::optional<PageSnapshot> m_gone;
     bool m_notWhole = false;
-    QList<Item> m_items;
-    int m_nextToStart = 0;
-    int m_nextToCommit = 0;
-    int m_working = 0;
-    int m_limit = 1;
-    int m_goodSinceThrottle = 0;
-    QDeadlineTimer m_throttledUntil;
+    PictureSchedule m_schedule;
+    // The schedule's clock: it keeps no time of its own.
+    QElapsedTimer m_clock;
     // Pictures saved in this job: a picture the album shows on two pages is
     // saved once. And those on their way, so a repeat waits for the first.
     QSet<QString> m_savedAddresses;
     QSet<QString> m_picturesOnTheWay;
     bool m_albumFolderLooked = false;
-    int m_saved = 0;
-    int m_failed = 0;
-    int m_alreadyThere = 0;
-    int m_noPictureAddress = 0;
-    int m_sidecarsInstead = 0;
-    int m_notDownloaded = 0;
+    JobTally m_tally;
     // A pause, and what ended the job early.
-    HaltReason m_haltedBy = HaltReason::None;
+    HaltReason m_pausedBy = HaltReason::None;
     HaltReason m_endedBy = HaltReason::None;
     // Stopping once the transfers in flight are in (see stopAfterInFlight).
     bool m_stopAfterInFlight = false;

@@ -107,19 +107,6 @@ bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase
         || location.contains(photoHostBase + QStringLiteral("/getalbum.do"));
 }
 
-QString NextTempFolderName(const QString &saveFolder)
-{
-    for (qint32 n = 1; n <= MaxTempFolderNumber; ++n) {
-        const QString name = TempFolderBaseName + QString::number(n);
-        // Any entry of that name blocks it, not only a folder: a file would
-        // make the folder impossible to create.
-        const QFileInfo info(saveFolder + QLatin1Char('/') + name);
-        if (!info.exists() && !info.isSymLink())
-            return name;
-    }
-    return {};
-}
-
 namespace {
 
 // The JSON string value after the key that ends at `from` (": \"...\""),
@@ -312,4 +299,14 @@ bool SnapshotsAgreeForCollection(const PageSnapshot &a, const PageSnapshot &b, c
     if (nextA < 0 || nextB < 0)
         return nextA == nextB;
     return a.links.at(nextA).href == b.links.at(nextB).href;
+}
+
+QString AlbumAddressElseFirstPage(const QString &albumAddress, const QString &firstPage)
+{
+    return albumAddress.isEmpty() ? firstPage : albumAddress;
+}
+
+QString PictureName(const QString &pictureAddress)
+{
+    return FitFileName(PictureFileName(GetPicName(pictureAddress)));
 }

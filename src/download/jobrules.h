@@ -61,6 +61,10 @@ QString AlbumFolderName(const QString &albumName, int maxBytes = MaxFileNameByte
 // port, so albums outlive the site's move to https or to another host.
 QString AlbumAddressAtSite(const QString &recorded, const QString &photoHostBase);
 
+// What an album is known by: its own address, else the first page it was
+// read from (an album started on one of its pages).
+QString AlbumAddressElseFirstPage(const QString &albumAddress, const QString &firstPage);
+
 // The n-th name of an album whose folder name is taken: "name (n)".
 QString NumberedFolderName(const QString &folderName, int n);
 
@@ -68,13 +72,13 @@ QString NumberedFolderName(const QString &folderName, int n);
 // dot.
 QString PictureFileName(const QString &name);
 
+// The file name a picture is saved under, made from its address: the
+// address's last part, visible, and short enough for the file system. The
+// job makes it once per picture and checks and saves that very name.
+QString PictureName(const QString &pictureAddress);
+
 // Whether the start button may be used on the page at `location`.
 bool StartButtonEnabledFor(const QString &location, const QString &photoHostBase, bool idle);
-
-// The name of the next temporary album folder under `saveFolder`: the base
-// name with the smallest number from 1 that no entry of the folder uses.
-// The empty text when the 16-bit counter runs out.
-QString NextTempFolderName(const QString &saveFolder);
 
 // The full-size picture address embedded in a picture page, or the empty
 // text. A jpg entry wins over a gif entry, and either over jpeg and png;

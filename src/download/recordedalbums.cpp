@@ -37,7 +37,7 @@ QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder)
         const AlbumRecord record = AlbumRecord::load(info.filePath());
         if (!record.exists() || !record.replacedBy().isEmpty())
             continue;
-        const QString address = record.albumAddress().isEmpty() ? record.firstPage() : record.albumAddress();
+        const QString address = AlbumAddressElseFirstPage(record.albumAddress(), record.firstPage());
         if (!record.isLegacy() && !address.isEmpty() && !TryLock(AlbumLockPath(saveFolder, address)))
             continue;
         RecordedAlbum album;

@@ -246,10 +246,7 @@ QString completionMessage(const JobReport &report)
     QString text = QCoreApplication::translate("ProgressText", "下载完毕\n");
     if (report.haltedBy != HaltReason::None)
         text = haltedLine(report) + QLatin1Char('\n');
-    const QString note = FailureText::folderNote(report);
-    text += report.folderGone ? note : QCoreApplication::translate("ProgressText", "保存在 《") + report.folderName + QCoreApplication::translate("ProgressText", "》");
-    if (!report.folderGone && !note.isEmpty())
-        text += QLatin1Char('\n') + note;
+    text += savedWhere(report).join(QLatin1Char('\n'));
     for (const QString &line : folderLines(report))
         text += QLatin1Char('\n') + line;
     if (report.mode == DownloadMode::OnlyNew)
@@ -266,10 +263,10 @@ QString completionMessage(const JobReport &report)
     return text;
 }
 
-QString queueMessage(const QList<QueuedAlbum> &albums)
+QString queueMessage(const QList<AlbumQueue::Album> &albums)
 {
     QString text = QCoreApplication::translate("ProgressText", "下载完毕");
-    for (const QueuedAlbum &album : albums) {
+    for (const AlbumQueue::Album &album : albums) {
         if (!album.report)
             continue;
         const JobReport &r = *album.report;
@@ -278,10 +275,7 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += busyText();
             continue;
         }
-        const QString note = FailureText::folderNote(r);
-        text += r.folderGone ? note : QCoreApplication::translate("ProgressText", "保存在 《") + r.folderName + QCoreApplication::translate("ProgressText", "》");
-        if (!r.folderGone && !note.isEmpty())
-            text += QLatin1Char(' ') + note;
+        text += savedWhere(r).join(QLatin1Char(' '));
         for (const QString &line : folderLines(r))
             text += QCoreApplication::translate("ProgressText", "，") + line;
         if (r.mode == DownloadMode::OnlyNew)
@@ -298,6 +292,39 @@ QString queueMessage(const QList<QueuedAlbum> &albums)
             text += QCoreApplication::translate("ProgressText", "，") + FailureText::collectionStop(r.collectionStop);
     }
     return text;
+}
+
+QStringList savedWhere(const JobReport &report)
+{
+    const QString note = FailureText::folderNote(report);
+    if (report.folderGone)
+        return {note};
+    QStringList parts{QCoreApplication::translate("ProgressText", "保存在 《") + report.folderName
+                      + QCoreApplication::translate("ProgressText", "》")};
+    if (!note.isEmpty())
+        parts << note;
+    return parts;
+}
+
+QString noTemporaryFolder(const QString &saveFolder, const JobStartFailure &failure)
+{
+    return QCoreApplication::translate("ProgressText", "无法在保存路径中创建临时文件夹，请检查保存路径是否存在并且可写：\n")
+        + saveFolder + QLatin1Char('\n') + FailureText::jobStart(failure);
+}
+
+QString albumListFailure(const AlbumListFailure &failure)
+{
+    switch (failure.error) {
+    case AlbumListError::InvalidUserId:
+        return QCoreApplication::translate("ProgressText", "用户ID输入有误");
+    case AlbumListError::NotLoggedIn:
+        return QCoreApplication::translate("ProgressText", "您还没有登录，请先在浏览器窗口登录");
+    case AlbumListError::NoAlbums:
+        return QCoreApplication::translate("ProgressText", "该用户没有可供下载的相册");
+    case AlbumListError::Unreachable:
+        break;
+    }
+    return QCoreApplication::translate("ProgressText", "无法连接到网站，请稍后再试：") + FailureText::web(failure.reason);
 }
 
 QString updateListTitle()

@@ -6,19 +6,13 @@
 #include "download/downloadjob.h"
 #include "download/recordedalbums.h"
 #include "download/htmlpagesource.h"
+#include "albums/albumlistrequest.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-// One album of the member tab's queue.
-struct QueuedAlbum {
-    QString title; // as the album list shows it
-    QString url;
-    std::optional<JobReport> report; // once it has ended
-};
 
 // The texts the window shows for a job: progress rows, captions, status
 // labels and the completion message.
@@ -75,7 +69,16 @@ Row finishedRow(const JobReport &report);
 QString completionMessage(const JobReport &report);
 // The one message at the end of a queue of albums: each album's folder, and
 // what went wrong with it.
-QString queueMessage(const QList<QueuedAlbum> &albums);
+QString queueMessage(const QList<AlbumQueue::Album> &albums);
+// Where an album's pictures are: "保存在 《folder》", or why they are not
+// where its name says, then a note on its folder if there is one. Every end
+// of an album (message, queue message, the command line's line) says it so.
+QStringList savedWhere(const JobReport &report);
+// An album's temporary folder could not be made (a job that could not
+// start): the save folder and why, a line each.
+QString noTemporaryFolder(const QString &saveFolder, const JobStartFailure &failure);
+// The words of an album list that could not be read (the member list, --member).
+QString albumListFailure(const AlbumListFailure &failure);
 // A queue the user stopped: how many of its albums were never begun.
 QString queueStoppedLine(int notBegun);
 

@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         return 2;
     NetworkSession session;
     JobSettings settings;
-    settings.source = JobSource::MemberList;
+    settings.source = JobSource::HiddenPane;
     settings.saveFolder = args.at(1);
     settings.albumAddress = args.at(2);
     settings.photoHostBase = args.at(3);

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "jobtypes.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// One picture page of an album on its way to a report.
+struct ScheduledPicture {
+    enum class Stage { Queued, Working, Done };
+    Stage stage = Stage::Queued;
+    QString page;
+    QString picture;
+    // The name the picture is saved under, made once from its address.
+    QString fileName;
+    // Waits for an earlier item fetching the same picture.
+    bool sameAsEarlier = false;
+    // The downloaded file, waiting for its name in the folder, with its
+    // size and hash as it came.
+    QString staging;
+    qint64 size = -1;
+    QByteArray sha256;
+    // What the picture page and the picture's answer said of it.
+    QString caption;
+    QDateTime date;
+    PictureReport report;
+};
+
+// Which picture of a job to work on next, and when: the items in collection
+// order with two cursors (the next to start, the next to report), how many
+// are worked on at once and how far ahead of the reports, and how a site
+// that asks to slow down is met (half as many at once and its wait; then
+// one more each time the site has kept up). It owns no timer: the job asks
+// it what to do and keeps the time itself.
+class PictureSchedule
+{
+public:
+    struct Next {
+        int index = -1; // the item to start now, or -1
+        int waitMs = 0; // else, when > 0: ask again after this long
+    };
+
+    explicit PictureSchedule(int maxInFlight = 1);
+
+    // Adds the picture pages not yet held, in order.
+    void appendPages(const QStringList &pages);
+
+    // The next item to start, marked as working; or how long to wait, or
+    // nothing (-1, 0) when no item may start now. While album pages are
+    // still read, one request of the limit is theirs (`collecting`).
+    Next next(bool collecting, qint64 nowMs);
+
+    // An item worked on came to an end (failed or not).
+    void done(int index, bool failed);
+    // An item that is to be tried again in its turn: not failed, not done
+    // (a duplicate whose first copy failed while paused, a picture that met
+    // an expired login, one that waits out a pause).
+    void putBack(int index);
+    // An item that goes on being worked on without waiting its turn again.
+    void resumeWork(int index);
+    // Every transfer in flight was cancelled: none counts as working.
+    void dropInFlight() { m_working = 0; }
+    // No item is started any more.
+    void closeStarts() { m_nextToStart = int(m_items.size()); }
+
+    // The site asked to slow down (429/503), waiting `retryAfterMs` (-1:
+    // it named no wait).
+    void throttled(int retryAfterMs, qint64 nowMs);
+
+    // The next item to report, and moving past it.
+    bool hasNextToReport() const { return m_nextToReport < m_items.size(); }
+    bool nextToReportIsDone() const
+    {
+        return hasNextToReport() && m_items.at(m_nextToReport).stage == ScheduledPicture::Stage::Done;
+    }
+    ScheduledPicture &nextToReport() { return m_items[m_nextToReport]; }
+    void reported() { ++m_nextToReport; }
+    bool allReported() const { return m_nextToReport == m_items.size(); }
+
+    // The picture pages not yet reported on, and of those the pictures
+    // being fetched or waiting for their name.
+    QStringList unreportedPages() const;
+    QStringList picturesOnTheirWay() const;
+    ScheduledPicture &at(int index) { return m_items[index]; }
+    const ScheduledPicture &at(int index) const { return m_items.at(index); }
+    int indexOf(const ScheduledPicture &item) const { return int(&item - m_items.constData()); }
+    int size() const { return int(m_items.size()); }
+    int inFlight() const { return m_working; }
+    int limit() const { return m_limit; }
+    int maxInFlight() const { return m_max; }
+
+    // Default wait when the site names none.
+    static constexpr int ThrottleWaitMs = 1000;
+
+private:
+    QList<ScheduledPicture> m_items;
+    int m_nextToStart = 0;
+    int m_nextToReport = 0;
+    int m_working = 0;
+    int m_max = 1;
+    int m_limit = 1;
+    int m_goodSinceThrottle = 0;
+    qint64 m_throttledUntilMs = -1;
+};
