@@ -23,6 +23,7 @@ struct AlbumListFailure;
 class BrowserPane;
 class ProgressModel;
 struct NewWindowRequest;
+struct RecordedAlbum;
 class QAction;
 class QMenu;
 class QNetworkAccessManager;
@@ -109,6 +110,13 @@ public:
     // "检查相册": every recorded album folder compared with its record, off
     // the window's thread; one message says what is missing or changed.
     void checkAlbums();
+    // The "已下载的相册" tab's commands on recorded albums of the save folder,
+    // by folder name; each runs its albums as one queue with one message.
+    void openAlbumFolders(const QStringList &folders);
+    void updateAlbums(const QStringList &folders);
+    void continueAlbums(const QStringList &folders);
+    void checkAlbumFolders(const QStringList &folders);
+    void trashAlbums(const QStringList &folders);
     void CmdFriendAlbum_Click();
     void CmdViewHot_Click();
     void CmdHomePage_Click();
@@ -164,6 +172,10 @@ private:
     void onAlbumFinished(const JobReport &report);
     void onQueueFinished(const AlbumQueue::Report &report);
     JobSettings updateSettings() const;
+    // Only new pictures of `albums` into their folders, as one queue on the member tab.
+    void startUpdate(const QList<RecordedAlbum> &albums);
+    void connectAlbumsTab();
+    QList<RecordedAlbum> recordedAlbumsOf(const QStringList &folders) const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     void endJob();
     void createJobCommands();
