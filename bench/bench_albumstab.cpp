@@ -5,10 +5,12 @@
 #include "app/albumstab.h"
 #include "progress/recordedalbummodel.h"
 #include "progress/thumbnailcache.h"
+#include "download/recordedalbums.h"
 #include "recordedalbumfiles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -22,6 +24,7 @@ constexpr int Pictures = 200;
 
 struct Figures {
     qint64 listShownMs = 0;
+    qint64 recordsMs = 0;
     qint64 coversMs = 0;
     qint64 longestBlockMs = 0;
 };
@@ -35,7 +38,8 @@ Figures openTab(const QString &saveFolder)
     bool shown = false;
     bool covers = false;
     QElapsedTimer clock;
-    QObject::connect(tab.model(), &RecordedAlbumModel::loaded, &tab, [&] {
+    QObject::connect(tab.model(), &RecordedAlbumModel::loaded, &tab, [&] { figures.recordsMs = clock.elapsed(); });
+    QObject::connect(tab.model(), &RecordedAlbumModel::listed, &tab, [&] {
         // The list is shown once the view has laid out and painted it.
         tab.view()->repaint();
         figures.listShownMs = clock.elapsed();
@@ -71,13 +75,16 @@ int main(int argc, char *argv[])
     // The bench's covers go to a cache of its own, not the user's.
     qputenv("XDG_CACHE_HOME", (root.path() + "/cache").toLocal8Bit());
     QApplication app(argc, argv);
-    const QString saveFolder = root.path() + "/save";
+    // QUILLMOOR_BENCH_FOLDER keeps the albums for another run.
+    const QString kept = qEnvironmentVariable("QUILLMOOR_BENCH_FOLDER");
+    const QString saveFolder = kept.isEmpty() ? root.path() + "/save" : kept;
+    const bool made = !kept.isEmpty() && QFileInfo::exists(saveFolder);
 
-    QElapsedTimer made;
-    made.start();
+    QElapsedTimer making;
+    making.start();
     const QByteArray jpeg = smallJpeg(qRgb(90, 140, 200), {320, 240});
     const QDateTime start = QDateTime::currentDateTime().addDays(-Albums);
-    for (int i = 0; i < Albums; ++i) {
+    for (int i = 0; i < Albums && !made; ++i) {
         const QString name = QStringLiteral("相册 %1").arg(i + 1);
         if (!makeRecordedAlbum(saveFolder, {name, name, Pictures, AlbumRecord::State::Finished, start.addSecs(i * 3600)},
                                QStringLiteral("http://photo.test/album-%1").arg(i + 1), jpeg)) {
@@ -85,17 +92,28 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    std::printf("made %d albums of %d pictures in %lld ms\n", Albums, Pictures, made.elapsed());
+    std::printf("made %d albums of %d pictures in %lld ms\n", Albums, Pictures, making.elapsed());
 
+    {
+        // The window is up when its tab is opened: fonts and style are loaded.
+        QWidget window;
+        window.show();
+        QCoreApplication::processEvents();
+    }
+    QElapsedTimer read;
+    read.start();
+    const int recorded = int(RecordedAlbums(saveFolder).size());
+    std::printf("RecordedAlbums: %d albums read in %lld ms\n", recorded, read.elapsed());
     const Figures cold = openTab(saveFolder);
     const int decoded = ThumbnailCache::picturesDecoded();
     const Figures warm = openTab(saveFolder);
-    std::printf("empty thumbnail cache: list shown after %lld ms, covers after %lld ms, longest event-loop block %lld ms "
-                "(%d pictures decoded)\n",
-                cold.listShownMs, cold.coversMs, cold.longestBlockMs, decoded);
-    std::printf("reopened: list shown after %lld ms, covers after %lld ms, longest event-loop block %lld ms "
-                "(%d pictures decoded)\n",
-                warm.listShownMs, warm.coversMs, warm.longestBlockMs, ThumbnailCache::picturesDecoded() - decoded);
+    std::printf("empty thumbnail cache: list shown after %lld ms, every record read after %lld ms, covers after %lld ms, "
+                "longest event-loop block %lld ms (%d pictures decoded)\n",
+                cold.listShownMs, cold.recordsMs, cold.coversMs, cold.longestBlockMs, decoded);
+    std::printf("reopened: list shown after %lld ms, every record read after %lld ms, covers after %lld ms, "
+                "longest event-loop block %lld ms (%d pictures decoded)\n",
+                warm.listShownMs, warm.recordsMs, warm.coversMs, warm.longestBlockMs,
+                ThumbnailCache::picturesDecoded() - decoded);
     std::printf("targets: list shown under 500 ms, no block over 50 ms\n");
     return 0;
 }

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QSortFilterProxyModel>
 
+#include <utility>
+
 AlbumsTab::AlbumsTab(QWidget *parent)
     : QWidget(parent)
     , m_model(new RecordedAlbumModel(this))
@@ -98,12 +100,15 @@ AlbumsTab::AlbumsTab(QWidget *parent)
     // A burst of changes (a job writing pictures) reads the folder once.
     m_changed.setSingleShot(true);
     m_changed.setInterval(500);
-    connect(&m_changed, &QTimer::timeout, this, &AlbumsTab::refresh);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+    connect(&m_changed, &QTimer::timeout, this, [this] {
         // Reading the albums takes and drops lock files in the save folder:
-        // only a folder come or gone there is news.
-        if (path == m_saveFolder && subfolders() == m_subfolders)
+        // there, only a folder come or gone is news.
+        if (!std::exchange(m_albumChanged, false) && subfolders() == m_subfolders)
             return;
+        refresh();
+    });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+        m_albumChanged = m_albumChanged || path != m_saveFolder;
         m_changed.start();
     });
     updateCommands();

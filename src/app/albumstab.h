@@ -70,4 +70,5 @@ private:
     QString m_saveFolder;
     QStringList m_subfolders; // of the save folder, when last read
     bool m_shownOnce = false;
+    bool m_albumChanged = false; // an album folder changed, not only the save folder
 };

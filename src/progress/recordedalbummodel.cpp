@@ -5,6 +5,7 @@
 
 #include <QCollator>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
@@ -35,7 +36,19 @@ QImage coverOf(const QString &folder)
 RecordedAlbumModel::RecordedAlbumModel(QObject *parent)
     : QAbstractListModel(parent)
 {
-    connect(&m_loading, &QFutureWatcher<QList<RecordedAlbum>>::finished, this, &RecordedAlbumModel::onLoaded);
+    connect(&m_listing, &QFutureWatcher<QList<RecordedAlbum>>::finished, this, &RecordedAlbumModel::onListed);
+    // Records come in batches, in the order shown: the first screen first.
+    connect(&m_reading, &QFutureWatcher<std::optional<RecordedAlbum>>::resultsReadyAt, this, [this](int begin, int end) {
+        for (int i = begin; i < end && i < m_albums.size(); ++i) {
+            if (const std::optional<RecordedAlbum> album = m_reading.resultAt(i)) {
+                m_albums[i].album = *album;
+                m_albums[i].read = true;
+            }
+        }
+        if (begin < end && begin < m_albums.size())
+            emit dataChanged(index(begin), index(qMin(end, int(m_albums.size())) - 1));
+    });
+    connect(&m_reading, &QFutureWatcher<std::optional<RecordedAlbum>>::finished, this, &RecordedAlbumModel::onRead);
     // Covers come in batches: one change per batch, none per pixel.
     connect(&m_covers, &QFutureWatcher<QImage>::resultsReadyAt, this, [this](int begin, int end) {
         for (int i = begin; i < end && i < m_albums.size(); ++i)
@@ -52,30 +65,44 @@ RecordedAlbumModel::RecordedAlbumModel(QObject *parent)
 
 RecordedAlbumModel::~RecordedAlbumModel()
 {
-    // The workers read folders only; they are let finish, not waited on
-    // longer than their own file.
+    // The workers read folders only; each ends after the album at hand.
     m_covers.cancel();
+    m_reading.cancel();
     m_covers.waitForFinished();
-    m_loading.waitForFinished();
+    m_reading.waitForFinished();
+    m_listing.waitForFinished();
 }
 
 void RecordedAlbumModel::reload(const QString &saveFolder)
 {
-    if (m_loading.isRunning()) {
+    m_saveFolder = saveFolder;
+    if (isLoading()) {
         // Read again once this read is in: the folder changed under it.
         m_reloadAgain = true;
-        m_saveFolder = saveFolder;
         return;
     }
-    m_saveFolder = saveFolder;
-    m_loading.setFuture(QtConcurrent::run([saveFolder] {
-        QList<RecordedAlbum> albums = RecordedAlbums(saveFolder);
+    // The folders and their records' times only: a look at each folder, no
+    // record read, so the list is up at once however many albums there are.
+    m_listing.setFuture(QtConcurrent::run([saveFolder] {
+        QList<RecordedAlbum> albums;
+        const QDir dir(saveFolder);
+        for (const QString &name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+            const QString path = saveFolder + QLatin1Char('/') + name;
+            if (IsWorkingFolderName(name)
+                || (!QFileInfo::exists(path + QLatin1Char('/') + AlbumRecord::fileName())
+                    && !QFileInfo::exists(path + QLatin1Char('/') + AlbumRecord::legacyFileName())))
+                continue;
+            RecordedAlbum album;
+            album.folder = name;
+            album.lastUpdate = RecordTime(path);
+            albums.append(album);
+        }
         sortNewestFirst(albums);
         return albums;
     }));
 }
 
-void RecordedAlbumModel::onLoaded()
+void RecordedAlbumModel::onListed()
 {
     if (m_reloadAgain) {
         m_reloadAgain = false;
@@ -84,17 +111,46 @@ void RecordedAlbumModel::onLoaded()
     }
     m_covers.cancel();
     m_covers.waitForFinished();
-    const QList<RecordedAlbum> albums = m_loading.result();
-    // Covers already made stay while the new ones come.
-    QHash<QString, QImage> covers;
+    const QList<RecordedAlbum> albums = m_listing.result();
+    // What is known of an album stays while it is read again.
+    QHash<QString, Row> known;
     for (const Row &row : std::as_const(m_albums))
-        covers.insert(row.album.folder, row.cover);
+        known.insert(row.album.folder, row);
     beginResetModel();
     m_albums.clear();
     m_albums.reserve(albums.size());
-    for (const RecordedAlbum &album : albums)
-        m_albums.append({album, covers.value(album.folder)});
+    QStringList names;
+    for (const RecordedAlbum &album : albums) {
+        Row row = known.value(album.folder);
+        if (!row.read)
+            row.album = album;
+        m_albums.append(row);
+        names << album.folder;
+    }
     endResetModel();
+    emit listed();
+    const QString saveFolder = m_saveFolder;
+    m_reading.setFuture(QtConcurrent::mapped(names, [saveFolder](const QString &name) {
+        return RecordedAlbumIn(saveFolder, name);
+    }));
+}
+
+void RecordedAlbumModel::onRead()
+{
+    if (m_reloadAgain) {
+        m_reloadAgain = false;
+        reload(m_saveFolder);
+        return;
+    }
+    // Folders whose record says they are no album (a replaced copy, a job
+    // at work) leave the list.
+    for (int i = int(m_albums.size()) - 1; i >= 0; --i) {
+        if (i < m_reading.future().resultCount() && m_reading.resultAt(i))
+            continue;
+        beginRemoveRows({}, i, i);
+        m_albums.removeAt(i);
+        endRemoveRows();
+    }
     emit loaded();
     startCovers();
 }
@@ -180,8 +236,9 @@ QVariant RecordedAlbumModel::data(const QModelIndex &index, int role) const
     const Row &row = m_albums.at(index.row());
     const RecordedAlbum &album = row.album;
     const QString title = album.title.isEmpty() ? album.folder : album.title;
-    const QString state = stateText(album.state, missingOf(row));
-    const QString count = QCoreApplication::translate("RecordedAlbumModel", "%1 张").arg(album.pictures);
+    const QString state = row.read ? stateText(album.state, missingOf(row)) : QString();
+    const QString count = row.read ? QCoreApplication::translate("RecordedAlbumModel", "%1 张").arg(album.pictures)
+                                   : QStringLiteral("…");
     const QString day = album.lastUpdate.toString(QStringLiteral("yyyy-MM-dd"));
     switch (role) {
     case Qt::DisplayRole: {
@@ -191,10 +248,12 @@ QVariant RecordedAlbumModel::data(const QModelIndex &index, int role) const
         return title + QLatin1Char('\n') + line.join(QStringLiteral(" · ")) + QLatin1Char('\n') + day;
     }
     case Qt::AccessibleTextRole: {
-        QStringList parts{title, count};
+        QStringList parts{title};
+        if (row.read)
+            parts << count;
         if (!state.isEmpty())
             parts << state;
-        if (!album.updatable())
+        if (row.read && !album.updatable())
             parts << QCoreApplication::translate("RecordedAlbumModel", "无法更新");
         return parts.join(QCoreApplication::translate("RecordedAlbumModel", "，"));
     }

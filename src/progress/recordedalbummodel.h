@@ -32,11 +32,13 @@ public:
     ~RecordedAlbumModel() override;
 
     QString saveFolder() const { return m_saveFolder; }
-    // Reads `saveFolder` again (also when it is the one shown); loaded()
-    // follows once the list is in, coversDone() once every cover is.
+    // Reads `saveFolder` again (also when it is the one shown): listed()
+    // once its album folders are shown newest first (named by folder, as
+    // they are found by their record's time alone), loaded() once every
+    // record is read into them, coversDone() once every cover is in.
     void reload(const QString &saveFolder);
     void reload() { reload(m_saveFolder); }
-    bool isLoading() const { return m_loading.isRunning(); }
+    bool isLoading() const { return m_listing.isRunning() || m_reading.isRunning(); }
 
     // What a check found: a folder with pictures missing says how many
     // until its record changes (an update brought them back).
@@ -54,6 +56,7 @@ public:
     static void sortNewestFirst(QList<RecordedAlbum> &albums);
 
 signals:
+    void listed();
     void loaded();
     void coversDone();
 
@@ -61,19 +64,22 @@ private:
     struct Row {
         RecordedAlbum album;
         QImage cover;
+        bool read = false; // the record is read into `album`
     };
     struct Missing {
         QDateTime recordTime; // the record's time when checked
         int count = 0;
     };
-    void onLoaded();
+    void onListed();
+    void onRead();
     void startCovers();
     int missingOf(const Row &row) const;
 
     QString m_saveFolder;
     QList<Row> m_albums;
     QHash<QString, Missing> m_missing; // by folder name
-    QFutureWatcher<QList<RecordedAlbum>> m_loading;
+    QFutureWatcher<QList<RecordedAlbum>> m_listing;
+    QFutureWatcher<std::optional<RecordedAlbum>> m_reading;
     QFutureWatcher<QImage> m_covers;
     bool m_reloadAgain = false;
 };
