@@ -51,7 +51,8 @@ bool makeAlbum(const QString &folder, bool withUserFiles)
         if (!write(folder + "/mine.jpg", "mine") || !write(folder + "/notes.txt", "notes")
             || !write(folder + "/c.jpg", "edited by the user"))
             return false;
-        // A record edited by hand must not reach out of the folder.
+        // A record edited by hand must not reach out of the folder (the
+        // record's reader drops such a name; the trash checks it again).
         record.add({Address + "/out", Address + "/out.jpg", "../outside.jpg", -1, {}});
     }
     return record.save(folder);
