@@ -1,5 +1,6 @@
 // The main window as assistive technology sees it: its command buttons found
 // in the accessible tree by role and name and pressed through their action.
+#include "app/albumstab.h"
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "scripteddialogs.h"
@@ -17,13 +18,23 @@ namespace {
 
 // The command buttons below `root` by accessible name; Qt's own push buttons
 // (the tab strip's arrows) and the browser panes' pages are passed over.
+bool onAlbumsTab(const QWidget *widget)
+{
+    for (; widget; widget = widget->parentWidget())
+        if (qobject_cast<const AlbumsTab *>(widget))
+            return true;
+    return false;
+}
+
 QMap<QString, QAccessibleInterface *> commandButtons(QAccessibleInterface *root)
 {
     QMap<QString, QAccessibleInterface *> found;
     QList<QAccessibleInterface *> pending{root};
     while (!pending.isEmpty()) {
         QAccessibleInterface *iface = pending.takeFirst();
-        if (iface->role() == QAccessible::PushButton && qobject_cast<CommandButton *>(iface->object()))
+        // The form's own buttons; the albums tab's are its own test's.
+        const auto *button = qobject_cast<CommandButton *>(iface->object());
+        if (iface->role() == QAccessible::PushButton && button && !onAlbumsTab(button))
             found.insert(iface->text(QAccessible::Name), iface);
         for (int i = 0; !qobject_cast<QWebEngineView *>(iface->object()) && i < iface->childCount(); ++i)
             pending.append(iface->child(i));

@@ -1,5 +1,6 @@
 // The main window: start-up and settings, controls and menus, the folder
 // commands, closing, and the browser pane against the demo site.
+#include "app/albumstab.h"
 #include "albums/albumlistmodel.h"
 #include "app/mainform.h"
 #include "storage/settingsfile.h"
@@ -261,13 +262,17 @@ private slots:
         QVERIFY(w->CmdHomePage->fontMetrics().horizontalAdvance("Kestrelnet首页") < w->CmdHomePage->width() - 4);
         QVERIFY(w->CmdHomePage->geometry().right() < w->Frame1->width());
         QCOMPARE(w->CmdStartDown->BackColor(), OleColor::Value(0xFFFFFF));
-        for (CommandButton *b : w->findChildren<CommandButton *>()) {
+        QList<CommandButton *> formButtons;
+        for (CommandButton *b : w->findChildren<CommandButton *>())
+            if (!w->findChild<AlbumsTab *>()->isAncestorOf(b))
+                formButtons << b;
+        for (CommandButton *b : std::as_const(formButtons)) {
             QCOMPARE(b->Style(), 6);
             QCOMPARE(b->NonThemeStyle(), 0);
             QCOMPARE(b->ToolTipType(), 1);
             QCOMPARE(b->font().family(), QString("Verdana"));
         }
-        QCOMPARE(w->findChildren<CommandButton *>().size(), 8);
+        QCOMPARE(formButtons.size(), 8);
 
         // They react to the pointer and show their own balloon tooltip.
         QSignalSpy entered(w->CmdShellFolder, &CommandButton::MouseEnter);

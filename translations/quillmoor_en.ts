@@ -2,6 +2,76 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AlbumTrash</name>
+    <message>
+        <source>另一个下载正在使用这个相册</source>
+        <translation>another download is working on this album</translation>
+    </message>
+</context>
+<context>
+    <name>AlbumsTab</name>
+    <message>
+        <source>查找相册：</source>
+        <translation>Find album:</translation>
+    </message>
+    <message>
+        <source>按标题查找相册</source>
+        <translation>Find albums by title</translation>
+    </message>
+    <message>
+        <source>已下载的相册</source>
+        <translation>Downloaded Albums</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>在文件管理器中打开选中的相册</source>
+        <translation>Open the selected albums in the file manager</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>只下载选中相册新上传的图片</source>
+        <translation>Download only the new pictures of the selected albums</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>继续下载已停止或未完成的相册</source>
+        <translation>Continue the stopped or unfinished albums</translation>
+    </message>
+    <message>
+        <source>检查</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>检查选中相册的图片是否完好</source>
+        <translation>Check that the pictures of the selected albums are intact</translation>
+    </message>
+    <message>
+        <source>移到回收站</source>
+        <translation>To Trash</translation>
+    </message>
+    <message>
+        <source>把程序下载的图片移到回收站，您自己的文件留在文件夹中</source>
+        <translation>Move the pictures Quillmoor downloaded to the trash; your own files stay in the folder</translation>
+    </message>
+    <message>
+        <source>更新全部相册</source>
+        <translation>Update All</translation>
+    </message>
+    <message>
+        <source>只下载全部相册新上传的图片</source>
+        <translation>Download only the new pictures of every album</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>[%1/%2] %3：%4/%5 张，%6 张/秒</source>
@@ -507,6 +577,26 @@
         <source>3 MB/s</source>
         <translation>3 MB/s</translation>
     </message>
+    <message>
+        <source>选中的相册中没有已停止或未完成的相册</source>
+        <translation>None of the selected albums is stopped or unfinished</translation>
+    </message>
+    <message>
+        <source>把选中的 %1 个相册移到回收站？
+程序下载的 %2 张图片和相册记录将移到回收站，文件夹中您自己的 %3 个文件留在原处。</source>
+        <translation>Move the %1 selected albums to the trash?
+The %2 pictures Quillmoor downloaded and the album records go to the trash; your own %3 files stay in the folders.</translation>
+    </message>
+    <message>
+        <source>已把 %1 个相册移到回收站</source>
+        <translation>Albums moved to the trash: %1</translation>
+    </message>
+    <message>
+        <source>有些文件没能移到回收站，它们所在的相册保持原样：
+</source>
+        <translation>Some files could not be moved to the trash; their albums stay as they are:
+</translation>
+    </message>
 </context>
 <context>
     <name>MainFormButtons</name>
@@ -620,6 +710,10 @@
     <message>
         <source>相册列表</source>
         <translation>Album list</translation>
+    </message>
+    <message>
+        <source>已下载的相册</source>
+        <translation>Downloaded Albums</translation>
     </message>
 </context>
 <context>
@@ -1095,6 +1189,37 @@ Download these albums once more with &quot;Only New Pictures&quot; to get the mi
     <message>
         <source>无法连接到网站，请稍后再试：</source>
         <translation>Cannot reach the site; please try again later: </translation>
+    </message>
+</context>
+<context>
+    <name>RecordedAlbumModel</name>
+    <message>
+        <source>有缺失 %1 张</source>
+        <translation>%1 missing</translation>
+    </message>
+    <message>
+        <source>完整</source>
+        <translation>Whole</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>未完成</source>
+        <translation>Unfinished</translation>
+    </message>
+    <message>
+        <source>%1 张</source>
+        <translation>%1 pictures</translation>
+    </message>
+    <message>
+        <source>无法更新</source>
+        <translation>not updatable</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>

@@ -242,6 +242,7 @@ void MainForm::connectControls()
     connect(CmdDownloadThis, &CommandButton::Click, this, &MainForm::CmdDownloadThis_Click);
     connect(WebBrowser1, &BrowserPane::documentComplete, this, &MainForm::WebBrowser1_DocumentComplete);
     connect(WebBrowser1, &BrowserPane::newWindow, this, &MainForm::WebBrowser1_NewWindow);
+    connectAlbumsTab();
 }
 
 void MainForm::createMenus()

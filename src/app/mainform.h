@@ -25,6 +25,7 @@ class BrowserPane;
 class DesktopNotifier;
 class ProgressModel;
 struct NewWindowRequest;
+struct RecordedAlbum;
 class QAction;
 class QMenu;
 class QNetworkAccessManager;
@@ -119,6 +120,13 @@ public:
     // "检查相册": every recorded album folder compared with its record, off
     // the window's thread; one message says what is missing or changed.
     void checkAlbums();
+    // The "已下载的相册" tab's commands on recorded albums of the save folder,
+    // by folder name; each runs its albums as one queue with one message.
+    void openAlbumFolders(const QStringList &folders);
+    void updateAlbums(const QStringList &folders);
+    void continueAlbums(const QStringList &folders);
+    void checkAlbumFolders(const QStringList &folders);
+    void trashAlbums(const QStringList &folders);
     void CmdFriendAlbum_Click();
     void CmdViewHot_Click();
     void CmdHomePage_Click();
@@ -178,6 +186,10 @@ private:
     qint64 limitRate() const;
     // What the window's menus say for a job (see MakeJobSettings).
     JobChoices windowChoices(FrontEnd frontEnd, ::JobSource source, const QString &continueFolder = {}) const;
+    // Only new pictures of `albums` into their folders, as one queue on the member tab.
+    void startUpdate(const QList<RecordedAlbum> &albums);
+    void connectAlbumsTab();
+    QList<RecordedAlbum> recordedAlbumsOf(const QStringList &folders) const;
     void onUpdateFinished(const AlbumQueue::Report &report);
     // The end-of-job message on the desktop too, when the window is behind others.
     void notifyIfInactive(const QString &message);

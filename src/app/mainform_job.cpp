@@ -309,4 +309,6 @@ void MainForm::endJob()
     ListView1->hide();
     if (!AlbumPageUrl.isEmpty() && browserPaneJob)
         WebBrowser1->navigate(AlbumPageUrl);
+    // What the job wrote shows on the albums' tab.
+    AlbumsPage->refresh();
 }

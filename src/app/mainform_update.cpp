@@ -44,6 +44,12 @@ void MainForm::updateAllAlbums()
     QList<RecordedAlbum> albums;
     for (const int index : *chosen)
         albums.append(recorded.at(index));
+    startUpdate(albums);
+}
+
+void MainForm::startUpdate(const QList<RecordedAlbum> &albums)
+{
+    const QString folder = saveFolder();
     auto *queue = MakeUpdateQueue(updateSettings(), WebBrowser2->pageSource(), albums, this);
     if (!queue) {
         information(ProgressText::nothingChosen());

@@ -50,6 +50,8 @@ DownloadJob *AlbumQueue::beginAlbum(JobStartFailure *failure)
         settings.targetFolder = next.targetFolder;
     if (!next.albumAddress.isEmpty())
         settings.albumAddress = next.albumAddress;
+    if (!next.continueFolder.isEmpty())
+        settings.continueFolder = next.continueFolder;
     auto *job = new DownloadJob(settings, this);
     if (!job->start(failure)) {
         delete job;

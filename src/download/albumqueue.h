@@ -37,6 +37,8 @@ public:
         // `address` is another of its pages.
         QString targetFolder;
         QString albumAddress;
+        // The album's interrupted folder to go on in (see JobSettings::continueFolder).
+        QString continueFolder;
     };
 
     // Why the queue ended before its last album.

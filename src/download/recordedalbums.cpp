@@ -23,33 +23,44 @@ QDateTime recordTime(const QString &folder)
 
 } // namespace
 
+std::optional<RecordedAlbum> RecordedAlbumIn(const QString &saveFolder, const QString &name)
+{
+    // Every folder that carries a record is an album, a 相册文件夹N or a
+    // hidden one too; not Quillmoor's working folders, nor a copy that
+    // a whole one replaced, nor the folder of a job at work.
+    if (IsWorkingFolderName(name))
+        return std::nullopt;
+    const QString path = saveFolder + QLatin1Char('/') + name;
+    const AlbumRecord record = AlbumRecord::load(path);
+    if (!record.exists() || !record.replacedBy().isEmpty())
+        return std::nullopt;
+    const QString address = AlbumAddressElseFirstPage(record.albumAddress(), record.firstPage());
+    if (!record.isLegacy() && !address.isEmpty() && !TryLock(AlbumLockPath(saveFolder, address)))
+        return std::nullopt;
+    RecordedAlbum album;
+    album.folder = name;
+    album.title = record.title();
+    album.address = record.isLegacy() ? QString() : record.albumAddress();
+    album.firstPage = record.firstPage();
+    album.pictures = int(record.entries().size());
+    album.lastUpdate = recordTime(path);
+    album.state = record.state();
+    return album;
+}
+
+QDateTime RecordTime(const QString &albumFolder)
+{
+    return recordTime(albumFolder);
+}
+
 QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder)
 {
     QList<RecordedAlbum> albums;
     const QDir dir(saveFolder);
     // Links are not followed: what they lead to is not this save folder's.
-    for (const QFileInfo &info : dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        // Every folder that carries a record is an album, a 相册文件夹N or a
-        // hidden one too; not Quillmoor's working folders, nor a copy that
-        // a whole one replaced, nor the folder of a job at work.
-        if (IsWorkingFolderName(info.fileName()))
-            continue;
-        const AlbumRecord record = AlbumRecord::load(info.filePath());
-        if (!record.exists() || !record.replacedBy().isEmpty())
-            continue;
-        const QString address = AlbumAddressElseFirstPage(record.albumAddress(), record.firstPage());
-        if (!record.isLegacy() && !address.isEmpty() && !TryLock(AlbumLockPath(saveFolder, address)))
-            continue;
-        RecordedAlbum album;
-        album.folder = info.fileName();
-        album.title = record.title();
-        album.address = record.isLegacy() ? QString() : record.albumAddress();
-        album.firstPage = record.firstPage();
-        album.pictures = int(record.entries().size());
-        album.lastUpdate = recordTime(info.filePath());
-        album.state = record.state();
-        albums.append(album);
-    }
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        if (const std::optional<RecordedAlbum> album = RecordedAlbumIn(saveFolder, name))
+            albums.append(*album);
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(albums.begin(), albums.end(),

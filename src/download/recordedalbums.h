@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // An album folder under the save folder as its record describes it: what an
 // update of every recorded album starts from.
 struct RecordedAlbum {
@@ -24,6 +26,10 @@ struct RecordedAlbum {
 // The albums recorded in `saveFolder`, by folder name; Quillmoor's own
 // temporary, aside and staging folders are not albums.
 QList<RecordedAlbum> RecordedAlbums(const QString &saveFolder);
+// The album in the folder `name` of `saveFolder`, when it is one of those.
+std::optional<RecordedAlbum> RecordedAlbumIn(const QString &saveFolder, const QString &name);
+// When the record of `albumFolder` was last written (no record read).
+QDateTime RecordTime(const QString &albumFolder);
 
 // Whether the first page read of a recorded album shows the album gone from
 // the site: it answered 404 or 410, or it is a page the site shows instead
