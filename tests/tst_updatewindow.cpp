@@ -80,20 +80,10 @@ private:
     // The folders an earlier run left, made on the core.
     bool earlierRun(const QString &saveFolder)
     {
-        JobSettings settings;
-        settings.source = JobSource::HiddenPane;
-        settings.saveFolder = saveFolder;
-        settings.photoHostBase = m_site.base();
-        settings.network = m_session.manager();
-        settings.pauseMs = 0;
-        TestPageSource source(m_session.manager());
-        QList<AlbumQueue::Album> albums;
+        QStringList addresses;
         for (const QString &id : {"8001", "8002", "8003"})
-            albums.append({id, albumUrl(id), {}});
-        AlbumQueue queue(settings, &source, albums);
-        bool done = false;
-        connect(&queue, &AlbumQueue::finished, this, [&] { done = true; });
-        return queue.start() && waitUntil([&] { return done; }, JobTimeout) && queue.report().failed == 0;
+            addresses << m_site.url("/photo/" + Member + "/album-" + id);
+        return downloadAlbums(m_session.manager(), m_site.base(), saveFolder, addresses, JobTimeout);
     }
 
 private slots:

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/mainform.h"
+#include "download/albumqueue.h"
+#include "pageloader.h"
 #include "platform/browserpane.h"
 
 #include <QAbstractItemView>
@@ -58,4 +60,26 @@ inline QStringList columnTexts(const QAbstractItemView *list, int c)
     for (int i = 0; i < list->model()->rowCount(); ++i)
         out << list->model()->index(i, c).data().toString();
     return out;
+}
+
+// The albums at `addresses` downloaded into `saveFolder` on the core alone,
+// fast and as the member tab would: the folders an earlier run left. True
+// when every picture came.
+inline bool downloadAlbums(QNetworkAccessManager *network, const QString &photoHostBase, const QString &saveFolder,
+                           const QStringList &addresses, int timeoutMs = 90000)
+{
+    JobSettings settings;
+    settings.source = JobSource::HiddenPane;
+    settings.saveFolder = saveFolder;
+    settings.photoHostBase = photoHostBase;
+    settings.network = network;
+    settings.pauseMs = 0;
+    TestPageSource source(network);
+    QList<AlbumQueue::Album> albums;
+    for (const QString &address : addresses)
+        albums.append({address, address, {}});
+    AlbumQueue queue(settings, &source, albums);
+    bool done = false;
+    QObject::connect(&queue, &AlbumQueue::finished, &queue, [&] { done = true; });
+    return queue.start() && waitUntil([&] { return done; }, timeoutMs) && queue.report().failed == 0;
 }
