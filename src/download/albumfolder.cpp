@@ -159,7 +159,7 @@ QList<InterruptedAlbum> ListInterruptedAlbums(const QString &saveFolder, const Q
         if (address.isEmpty())
             continue;
         // A job at work holds the album's lock; its folder is not interrupted.
-        if (!TryLock(AlbumLockPath(saveFolder, address)))
+        if (IsLockHeld(AlbumLockPath(saveFolder, address)))
             continue;
         InterruptedAlbum album{name, record.title().isEmpty() ? name : record.title(), address, 0, record.state()};
         for (const AlbumRecord::Entry &entry : record.entries())
@@ -207,6 +207,12 @@ std::unique_ptr<QLockFile> TryLock(const QString &path)
     if (!lock->tryLock(0))
         return nullptr;
     return lock;
+}
+
+bool IsLockHeld(const QString &path)
+{
+    const QFileInfo file(path);
+    return (file.exists() || file.isSymLink()) && !TryLock(path);
 }
 
 bool IsWorkingFolderName(const QString &name)

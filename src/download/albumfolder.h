@@ -191,6 +191,10 @@ QString AlbumLockPath(const QString &saveFolder, const QString &albumAddress);
 // Takes a lock file now or never: a lock left by a process that died is
 // taken over, a live one is not, however old.
 std::unique_ptr<QLockFile> TryLock(const QString &path);
+// Whether a live process holds the lock at `path`. Without a lock file no
+// one does, and nothing is written to find that out: a listing of many
+// albums makes no lock files of its own.
+bool IsLockHeld(const QString &path);
 
 // The name of the folder under `saveFolder` whose record names the album at
 // one of `addresses`: `preferred` first, then every other folder. Links are

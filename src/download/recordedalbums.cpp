@@ -35,7 +35,7 @@ std::optional<RecordedAlbum> RecordedAlbumIn(const QString &saveFolder, const QS
     if (!record.exists() || !record.replacedBy().isEmpty())
         return std::nullopt;
     const QString address = AlbumAddressElseFirstPage(record.albumAddress(), record.firstPage());
-    if (!record.isLegacy() && !address.isEmpty() && !TryLock(AlbumLockPath(saveFolder, address)))
+    if (!record.isLegacy() && !address.isEmpty() && IsLockHeld(AlbumLockPath(saveFolder, address)))
         return std::nullopt;
     RecordedAlbum album;
     album.folder = name;
