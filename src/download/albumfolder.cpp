@@ -477,9 +477,9 @@ AlbumFolder::Held AlbumFolder::holds(const QString &page, AlbumRecord::Entry *en
     if (!known)
         return Held::No;
     *entry = *known;
-    const QFileInfo file(path(m_continuing ? m_work : m_target) + QLatin1Char('/') + known->file);
-    if (m_target.isEmpty() && !m_continuing)
+    if (heldPath().isEmpty())
         return Held::No;
+    const QFileInfo file(heldPath() + QLatin1Char('/') + known->file);
     if (!file.isFile())
         return Held::Missing;
     if (file.size() == 0 && known->size != 0)
