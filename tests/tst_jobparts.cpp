@@ -167,6 +167,8 @@ private slots:
         QTest::newRow("plain") << "http://h/photo/1/p1.jpg" << "p1.jpg";
         QTest::newRow("hidden") << "http://h/photo/1/.p1.jpg" << "_.p1.jpg";
         QTest::newRow("no name") << "http://h/photo/1/" << "";
+        QTest::newRow("query kept") << "http://h/photo/1/abc.jpg?v=2#f" << "abc.jpg?v=2#f";
+        QTest::newRow("no slash") << "abc.jpg" << "";
         QTest::newRow("too long") << "http://h/photo/1/" + QString(300, QChar(0x56fe)) + ".jpg"
                                   << QString(83, QChar(0x56fe)) + ".jpg";
     }

@@ -347,15 +347,6 @@ void TestWeb::helpers()
     if (QByteArray(QTest::currentDataTag()) == "bad pattern")
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("bad pattern"));
     QCOMPARE(RegExMatch(pattern, text), match);
-
-    // The file-name helper rides along once; it has no data of its own.
-    if (QByteArray(QTest::currentDataTag()) == "case ignored") {
-        QCOMPARE(GetPicName("http://h/photo/1/abc.jpg"), QStringLiteral("abc.jpg"));
-        QCOMPARE(GetPicName("http://h/photo/1/abc.jpg?v=2#f"), QStringLiteral("abc.jpg?v=2#f"));
-        QCOMPARE(GetPicName("http://h/photo/1/"), QString());
-        QCOMPARE(GetPicName("abc.jpg"), QString());
-        QCOMPARE(GetPicName(QString()), QString());
-    }
 }
 
 void TestWeb::fetchKeepsEventLoopRunning()

@@ -500,7 +500,7 @@ bool AlbumFolder::adoptUnjournalled(const QString &fileName)
 
 QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, const QByteArray &sha256) const
 {
-    const QString name = FitFileName(PictureFileName(fileName));
+    const QString &name = fileName;
     if (m_target.isEmpty() || sha256.isEmpty() || !m_record.userFiles().contains(name))
         return {};
     QFile theirs(targetPath() + QLatin1Char('/') + name);
@@ -546,8 +546,6 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
 {
     const QString folder = workPath() + QLatin1Char('/');
     const QString suffix = stagedSidecar.isEmpty() ? QString() : Metadata::sidecarName(QString());
-    const QString name = FreeFileName(workPath(), PictureFileName(entry.file), MaxFileNameBytes, suffix);
-    const QString sidecar = suffix.isEmpty() ? QString() : Metadata::sidecarName(name);
     const auto fail = [&](const QString &why) {
         if (error)
             *error = why;
@@ -555,6 +553,11 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
         QFile::remove(stagedSidecar);
         return QString();
     };
+    // The name is the one PictureName made; anything else is refused, not remade.
+    if (entry.file != FitFileName(PictureFileName(entry.file)))
+        return fail(QStringLiteral("not a picture name"));
+    const QString name = FreeFileName(workPath(), entry.file, MaxFileNameBytes, suffix);
+    const QString sidecar = suffix.isEmpty() ? QString() : Metadata::sidecarName(name);
     FileError sidecarError;
     if (!sidecar.isEmpty() && !FileSystem::RenameNoReplace(stagedSidecar, folder + sidecar, &sidecarError))
         return fail(sidecarError.systemText);
@@ -601,8 +604,8 @@ FolderFate AlbumFolder::finish(const AlbumEnding &ending)
             note(FolderProblem::Step::Delete, workPath(), error);
     } else if (!FileSystem::SaveFolderExists(m_saveFolder) || !FileSystem::FolderExists(workPath())) {
         fate.folderGone = true;
-        fate.note = AlbumFolderNote::FolderGone;
-        fate.noteSubject = workPath();
+        fate.folderNote = AlbumFolderNote::FolderGone;
+        fate.folderNoteSubject = workPath();
     } else if (update && !m_target.isEmpty()) {
         // An update: the folder is known, whatever the album is called now.
         finishRecord(targetPath(), ending, state(merge(fate)));
@@ -613,7 +616,7 @@ FolderFate AlbumFolder::finish(const AlbumEnding &ending)
         // Still not the whole album: the folder stays as it is for a later run.
         finishRecord(workPath(), ending, unfinished);
     } else if (!IsUsableFolderName(name)) {
-        fate.note = AlbumFolderNote::UnusableName;
+        fate.folderNote = AlbumFolderNote::UnusableName;
         finishRecord(workPath(), ending, unfinished);
     } else if (ending.mode == DownloadMode::OnlyNew && !m_target.isEmpty()) {
         finishRecord(targetPath(), ending, state(merge(fate)));
@@ -622,7 +625,7 @@ FolderFate AlbumFolder::finish(const AlbumEnding &ending)
         // new copy recognisable as the replacement it is.
         finishRecord(workPath(), ending, state(true));
         nameFolder(ending, fate);
-        if (fate.note == AlbumFolderNote::NotRenamed && ending.whole)
+        if (fate.folderNote == AlbumFolderNote::NotRenamed && ending.whole)
             AlbumRecord::appendLine(path(fate.folderName), QJsonObject{{"state", "inProgress"}});
     }
     return fate;
@@ -654,8 +657,8 @@ void AlbumFolder::nameFolder(const AlbumEnding &ending, FolderFate &fate)
         return;
     } else if (!taken) {
         note(FolderProblem::Step::Rename, workPath(), error);
-        fate.note = AlbumFolderNote::NotRenamed;
-        fate.noteSubject = name;
+        fate.folderNote = AlbumFolderNote::NotRenamed;
+        fate.folderNoteSubject = name;
         return;
     }
     // The name belongs to something else: the first free "name (n)".
@@ -670,8 +673,8 @@ void AlbumFolder::nameFolder(const AlbumEnding &ending, FolderFate &fate)
             break;
     }
     note(FolderProblem::Step::Rename, workPath(), error);
-    fate.note = AlbumFolderNote::NotRenamed;
-    fate.noteSubject = name;
+    fate.folderNote = AlbumFolderNote::NotRenamed;
+    fate.folderNoteSubject = name;
 }
 
 bool AlbumFolder::merge(FolderFate &fate)
@@ -713,15 +716,15 @@ bool AlbumFolder::merge(FolderFate &fate)
     if (allMoved && QFile::remove(journal) && QDir().rmdir(workPath())) {
         fate.folderName = m_target;
     } else {
-        fate.note = AlbumFolderNote::NotAllMoved;
-        fate.noteSubject = m_target;
+        fate.folderNote = AlbumFolderNote::NotAllMoved;
+        fate.folderNoteSubject = m_target;
     }
     return allMoved;
 }
 
 void AlbumFolder::finishRecord(const QString &folder, const AlbumEnding &ending, AlbumRecord::State state)
 {
-    const QString address = ending.albumAddress.isEmpty() ? ending.firstPage : ending.albumAddress;
+    const QString address = AlbumAddressElseFirstPage(ending.albumAddress, ending.firstPage);
     // What the site said when it could not be read does not blank what the
     // record knew.
     const QString title = ending.title.isEmpty() ? m_record.title() : ending.title;

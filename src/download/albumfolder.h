@@ -34,8 +34,8 @@ struct FolderFate {
     // The album's folder under the save folder as it is now: the album's
     // name, or the temporary folder's when that name could not be given.
     QString folderName;
-    AlbumFolderNote note = AlbumFolderNote::None;
-    QString noteSubject;
+    AlbumFolderNote folderNote = AlbumFolderNote::None;
+    QString folderNoteSubject;
     bool folderGone = false;
     // The name belongs to something else: the album took a free "name (n)".
     bool nameTaken = false;

@@ -28,30 +28,9 @@ class AlbumQueue : public QObject
 public:
     enum class State { Ready, Running, Finished, Killed };
 
-    struct Album {
-        QString title; // as the album list shows it
-        QString address; // the page the album is read from
-        std::optional<JobReport> report; // once it has ended
-        // Handed to the album's job: the folder the new pictures go into
-        // (see JobSettings::targetFolder) and the album's own address when
-        // `address` is another of its pages.
-        QString targetFolder;
-        QString albumAddress;
-        // The album's interrupted folder to go on in (see JobSettings::continueFolder).
-        QString continueFolder;
-    };
-
-    // Why the queue ended before its last album.
-    enum class Stop { None, NoTemporaryFolder, ByUser };
-
-    struct Report {
-        QList<Album> albums; // every album; those that ended carry their report
-        int done = 0;        // albums that ended
-        int saved = 0;
-        int failed = 0;
-        Stop stop = Stop::None;
-        JobStartFailure stopFailure; // why the next album could not begin
-    };
+    using Album = QueueAlbum;
+    using Stop = QueueStop;
+    using Report = QueueReport;
 
     AlbumQueue(const JobSettings &settings, PageSource *source, const QList<Album> &albums,
                QObject *parent = nullptr);

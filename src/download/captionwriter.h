@@ -1,7 +1,7 @@
 #pragma once
 
 #include "albumrecord.h"
-#include "downloadjob.h"
+#include "jobtypes.h"
 #include "metadata/picturemetadata.h"
 
 #include <QString>

@@ -601,7 +601,8 @@ void DownloadJob::complete()
     ending.gone = m_gone.has_value();
     ending.updateFolder = m_settings.targetFolder;
     ending.saved = m_tally.saved;
-    TakeFolderFate(result, m_folder.finish(ending));
+    // Where the album's pictures ended up.
+    static_cast<FolderFate &>(result) = m_folder.finish(ending);
     m_lock.reset();
     result.problems = m_folder.problems();
     emit finished(result);

@@ -308,5 +308,9 @@ QString AlbumAddressElseFirstPage(const QString &albumAddress, const QString &fi
 
 QString PictureName(const QString &pictureAddress)
 {
-    return FitFileName(PictureFileName(GetPicName(pictureAddress)));
+    // The text after the last "/", query and fragment included, as the site
+    // has always named its pictures; none without a "/".
+    const qsizetype slash = pictureAddress.lastIndexOf(QLatin1Char('/'));
+    const QString last = slash < 0 ? QString() : pictureAddress.mid(slash + 1);
+    return FitFileName(PictureFileName(last));
 }

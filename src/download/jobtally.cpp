@@ -34,16 +34,3 @@ void MarkAlbumGone(JobReport &report, const PageSnapshot &page)
     report.goneStatus = page.httpStatus;
     report.goneTitle = page.title;
 }
-
-void TakeFolderFate(JobReport &report, const FolderFate &fate)
-{
-    report.folderName = fate.folderName;
-    report.folderNote = fate.note;
-    report.folderNoteSubject = fate.noteSubject;
-    report.folderGone = fate.folderGone;
-    report.nameTaken = fate.nameTaken;
-    report.earlierKept = fate.earlierKept;
-    report.replacedEarlier = fate.replacedEarlier;
-    report.earlierTrashed = fate.earlierTrashed;
-    report.earlierBeside = fate.earlierBeside;
-}

@@ -25,5 +25,3 @@ struct JobTally {
 JobReport CountedReport(const JobTally &tally, HaltReason endedBy, const QString &loginPage);
 // An update's album page showed the album is gone: the report says so.
 void MarkAlbumGone(JobReport &report, const PageSnapshot &page);
-// Where the album's pictures ended up, as AlbumFolder::finish said.
-void TakeFolderFate(JobReport &report, const FolderFate &fate);

@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class QNetworkAccessManager;
 
 // The collection rules a job reads its album pages by (see CollectionRules):
@@ -101,12 +103,9 @@ struct PictureReport {
 // pausedBy(), an ended job's JobReport::haltedBy.
 enum class HaltReason { None, User, LoginExpired };
 
-// How the whole job ended.
-struct JobReport {
+// How the whole job ended: what it did, and its folder's fate.
+struct JobReport : FolderFate {
     QString albumName;
-    // The album's folder under the save folder as it is now: the album's
-    // name, or the temporary folder's when that name could not be given.
-    QString folderName;
     int saved = 0;
     int failed = 0;
     // Only new pictures: how many the album's folder held already.
@@ -114,13 +113,7 @@ struct JobReport {
     DownloadMode mode = DownloadMode::ReplaceAll;
     // Set when collection ended before the album's last page.
     CollectionStop collectionStop;
-    // Set when the pictures are not where the album's name says, with the
-    // folder (FolderGone) or the album's folder name it names.
     using FolderNote = AlbumFolderNote;
-    FolderNote folderNote = FolderNote::None;
-    QString folderNoteSubject;
-    // The save folder or the temporary folder vanished while the job ran.
-    bool folderGone = false;
     // Picture pages that held no picture address.
     int noPictureAddress = 0;
     // Captions written into pictures: the pictures whose format takes none
@@ -146,17 +139,6 @@ struct JobReport {
     // left it alone and saved nothing.
     bool busy = false;
     bool whole = true;
-    // The folder of the album's name belongs to something else (a folder of
-    // the user's, another album): the album took the free `folderName`.
-    bool nameTaken = false;
-    // An earlier copy of the album kept under its name because this one is
-    // not whole; the new pictures are in `folderName` beside it.
-    QString earlierKept;
-    // The earlier copy of the album was replaced by this whole one: it is
-    // in the trash, or beside the new copy as `earlierBeside`.
-    bool replacedEarlier = false;
-    bool earlierTrashed = false;
-    QString earlierBeside;
     // Folder steps that failed, each with its path and the system's reason.
     QList<FolderProblem> problems;
 };
@@ -167,4 +149,30 @@ struct JobStartFailure {
     Why why = Why::None;
     FileError folder; // NoFolder: why the temporary or staging folder could not be made
     QString subject;  // NotUnfinished: the folder's path; AlbumBusy: the album's address
+};
+
+// One album of a queue (see AlbumQueue), and how the queue ended.
+struct QueueAlbum {
+    QString title; // as the album list shows it
+    QString address; // the page the album is read from
+    std::optional<JobReport> report; // once it has ended
+    // Handed to the album's job: the folder the new pictures go into
+    // (see JobSettings::targetFolder) and the album's own address when
+    // `address` is another of its pages.
+    QString targetFolder;
+    QString albumAddress;
+    // The album's interrupted folder to go on in (see JobSettings::continueFolder).
+    QString continueFolder;
+};
+
+// Why the queue ended before its last album.
+enum class QueueStop { None, NoTemporaryFolder, ByUser };
+
+struct QueueReport {
+    QList<QueueAlbum> albums; // every album; those that ended carry their report
+    int done = 0;        // albums that ended
+    int saved = 0;
+    int failed = 0;
+    QueueStop stop = QueueStop::None;
+    JobStartFailure stopFailure; // why the next album could not begin
 };

@@ -2,7 +2,7 @@
 
 #include "download/albumcollection.h"
 #include "download/albumfolder.h"
-#include "download/downloadjob.h"
+#include "download/jobtypes.h"
 #include "storage/filesystem.h"
 #include "web/webfailure.h"
 

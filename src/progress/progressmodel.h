@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/downloadjob.h"
+#include "download/jobtypes.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>

@@ -263,10 +263,10 @@ QString completionMessage(const JobReport &report)
     return text;
 }
 
-QString queueMessage(const QList<AlbumQueue::Album> &albums)
+QString queueMessage(const QList<QueueAlbum> &albums)
 {
     QString text = QCoreApplication::translate("ProgressText", "下载完毕");
-    for (const AlbumQueue::Album &album : albums) {
+    for (const QueueAlbum &album : albums) {
         if (!album.report)
             continue;
         const JobReport &r = *album.report;
@@ -392,11 +392,11 @@ static QString updateTrouble(const JobReport &r)
     return lines.join(QCoreApplication::translate("ProgressText", "，"));
 }
 
-QString updateMessage(const AlbumQueue::Report &report)
+QString updateMessage(const QueueReport &report)
 {
     QStringList added;
     QStringList troubles;
-    for (const AlbumQueue::Album &album : report.albums) {
+    for (const QueueAlbum &album : report.albums) {
         if (!album.report)
             continue;
         const JobReport &r = *album.report;

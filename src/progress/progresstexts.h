@@ -2,8 +2,7 @@
 
 #include "failuretexts.h"
 
-#include "download/albumqueue.h"
-#include "download/downloadjob.h"
+#include "download/jobtypes.h"
 #include "download/recordedalbums.h"
 #include "download/htmlpagesource.h"
 #include "albums/albumlistrequest.h"
@@ -69,7 +68,7 @@ Row finishedRow(const JobReport &report);
 QString completionMessage(const JobReport &report);
 // The one message at the end of a queue of albums: each album's folder, and
 // what went wrong with it.
-QString queueMessage(const QList<AlbumQueue::Album> &albums);
+QString queueMessage(const QList<QueueAlbum> &albums);
 // Where an album's pictures are: "保存在 《folder》", or why they are not
 // where its name says, then a note on its folder if there is one. Every end
 // of an album (message, queue message, the command line's line) says it so.
@@ -92,7 +91,7 @@ QString noRecordedAlbums(const QString &saveFolder);
 QString nothingChosen();
 // Why an album cannot be updated, or the empty text.
 QString goneLine(const JobReport &report);
-QString updateMessage(const AlbumQueue::Report &report);
+QString updateMessage(const QueueReport &report);
 
 // The question about an album a crash, a kill or a stop left unfinished,
 // and its answers: at start-up (continue, later, delete those pictures) and

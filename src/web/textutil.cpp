@@ -4,12 +4,6 @@
 #include <QRegularExpression>
 #include <QtDebug>
 
-QString GetPicName(const QString &address)
-{
-    const qsizetype slash = address.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : address.mid(slash + 1);
-}
-
 QString RegExMatch(const QString &pattern, const QString &text)
 {
     // The same few patterns run on every picture page: compiled once each.

@@ -2,10 +2,6 @@
 
 #include <QString>
 
-// The file name of a picture: the text after the last "/" of its address,
-// query and fragment included; the empty text when there is no "/".
-QString GetPicName(const QString &address);
-
 // The first match of `pattern` in `text`, or the empty text when there is
 // none. Matching ignores case, "^" and "$" also match at line breaks, and "."
 // never crosses a line feed, so a greedy ".*" ends at the end of its line.
