@@ -45,6 +45,10 @@ public:
     // until its record changes (an update brought them back).
     void setChecks(const QList<FolderCheck> &checks);
 
+    // The threads for work on the albums' folders (a check, the trash):
+    // long work on the shared threads would hold the window's painting.
+    QThreadPool *workers() { return &m_pool; }
+
     const RecordedAlbum &album(int row) const { return m_albums.at(row).album; }
     int rowOfFolder(const QString &folder) const;
 
