@@ -6,10 +6,13 @@
 #include "recordedalbumfiles.h"
 
 #include <QCryptographicHash>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -125,6 +128,30 @@ private slots:
         QVERIFY(picture.setFileTime(Day.addDays(5), QFileDevice::FileModificationTime));
         QVERIFY(load(again, m_save.path()));
         QCOMPARE(ThumbnailCache::picturesDecoded() - before, 5);
+    }
+
+    void readsWithTheSharedThreadsBusy()
+    {
+        // The window's painting hands its fills to the shared threads and
+        // waits for them: records and covers must not queue for those threads.
+        QThreadPool *shared = QThreadPool::globalInstance();
+        const int threads = shared->maxThreadCount();
+        QSemaphore started;
+        QSemaphore release;
+        for (int i = 0; i < threads; ++i)
+            shared->start([&] {
+                started.release();
+                release.tryAcquire(1, 60000);
+            });
+        const auto freeThreads = qScopeGuard([&] {
+            release.release(threads);
+            shared->waitForDone();
+        });
+        QVERIFY(started.tryAcquire(threads, 10000));
+        RecordedAlbumModel model;
+        QVERIFY(load(model, m_save.path()));
+        QCOMPARE(model.rowCount(), 4);
+        QVERIFY(!model.index(0).data(RecordedAlbumModel::CoverRole).value<QImage>().isNull());
     }
 };
 

@@ -99,7 +99,8 @@ void MainForm::checkAlbumFolders(const QStringList &folders)
         information(ProgressText::checkMessage(checks));
     });
     // Every picture is read: not on the window's thread.
-    watcher->setFuture(QtConcurrent::run([folder, folders] { return CheckRecordedAlbums(folder, folders); }));
+    watcher->setFuture(QtConcurrent::run(AlbumsPage->model()->workers(),
+                                         [folder, folders] { return CheckRecordedAlbums(folder, folders); }));
 }
 
 void MainForm::trashAlbums(const QStringList &folders)
@@ -148,7 +149,7 @@ void MainForm::trashAlbums(const QStringList &folders)
         }
         information(message);
     });
-    watcher->setFuture(QtConcurrent::run([paths] {
+    watcher->setFuture(QtConcurrent::run(AlbumsPage->model()->workers(), [paths] {
         Result problems;
         for (const QString &path : paths)
             MoveAlbumToTrash(path, &problems);

@@ -11,6 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -49,26 +50,14 @@ RecordedAlbumModel::RecordedAlbumModel(QObject *parent)
             emit dataChanged(index(begin), index(qMin(end, int(m_albums.size())) - 1));
     });
     connect(&m_reading, &QFutureWatcher<std::optional<RecordedAlbum>>::finished, this, &RecordedAlbumModel::onRead);
-    // Covers come in batches: one change per batch, none per pixel.
-    connect(&m_covers, &QFutureWatcher<QImage>::resultsReadyAt, this, [this](int begin, int end) {
-        for (int i = begin; i < end && i < m_albums.size(); ++i)
-            m_albums[i].cover = m_covers.resultAt(i);
-        if (begin < end && begin < m_albums.size())
-            emit dataChanged(index(begin), index(qMin(end, int(m_albums.size())) - 1),
-                             {Qt::DecorationRole, CoverRole});
-    });
-    connect(&m_covers, &QFutureWatcher<QImage>::finished, this, [this] {
-        if (!m_covers.isCanceled())
-            emit coversDone();
-    });
 }
 
 RecordedAlbumModel::~RecordedAlbumModel()
 {
     // The workers read folders only; each ends after the album at hand.
-    m_covers.cancel();
+    if (m_covers)
+        m_covers->cancel();
     m_reading.cancel();
-    m_covers.waitForFinished();
     m_reading.waitForFinished();
     m_listing.waitForFinished();
 }
@@ -83,7 +72,7 @@ void RecordedAlbumModel::reload(const QString &saveFolder)
     }
     // The folders and their records' times only: a look at each folder, no
     // record read, so the list is up at once however many albums there are.
-    m_listing.setFuture(QtConcurrent::run([saveFolder] {
+    m_listing.setFuture(QtConcurrent::run(&m_pool, [saveFolder] {
         QList<RecordedAlbum> albums;
         const QDir dir(saveFolder);
         for (const QString &name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
@@ -109,8 +98,7 @@ void RecordedAlbumModel::onListed()
         reload(m_saveFolder);
         return;
     }
-    m_covers.cancel();
-    m_covers.waitForFinished();
+    stopCovers();
     const QList<RecordedAlbum> albums = m_listing.result();
     // What is known of an album stays while it is read again.
     QHash<QString, Row> known;
@@ -130,7 +118,7 @@ void RecordedAlbumModel::onListed()
     endResetModel();
     emit listed();
     const QString saveFolder = m_saveFolder;
-    m_reading.setFuture(QtConcurrent::mapped(names, [saveFolder](const QString &name) {
+    m_reading.setFuture(QtConcurrent::mapped(&m_pool, names, [saveFolder](const QString &name) {
         return RecordedAlbumIn(saveFolder, name);
     }));
 }
@@ -161,7 +149,37 @@ void RecordedAlbumModel::startCovers()
     folders.reserve(m_albums.size());
     for (const Row &row : std::as_const(m_albums))
         folders << m_saveFolder + QLatin1Char('/') + row.album.folder;
-    m_covers.setFuture(QtConcurrent::mapped(folders, coverOf));
+    stopCovers();
+    auto *covers = new QFutureWatcher<QImage>(this);
+    m_covers = covers;
+    // Covers come in batches: one change per batch, none per pixel.
+    connect(covers, &QFutureWatcher<QImage>::resultsReadyAt, this, [this, covers](int begin, int end) {
+        for (int i = begin; i < end && i < m_albums.size(); ++i)
+            m_albums[i].cover = covers->resultAt(i);
+        if (begin < end && begin < m_albums.size())
+            emit dataChanged(index(begin), index(qMin(end, int(m_albums.size())) - 1),
+                             {Qt::DecorationRole, CoverRole});
+    });
+    connect(covers, &QFutureWatcher<QImage>::finished, this, [this, covers] {
+        if (!covers->isCanceled())
+            emit coversDone();
+    });
+    covers->setFuture(QtConcurrent::mapped(&m_pool, folders, coverOf));
+}
+
+void RecordedAlbumModel::stopCovers()
+{
+    // The rows the run was made for are about to change: its covers go
+    // nowhere, and it ends after the pictures at hand on the model's threads.
+    // Waiting for that here would hold the window.
+    QFutureWatcher<QImage> *covers = std::exchange(m_covers, nullptr);
+    if (!covers)
+        return;
+    disconnect(covers, nullptr, this, nullptr);
+    covers->cancel();
+    connect(covers, &QFutureWatcher<QImage>::finished, covers, &QObject::deleteLater);
+    if (covers->isFinished())
+        covers->deleteLater();
 }
 
 void RecordedAlbumModel::setChecks(const QList<FolderCheck> &checks)

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QThreadPool>
 
 // The albums recorded in a save folder, as the "已下载的相册" tab shows them:
 // newest update first, each with its cover, picture count, state and the
@@ -44,6 +45,10 @@ public:
     // until its record changes (an update brought them back).
     void setChecks(const QList<FolderCheck> &checks);
 
+    // The threads for work on the albums' folders (a check, the trash):
+    // long work on the shared threads would hold the window's painting.
+    QThreadPool *workers() { return &m_pool; }
+
     const RecordedAlbum &album(int row) const { return m_albums.at(row).album; }
     int rowOfFolder(const QString &folder) const;
 
@@ -73,13 +78,21 @@ private:
     void onListed();
     void onRead();
     void startCovers();
+    void stopCovers();
     int missingOf(const Row &row) const;
 
     QString m_saveFolder;
     QList<Row> m_albums;
+    // The folder is read and the covers made on threads of the model's own:
+    // the window's painting splits its fills over the global pool's threads
+    // and waits for them, so work that held those threads held the window.
+    // Declared before the watchers, so it outlives their futures.
+    QThreadPool m_pool;
     QHash<QString, Missing> m_missing; // by folder name
     QFutureWatcher<QList<RecordedAlbum>> m_listing;
     QFutureWatcher<std::optional<RecordedAlbum>> m_reading;
-    QFutureWatcher<QImage> m_covers;
+    // The run of covers for the rows as they are; a run for rows gone is
+    // let go, not waited for.
+    QFutureWatcher<QImage> *m_covers = nullptr;
     bool m_reloadAgain = false;
 };
