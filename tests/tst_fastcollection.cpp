@@ -315,6 +315,22 @@ private slots:
         const Run first = runAlbum(settings, address, true);
         QVERIFY(first.report.isWhole());
         const QString folder = save.path() + u'/' + first.folderName;
+
+        // Unchanged: each album page is read once as HTML, the pane reads
+        // the first and the last, and no picture page or picture is asked.
+        settings.mode = DownloadMode::OnlyNew;
+        m_slow.requests(true);
+        const Run unchanged = runAlbum(settings, address, true);
+        const QJsonObject asked = m_slow.requests(true);
+        QVERIFY(unchanged.report.isWhole());
+        QCOMPARE(unchanged.report.alreadyThere, 18);
+        QCOMPARE(unchanged.paneLoads.size(), 2);
+        QCOMPARE(unchanged.paneLoads.constFirst(), address);
+        QCOMPARE(unchanged.paneLoads.constLast(), first.paneLoads.constLast());
+        QCOMPARE(asked.value("albumPages").toInt(), 3 + 2);
+        QCOMPARE(asked.value("picturePages").toInt(), 0);
+        QCOMPARE(asked.value("pictures").toInt(), 0);
+
         for (const QString &name : first.folder.mid(0, 3))
             QVERIFY(QFile::remove(folder + u'/' + name));
 
