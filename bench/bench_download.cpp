@@ -808,7 +808,8 @@ std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, Browser
         requests = readRequests(b.site);
         done.quit();
     };
-    QSignalSpy hidden(w->WebBrowser2, &BrowserPane::documentComplete);
+    QSignalSpy started(w->WebBrowser2->page(), &QWebEnginePage::loadStarted);
+    QSignalSpy completed(w->WebBrowser2, &BrowserPane::documentComplete);
     browser.reset();
     clock.start();
     w->UpdateAll->trigger();
@@ -822,15 +823,10 @@ std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, Browser
             done.exec();
     }
     dialogs.beforeInformation = nullptr;
-    // The hidden pane goes blank once the album is read; the next run's
-    // counts must not see that load.
-    const bool blank = waitUntil([&] {
-        for (const auto &args : hidden)
-            if (args.at(0).toString().startsWith(QLatin1String("about:")))
-                return true;
-        return false;
-    }, 10000);
-    if (totalMs == 0 || !blank || !waitUntil([&] { return !w->queue(); }, 10000))
+    // A load the hidden pane began (a blank page once pictures came) ends
+    // before the next run, whose counts must not see it.
+    const bool idle = waitUntil([&] { return completed.size() >= started.size(); }, 10000);
+    if (totalMs == 0 || !idle || !waitUntil([&] { return !w->queue(); }, 10000))
         return std::nullopt;
     return secondRunFrom(browser, totalMs, collectedMs, saved, requests, pages);
 }
