@@ -714,7 +714,7 @@ public:
         return sum;
     }
     // The loads in short: "p1 p10 blank".
-    QString shortList(int pages) const
+    QString shortList() const
     {
         QStringList out;
         for (const Load &load : loads) {
@@ -726,7 +726,6 @@ public:
             const QString page = query.queryItemValue(QStringLiteral("curpage"));
             out << QStringLiteral("p%1").arg(page.isEmpty() ? QStringLiteral("1") : page);
         }
-        Q_UNUSED(pages);
         return out.join(u' ');
     }
 
@@ -760,7 +759,7 @@ struct SecondRun {
 };
 
 SecondRun secondRunFrom(const BrowserLoads &browser, qint64 totalMs, qint64 collectedMs, int saved,
-                        const Requests &requests, int pages)
+                        const Requests &requests)
 {
     SecondRun out;
     out.totalMs = totalMs;
@@ -768,7 +767,7 @@ SecondRun secondRunFrom(const BrowserLoads &browser, qint64 totalMs, qint64 coll
     out.saved = saved;
     out.requests = requests;
     out.loads = browser.loads;
-    out.loadList = browser.shortList(pages);
+    out.loadList = browser.shortList();
     out.paneMs = browser.paneMs();
     out.paneAlbumPages = browser.paneAlbumPages;
     out.browserImages = browser.images;
@@ -777,7 +776,7 @@ SecondRun secondRunFrom(const BrowserLoads &browser, qint64 totalMs, qint64 coll
 
 // The window's start button on the album shown, only new, fast mode.
 std::optional<SecondRun> windowStart(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser,
-                                     const QString &folder, int pages)
+                                     const QString &folder)
 {
     dialogs.beforeInformation = [&] { browser.freeze(); };
     browser.reset();
@@ -785,12 +784,12 @@ std::optional<SecondRun> windowStart(Bench &b, OnlyNewDialogs &dialogs, BrowserL
     dialogs.beforeInformation = nullptr;
     if (!run)
         return std::nullopt;
-    return secondRunFrom(browser, run->totalMs, run->collectedMs, run->saved, run->requests, pages);
+    return secondRunFrom(browser, run->totalMs, run->collectedMs, run->saved, run->requests);
 }
 
 // 更新全部相册 in the window: the hidden pane, the folder's one album.
 std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser,
-                                      const QString &folder, int pages)
+                                      const QString &folder)
 {
     MainForm *w = b.w;
     choose(w, Speed::Fast, DownloadMode::OnlyNew);
@@ -828,13 +827,13 @@ std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, Browser
     const bool idle = waitUntil([&] { return completed.size() >= started.size(); }, 10000);
     if (totalMs == 0 || !idle || !waitUntil([&] { return !w->queue(); }, 10000))
         return std::nullopt;
-    return secondRunFrom(browser, totalMs, collectedMs, saved, requests, pages);
+    return secondRunFrom(browser, totalMs, collectedMs, saved, requests);
 }
 
 // Without a window: `--album URL --fast` (only new is its default) or
 // `--update FOLDER --fast`, timed from start() to finished().
 std::optional<SecondRun> commandLine(DemoSite &site, BrowserLoads &browser, const QString &album,
-                                     const QString &saveFolder, bool update, int pages)
+                                     const QString &saveFolder, bool update)
 {
     CommandLineRequest request;
     request.action = CommandLineRequest::Action::Run;
@@ -880,7 +879,7 @@ std::optional<SecondRun> commandLine(DemoSite &site, BrowserLoads &browser, cons
         done.exec();
     if (totalMs == 0)
         return std::nullopt;
-    return secondRunFrom(browser, totalMs, collectedMs, saved, requests, pages);
+    return secondRunFrom(browser, totalMs, collectedMs, saved, requests);
 }
 
 void printSecondRunHeader()
@@ -925,12 +924,12 @@ bool secondRuns(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser, Folder
                 pages, pictures, seconds(first->totalMs), seconds(first->collectedMs), loadAverage());
     printSecondRunHeader();
     bool noPictureRequests = true;
-    noPictureRequests &= printSecondRun("window start", windowStart(b, dialogs, browser, folder, pages), pages);
-    noPictureRequests &= printSecondRun("window update", windowUpdate(b, dialogs, browser, folder, pages), pages);
+    noPictureRequests &= printSecondRun("window start", windowStart(b, dialogs, browser, folder), pages);
+    noPictureRequests &= printSecondRun("window update", windowUpdate(b, dialogs, browser, folder), pages);
     noPictureRequests &=
-        printSecondRun("--album --fast", commandLine(b.site, browser, b.album, folder, false, pages), pages);
+        printSecondRun("--album --fast", commandLine(b.site, browser, b.album, folder, false), pages);
     noPictureRequests &=
-        printSecondRun("--update --fast", commandLine(b.site, browser, b.album, folder, true, pages), pages);
+        printSecondRun("--update --fast", commandLine(b.site, browser, b.album, folder, true), pages);
     std::printf("  no picture saved, no picture-page or picture request: %s\n\n", verdict(noPictureRequests));
     std::fflush(stdout);
     return true;
