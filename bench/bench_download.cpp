@@ -4,7 +4,7 @@
 // then how little the program spends while it waits on a slow site. Prints
 // its figures; it asserts nothing, and fails only when it could not run.
 //
-//   QT_QPA_PLATFORM=offscreen ./bench_download [--no-curl]
+//   QT_QPA_PLATFORM=offscreen ./bench_download [--no-curl] [--large | --large-only | --large-cli | --only-new]
 //
 // --no-curl fetches the comparison with the bench's own plain network loop,
 // as it does when curl is not installed. --large adds albums of 5,000 and
@@ -12,6 +12,8 @@
 // album whose links a script writes, through the pane; --large-only runs
 // just those. --large-cli runs the 20,000-picture album twice on one site:
 // through the window's fast mode and as `--album URL --fast` without a window.
+// --only-new runs only an album's first only-new run and every front end's
+// second run over it, in fast mode, for albums of 10 and 100 pages.
 #include "app/mainform.h"
 #include "cli/commandline.h"
 #include "demosite.h"
@@ -40,6 +42,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrlQuery>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include <sys/resource.h>
 
@@ -610,8 +617,371 @@ bool windowBesideCommandLine(ScriptedDialogs &dialogs, Folders &folders)
     return window->saved == Large && cli->saved == Large;
 }
 
-int run(bool useCurl, bool large, bool largeOnly, bool largeCli)
+// ---- Only new, second runs ----------------------------------------------
+//
+// What a second only-new run over an unchanged album costs in fast mode, by
+// front end: the window's start, the window's update (hidden pane), and the
+// command line's --album and --update (page without a view). Pane loads are
+// counted where the browser itself sees them: every main-frame request of
+// the shared profile (and what pages pull in besides), and each load from its
+// start to the page the pane's source hands on.
+
+// The dialogs of a run, plus the update's list answered with every album it
+// offers, and a note of the moment a message comes.
+class OnlyNewDialogs : public ScriptedDialogs
 {
+public:
+    void information(QWidget *parent, const QString &title, const QString &text) override
+    {
+        if (beforeInformation)
+            beforeInformation();
+        ScriptedDialogs::information(parent, title, text);
+    }
+    std::optional<QList<int>> chooseRows(QWidget *, const QString &, const QString &, const QStringList &,
+                                         const QList<CheckRow> &rows) override
+    {
+        QList<int> all;
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows.at(i).enabled)
+                all << i;
+        return all;
+    }
+    std::function<void()> beforeInformation;
+};
+
+// What the browser did between reset() and freeze().
+class BrowserLoads : public QWebEngineUrlRequestInterceptor
+{
+public:
+    struct Load {
+        QString address;
+        qint64 startMs = 0;
+        qint64 endMs = -1; // -1: never handed on
+    };
+
+    BrowserLoads() { BrowserProfile::instance()->setUrlRequestInterceptor(this); }
+    ~BrowserLoads() override { BrowserProfile::instance()->setUrlRequestInterceptor(nullptr); }
+
+    void reset()
+    {
+        m_frozen = false;
+        loads.clear();
+        images = others = paneAlbumPages = 0;
+        m_clock.start();
+    }
+    void freeze() { m_frozen = true; }
+
+    // A pane's load begins with the page's loadStarted (a blank page makes no
+    // request) and ends with the page its source hands on.
+    void watch(BrowserPane *pane)
+    {
+        QObject::connect(pane->page(), &QWebEnginePage::loadStarted, pane, [this, pane] {
+            open(pane->page()->requestedUrl().toString());
+        });
+        watch(pane->pageSource());
+    }
+    void watch(PageSource *source)
+    {
+        QObject::connect(source, &PageSource::pageReady, source, [this](const PageSnapshot &page) {
+            if (m_frozen || loads.isEmpty() || loads.last().endMs >= 0)
+                return;
+            loads.last().endMs = m_clock.elapsed();
+            loads.last().address = page.address;
+        });
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (m_frozen)
+            return;
+        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
+            if (info.requestUrl().path().contains(QLatin1String("/album-")))
+                ++paneAlbumPages;
+            open(info.requestUrl().toString());
+        } else if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage
+                   || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeFavicon) {
+            ++images;
+        } else {
+            ++others;
+        }
+    }
+
+    qint64 paneMs() const
+    {
+        qint64 sum = 0;
+        for (const Load &load : loads)
+            sum += load.endMs >= 0 ? load.endMs - load.startMs : 0;
+        return sum;
+    }
+    // The loads in short: "p1 p10 blank".
+    QString shortList() const
+    {
+        QStringList out;
+        for (const Load &load : loads) {
+            if (load.address.startsWith(QLatin1String("about:"))) {
+                out << QStringLiteral("blank");
+                continue;
+            }
+            const QUrlQuery query{QUrl(load.address)};
+            const QString page = query.queryItemValue(QStringLiteral("curpage"));
+            out << QStringLiteral("p%1").arg(page.isEmpty() ? QStringLiteral("1") : page);
+        }
+        return out.join(u' ');
+    }
+
+    QList<Load> loads;
+    int images = 0;         // images and icons pages asked for
+    int others = 0;         // scripts, styles and the like
+    int paneAlbumPages = 0; // album pages the browser asked for itself
+
+private:
+    void open(const QString &address)
+    {
+        if (m_frozen || (!loads.isEmpty() && loads.last().endMs < 0))
+            return;
+        loads.append({address, m_clock.elapsed()});
+    }
+
+    QElapsedTimer m_clock;
+    bool m_frozen = true;
+};
+
+struct SecondRun {
+    qint64 totalMs = 0;
+    qint64 collectedMs = 0;
+    int saved = -1;
+    Requests requests;
+    QList<BrowserLoads::Load> loads;
+    QString loadList;
+    qint64 paneMs = 0;
+    int paneAlbumPages = 0;
+    int browserImages = 0;
+};
+
+SecondRun secondRunFrom(const BrowserLoads &browser, qint64 totalMs, qint64 collectedMs, int saved,
+                        const Requests &requests)
+{
+    SecondRun out;
+    out.totalMs = totalMs;
+    out.collectedMs = collectedMs;
+    out.saved = saved;
+    out.requests = requests;
+    out.loads = browser.loads;
+    out.loadList = browser.shortList();
+    out.paneMs = browser.paneMs();
+    out.paneAlbumPages = browser.paneAlbumPages;
+    out.browserImages = browser.images;
+    return out;
+}
+
+// The window's start button on the album shown, only new, fast mode.
+std::optional<SecondRun> windowStart(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser,
+                                     const QString &folder)
+{
+    dialogs.beforeInformation = [&] { browser.freeze(); };
+    browser.reset();
+    const std::optional<Run> run = runJob(b, Speed::Fast, DownloadMode::OnlyNew, folder);
+    dialogs.beforeInformation = nullptr;
+    if (!run)
+        return std::nullopt;
+    return secondRunFrom(browser, run->totalMs, run->collectedMs, run->saved, run->requests);
+}
+
+// 更新全部相册 in the window: the hidden pane, the folder's one album.
+std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser,
+                                      const QString &folder)
+{
+    MainForm *w = b.w;
+    choose(w, Speed::Fast, DownloadMode::OnlyNew);
+    w->TxtPath->setText(folder);
+    dialogs.messages.clear();
+    b.site.requests(true);
+    qint64 totalMs = 0, collectedMs = 0;
+    int saved = 0;
+    Requests requests;
+    QEventLoop done;
+    QElapsedTimer clock;
+    dialogs.beforeInformation = [&] {
+        totalMs = clock.elapsed();
+        browser.freeze();
+        requests = readRequests(b.site);
+        done.quit();
+    };
+    QSignalSpy started(w->WebBrowser2->page(), &QWebEnginePage::loadStarted);
+    QSignalSpy completed(w->WebBrowser2, &BrowserPane::documentComplete);
+    browser.reset();
+    clock.start();
+    w->UpdateAll->trigger();
+    AlbumQueue *queue = w->queue();
+    if (queue) {
+        QObject::connect(queue, &AlbumQueue::collectionFinished, &done, [&] { collectedMs = clock.elapsed(); });
+        QObject::connect(queue, &AlbumQueue::albumFinished, &done,
+                         [&](int, const JobReport &report) { saved = report.saved; });
+        QTimer::singleShot(600000, &done, &QEventLoop::quit);
+        if (totalMs == 0)
+            done.exec();
+    }
+    dialogs.beforeInformation = nullptr;
+    // A load the hidden pane began (a blank page once pictures came) ends
+    // before the next run, whose counts must not see it.
+    const bool idle = waitUntil([&] { return completed.size() >= started.size(); }, 10000);
+    if (totalMs == 0 || !idle || !waitUntil([&] { return !w->queue(); }, 10000))
+        return std::nullopt;
+    return secondRunFrom(browser, totalMs, collectedMs, saved, requests);
+}
+
+// Without a window: `--album URL --fast` (only new is its default) or
+// `--update FOLDER --fast`, timed from start() to finished().
+std::optional<SecondRun> commandLine(DemoSite &site, BrowserLoads &browser, const QString &album,
+                                     const QString &saveFolder, bool update)
+{
+    CommandLineRequest request;
+    request.action = CommandLineRequest::Action::Run;
+    if (update) {
+        const QStringList held = QDir(saveFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (held.size() != 1)
+            return std::nullopt;
+        request.updateFolders = {saveFolder + u'/' + held.first()};
+    } else {
+        request.albums = {album};
+    }
+    request.fast = true;
+    request.inFlight = InFlight;
+    request.quiet = true;
+    request.saveFolder = saveFolder;
+    QTemporaryDir appDir;
+    CommandLineRun cli(request, {appDir.filePath(QStringLiteral("Quillmoor.ini")), saveFolder, false});
+    site.requests(true);
+    qint64 totalMs = 0, collectedMs = 0;
+    int saved = 0;
+    Requests requests;
+    QEventLoop done;
+    QElapsedTimer clock;
+    QObject::connect(&cli, &CommandLineRun::finished, &done, [&] {
+        totalMs = clock.elapsed();
+        browser.freeze();
+        requests = readRequests(site);
+        done.quit();
+    });
+    browser.reset();
+    clock.start();
+    cli.start();
+    // The run's own page source (the queue's HTML reader sits below it).
+    for (PageSource *source : cli.findChildren<PageSource *>(QString(), Qt::FindDirectChildrenOnly))
+        browser.watch(source);
+    if (auto *queue = cli.findChild<AlbumQueue *>()) {
+        QObject::connect(queue, &AlbumQueue::collectionFinished, &done, [&] { collectedMs = clock.elapsed(); });
+        QObject::connect(queue, &AlbumQueue::albumFinished, &done,
+                         [&](int, const JobReport &report) { saved = report.saved; });
+    }
+    QTimer::singleShot(600000, &done, &QEventLoop::quit);
+    if (totalMs == 0)
+        done.exec();
+    if (totalMs == 0)
+        return std::nullopt;
+    return secondRunFrom(browser, totalMs, collectedMs, saved, requests);
+}
+
+void printSecondRunHeader()
+{
+    std::printf("  %-16s %8s %8s  %-18s %8s %11s %9s %8s %6s %10s\n", "second run", "job", "collect", "pane loads",
+                "pane", "album pages", "pic pages", "pictures", "other", "ms/page");
+    std::printf("  %-16s %8s %8s  %-18s %8s %11s %9s %8s %6s %10s\n", "", "", "", "", "", "html+pane", "", "",
+                "imgs", "beyond");
+}
+
+bool printSecondRun(const char *name, const std::optional<SecondRun> &run, int pages)
+{
+    if (!run) {
+        std::printf("  %-16s did not end\n", name);
+        return false;
+    }
+    const Requests &r = run->requests;
+    const int html = r.albumPages - run->paneAlbumPages;
+    const double beyond = double(run->totalMs - run->paneMs) / pages;
+    std::printf("  %-16s %6.3f s %6.3f s  %-18s %5lld ms %5d+%-5d %9d %8d %2d/%-3d %7.2f ms\n", name,
+                seconds(run->totalMs), seconds(run->collectedMs),
+                qPrintable(QStringLiteral("%1: %2").arg(run->loads.size()).arg(run->loadList)),
+                qlonglong(run->paneMs), html, run->paneAlbumPages, r.picturePages, r.pictures, r.other,
+                run->browserImages, beyond);
+    return run->saved == 0 && r.picturePages == 0 && r.pictures == 0;
+}
+
+// The album's first only-new run through the window into an empty folder,
+// then every front end's second run over the unchanged album.
+bool secondRuns(Bench &b, OnlyNewDialogs &dialogs, BrowserLoads &browser, Folders &folders, int pages,
+                int pictures)
+{
+    const QString folder = folders.fresh();
+    dialogs.beforeInformation = nullptr;
+    const std::optional<Run> first = runJob(b, Speed::Fast, DownloadMode::OnlyNew, folder);
+    if (!first || first->saved != pictures) {
+        std::printf("  the first run saved %d of %d pictures\n", first ? first->saved : 0, pictures);
+        return false;
+    }
+    std::printf("Only new in fast mode, %d pages / %d pictures: first run (empty folder) %.3f s, collection %.3f s;\n"
+                "second runs over the unchanged album (load average %.2f):\n",
+                pages, pictures, seconds(first->totalMs), seconds(first->collectedMs), loadAverage());
+    printSecondRunHeader();
+    bool noPictureRequests = true;
+    noPictureRequests &= printSecondRun("window start", windowStart(b, dialogs, browser, folder), pages);
+    noPictureRequests &= printSecondRun("window update", windowUpdate(b, dialogs, browser, folder), pages);
+    noPictureRequests &=
+        printSecondRun("--album --fast", commandLine(b.site, browser, b.album, folder, false), pages);
+    noPictureRequests &=
+        printSecondRun("--update --fast", commandLine(b.site, browser, b.album, folder, true), pages);
+    std::printf("  no picture saved, no picture-page or picture request: %s\n\n", verdict(noPictureRequests));
+    std::fflush(stdout);
+    return true;
+}
+
+void printSecondRunColumns()
+{
+    std::printf("  (job: press to message, or start to end without a window; pane loads: what the browser page\n"
+                "   loaded, from its start to the page handed on; pane: their time; album pages: requests the\n"
+                "   site counted, read as HTML + by the browser; other: the site's other\n"
+                "   requests (icons and the like) / imgs: images and icons the browser itself asked for;\n"
+                "   ms/page beyond: (job - pane) / pages; target at most 5 ms)\n\n");
+}
+
+// --only-new: just these runs, over albums of 10 and 100 pages of 20.
+int onlyNewAlone()
+{
+    OnlyNewDialogs dialogs;
+    BrowserLoads browser;
+    Folders folders(QDir::tempPath());
+    const QByteArray albums = QStringLiteral(R"({ "members": [ { "id": "100000001", "albums": [
+        { "id": "9001", "name": "%1", "pages": 10, "perPage": 20 },
+        { "id": "9002", "name": "大%1", "pages": 100, "perPage": 20 } ] } ] })")
+                                  .arg(AlbumName)
+                                  .toUtf8();
+    DemoSite site(albums);
+    if (!folders.isValid() || !site.start())
+        return fail("the demo site did not start");
+    setSiteAddresses(SiteAddresses::forBase(site.base()));
+    QTemporaryDir appDir;
+    auto *w = new MainForm(appDir.path());
+    const std::unique_ptr<MainForm> window(w);
+    w->show();
+    browser.watch(w->WebBrowser1);
+    browser.watch(w->WebBrowser2);
+    for (const auto &[id, pages] : {std::pair{QStringLiteral("9001"), 10}, std::pair{QStringLiteral("9002"), 100}}) {
+        const QString album = site.url(QStringLiteral("/photo/100000001/album-") + id);
+        w->WebBrowser1->navigate(album);
+        if (!waitForDocument(w->WebBrowser1, album, 60000) || !w->CmdStartDown->isEnabled())
+            return fail("the album page did not load");
+        Bench bench{site, w, dialogs, album};
+        if (!secondRuns(bench, dialogs, browser, folders, pages, pages * 20))
+            return fail("an only-new download did not end");
+    }
+    printSecondRunColumns();
+    return 0;
+}
+
+int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew)
+{
+    if (onlyNew)
+        return onlyNewAlone();
     if (largeCli) {
         ScriptedDialogs dialogs;
         Folders folders(QDir::tempPath());
@@ -626,7 +996,8 @@ int run(bool useCurl, bool large, bool largeOnly, bool largeCli)
     if (!site.start())
         return fail("the demo site did not start");
     setSiteAddresses(SiteAddresses::forBase(site.base()));
-    ScriptedDialogs dialogs;
+    OnlyNewDialogs dialogs;
+    BrowserLoads browser;
     QTemporaryDir appDir;
 
     auto *w = new MainForm(appDir.path());
@@ -688,6 +1059,11 @@ int run(bool useCurl, bool large, bool largeOnly, bool largeCli)
         printOnlyNew(speed == Speed::Paced ? "one by one" : "fast mode", *first, *second);
     }
     std::printf("\n");
+    browser.watch(w->WebBrowser1);
+    browser.watch(w->WebBrowser2);
+    if (!secondRuns(bench, dialogs, browser, folders, Pages, Pictures))
+        return fail("an only-new download did not end");
+    printSecondRunColumns();
     if (large && !largeAlbums(dialogs, folders))
         return fail("a large album did not come down");
 
@@ -723,7 +1099,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     const QStringList args = QCoreApplication::arguments();
     const int rc = run(!args.contains(QStringLiteral("--no-curl")), args.contains(QStringLiteral("--large")),
-                       args.contains(QStringLiteral("--large-only")), args.contains(QStringLiteral("--large-cli")));
+                       args.contains(QStringLiteral("--large-only")), args.contains(QStringLiteral("--large-cli")),
+                       args.contains(QStringLiteral("--only-new")));
     BrowserProfile::shutdown();
     return rc;
 }

@@ -54,8 +54,30 @@ struct Run {
     int picturesBeforeCollected = 0;
     int maxInFlightCollecting = 0;
     bool startedWhileCollecting = false;
+    bool blanked = false;  // the walk sent the pane to a blank page
     JobReport report;
     bool ended = false;
+};
+
+// The pane as a job's source, noting each address the walk asks it for
+// at the moment it asks.
+class AskedPages : public PageSource
+{
+public:
+    explicit AskedPages(PageSource *pane)
+        : m_pane(pane)
+    {
+        connect(pane, &PageSource::pageReady, this, &PageSource::pageReady);
+    }
+    void load(const QString &address) override
+    {
+        asked << address;
+        m_pane->load(address);
+    }
+    QStringList asked;
+
+private:
+    PageSource *m_pane;
 };
 
 QStringList files(const QString &folder)
@@ -123,7 +145,8 @@ private:
     Run runAlbum(const JobSettings &settings, const QString &address, bool html, int stopAfterPages = 0)
     {
         Run run;
-        AlbumQueue queue(settings, m_pane->pageSource(), {{QString(), address, {}}});
+        AskedPages source(m_pane->pageSource());
+        AlbumQueue queue(settings, &source, {{QString(), address, {}}});
         HtmlPageSource reader(settings.network);
         if (html)
             queue.setHtmlSource(&reader);
@@ -146,9 +169,11 @@ private:
                 run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
             return run.ended;
         }, JobTimeout);
-        // The walk leaves the pane on a blank page; the next run must not
-        // navigate while that load is still under way.
-        if (!run.paneLoads.isEmpty())
+        // The walk leaves the pane on a blank page once a picture is
+        // fetched; the next run must not navigate while that load is still
+        // under way.
+        run.blanked = source.asked.contains(QStringLiteral("about:blank"));
+        if (run.blanked)
             waitUntil([&] { return blank; }, 10000);
         disconnect(paneLoads);
         run.htmlReads = reader.requests();
@@ -315,6 +340,25 @@ private slots:
         const Run first = runAlbum(settings, address, true);
         QVERIFY(first.report.isWhole());
         const QString folder = save.path() + u'/' + first.folderName;
+
+        // Unchanged: each album page is read once as HTML, the pane reads
+        // the first and the last, and no picture page or picture is asked.
+        settings.mode = DownloadMode::OnlyNew;
+        m_slow.requests(true);
+        const Run unchanged = runAlbum(settings, address, true);
+        const QJsonObject asked = m_slow.requests(true);
+        QVERIFY(unchanged.report.isWhole());
+        QCOMPARE(unchanged.report.alreadyThere, 18);
+        QCOMPARE(unchanged.paneLoads.size(), 2);
+        QCOMPARE(unchanged.paneLoads.constFirst(), address);
+        QCOMPARE(unchanged.paneLoads.constLast(), first.paneLoads.constLast());
+        QCOMPARE(asked.value("albumPages").toInt(), 3 + 2);
+        QCOMPARE(asked.value("picturePages").toInt(), 0);
+        QCOMPARE(asked.value("pictures").toInt(), 0);
+        // Nothing to fetch: no blank page the window would leave at once.
+        QVERIFY(first.blanked);
+        QVERIFY(!unchanged.blanked);
+
         for (const QString &name : first.folder.mid(0, 3))
             QVERIFY(QFile::remove(folder + u'/' + name));
 

@@ -611,6 +611,20 @@ private slots:
             }
         }
 
+        // Nobody sees the page: a picture page's picture is not fetched with it.
+        QString picturePage;
+        for (const PageLink &link : seen.constFirst().links)
+            if (link.address.contains("/photo-"))
+                picturePage = link.address;
+        QVERIFY(!picturePage.isEmpty());
+        seen.clear();
+        m_site.requests(true);
+        page.load(picturePage);
+        QVERIFY(waitUntil([&] { return seen.size() == 1; }, 30000));
+        const QJsonObject asked = m_site.requests(true);
+        QCOMPARE(asked.value("picturePages").toInt(), 1);
+        QCOMPARE(asked.value("pictures").toInt(), 0);
+
         // A page that does not finish within the bound is given up as failed,
         // once; the next load is answered as usual.
         seen.clear();

@@ -4,6 +4,7 @@
 
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 
 HeadlessPage::HeadlessPage(QWebEngineProfile *profile, QObject *parent)
     : PageSource(parent)
@@ -24,6 +25,10 @@ HeadlessPage::~HeadlessPage()
 void HeadlessPage::makePage()
 {
     m_page = new QWebEnginePage(m_profile, this);
+    // Nobody sees this page and collection reads its title and links alone:
+    // the pictures and icons an album page shows are not fetched.
+    m_page->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+    m_page->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     m_reader = new PageReader(m_page);
     connect(m_reader, &PageReader::pageRead, this, &HeadlessPage::onPageRead);
 }

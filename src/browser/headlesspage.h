@@ -11,7 +11,7 @@ class QWebEnginePage;
 // A browser page without a view, as a job's page source: the same browser
 // profile (and so the same login) as the panes, and the same reading of each
 // page (title, links with their text as written). For running jobs where
-// there is no window.
+// there is no window; it renders no images.
 //
 // A load that has not completed within the load time-out is given up and
 // reported as failed, so a page that never finishes cannot hold a job.

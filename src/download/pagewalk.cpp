@@ -145,8 +145,25 @@ void PageWalk::finish()
     disconnect(m_htmlPages);
     if (m_html)
         m_html->cancel();
+    if (!m_paneAsked || !m_source || !m_blankWhenDone || !m_job)
+        return;
     // The last album page would otherwise stay loaded (and running its
-    // scripts) while the pictures download.
-    if (m_paneAsked && m_source && m_blankWhenDone)
+    // scripts) while the pictures download. An album with nothing left to
+    // fetch (a second run over an unchanged one) ends at once: its pane is
+    // not sent to a blank page it would leave again straight away.
+    if (m_job->inFlight() > 0)
+        return blank();
+    m_blankOnFetch = connect(m_job, &DownloadJob::pictureDone, this, [this](const PictureReport &report) {
+        if (report.kind == PictureReport::Kind::Saved || report.kind == PictureReport::Kind::Failed)
+            blank();
+    });
+    // While a login waits the pane is the user's; it is not blanked after.
+    connect(m_job, &DownloadJob::paused, this, [this] { disconnect(m_blankOnFetch); });
+}
+
+void PageWalk::blank()
+{
+    disconnect(m_blankOnFetch);
+    if (m_source)
         m_source->load(QStringLiteral("about:blank"));
 }

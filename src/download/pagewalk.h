@@ -24,8 +24,9 @@ class PageSource;
 // later page is not taken for the album's end.
 //
 // The walk is a child of its job and ends with it. A source it had to load
-// pages into is left on a blank page afterwards; one it never asked (the
-// album was read from the page already shown) is left as it is.
+// pages into is left on a blank page once pictures are fetched after the
+// album is read; one it never asked (the album was read from the page
+// already shown), or whose album had nothing left to fetch, is left as it is.
 class PageWalk : public QObject
 {
     Q_OBJECT
@@ -63,12 +64,14 @@ private:
     void decide();
     void ask(const QString &address);
     void finish();
+    void blank();
 
     QPointer<DownloadJob> m_job;
     QPointer<PageSource> m_source;
     QPointer<HtmlPageSource> m_html;
     QMetaObject::Connection m_pages;
     QMetaObject::Connection m_htmlPages;
+    QMetaObject::Connection m_blankOnFetch;
     Mode m_mode = Mode::Pane;
     std::optional<PageSnapshot> m_paneFirst;
     std::optional<PageSnapshot> m_htmlFirst;
