@@ -14,6 +14,8 @@
 // through the window's fast mode and as `--album URL --fast` without a window.
 // --only-new runs only an album's first only-new run and every front end's
 // second run over it, in fast mode, for albums of 10 and 100 pages.
+// --fast-only runs just the fast-mode rounds beside curl (on disk and in
+// memory), for profiling them.
 #include "app/mainform.h"
 #include "cli/commandline.h"
 #include "demosite.h"
@@ -37,6 +39,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QStandardPaths>
@@ -176,11 +179,22 @@ std::optional<Run> runJob(Bench &b, Speed speed, DownloadMode mode, const QStrin
     DownloadJob *job = w->albumJob();
     if (!job)
         return std::nullopt;
+    // Fast mode reports pictures while pages are still read: the picture
+    // pages are gathered as each album page adds them, in their order.
+    QSet<QString> knownPages;
+    const auto gatherPages = [&] {
+        for (const QString &page : job->pendingPages())
+            if (!knownPages.contains(page)) {
+                knownPages.insert(page);
+                run.pages << page;
+            }
+    };
+    QObject::connect(job, &DownloadJob::pageCollected, job, gatherPages);
     QObject::connect(job, &DownloadJob::collectionFinished, job, [&](int collected) {
         run.collectedMs = clock.elapsed();
         run.downloadCpu = processCpuSeconds();
         run.collected = collected;
-        run.pages = job->pendingPages();
+        gatherPages();
     });
     QObject::connect(job, &DownloadJob::pictureDone, job, [&](const PictureReport &report) {
         if (report.kind == PictureReport::Kind::Saved)
@@ -394,7 +408,7 @@ private:
 // Fast mode beside the same picture pages and pictures fetched by curl (or
 // the plain loop), in turns: one run takes a few tenths of a second, too
 // short to stand alone on a shared machine. False when it could not run.
-bool fastBesideBaseline(Bench &b, Folders &folders, const Run &paced, const QString &curl)
+bool fastBesideBaseline(Bench &b, Folders &folders, const Run *paced, const QString &curl)
 {
     const char *baselineName = curl.isEmpty() ? "loop" : "curl";
     const QString tool = curl.isEmpty() ? QStringLiteral("a plain QNetworkAccessManager loop (%1 in flight)")
@@ -453,8 +467,10 @@ bool fastBesideBaseline(Bench &b, Folders &folders, const Run &paced, const QStr
                 verdict(median(ratios) >= 0.5));
     std::printf("  fast mode's whole job, collection included: %.2f s (median; target under 2 s: %s)\n",
                 median(wholeJobs), verdict(median(wholeJobs) < 2.0));
-    std::printf("  against one by one: whole job %.0f times as fast, download phase %.0f times\n\n",
-                seconds(paced.totalMs) / median(wholeJobs), seconds(paced.downloadMs()) / median(downloads));
+    if (paced)
+        std::printf("  against one by one: whole job %.0f times as fast, download phase %.0f times\n",
+                    seconds(paced->totalMs) / median(wholeJobs), seconds(paced->downloadMs()) / median(downloads));
+    std::printf("\n");
     return true;
 }
 
@@ -978,7 +994,7 @@ int onlyNewAlone()
     return 0;
 }
 
-int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew)
+int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew, bool fastOnly)
 {
     if (onlyNew)
         return onlyNewAlone();
@@ -1017,15 +1033,19 @@ int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew)
                 Pictures, Pages);
 
     // One by one, a picture per tick.
-    const std::optional<Run> paced = runJob(bench, Speed::Paced, DownloadMode::ReplaceAll, folders.fresh());
-    if (!paced)
-        return fail("the paced download did not end");
-    // One tick per picture plus the tick that completes the job, each
-    // followed by the timer's gap (the completing one is not).
-    const double perPicture = double(paced->downloadMs() - qint64(paced->collected) * TickGapMs) / paced->collected;
-    std::printf("One by one (one picture per %d ms tick):\n", TickGapMs);
-    printRun(*paced);
-    std::printf("  per picture beyond the gap:   %6.2f ms\n\n", perPicture);
+    std::optional<Run> paced;
+    if (!fastOnly) {
+        paced = runJob(bench, Speed::Paced, DownloadMode::ReplaceAll, folders.fresh());
+        if (!paced)
+            return fail("the paced download did not end");
+        // One tick per picture plus the tick that completes the job, each
+        // followed by the timer's gap (the completing one is not).
+        const double perPicture =
+            double(paced->downloadMs() - qint64(paced->collected) * TickGapMs) / paced->collected;
+        std::printf("One by one (one picture per %d ms tick):\n", TickGapMs);
+        printRun(*paced);
+        std::printf("  per picture beyond the gap:   %6.2f ms\n\n", perPicture);
+    }
 
     // Files on disk, where the user keeps them; and in memory, where the
     // file system's own cost is left out of both sides.
@@ -1039,15 +1059,17 @@ int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew)
     if (!curl.isEmpty())
         std::printf("Starting curl takes %.3f s (`curl --version`), which its times include.\n", curlStartSeconds(curl));
     std::printf("\n");
-    if (!fastBesideBaseline(bench, folders, *paced, curl))
+    if (!fastBesideBaseline(bench, folders, paced ? &*paced : nullptr, curl))
         return fail("the fast download did not end");
     if (QStorageInfo(QStringLiteral("/dev/shm")).fileSystemType() == "tmpfs"
         && QStorageInfo(QDir::tempPath()).fileSystemType() != "tmpfs") {
         Folders memory(QStringLiteral("/dev/shm"));
-        if (memory.isValid() && !fastBesideBaseline(bench, memory, *paced, curl))
+        if (memory.isValid() && !fastBesideBaseline(bench, memory, paced ? &*paced : nullptr, curl))
             return fail("the fast download did not end");
     }
 
+    if (fastOnly)
+        return 0;
     // Only new pictures, twice over the same album in each pace.
     std::printf("Only new pictures, twice over the unchanged album (requests as the demo site counted them):\n");
     for (Speed speed : {Speed::Paced, Speed::Fast}) {
@@ -1100,7 +1122,7 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const int rc = run(!args.contains(QStringLiteral("--no-curl")), args.contains(QStringLiteral("--large")),
                        args.contains(QStringLiteral("--large-only")), args.contains(QStringLiteral("--large-cli")),
-                       args.contains(QStringLiteral("--only-new")));
+                       args.contains(QStringLiteral("--only-new")), args.contains(QStringLiteral("--fast-only")));
     BrowserProfile::shutdown();
     return rc;
 }
