@@ -1,32 +1,18 @@
 #include "downloadjob.h"
-#include "captionwriter.h"
 #include "recordedalbums.h"
 
 #include "jobrules.h"
-#include "metadata/picturemetadata.h"
 #include "jobsettings.h"
 #include "jobtally.h"
 #include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
 
-#include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
 
-#include <limits>
 #include <utility>
-
-namespace {
-
-// The picture count is shown as a 16-bit number.
-constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
-
-} // namespace
 
 DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     : QObject(parent)
@@ -34,6 +20,7 @@ DownloadJob::DownloadJob(const JobSettings &settings, QObject *parent)
     , m_collection(CollectionRulesFor(settings))
     , m_folder(settings.saveFolder)
     , m_schedule(settings.maxInFlight)
+    , m_placer(m_folder, m_tally, settings.captions)
     , m_requests(new QObject(this))
 {
     m_settings.maxInFlight = m_schedule.maxInFlight();
@@ -310,10 +297,10 @@ void DownloadJob::startItem(int index)
             item.report.kind = PictureReport::Kind::AlreadyThere;
             item.report.address = known.picture.isEmpty() ? item.page : known.picture;
             item.report.fileName = known.file;
-            if (!wantsCaptions(known))
+            if (!m_placer.wantsCaptions(known))
                 return itemDone(index);
             if (!known.caption.isEmpty()) {
-                writeCaptionsOfKept(known);
+                m_placer.writeCaptionsOfKept(known, m_collection.albumName());
                 return itemDone(index);
             }
             // Recorded before captions were kept: its page, once more, says
@@ -322,7 +309,7 @@ void DownloadJob::startItem(int index)
                              [this, index, known](const PageResult &page) mutable {
                                  if (page.ok())
                                      known.caption = ResolvePicture(page.text).caption;
-                                 writeCaptionsOfKept(known);
+                                 m_placer.writeCaptionsOfKept(known, m_collection.albumName());
                                  itemDone(index);
                              },
                              m_settings.requests);
@@ -331,46 +318,6 @@ void DownloadJob::startItem(int index)
     }
     fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
               [this, index](const PageResult &page) { onPage(index, page); }, m_settings.requests);
-}
-
-bool DownloadJob::wantsCaptions(const AlbumRecord::Entry &entry) const
-{
-    switch (m_settings.captions) {
-    case CaptionMode::None:
-        return false;
-    case CaptionMode::Sidecar:
-        return !entry.sidecar;
-    case CaptionMode::Embed:
-        return !entry.embedded && !entry.sidecar;
-    }
-    return false;
-}
-
-void DownloadJob::writeCaptionsOfKept(AlbumRecord::Entry entry)
-{
-    // Only the very picture the record names is rewritten: a file changed
-    // since, or one of an older record without its hash, stays as it is.
-    const QString path = m_folder.heldPath() + QLatin1Char('/') + entry.file;
-    const auto hashOf = [](const QString &file) {
-        QFile in(file);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        return in.open(QIODevice::ReadOnly) && hash.addData(&in) ? hash.result() : QByteArray();
-    };
-    if (entry.sha256.isEmpty() || QFileInfo(path).size() != entry.size || hashOf(path) != entry.sha256)
-        return;
-    const CaptionsWritten written =
-        WriteCaptionsOfSaved(m_settings.captions, m_folder.heldPath(), entry, m_collection.albumName());
-    if (!written.result.ok())
-        return;
-    entry.sidecar = entry.sidecar || written.sidecar;
-    entry.embedded = m_settings.captions == CaptionMode::Embed && !written.sidecarInstead;
-    if (entry.embedded) {
-        entry.size = QFileInfo(path).size();
-        entry.sha256 = hashOf(path);
-    }
-    if (written.sidecarInstead)
-        ++m_tally.sidecarsInstead;
-    m_folder.rewrote(entry);
 }
 
 void DownloadJob::onPage(int index, const PageResult &page)
@@ -409,7 +356,7 @@ void DownloadJob::onPage(int index, const PageResult &page)
         item.report.fileName = item.fileName;
         return itemDone(index);
     }
-    if (m_savedAddresses.contains(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
+    if (m_placer.saved(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
         // Decided in its turn: skipped if the first one was saved.
         item.sameAsEarlier = true;
         return itemDone(index);
@@ -474,7 +421,7 @@ bool DownloadJob::commit(ScheduledPicture &item)
     PictureReport &report = item.report;
     if (item.sameAsEarlier) {
         item.sameAsEarlier = false;
-        if (!m_savedAddresses.contains(item.picture)) {
+        if (!m_placer.saved(item.picture)) {
             const int index = m_schedule.indexOf(item);
             // No request while paused: it starts again after resume().
             if (sendsNothing()) {
@@ -491,7 +438,7 @@ bool DownloadJob::commit(ScheduledPicture &item)
         report.why = PictureReport::Why::SavedBefore;
     } else if (!item.staging.isEmpty()) {
         m_picturesOnTheWay.remove(item.picture);
-        placeDownloaded(item);
+        m_placer.place(item, m_collection.albumName());
     }
     m_tally.count(report);
     // Found by its name, or under another: the journal learns it at the end.
@@ -503,68 +450,6 @@ bool DownloadJob::commit(ScheduledPicture &item)
     const QPointer<DownloadJob> self(this);
     emit pictureDone(report);
     return bool(self);
-}
-
-void DownloadJob::placeDownloaded(ScheduledPicture &item)
-{
-    PictureReport &report = item.report;
-    const QString staging = std::exchange(item.staging, QString());
-    const auto refuse = [&](PictureReport::Why why, const WebFailure &details) {
-        report.kind = PictureReport::Kind::Failed;
-        report.why = why;
-        report.failure = details;
-        QFile::remove(staging);
-    };
-    if (m_savedAddresses.contains(item.picture)) {
-        // An earlier page of the album showed the same picture and its
-        // answer came later than this one's: the first in the album wins.
-        report.kind = PictureReport::Kind::Skipped;
-        report.why = PictureReport::Why::SavedBefore;
-        QFile::remove(staging);
-        return;
-    }
-    if (m_tally.saved >= MaxSavedPictures)
-        return refuse(PictureReport::Why::TooManyPictures, {WebReason::None, {}, {}, 0, MaxSavedPictures});
-    QString why;
-    if (const QString theirs = m_folder.userFileWithBytes(item.fileName, item.size, item.sha256); !theirs.isEmpty()) {
-        // The user's file of that name holds the very picture: it becomes
-        // the recorded one, and the copy just fetched goes.
-        QFile::remove(staging);
-        report.kind = PictureReport::Kind::AlreadyThere;
-        report.fileName = theirs;
-        return;
-    }
-    QString stagedSidecar;
-    const Metadata::Result written = StageCaptions(
-        m_settings.captions, staging, {item.caption, m_collection.albumName(), item.page, item.date}, &stagedSidecar);
-    if (!written.ok()) {
-        if (!stagedSidecar.isEmpty())
-            QFile::remove(stagedSidecar);
-        return refuse(PictureReport::Why::MetadataNotWritten,
-                      {WebReason::None, item.fileName, written.detail});
-    }
-    if (m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty()) {
-        // The caption changed the bytes: the record proves the file as written.
-        QFile embedded(staging);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (embedded.open(QIODevice::ReadOnly) && hash.addData(&embedded)) {
-            item.size = embedded.size();
-            item.sha256 = hash.result();
-        }
-    }
-    AlbumRecord::Entry entry{item.page, item.picture, item.fileName, item.size, item.sha256};
-    entry.caption = item.caption;
-    entry.date = item.date;
-    entry.embedded = m_settings.captions == CaptionMode::Embed && stagedSidecar.isEmpty();
-    const QString name = m_folder.place(staging, entry, stagedSidecar, &why);
-    if (name.isEmpty())
-        return refuse(PictureReport::Why::NotPlaced, {WebReason::None, item.fileName, why});
-    if (!stagedSidecar.isEmpty() && m_settings.captions == CaptionMode::Embed)
-        ++m_tally.sidecarsInstead;
-    report.kind = PictureReport::Kind::Saved;
-    report.fileName = name;
-    m_savedAddresses.insert(item.picture);
-    ++m_tally.saved;
 }
 
 JobReport DownloadJob::counts() const
@@ -727,7 +612,7 @@ bool DownloadJob::settleForEnd()
     // rest were never brought to an end.
     while (m_schedule.hasNextToReport()) {
         ScheduledPicture &item = m_schedule.nextToReport();
-        const bool firstFailed = item.sameAsEarlier && !m_savedAddresses.contains(item.picture);
+        const bool firstFailed = item.sameAsEarlier && !m_placer.saved(item.picture);
         if (item.stage != ScheduledPicture::Stage::Done || firstFailed) {
             ++m_tally.notDownloaded;
             m_schedule.reported();

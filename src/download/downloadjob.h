@@ -5,6 +5,7 @@
 #include "albumrecord.h"
 #include "jobtypes.h"
 #include "jobtally.h"
+#include "pictureplacer.h"
 #include "pictureschedule.h"
 #include "stagingfolder.h"
 #include "web/pagelink.h"
@@ -146,14 +147,11 @@ private:
     void schedule();
     void pump();
     void startItem(int index);
-    bool wantsCaptions(const AlbumRecord::Entry &entry) const;
-    void writeCaptionsOfKept(AlbumRecord::Entry entry);
     void onPage(int index, const struct PageResult &page);
     void download(int index);
     void itemDone(int index);
     void commitReady();
     bool commit(ScheduledPicture &item);
-    void placeDownloaded(ScheduledPicture &item);
     void complete();
     QStringList albumAddresses() const;
     bool takeContinueFolder(JobStartFailure *failure);
@@ -174,12 +172,11 @@ private:
     PictureSchedule m_schedule;
     // The schedule's clock: it keeps no time of its own.
     QElapsedTimer m_clock;
-    // Pictures saved in this job: a picture the album shows on two pages is
-    // saved once. And those on their way, so a repeat waits for the first.
-    QSet<QString> m_savedAddresses;
+    // Pictures on their way, so a repeat waits for the first.
     QSet<QString> m_picturesOnTheWay;
     bool m_albumFolderLooked = false;
     JobTally m_tally;
+    PicturePlacer m_placer;
     // A pause, and what ended the job early.
     HaltReason m_pausedBy = HaltReason::None;
     HaltReason m_endedBy = HaltReason::None;
