@@ -1,10 +1,15 @@
 // The parts of a download job that need neither a window nor a site: the
-// one road to a job's settings, the picture schedule and a picture's name.
+// one road to a job's settings, the picture schedule, a picture's name and
+// its place in the folder.
 #include "download/jobrules.h"
+#include "download/pictureplacer.h"
 #include "download/jobsettings.h"
 #include "download/pictureschedule.h"
 #include "storage/settingsfile.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -181,6 +186,48 @@ private slots:
         QCOMPARE(made, name);
         // What the folder makes of the name again changes nothing.
         QCOMPARE(FitFileName(PictureFileName(made)), made);
+    }
+    // Each picture in report order: a name not made by PictureName is
+    // refused, not remade; an address saved before is skipped.
+    void placerPutsEachPictureOnce()
+    {
+        QTemporaryDir save;
+        AlbumFolder folder(save.path());
+        FileError error;
+        QVERIFY(folder.create(&error));
+        JobTally tally;
+        PicturePlacer placer(folder, tally, CaptionMode::None);
+        struct Row {
+            QString picture, fileName;
+            PictureReport::Kind kind;
+            QString savedAs;
+        };
+        const QList<Row> rows{
+            {"http://pic/a.jpg", "a.jpg", PictureReport::Kind::Saved, "a.jpg"},
+            {"http://pic/a.jpg", "a.jpg", PictureReport::Kind::Skipped, {}},
+            {"http://pic/2/a.jpg", "a.jpg", PictureReport::Kind::Saved, "a(2).jpg"},
+            {"http://pic/.h.jpg", ".h.jpg", PictureReport::Kind::Failed, {}},
+        };
+        for (int i = 0; i < rows.size(); ++i) {
+            const Row &row = rows.at(i);
+            const QString staging = save.filePath(QStringLiteral("part%1").arg(i));
+            QFile part(staging);
+            QVERIFY(part.open(QIODevice::WriteOnly) && part.write("jpeg" + QByteArray::number(i)) > 0);
+            part.close();
+            ScheduledPicture item;
+            item.page = QStringLiteral("http://h/photo/1/photo-%1").arg(i);
+            item.picture = row.picture;
+            item.fileName = row.fileName;
+            item.staging = staging;
+            item.size = part.size();
+            item.sha256 = QCryptographicHash::hash("jpeg" + QByteArray::number(i), QCryptographicHash::Sha256);
+            placer.place(item, QStringLiteral("album"));
+            QCOMPARE(item.report.kind, row.kind);
+            QCOMPARE(item.report.fileName, row.savedAs);
+            QVERIFY2(!QFile::exists(staging), qPrintable(row.picture));
+        }
+        QCOMPARE(tally.saved, 2);
+        QCOMPARE(QDir(folder.workPath()).entryList(QDir::Files), QStringList({"a(2).jpg", "a.jpg"}));
     }
 };
 

@@ -550,7 +550,8 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
         if (error)
             *error = why;
         QFile::remove(staging);
-        QFile::remove(stagedSidecar);
+        if (!stagedSidecar.isEmpty())
+            QFile::remove(stagedSidecar);
         return QString();
     };
     // The name is the one PictureName made; anything else is refused, not remade.
