@@ -68,9 +68,14 @@ void MainForm::setCollectingText(const QString &text)
 {
     if (m_collectingRow < 0)
         return;
-    m_pendingCollecting = text;
-    if (!m_rowFlush.isActive())
-        m_rowFlush.start();
+    // The first change shows at once; those that follow it within a batch
+    // wait for the batch.
+    if (m_rowFlush.isActive()) {
+        m_pendingCollecting = text;
+        return;
+    }
+    progressRows(progressList())->setText(m_collectingRow, text);
+    m_rowFlush.start();
 }
 
 void MainForm::queueRow(const PictureReport &picture, bool onlyNew, const QString &status)
