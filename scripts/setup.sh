@@ -12,6 +12,7 @@ packages=(
     fonts-wqy-microhei fonts-dejavu-extra
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dbus-daemon
+    libatspi2.0-dev at-spi2-core xvfb
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -99,6 +99,45 @@ private slots:
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("下载进度"));
     }
 
+    // The window shows picture rows in batches: after a batch the list says
+    // exactly what it would say had each picture been added alone.
+    void aBatchOfRowsEqualsRowsAddedOneByOne_data()
+    {
+        QTest::addColumn<QList<PictureReport>>("pictures");
+        QTest::addColumn<bool>("onlyNew");
+        const PictureReport saved = picture(PictureReport::Kind::Saved, "http://h/p/1.jpg");
+        const PictureReport failed = picture(PictureReport::Kind::Failed, "http://h/p/2.jpg",
+                                             PictureReport::Why::Request, {WebReason::HttpStatus, {}, {}, 503});
+        const PictureReport there = picture(PictureReport::Kind::AlreadyThere, "http://h/p/3.jpg");
+        const PictureReport skipped =
+            picture(PictureReport::Kind::Skipped, "http://h/p/4.jpg", PictureReport::Why::SavedBefore);
+        QTest::newRow("one") << QList<PictureReport>{saved} << false;
+        QTest::newRow("mixed, all new") << QList<PictureReport>{saved, failed, there, skipped, saved} << false;
+        QTest::newRow("mixed, only new") << QList<PictureReport>{skipped, saved, failed, saved, there} << true;
+    }
+    void aBatchOfRowsEqualsRowsAddedOneByOne()
+    {
+        QFETCH(QList<PictureReport>, pictures);
+        QFETCH(bool, onlyNew);
+        const QList<QIcon> icons = {QIcon(), QIcon(":/a"), QIcon(":/b"), QIcon(":/c"), QIcon(":/d"), QIcon(":/e")};
+        ProgressModel oneByOne(icons);
+        ProgressModel batched(icons);
+        for (ProgressModel *model : {&oneByOne, &batched}) {
+            model->addCollecting();
+            model->addPictures({picture(PictureReport::Kind::Saved, "http://h/p/0.jpg")}, onlyNew);
+        }
+        for (const PictureReport &p : pictures)
+            oneByOne.addPictures({p}, onlyNew);
+        QSignalSpy inserted(&batched, &QAbstractItemModel::rowsInserted);
+        batched.addPictures(pictures, onlyNew);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(batched.rowCount(), oneByOne.rowCount());
+        for (int row = 0; row < oneByOne.rowCount(); ++row) {
+            QCOMPARE(rowTexts(batched, row), rowTexts(oneByOne, row));
+            QCOMPARE(batched.iconOf(row), oneByOne.iconOf(row));
+        }
+    }
+
     void rateAndTimeLeftOnceAFewPicturesAreIn()
     {
         ProgressEstimate e;

@@ -139,7 +139,9 @@ MainForm::MainForm(const AppLocations &locations, QWidget *parent)
     setWindowTitle(caption());
     setWindowIcon(Icons::windowIcon());
     m_rowFlush.setSingleShot(true);
-    m_rowFlush.setInterval(16); // about one frame
+    // A few batches a second: each one is a repaint, and to a screen reader
+    // a handful of accessibility events, whatever the number of rows in it.
+    m_rowFlush.setInterval(200);
     connect(&m_rowFlush, &QTimer::timeout, this, &MainForm::flushRows);
     createControls();
     createMenus();

@@ -214,10 +214,12 @@ private:
     QString m_albumName;
     // The "Collecting" row of the album being collected, in progressList().
     int m_collectingRow = -1;
-    // Picture rows waiting for the next frame, and the status text with them.
+    // Picture rows waiting for the next batch, and the status text with them.
     QList<PictureReport> m_pendingPictures;
     bool m_pendingOnlyNew = false;
     QString m_pendingStatus;
+    // The "Collecting" row's next text, shown with the next batch (null: none).
+    QString m_pendingCollecting;
     QTimer m_rowFlush;
     // The progress bar's count and pace, and the status text a pause hid.
     ProgressEstimate m_estimate;

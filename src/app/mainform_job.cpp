@@ -242,8 +242,8 @@ void MainForm::onPictureDone(const PictureReport &picture)
         status = ProgressText::savedInQueue(m_queue->saved() + picture.savedCount, m_queue->currentIndex() + 1,
                                             m_queue->count());
     }
+    // The bar follows with the picture's row, in its batch.
     m_estimate.update(m_estimate.done() + 1, m_clock.elapsed());
-    updateProgressBar();
     // A picture that was in flight when the job paused keeps the label on
     // the pause; the count comes back with the next one after it goes on.
     m_runningStatus = status;

@@ -1,5 +1,8 @@
-// The window's progress lists: each is a view of a ProgressModel, and rows
-// that come in a burst are shown once per frame.
+// The window's progress lists: each is a view of a ProgressModel. Picture
+// rows, the "Collecting" row's count, the status label and the progress bar
+// are shown together in batches a few times a second, not once per picture:
+// each change is a repaint and, with a screen reader on, accessibility
+// traffic.
 #include "mainform.h"
 
 #include "progress/progressmodel.h"
@@ -63,14 +66,20 @@ void MainForm::showLastRow(QTreeView *list)
 
 void MainForm::setCollectingText(const QString &text)
 {
-    if (m_collectingRow >= 0)
-        progressRows(progressList())->setText(m_collectingRow, text);
+    if (m_collectingRow < 0)
+        return;
+    // The first change shows at once; those that follow it within a batch
+    // wait for the batch.
+    if (m_rowFlush.isActive()) {
+        m_pendingCollecting = text;
+        return;
+    }
+    progressRows(progressList())->setText(m_collectingRow, text);
+    m_rowFlush.start();
 }
 
 void MainForm::queueRow(const PictureReport &picture, bool onlyNew, const QString &status)
 {
-    // Rows that come in a burst (several pictures at once) are shown
-    // together once per frame, not one repaint each.
     m_pendingPictures.append(picture);
     m_pendingOnlyNew = onlyNew;
     m_pendingStatus = status;
@@ -81,11 +90,17 @@ void MainForm::queueRow(const PictureReport &picture, bool onlyNew, const QStrin
 void MainForm::flushRows()
 {
     m_rowFlush.stop();
+    QTreeView *list = progressList();
+    if (!m_pendingCollecting.isNull()) {
+        if (m_collectingRow >= 0)
+            progressRows(list)->setText(m_collectingRow, m_pendingCollecting);
+        m_pendingCollecting = QString();
+    }
     if (m_pendingPictures.isEmpty())
         return;
-    QTreeView *list = progressList();
     progressRows(list)->addPictures(m_pendingPictures, m_pendingOnlyNew);
     m_pendingPictures.clear();
     showLastRow(list);
     (JobSource() == qint16(::JobSource::BrowserPane) ? Label1 : lblstate)->setText(m_pendingStatus);
+    updateProgressBar();
 }
