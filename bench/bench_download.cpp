@@ -540,15 +540,22 @@ bool largeAlbums(ScriptedDialogs &dialogs, Folders &folders)
 
 // `--album URL --fast` without a window, in this process: the same run as
 // main() makes of those arguments, timed from start() to finished().
-std::optional<Run> runCommandLine(DemoSite &site, const QString &album, const QString &saveFolder)
+// The command line's fast run into `saveFolder`, quiet; the caller names its albums or folders.
+CommandLineRequest fastCommandLine(const QString &saveFolder)
 {
     CommandLineRequest request;
     request.action = CommandLineRequest::Action::Run;
-    request.albums = {album};
     request.fast = true;
     request.inFlight = InFlight;
     request.quiet = true;
     request.saveFolder = saveFolder;
+    return request;
+}
+
+std::optional<Run> runCommandLine(DemoSite &site, const QString &album, const QString &saveFolder)
+{
+    CommandLineRequest request = fastCommandLine(saveFolder);
+    request.albums = {album};
     QTemporaryDir appDir;
     CommandLineRun cli(request, {appDir.filePath(QStringLiteral("Quillmoor.ini")), saveFolder, false});
     site.requests(true);
@@ -851,8 +858,7 @@ std::optional<SecondRun> windowUpdate(Bench &b, OnlyNewDialogs &dialogs, Browser
 std::optional<SecondRun> commandLine(DemoSite &site, BrowserLoads &browser, const QString &album,
                                      const QString &saveFolder, bool update)
 {
-    CommandLineRequest request;
-    request.action = CommandLineRequest::Action::Run;
+    CommandLineRequest request = fastCommandLine(saveFolder);
     if (update) {
         const QStringList held = QDir(saveFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         if (held.size() != 1)
@@ -861,10 +867,6 @@ std::optional<SecondRun> commandLine(DemoSite &site, BrowserLoads &browser, cons
     } else {
         request.albums = {album};
     }
-    request.fast = true;
-    request.inFlight = InFlight;
-    request.quiet = true;
-    request.saveFolder = saveFolder;
     QTemporaryDir appDir;
     CommandLineRun cli(request, {appDir.filePath(QStringLiteral("Quillmoor.ini")), saveFolder, false});
     site.requests(true);
