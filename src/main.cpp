@@ -13,6 +13,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -46,12 +47,10 @@ int runWindow(const CommandLineRequest &request, const AppLocations &locations)
 
 } // namespace
 
-int main(int argc, char *argv[])
+// What is answered without an application: the help, the version, the man
+// page, the completion, a usage error.
+static std::optional<int> answerAtOnce(const CommandLineRequest &request)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLineRequest request = parseCommandLine(arguments, QString::fromLatin1(Version));
     switch (request.action) {
     case CommandLineRequest::Action::Help:
     case CommandLineRequest::Action::Version:
@@ -67,23 +66,37 @@ int main(int argc, char *argv[])
             writeJson(totalJson({}, ExitCode::Usage));
         return ExitCode::Usage;
     default:
-        break;
+        return std::nullopt;
     }
-    const bool commandLine = request.action == CommandLineRequest::Action::Run;
+}
+
+static void prepareTerminalRun()
+{
     // A scheduled run has no display; the page without a view needs none.
-    if (commandLine && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A terminal run reports its own lines; the browser's start-up report
     // goes to the debug log, or is not made at all.
-    if (commandLine) {
-        const bool debugLog = !qEnvironmentVariableIsEmpty(TerminalText::DebugLogVariable);
-        if (!debugLog && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false");
-        if (!debugLog)
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-logging");
-        TerminalText::quietEngine();
-    }
+    const bool debugLog = !qEnvironmentVariableIsEmpty(TerminalText::DebugLogVariable);
+    if (!debugLog && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false");
+    if (!debugLog)
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-logging");
+    TerminalText::quietEngine();
+}
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLineRequest request = parseCommandLine(arguments, QString::fromLatin1(Version));
+    if (const std::optional<int> answered = answerAtOnce(request))
+        return *answered;
+    const bool commandLine = request.action == CommandLineRequest::Action::Run;
+    if (commandLine)
+        prepareTerminalRun();
 
     prepareWebEngine();
     QApplication app(argc, argv);

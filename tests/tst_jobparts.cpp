@@ -1,11 +1,13 @@
 // The parts of a download job that need neither a window nor a site: the
 // one road to a job's settings, the picture schedule, a picture's name and
 // its place in the folder.
+#include "download/jobfolders.h"
 #include "download/jobrules.h"
 #include "download/pictureplacer.h"
 #include "download/jobsettings.h"
 #include "download/pictureschedule.h"
 #include "storage/settingsfile.h"
+#include "web/fetchpage.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -187,6 +189,66 @@ private slots:
         // What the folder makes of the name again changes nothing.
         QCOMPARE(FitFileName(PictureFileName(made)), made);
     }
+    // What a picture page's answer leads to, read once: the login wins over
+    // a failure, a login form over a page without a picture.
+    void picturePageReadOnce_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("fileName");
+        using O = PicturePageReading::Outcome;
+        const QString picture = QStringLiteral(R"({"largeurl":"http:\/\/pic\/1\/p1.jpg","summary":"x"})");
+        QTest::newRow("picture") << 200 << picture << int(O::Picture) << "p1.jpg";
+        QTest::newRow("forbidden") << 403 << picture << int(O::Login) << "";
+        QTest::newRow("server error") << 500 << picture << int(O::Failed) << "";
+        QTest::newRow("login form") << 200 << "<form><input type=password></form>" << int(O::Login) << "";
+        QTest::newRow("no picture") << 200 << "<p>gone</p>" << int(O::NoPicture) << "";
+    }
+
+    void picturePageReadOnce()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QFETCH(int, outcome);
+        QFETCH(QString, fileName);
+        PageResult page;
+        page.httpStatus = status;
+        page.error = status == 200 ? WebError::None : WebError::HttpStatus;
+        page.text = text;
+        const PicturePageReading reading = ReadPicturePage(page);
+        QCOMPARE(int(reading.outcome), outcome);
+        QCOMPARE(reading.fileName, fileName);
+    }
+
+    // One album, one job: a second job's claim fails until the first has
+    // ended; a folder that is no unfinished album is not taken up, and a
+    // discarded job leaves nothing of its own behind.
+    void foldersClaimAnAlbumOnce()
+    {
+        QTemporaryDir save;
+        const QString album = QStringLiteral("http://h/photo/1/album-1");
+        JobSettings settings;
+        settings.saveFolder = save.path();
+        JobStartFailure failure;
+        JobFolders first(save.path()), second(save.path());
+        QVERIFY(first.open(settings, failure));
+        QVERIFY(second.open(settings, failure));
+        QVERIFY(first.claim(album, album + "?page=1"));
+        QVERIFY(!second.claim({}, album));
+        first.discard(true);
+        QVERIFY(second.claim(album, {}));
+        QVERIFY(!QFile::exists(first.album().workPath()) && !QFile::exists(first.staging().path()));
+        QVERIFY(QFile::exists(second.album().workPath()));
+
+        QDir(save.path()).mkdir(QStringLiteral("mine"));
+        JobFolders takeUp(save.path());
+        settings.continueFolder = QStringLiteral("mine");
+        QVERIFY(!takeUp.open(settings, failure));
+        QCOMPARE(failure.why, JobStartFailure::Why::NotUnfinished);
+        QVERIFY(takeUp.staging().path().isEmpty());
+    }
+
     // Each picture in report order: a name not made by PictureName is
     // refused, not remade; an address saved before is skipped.
     void placerPutsEachPictureOnce()

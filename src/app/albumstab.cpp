@@ -30,6 +30,15 @@ AlbumsTab::AlbumsTab(QWidget *parent)
     findLabel->setBuddy(m_filter);
     connect(m_filter, &QLineEdit::textChanged, m_shown, &QSortFilterProxyModel::setFilterFixedString);
 
+    makeView();
+    makeButtons();
+    layOut(findLabel);
+    watchForChanges();
+    updateCommands();
+}
+
+void AlbumsTab::makeView()
+{
     m_view = new QListView(this);
     m_view->setObjectName(QStringLiteral("LstRecordedAlbums"));
     m_view->setAccessibleName(tr("已下载的相册"));
@@ -54,7 +63,10 @@ AlbumsTab::AlbumsTab(QWidget *parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &AlbumsTab::updateCommands);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &AlbumsTab::updateCommands);
     connect(m_model, &RecordedAlbumModel::loaded, this, &AlbumsTab::watchFolders);
+}
 
+void AlbumsTab::makeButtons()
+{
     CmdOpenAlbum = addButton(QStringLiteral("CmdOpenAlbum"), tr("打开文件夹"), tr("在文件管理器中打开选中的相册"));
     CmdUpdateAlbum = addButton(QStringLiteral("CmdUpdateAlbum"), tr("更新"), tr("只下载选中相册新上传的图片"));
     CmdContinueAlbum = addButton(QStringLiteral("CmdContinueAlbum"), tr("继续"), tr("继续下载已停止或未完成的相册"));
@@ -75,7 +87,10 @@ AlbumsTab::AlbumsTab(QWidget *parent)
     trash->setShortcutContext(Qt::WidgetShortcut);
     m_view->addAction(trash);
     connect(trash, &QAction::triggered, this, [this] { onSelection(&AlbumsTab::trashRequested); });
+}
 
+void AlbumsTab::layOut(QLabel *findLabel)
+{
     auto *findRow = new QHBoxLayout;
     findRow->addWidget(findLabel);
     findRow->addWidget(m_filter, 1);
@@ -96,7 +111,10 @@ AlbumsTab::AlbumsTab(QWidget *parent)
         setTabOrder(previous, button);
         previous = button;
     }
+}
 
+void AlbumsTab::watchForChanges()
+{
     // A burst of changes (a job writing pictures) reads the folder once.
     m_changed.setSingleShot(true);
     m_changed.setInterval(500);
@@ -111,7 +129,6 @@ AlbumsTab::AlbumsTab(QWidget *parent)
         m_albumChanged = m_albumChanged || path != m_saveFolder;
         m_changed.start();
     });
-    updateCommands();
 }
 
 CommandButton *AlbumsTab::addButton(const QString &name, const QString &caption, const QString &tip)

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
@@ -53,6 +54,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void makeView();
+    void makeButtons();
+    void layOut(QLabel *findLabel);
+    void watchForChanges();
     CommandButton *addButton(const QString &name, const QString &caption, const QString &tip);
     void updateCommands();
     void watchFolders();

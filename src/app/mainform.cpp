@@ -256,18 +256,7 @@ void MainForm::createMenus()
     AllNew = modes->actions().at(0);
     OnlyNew = modes->actions().at(1);
 
-    DownSpeed = Pro->addMenu(tr("下载速度"));
-    QActionGroup *speeds = addChoices(DownSpeed, {tr("逐张下载"), tr("快速下载")});
-    OneByOne = speeds->actions().at(0);
-    Fast = speeds->actions().at(1);
-    InFlight = DownSpeed->addMenu(tr("快速下载时同时下载"));
-    QStringList counts;
-    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
-        counts << tr("%1 张").arg(n);
-    QActionGroup *inFlight = addChoices(InFlight, counts);
-    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
-        inFlight->actions().at(n - 1)->setData(n);
-    inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
+    createSpeedMenu();
 
     LimitRate = Pro->addMenu(tr("下载限速"));
     QActionGroup *rates = addChoices(LimitRate, {tr("不限速"), tr("100 KB/s"), tr("300 KB/s"), tr("1 MB/s"), tr("3 MB/s")});
@@ -292,16 +281,10 @@ void MainForm::createMenus()
     connect(modes, &QActionGroup::triggered, this, [this](QAction *mode) {
         writeSetting(QStringLiteral("DownMode"), mode == OnlyNew ? QStringLiteral("OnlyNew") : QStringLiteral("AllNew"));
     });
-    connect(speeds, &QActionGroup::triggered, this, [this](QAction *speed) {
-        writeSetting(QStringLiteral("DownSpeed"), speed == Fast ? QStringLiteral("Fast") : QStringLiteral("OneByOne"));
-    });
     connect(captions, &QActionGroup::triggered, this, [this](QAction *choice) {
         writeSetting(QStringLiteral("Captions"), choice == EmbedCaptions ? QStringLiteral("Embed")
                                                  : choice == XmpCaptions ? QStringLiteral("Xmp")
                                                                          : QStringLiteral("None"));
-    });
-    connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
-        writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
     });
     connect(rates, &QActionGroup::triggered, this, [this](QAction *rate) {
         writeSetting(QStringLiteral("LimitRate"), QString::number(rate->data().toLongLong()));
@@ -312,6 +295,29 @@ void MainForm::createMenus()
     connect(FeedBack, &QAction::triggered, this, &MainForm::FeedBack_Click);
     connect(exit, &QAction::triggered, this, &MainForm::exit_Click);
     createJobCommands();
+}
+
+void MainForm::createSpeedMenu()
+{
+    DownSpeed = Pro->addMenu(tr("下载速度"));
+    QActionGroup *speeds = addChoices(DownSpeed, {tr("逐张下载"), tr("快速下载")});
+    OneByOne = speeds->actions().at(0);
+    Fast = speeds->actions().at(1);
+    InFlight = DownSpeed->addMenu(tr("快速下载时同时下载"));
+    QStringList counts;
+    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
+        counts << tr("%1 张").arg(n);
+    QActionGroup *inFlight = addChoices(InFlight, counts);
+    for (int n = 1; n <= JobSettings::MaxInFlight; ++n)
+        inFlight->actions().at(n - 1)->setData(n);
+    inFlight->actions().at(JobSettings::DefaultFastInFlight - 1)->setChecked(true);
+    // Kept for the next run, as every choice of the menu is.
+    connect(speeds, &QActionGroup::triggered, this, [this](QAction *speed) {
+        writeSetting(QStringLiteral("DownSpeed"), speed == Fast ? QStringLiteral("Fast") : QStringLiteral("OneByOne"));
+    });
+    connect(inFlight, &QActionGroup::triggered, this, [this](QAction *count) {
+        writeSetting(QStringLiteral("InFlight"), QString::number(count->data().toInt()));
+    });
 }
 
 void MainForm::showEvent(QShowEvent *event)

@@ -148,6 +148,7 @@ protected:
 private:
     void createControls();
     void createMenus();
+    void createSpeedMenu();
     void setTabOrder();
     void connectControls();
     void Form_Load();

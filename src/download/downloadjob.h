@@ -1,32 +1,17 @@
 #pragma once
 
 #include "albumcollection.h"
-#include "albumfolder.h"
-#include "albumrecord.h"
+#include "jobfolders.h"
 #include "jobtypes.h"
-#include "jobtally.h"
-#include "pictureplacer.h"
-#include "pictureschedule.h"
-#include "stagingfolder.h"
+#include "picturerun.h"
 #include "web/pagelink.h"
-#include "web/webrequest.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QDateTime>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QSet>
 #include <QTimer>
 
-#include <memory>
 #include <optional>
-
-class QLockFile;
-
-class QNetworkAccessManager;
 
 // One album's download: its temporary folder, the collection of its picture
 // pages from what a browser pane loads, then for each picture page the
@@ -97,20 +82,20 @@ public:
     JobSource source() const { return m_settings.source; }
     State state() const { return m_state; }
     QString albumName() const { return m_collection.albumName(); }
-    QString temporaryFolderName() const { return m_folder.workName(); }
+    QString temporaryFolderName() const { return m_folders.album().workName(); }
     QString temporaryFolderPath() const;
     // Where pictures are downloaded before they take their name: a folder
     // of the job's own beside the album folders, gone at the job's end.
-    QString stagingFolderPath() const { return m_staging.path(); }
-    bool isContinuing() const { return m_folder.isContinuing(); }
+    QString stagingFolderPath() const { return m_folders.staging().path(); }
+    bool isContinuing() const { return m_folders.album().isContinuing(); }
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
-    QStringList pendingPages() const { return m_schedule.unreportedPages(); }
-    QStringList pendingPictures() const { return m_schedule.picturesOnTheirWay(); }
+    QStringList pendingPages() const { return m_run.schedule().unreportedPages(); }
+    QStringList pendingPictures() const { return m_run.schedule().picturesOnTheirWay(); }
     // Picture pages and pictures being fetched now.
-    int inFlight() const { return m_schedule.inFlight(); }
+    int inFlight() const { return m_run.schedule().inFlight(); }
     // How many pictures the job works on at once now.
-    int inFlightLimit() const { return m_schedule.limit(); }
+    int inFlightLimit() const { return m_run.schedule().limit(); }
 
 signals:
     void pageCollected(int collected);
@@ -127,56 +112,29 @@ signals:
 
 private:
     void finishCollection();
-    bool streams() const;
     void lookForAlbumFolder();
-    bool picturesMoving() const;
-    void appendItems();
     void onPageWaitOver();
-    void loginExpired(const QString &answer, int index);
     // What halted the job pauses it (an expired login where the front end
     // can log in again) or ends it early.
     void halt(HaltReason reason, const QString &loginPage);
     void pauseForLogin(const QString &loginPage);
     void endEarly(HaltReason reason, const QString &loginPage);
-    bool sendsNothing() const { return isPaused() || m_stopAfterInFlight; }
-    void stopWhenIdle();
-    bool settleForEnd();
     // What the job did, before its folder takes its final name.
     JobReport counts() const;
-    bool takeAlbum(const QString &firstPage);
-    void schedule();
-    void pump();
-    void startItem(int index);
-    void onPage(int index, const struct PageResult &page);
-    void download(int index);
-    void itemDone(int index);
-    void commitReady();
-    bool commit(ScheduledPicture &item);
     void complete();
-    QStringList albumAddresses() const;
-    bool takeContinueFolder(JobStartFailure *failure);
 
     JobSettings m_settings;
     State m_state = State::Ready;
     AlbumCollection m_collection;
-    AlbumFolder m_folder;
+    JobFolders m_folders;
     CollectionStop m_collectionStop;
     QString m_firstPage;
-    StagingFolder m_staging;
-    // Held from the first page to the end: one album, one job.
-    std::unique_ptr<QLockFile> m_lock;
+    // Another job had the album.
     bool m_busy = false;
     // An update's album page showed the album is gone.
     std::optional<PageSnapshot> m_gone;
     bool m_notWhole = false;
-    PictureSchedule m_schedule;
-    // The schedule's clock: it keeps no time of its own.
-    QElapsedTimer m_clock;
-    // Pictures on their way, so a repeat waits for the first.
-    QSet<QString> m_picturesOnTheWay;
     bool m_albumFolderLooked = false;
-    JobTally m_tally;
-    PicturePlacer m_placer;
     // A pause, and what ended the job early.
     HaltReason m_pausedBy = HaltReason::None;
     HaltReason m_endedBy = HaltReason::None;
@@ -187,7 +145,6 @@ private:
     QString m_expectedPage;
     QString m_heldPage;
     QTimer m_pageWait;
-    QTimer m_pace;
-    // Every request answers to this object; deleting it abandons them.
-    QPointer<QObject> m_requests;
+    // After the folders it works in.
+    PictureRun m_run;
 };

@@ -1,5 +1,7 @@
 #include "jobrules.h"
 
+#include "albumcollection.h"
+#include "web/fetchpage.h"
 #include "web/textutil.h"
 
 #include <QFileInfo>
@@ -313,4 +315,22 @@ QString PictureName(const QString &pictureAddress)
     const qsizetype slash = pictureAddress.lastIndexOf(QLatin1Char('/'));
     const QString last = slash < 0 ? QString() : pictureAddress.mid(slash + 1);
     return FitFileName(PictureFileName(last));
+}
+
+PicturePageReading ReadPicturePage(const PageResult &page)
+{
+    using Outcome = PicturePageReading::Outcome;
+    PicturePageReading reading;
+    if (IsLoginAnswer(page.httpStatus, false))
+        return {Outcome::Login, {}, {}};
+    if (!page.ok())
+        return {Outcome::Failed, {}, {}};
+    reading.picture = ResolvePicture(page.text);
+    if (reading.picture.address.isEmpty()) {
+        reading.outcome = HasPasswordField(page.text) ? Outcome::Login : Outcome::NoPicture;
+        return reading;
+    }
+    reading.fileName = PictureName(reading.picture.address);
+    reading.outcome = IsUsableFolderName(reading.fileName) ? Outcome::Picture : Outcome::NoFileName;
+    return reading;
 }

@@ -100,6 +100,18 @@ struct PictureData {
 };
 PictureData ResolvePicture(const QString &pageText);
 
+// What a job takes from the answer to a picture page: a login instead of the
+// page (by its status, or a login form where the picture should be), a
+// failed request, a page without a picture, or the picture with the name it
+// is saved under (NoFileName when no usable name can be made of it).
+struct PicturePageReading {
+    enum class Outcome { Picture, Login, Failed, NoPicture, NoFileName };
+    Outcome outcome = Outcome::Failed;
+    PictureData picture;
+    QString fileName;
+};
+PicturePageReading ReadPicturePage(const struct PageResult &page);
+
 // `fileName` shortened to at most `maxBytes` bytes of UTF-8: the stem is cut
 // (never inside a character) and the extension kept.
 QString FitFileName(const QString &fileName, int maxBytes = MaxFileNameBytes);

@@ -43,6 +43,30 @@ QIcon sampleIcon()
 
 } // namespace
 
+// One button of the sheet: the style in the state, with the system's or
+// custom colours, with or without focus.
+static Look galleryLook(int style, VisualState state, bool custom, bool focus, const QIcon &icon)
+{
+    Look look;
+    look.style = style;
+    look.nonThemeStyle = Standard;
+    look.state = state;
+    look.enabled = look.state != Disabled;
+    look.hasFocus = focus;
+    look.showFocus = true;
+    look.useCustomColors = custom;
+    look.backColor = OleColor::fromRgb(196, 216, 240);
+    look.highlightColor = OleColor::fromRgb(255, 170, 70);
+    look.fontColor = OleColor::fromRgb(20, 40, 120);
+    look.fontHighlightColor = OleColor::fromRgb(140, 30, 0);
+    look.caption = QStringLiteral("&Download");
+    look.textFormat = textFormatFor(Center, look.textFormat);
+    look.icon = icon;
+    look.iconAlign = Left;
+    look.font = QApplication::font();
+    return look;
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -84,24 +108,7 @@ int main(int argc, char **argv)
                                                                custom ? QStringLiteral(", custom") : QString(),
                                                                focus ? QStringLiteral(", focus") : QString()));
             for (int s = 0; s < 4; ++s) {
-                Look look;
-                look.style = style;
-                look.nonThemeStyle = Standard;
-                look.state = VisualState(s + 1);
-                look.enabled = look.state != Disabled;
-                look.hasFocus = focus;
-                look.showFocus = true;
-                look.useCustomColors = custom;
-                look.backColor = OleColor::fromRgb(196, 216, 240);
-                look.highlightColor = OleColor::fromRgb(255, 170, 70);
-                look.fontColor = OleColor::fromRgb(20, 40, 120);
-                look.fontHighlightColor = OleColor::fromRgb(140, 30, 0);
-                look.caption = QStringLiteral("&Download");
-                look.textFormat = textFormatFor(Center, look.textFormat);
-                look.icon = icon;
-                look.iconAlign = Left;
-                look.font = QApplication::font();
-
+                const Look look = galleryLook(style, VisualState(s + 1), custom, focus, icon);
                 const QPoint origin(LabelWidth + s * CellWidth + (CellWidth - ButtonWidth) / 2,
                                     top + (CellHeight - ButtonHeight) / 2);
                 sheetPainter.save();

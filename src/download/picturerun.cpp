@@ -1,0 +1,337 @@
+#include "picturerun.h"
+
+#include "albumfolder.h"
+#include "jobrules.h"
+#include "stagingfolder.h"
+#include "web/downpic.h"
+#include "web/fetchpage.h"
+
+PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const StagingFolder &staging,
+                       QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_requestOptions(settings.requests)
+    , m_folder(folder)
+    , m_staging(staging)
+    , m_schedule(settings.maxInFlight)
+    , m_placer(folder, m_tally, settings.captions)
+    , m_requests(new QObject(this))
+{
+    m_clock.start();
+    // Every request tells the run when the site asks it to slow down.
+    const QPointer<PictureRun> self(this);
+    const auto callerThrottled = settings.requests.throttled;
+    m_requestOptions.throttled = [self, callerThrottled](int retryAfterMs) {
+        if (self)
+            self->m_schedule.throttled(retryAfterMs, self->m_clock.elapsed());
+        if (callerThrottled)
+            callerThrottled(retryAfterMs);
+    };
+    m_pace.setSingleShot(true);
+    m_pace.setInterval(settings.pauseMs);
+    // The pause is the job's pace; a coarse timer would add up to 5 % to it.
+    m_pace.setTimerType(Qt::PreciseTimer);
+    connect(&m_pace, &QTimer::timeout, this, &PictureRun::pump);
+}
+
+PictureRun::~PictureRun()
+{
+    // Answers of requests in flight must not reach a run being torn down.
+    delete m_requests;
+}
+
+void PictureRun::go(bool collecting)
+{
+    m_moving = true;
+    m_collecting = collecting;
+    startSoon();
+}
+
+void PictureRun::hold()
+{
+    m_held = true;
+    m_pace.stop();
+}
+
+void PictureRun::release()
+{
+    m_held = false;
+    if (m_moving)
+        startSoon();
+}
+
+void PictureRun::finishInFlight()
+{
+    m_finishing = true;
+    m_pace.stop();
+    // Each transfer in flight has its own time limits: the wait is bounded.
+    checkIdle();
+}
+
+void PictureRun::checkIdle()
+{
+    if (m_finishing && m_schedule.inFlight() == 0)
+        emit idle();
+}
+
+void PictureRun::cancel()
+{
+    m_finishing = false;
+    m_held = false;
+    m_pace.stop();
+    delete m_requests;
+    m_requests = new QObject(this);
+    m_schedule.dropInFlight();
+}
+
+void PictureRun::stop()
+{
+    m_moving = false;
+    m_pace.stop();
+    delete m_requests;
+}
+
+void PictureRun::startSoon()
+{
+    // From the event loop even without a pause, so that no report (and no
+    // completion message) comes from inside the call that handed the job
+    // its last page.
+    m_pace.start();
+}
+
+void PictureRun::pump()
+{
+    if (!moving())
+        return;
+    if (m_schedule.allReported()) {
+        if (!m_collecting)
+            emit allReported();
+        return;
+    }
+    m_pace.setInterval(m_settings.pauseMs);
+    // Pictures the folder already holds end at once and move the schedule
+    // on, so they pass without waiting out the pause.
+    const QPointer<PictureRun> self(this);
+    while (self && moving()) {
+        const PictureSchedule::Next next = m_schedule.next(m_collecting, m_clock.elapsed());
+        if (next.waitMs > 0)
+            return m_pace.start(next.waitMs);
+        if (next.index < 0)
+            return;
+        startItem(next.index);
+    }
+}
+
+void PictureRun::startItem(int index)
+{
+    ScheduledPicture &item = m_schedule.at(index);
+    item.report.address = item.page;
+    if (!item.picture.isEmpty()) {
+        // Its page was read before a pause: only the picture is left to fetch.
+        item.report.address = item.picture;
+        return download(index);
+    }
+    if (m_settings.mode == DownloadMode::OnlyNew) {
+        // Saved by an earlier run and still there as saved: nothing to ask
+        // the site. One missing, emptied or cut is fetched again.
+        AlbumRecord::Entry known;
+        const AlbumFolder::Held held = m_folder.holds(item.page, &known);
+        if (held == AlbumFolder::Held::Yes)
+            return keepKnown(index, known);
+        item.report.refetched = held;
+    }
+    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
+              [this, index](const PageResult &page) { onPage(index, page); }, m_requestOptions);
+}
+
+void PictureRun::keepKnown(int index, AlbumRecord::Entry known)
+{
+    ScheduledPicture &item = m_schedule.at(index);
+    item.picture = known.picture;
+    item.report.kind = PictureReport::Kind::AlreadyThere;
+    item.report.address = known.picture.isEmpty() ? item.page : known.picture;
+    item.report.fileName = known.file;
+    if (!m_placer.wantsCaptions(known))
+        return itemDone(index);
+    if (!known.caption.isEmpty()) {
+        m_placer.writeCaptionsOfKept(known, m_albumName);
+        return itemDone(index);
+    }
+    // Recorded before captions were kept: its page, once more, says it; the
+    // picture itself is not asked for again.
+    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
+              [this, index, known](const PageResult &page) mutable {
+                  if (page.ok())
+                      known.caption = ResolvePicture(page.text).caption;
+                  m_placer.writeCaptionsOfKept(known, m_albumName);
+                  itemDone(index);
+              },
+              m_requestOptions);
+}
+
+void PictureRun::onPage(int index, const PageResult &page)
+{
+    ScheduledPicture &item = m_schedule.at(index);
+    const PicturePageReading reading = ReadPicturePage(page);
+    switch (reading.outcome) {
+    case PicturePageReading::Outcome::Login:
+        return loginExpired(index);
+    case PicturePageReading::Outcome::Failed:
+        item.report.kind = PictureReport::Kind::Failed;
+        item.report.pageFailed = true;
+        item.report.why = PictureReport::Why::Request;
+        item.report.failure = page.failure;
+        return itemDone(index);
+    case PicturePageReading::Outcome::NoPicture:
+        item.report.kind = PictureReport::Kind::Skipped;
+        item.report.noPictureAddress = true;
+        return itemDone(index);
+    case PicturePageReading::Outcome::NoFileName:
+    case PicturePageReading::Outcome::Picture:
+        break;
+    }
+    item.picture = reading.picture.address;
+    item.caption = reading.picture.caption;
+    item.report.address = item.picture;
+    // Named once, here: the same name is checked and saved.
+    item.fileName = reading.fileName;
+    if (reading.outcome == PicturePageReading::Outcome::NoFileName) {
+        item.report.kind = PictureReport::Kind::Failed;
+        item.report.why = PictureReport::Why::NoFileName;
+        return itemDone(index);
+    }
+    if (m_folder.adoptUnjournalled(item.fileName)) {
+        item.report.kind = PictureReport::Kind::AlreadyThere;
+        item.report.fileName = item.fileName;
+        return itemDone(index);
+    }
+    if (m_placer.saved(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
+        // Decided in its turn: skipped if the first one was saved.
+        item.sameAsEarlier = true;
+        return itemDone(index);
+    }
+    if (sendsNothing()) {
+        // No new request while held: the picture waits for release(), or is
+        // not downloaded when the job is stopping.
+        m_schedule.putBack(index);
+        return checkIdle();
+    }
+    download(index);
+}
+
+void PictureRun::download(int index)
+{
+    ScheduledPicture &item = m_schedule.at(index);
+    m_picturesOnTheWay.insert(item.picture);
+    // Downloaded under a name of its own, outside the album's folder, so a
+    // crash never leaves a part file among the pictures; named in its turn.
+    const QString staging = m_staging.partFile(index);
+    downloadPicture(m_settings.network, item.picture, staging, m_requests,
+            [this, index, staging](const DownloadResult &result) {
+                ScheduledPicture &item = m_schedule.at(index);
+                if (result.ok()) {
+                    item.staging = staging;
+                    item.size = result.size;
+                    item.sha256 = result.sha256;
+                    item.date = result.lastModified;
+                } else {
+                    item.report.kind = PictureReport::Kind::Failed;
+                    item.report.why = PictureReport::Why::Request;
+                    item.report.failure = result.failure;
+                    m_picturesOnTheWay.remove(item.picture);
+                }
+                itemDone(index);
+            },
+            m_requestOptions);
+}
+
+void PictureRun::itemDone(int index)
+{
+    m_schedule.done(index, m_schedule.at(index).report.kind == PictureReport::Kind::Failed);
+    const QPointer<PictureRun> self(this);
+    commitReady();
+    if (self && m_finishing)
+        return checkIdle();
+    if (self && moving())
+        startSoon();
+}
+
+void PictureRun::commitReady()
+{
+    const QPointer<PictureRun> self(this);
+    while (self && m_moving && m_schedule.nextToReportIsDone()) {
+        if (!commit(m_schedule.nextToReport()))
+            return;
+    }
+}
+
+bool PictureRun::commit(ScheduledPicture &item)
+{
+    PictureReport &report = item.report;
+    if (item.sameAsEarlier) {
+        item.sameAsEarlier = false;
+        if (!m_placer.saved(item.picture)) {
+            const int index = m_schedule.indexOf(item);
+            // No request while held: it starts again after release().
+            if (sendsNothing()) {
+                m_schedule.putBack(index);
+                return false;
+            }
+            // The first one failed: this one has its own try, as it would
+            // have had one after the other.
+            m_schedule.resumeWork(index);
+            download(index);
+            return false;
+        }
+        report.kind = PictureReport::Kind::Skipped;
+        report.why = PictureReport::Why::SavedBefore;
+    } else if (!item.staging.isEmpty()) {
+        m_picturesOnTheWay.remove(item.picture);
+        m_placer.place(item, m_albumName);
+    }
+    m_tally.count(report);
+    // Found by its name, or under another: the journal learns it at the end.
+    if (report.kind == PictureReport::Kind::AlreadyThere)
+        m_folder.keep({item.page, item.picture, report.fileName, item.size, item.sha256});
+    m_schedule.reported();
+    report.savedCount = m_tally.saved;
+    // The window may end the job from here (closing it on the report).
+    const QPointer<PictureRun> self(this);
+    emit pictureDone(report);
+    return self && m_requests;
+}
+
+bool PictureRun::settle(int neverBegun)
+{
+    m_tally.notDownloaded += neverBegun;
+    // Pictures already downloaded are kept and reported in their turn; the
+    // rest were never brought to an end.
+    while (m_schedule.hasNextToReport()) {
+        ScheduledPicture &item = m_schedule.nextToReport();
+        const bool firstFailed = item.sameAsEarlier && !m_placer.saved(item.picture);
+        if (item.stage != ScheduledPicture::Stage::Done || firstFailed) {
+            ++m_tally.notDownloaded;
+            m_schedule.reported();
+            continue;
+        }
+        if (!commit(item))
+            return false;
+    }
+    m_schedule.closeStarts();
+    return true;
+}
+
+void PictureRun::loginExpired(int index)
+{
+    // Not failed, not yet done: handed back for a later try.
+    ScheduledPicture &item = m_schedule.at(index);
+    const QString page = item.page;
+    m_schedule.putBack(index);
+    item.picture.clear();
+    item.report = PictureReport();
+    // Stopping already: nothing waits for a new login; the picture is not
+    // downloaded and the job ends with the others in flight.
+    if (m_finishing)
+        return checkIdle();
+    emit loginMet(page);
+}

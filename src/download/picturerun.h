@@ -1,0 +1,98 @@
+#pragma once
+
+#include "jobtally.h"
+#include "jobtypes.h"
+#include "pictureplacer.h"
+#include "pictureschedule.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+class AlbumFolder;
+class StagingFolder;
+struct PageResult;
+
+// The pictures of one album, from their pages to their reports: it reads
+// each picture page, downloads the picture into the staging folder, has it
+// placed and reports it in collection order, at the pace and with as many
+// at once as the schedule allows. What the job as a whole does (collection,
+// pauses, the end) is the job's: the run only holds still when told.
+class PictureRun : public QObject
+{
+    Q_OBJECT
+public:
+    PictureRun(const JobSettings &settings, AlbumFolder &folder, const StagingFolder &staging,
+               QObject *parent = nullptr);
+    ~PictureRun() override;
+
+    void append(const QStringList &picturePages) { m_schedule.appendPages(picturePages); }
+    void setAlbumName(const QString &name) { m_albumName = name; }
+    // Pictures start (from the event loop); while `collecting`, one request
+    // of the limit is left to the album pages.
+    void go(bool collecting);
+    // No new request until release(); what is in flight comes in.
+    void hold();
+    void release();
+    // No new request ever; idle() follows once nothing is in flight.
+    void finishInFlight();
+    // Cancels every transfer in flight: their answers never arrive.
+    void cancel();
+    // Reports the pictures already downloaded in their turn and counts the
+    // rest (and `neverBegun` more) as not downloaded. False when the
+    // receiver of a report ended the job meanwhile.
+    bool settle(int neverBegun);
+    // Stops the pacing and every request; no signal follows.
+    void stop();
+
+    const PictureSchedule &schedule() const { return m_schedule; }
+    const JobTally &tally() const { return m_tally; }
+    int maxInFlight() const { return m_schedule.maxInFlight(); }
+
+signals:
+    void pictureDone(const PictureReport &report);
+    // A picture page answered with a login: the picture is put back.
+    void loginMet(const QString &answer);
+    // Every picture is reported and no album page is left.
+    void allReported();
+    // Finishing what is in flight, and nothing is any more.
+    void idle();
+
+private:
+    bool moving() const { return m_moving && !m_held; }
+    bool sendsNothing() const { return m_held || m_finishing; }
+    void startSoon();
+    void pump();
+    void startItem(int index);
+    void keepKnown(int index, AlbumRecord::Entry known);
+    void onPage(int index, const PageResult &page);
+    void download(int index);
+    void itemDone(int index);
+    void commitReady();
+    bool commit(ScheduledPicture &item);
+    void loginExpired(int index);
+    void checkIdle();
+
+    const JobSettings &m_settings;
+    RequestOptions m_requestOptions;
+    AlbumFolder &m_folder;
+    const StagingFolder &m_staging;
+    QString m_albumName;
+    PictureSchedule m_schedule;
+    // The schedule's clock: it keeps no time of its own.
+    QElapsedTimer m_clock;
+    JobTally m_tally;
+    PicturePlacer m_placer;
+    // Pictures on their way, so a repeat waits for the first.
+    QSet<QString> m_picturesOnTheWay;
+    bool m_moving = false;
+    bool m_collecting = false;
+    bool m_held = false;
+    bool m_finishing = false;
+    QTimer m_pace;
+    // Every request answers to this object; deleting it abandons them.
+    QPointer<QObject> m_requests;
+};
