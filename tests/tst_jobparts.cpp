@@ -4,6 +4,7 @@
 #include "download/jobfolders.h"
 #include "download/jobrules.h"
 #include "download/pictureplacer.h"
+#include "download/picturerun.h"
 #include "download/jobsettings.h"
 #include "download/pictureschedule.h"
 #include "storage/settingsfile.h"
@@ -12,6 +13,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -247,6 +250,45 @@ private slots:
         QVERIFY(!takeUp.open(settings, failure));
         QCOMPARE(failure.why, JobStartFailure::Why::NotUnfinished);
         QVERIFY(takeUp.staging().path().isEmpty());
+    }
+
+    // Pictures are reported in their order, none while held, and the run
+    // ends only once no album page is left to read.
+    void runReportsInOrderAndEndsAfterCollection()
+    {
+        QNetworkAccessManager network;
+        JobSettings settings;
+        settings.network = &network;
+        settings.maxInFlight = 3;
+        settings.pauseMs = 0;
+        QTemporaryDir save;
+        AlbumFolder folder(save.path());
+        StagingFolder staging;
+        PictureRun run(settings, folder, staging);
+        QSignalSpy done(&run, &PictureRun::pictureDone);
+        QSignalSpy ended(&run, &PictureRun::allReported);
+        // Refused at once, without a request: each fails in its turn.
+        const QStringList pages{"page:1", "page:2", "page:3", "page:4"};
+        run.append(pages.mid(0, 3));
+        run.go(true);
+        QTRY_COMPARE(done.count(), 3);
+        QCoreApplication::processEvents();
+        QCOMPARE(ended.count(), 0);
+        run.hold();
+        run.append(pages);
+        run.go(false);
+        QCoreApplication::processEvents();
+        QCOMPARE(done.count(), 3);
+        run.release();
+        QTRY_COMPARE(ended.count(), 1);
+        QStringList reported;
+        for (const QList<QVariant> &signal : done) {
+            const auto report = signal.at(0).value<PictureReport>();
+            QCOMPARE(report.kind, PictureReport::Kind::Failed);
+            reported << report.address;
+        }
+        QCOMPARE(reported, pages);
+        QCOMPARE(run.tally().failed, 4);
     }
 
     // Each picture in report order: a name not made by PictureName is

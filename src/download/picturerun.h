@@ -29,6 +29,8 @@ public:
                QObject *parent = nullptr);
     ~PictureRun() override;
 
+    // The album's picture pages collected so far: those not yet held are
+    // added, in order.
     void append(const QStringList &picturePages) { m_schedule.appendPages(picturePages); }
     void setAlbumName(const QString &name) { m_albumName = name; }
     // Pictures start (from the event loop); while `collecting`, one request
