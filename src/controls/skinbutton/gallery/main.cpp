@@ -67,6 +67,18 @@ static Look galleryLook(int style, VisualState state, bool custom, bool focus, c
     return look;
 }
 
+// The labels, and a heading naming each state's column.
+static void drawHeader(QPainter &sheetPainter)
+{
+    QFont labelFont = QApplication::font();
+    labelFont.setPointSize(8);
+    sheetPainter.setFont(labelFont);
+    sheetPainter.setPen(Qt::black);
+    for (int s = 0; s < 4; ++s)
+        sheetPainter.drawText(QRect(LabelWidth + s * CellWidth, 0, CellWidth, HeaderHeight),
+                              Qt::AlignCenter, StateNames[s]);
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -86,13 +98,7 @@ int main(int argc, char **argv)
     sheet.fill(QColor(255, 255, 255));
 
     QPainter sheetPainter(&sheet);
-    QFont labelFont = QApplication::font();
-    labelFont.setPointSize(8);
-    sheetPainter.setFont(labelFont);
-    sheetPainter.setPen(Qt::black);
-    for (int s = 0; s < 4; ++s)
-        sheetPainter.drawText(QRect(LabelWidth + s * CellWidth, 0, CellWidth, HeaderHeight),
-                              Qt::AlignCenter, StateNames[s]);
+    drawHeader(sheetPainter);
 
     for (int style = firstStyle; style <= lastStyle; ++style) {
         for (int variant = 0; variant < variants; ++variant) {
