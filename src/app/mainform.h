@@ -154,6 +154,7 @@ private:
     void Form_Load();
 
     void information(const QString &text, const QString &title = QString());
+    bool refusedWhileDownloading();
     void onAlbumListFailed(const AlbumListFailure &failure);
     AlbumQueue *startQueue(::JobSource source, const QList<AlbumQueue::Album> &albums,
                            const PageSnapshot *shown = nullptr, const QString &continueFolder = QString());

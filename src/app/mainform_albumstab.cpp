@@ -45,7 +45,7 @@ void MainForm::openAlbumFolders(const QStringList &folders)
     for (const QString &folder : folders) {
         const QString path = saveFolder() + QLatin1Char('/') + folder;
         if (!dialogs().openUrl(QUrl::fromLocalFile(path))) {
-            information(QStringLiteral("无法打开文件夹：") + path);
+            information(tr("无法打开文件夹：") + path);
             return;
         }
     }
@@ -53,19 +53,15 @@ void MainForm::openAlbumFolders(const QStringList &folders)
 
 void MainForm::updateAlbums(const QStringList &folders)
 {
-    if (m_queue) {
-        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+    if (refusedWhileDownloading())
         return;
-    }
     startUpdate(recordedAlbumsOf(folders));
 }
 
 void MainForm::continueAlbums(const QStringList &folders)
 {
-    if (m_queue) {
-        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+    if (refusedWhileDownloading())
         return;
-    }
     QList<AlbumQueue::Album> albums;
     for (const RecordedAlbum &album : recordedAlbumsOf(folders)) {
         if (!album.updatable()
@@ -106,10 +102,8 @@ void MainForm::checkAlbumFolders(const QStringList &folders)
 void MainForm::trashAlbums(const QStringList &folders)
 {
     // A job may be writing into one of them.
-    if (m_queue) {
-        information(QStringLiteral("上一个操作正在进行，请等待下载结束"));
+    if (refusedWhileDownloading())
         return;
-    }
     QStringList paths;
     int pictures = 0;
     int kept = 0;

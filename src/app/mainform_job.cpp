@@ -121,12 +121,19 @@ void MainForm::CmdStartDown_Click()
                continueFolder);
 }
 
+bool MainForm::refusedWhileDownloading()
+{
+    // One download at a time: the user is told why nothing starts.
+    if (!m_queue)
+        return false;
+    information(tr("上一个操作正在进行，请等待下载结束"));
+    return true;
+}
+
 void MainForm::CmdDownloadThis_Click()
 {
-    if (m_queue) {
-        information(tr("上一个操作正在进行，请等待下载结束"));
+    if (refusedWhileDownloading())
         return;
-    }
     // The selected albums, in the order of the list.
     QList<AlbumQueue::Album> albums;
     for (const AlbumEntry &entry : m_albumList->albumsAt(LstAlbumName->selectionModel()->selectedIndexes()))

@@ -23,10 +23,8 @@ JobSettings MainForm::updateSettings() const
 
 void MainForm::updateAllAlbums()
 {
-    if (m_queue) {
-        information(tr("上一个操作正在进行，请等待下载结束"));
+    if (refusedWhileDownloading())
         return;
-    }
     const QString folder = saveFolder();
     const QList<RecordedAlbum> recorded = RecordedAlbums(folder);
     if (recorded.isEmpty()) {
