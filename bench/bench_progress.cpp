@@ -771,6 +771,7 @@ int runAll(const QList<int> &sizes, bool paneToo, bool bus, int pairs)
         return why.isEmpty() ? rc : 1;
     }
 #else
+    Q_UNUSED(pairs);
     if (bus)
         why = QStringLiteral("built without libatspi (Debian: libatspi2.0-dev)");
 #endif
