@@ -7,12 +7,13 @@
 // running a timer of 1 ms between the press and the completion message. Each
 // size runs in a process of its own, so one peak does not hide in another.
 //
-// Beside that plain run, each size runs once more with the window on an
+// Beside that plain run, each size runs again with the window on an
 // accessibility bus, as a screen reader puts it there (an X server of its own
 // under Xvfb, a session bus and at-spi2-core's bus, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1),
 // with a listener in this process that registers for the events a screen
-// reader asks for (libatspi, as Orca does). Both runs are then on the same X
-// server; the bench prints both job times, their ratio, how often the
+// reader asks for (libatspi, as Orca does). The plain run is then on an X
+// server of its own too; the two alternate, three pairs of them (--pairs N),
+// and the bench prints both job times, their ratio and its median, how often the
 // listener heard of the progress list, the progress bar and the status
 // labels (events per second, the longest gap between two), and whether it
 // read the completion message, whose OK it presses as a user would. When no
@@ -20,7 +21,7 @@
 // runs the plain run alone, offscreen. Prints its figures; it asserts
 // nothing, and fails only when it could not run.
 //
-//   QT_QPA_PLATFORM=offscreen ./bench_progress [--pane-too] [--no-bus] [pictures ...]
+//   QT_QPA_PLATFORM=offscreen ./bench_progress [--pane-too] [--no-bus] [--pairs N] [pictures ...]
 #if defined(QUILLMOOR_BENCH_ATSPI)
 // Ahead of every Qt header: GLib's headers use `signals` as a name.
 #include <atspi/atspi.h>
@@ -53,9 +54,12 @@
 #include <QDBusMessage>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <sys/resource.h>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -74,6 +78,20 @@ qint64 statusKb(const char *key)
         if (line.startsWith(prefix))
             return line.mid(prefix.size()).trimmed().split(' ').constFirst().toLongLong();
     return -1;
+}
+
+// CPU time this process has used, in ms: all of it, and that in the kernel.
+struct CpuMs {
+    qint64 all = 0;
+    qint64 kernel = 0;
+};
+
+CpuMs cpuUsed()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return qint64(t.tv_sec) * 1000 + t.tv_usec / 1000; };
+    return {ms(usage.ru_utime) + ms(usage.ru_stime), ms(usage.ru_stime)};
 }
 
 // Starts a new peak from the memory held now.
@@ -183,8 +201,9 @@ public:
     bool showBox = false;
 };
 
-// One album of `pictures` through a fresh window; prints one line.
-int runOne(int pictures, bool pane, bool showBox)
+// One album of `pictures` through a fresh window, saved into `folder` (a
+// temporary one when empty); prints one line.
+int runOne(int pictures, bool pane, bool showBox, const QString &folder)
 {
     DemoSite site(seed(pictures, pane));
     if (!site.start())
@@ -193,8 +212,8 @@ int runOne(int pictures, bool pane, bool showBox)
     ShownDialogs dialogs;
     dialogs.showBox = showBox;
     QTemporaryDir appDir;
-    QTemporaryDir saveDir;
-    if (!appDir.isValid() || !saveDir.isValid())
+    QTemporaryDir ownFolder;
+    if (!appDir.isValid() || (folder.isEmpty() && !ownFolder.isValid()))
         return fail("no temporary folder");
 
     auto *w = new MainForm(appDir.path());
@@ -205,7 +224,7 @@ int runOne(int pictures, bool pane, bool showBox)
     if (!waitForDocument(w->WebBrowser1, album, 60000) || !w->CmdStartDown->isEnabled())
         return fail("the album page did not load");
     chooseFastMode(w);
-    w->TxtPath->setText(saveDir.path());
+    w->TxtPath->setText(folder.isEmpty() ? ownFolder.path() : folder);
 
     QEventLoop done;
     int saved = 0;
@@ -216,10 +235,14 @@ int runOne(int pictures, bool pane, bool showBox)
     QElapsedTimer clock;
     qint64 jobMs = -1;
     qint64 longest = -1;
+    CpuMs cpu;
+    const CpuMs cpuBefore = cpuUsed();
     // The job ends at the completion message; the time the box stays up
     // counts for nothing.
     dialogs.onInformation = [&] {
         jobMs = clock.elapsed();
+        cpu = cpuUsed();
+        cpu = {cpu.all - cpuBefore.all, cpu.kernel - cpuBefore.kernel};
         longest = watch.longestMs();
         marker("end " + dialogs.lastText().toUtf8().toPercentEncoding());
         done.quit();
@@ -245,12 +268,12 @@ int runOne(int pictures, bool pane, bool showBox)
     if (dialogs.messages.isEmpty())
         return fail("the job did not end in time");
     std::printf("%6d pictures (%4d pages, %s): saved %6d in %6.1f s; peak +%7lld kB = %5.2f kB per picture;"
-                " longest event-loop block %4lld ms (%s)\n",
+                " longest event-loop block %4lld ms (%s); CPU %.1f s, %.1f s of it in the kernel\n",
                 pictures, (pictures + PerPage - 1) / PerPage, pane ? "pane" : "html", saved, jobMs / 1000.0,
                 static_cast<long long>(peak - before), double(peak - before) / pictures,
-                static_cast<long long>(longest), watch.longestPhase());
+                static_cast<long long>(longest), watch.longestPhase(), cpu.all / 1000.0, cpu.kernel / 1000.0);
     std::fflush(stdout);
-    marker(QStringLiteral("result %1 %2 %3").arg(jobMs).arg(longest).arg(saved).toUtf8());
+    marker(QStringLiteral("result %1 %2 %3 %4").arg(jobMs).arg(longest).arg(saved).arg(cpu.all).toUtf8());
     return saved == pictures ? 0 : fail("not every picture was saved");
 }
 
@@ -259,6 +282,7 @@ struct RunResult {
     bool ok = false;
     qint64 jobMs = -1;
     qint64 longestMs = -1;
+    qint64 cpuMs = -1;
     qint64 pressAt = -1;
     qint64 endAt = -1;
     QString message;
@@ -293,6 +317,7 @@ RunResult runChild(const QStringList &args, const QProcessEnvironment &env, cons
             } else if (parts.constFirst() == "result" && parts.size() > 3) {
                 result.jobMs = parts.at(1).toLongLong();
                 result.longestMs = parts.at(2).toLongLong();
+                result.cpuMs = parts.value(4, "-1").toLongLong();
             }
         }
     });
@@ -349,6 +374,27 @@ public:
 
 private:
     QProcess m_process;
+};
+
+// Where each run saves its pictures: kept until the bench ends. A run must
+// not follow the deletion of another's many thousand files: ext4 without a
+// journal (as here) steps past every inode freed in the last minute or so
+// for each file it makes, and creating 20,000 files right after deleting as
+// many took 2.5 times as long, which would count against the later run.
+class SaveFolders
+{
+public:
+    // The arguments that give a run a folder of its own; empty when none can be made.
+    QStringList next()
+    {
+        m_folders.push_back(std::make_unique<QTemporaryDir>());
+        if (!m_folders.back()->isValid())
+            return {};
+        return {QStringLiteral("--save-folder"), m_folders.back()->path()};
+    }
+
+private:
+    std::vector<std::unique_ptr<QTemporaryDir>> m_folders;
 };
 
 #if defined(QUILLMOOR_BENCH_ATSPI)
@@ -560,9 +606,67 @@ QString squeezed(QString text)
     return text;
 }
 
-// The plain runs and then the runs on the accessibility bus, on one X
-// server; false when the bus could not be started (`why` says why).
-bool runOnBus(const QList<QStringList> &runs, int *rc, QString *why)
+// An X server of its own (Xvfb) for windows of `env`; the display goes into `env`.
+bool startX(Helper *server, const QString &xvfb, QProcessEnvironment *env)
+{
+    QString display;
+    if (!server->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                              QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                              QStringLiteral("1280x1024x24")},
+                       *env, &display))
+        return false;
+    env->insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + display);
+    env->insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QByteArray flags = env->value(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")).toUtf8();
+    if (!flags.contains("--disable-gpu"))
+        env->insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QString::fromUtf8(flags + " --disable-gpu"));
+    return true;
+}
+
+// Starts at-spi2-core's bus as a screen reader's first call does; its
+// address, or the empty text (`why` says why).
+QString startA11yBus(const QString &sessionAddress, QString *why)
+{
+    QDBusConnection session = QDBusConnection::connectToBus(sessionAddress, QStringLiteral("bench-session"));
+    const QDBusMessage reply = session.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 20000);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+        return reply.arguments().constFirst().toString();
+    *why = QStringLiteral("at-spi2-core's bus did not start (Debian: at-spi2-core): ") + reply.errorMessage();
+    return {};
+}
+
+// One pair's figures; `heard` the events of the bus run, `busFirst` when it came first.
+void printBusRun(const QStringList &run, const RunResult &before, const RunResult &bus, const ScreenReader &reader,
+                 int heard, bool busFirst)
+{
+    const bool seen = reader.boxAt() >= 0 && !bus.message.isEmpty()
+                      && squeezed(reader.boxTexts().join(QString())).contains(squeezed(bus.message));
+    std::printf("  %s pictures%s: whole job without the bus %.1f s, with it %.1f s%s: %.2fx (at most 1.3x);"
+                " longest event-loop block %lld / %lld ms; the window's CPU %.1f / %.1f s\n"
+                "    listener, %d events in all, from the press to the message: progress list %s;"
+                " progress bar %s; status labels %s\n"
+                "    completion message read by the listener: %s%s\n",
+                qPrintable(run.at(1)), run.contains(QStringLiteral("--pane")) ? " (pane)" : "",
+                before.jobMs / 1000.0, bus.jobMs / 1000.0, busFirst ? " (run first)" : "",
+                double(bus.jobMs) / qMax<qint64>(1, before.jobMs), static_cast<long long>(before.longestMs),
+                static_cast<long long>(bus.longestMs), before.cpuMs / 1000.0, bus.cpuMs / 1000.0, heard,
+                cadence(reader.times(ScreenReader::List), bus.pressAt, bus.endAt).constData(),
+                cadence(reader.times(ScreenReader::Bar), bus.pressAt, bus.endAt).constData(),
+                cadence(reader.times(ScreenReader::Status), bus.pressAt, bus.endAt).constData(),
+                seen ? "yes" : "no", reader.pressedOk() ? ", OK pressed through the bus" : "");
+    std::fflush(stdout);
+}
+
+// Each run `pairs` times without and with the accessibility bus, one after
+// the other (the order turned every second pair), each on an X server of
+// its own: at-spi2-core's bus names itself on the X server of the session
+// bus, where every later window would find it. Load from other work comes
+// and goes within a minute here, so the ratio is the median of the pairs'.
+// False when the bus could not be started (`why` says why).
+bool runOnBus(const QList<QStringList> &runs, int pairs, int *rc, QString *why)
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString dbusDaemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
@@ -574,89 +678,71 @@ bool runOnBus(const QList<QStringList> &runs, int *rc, QString *why)
     for (const char *name : {"DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON",
                              "QT_ACCESSIBILITY", "DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY"})
         env.remove(QLatin1String(name));
-    Helper xServer;
-    QString display;
-    if (!xServer.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                              QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                              QStringLiteral("1280x1024x24")},
-                       env, &display)) {
+    QProcessEnvironment plainEnv = env;
+    QProcessEnvironment busEnv = env;
+    Helper plainX;
+    Helper busX;
+    if (!startX(&plainX, xvfb, &plainEnv) || !startX(&busX, xvfb, &busEnv)) {
         *why = QStringLiteral("Xvfb did not start");
         return false;
     }
-    env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + display);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    QByteArray flags = env.value(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")).toUtf8();
-    if (!flags.contains("--disable-gpu"))
-        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QString::fromUtf8(flags + " --disable-gpu"));
-
-    std::printf("on an X server of its own (Xvfb :%s, xcb), first without and then with the accessibility bus\n\n",
-                qPrintable(display));
-    std::fflush(stdout);
-    QElapsedTimer clock;
-    clock.start();
-    // Without the bus first: once at-spi2-core's bus is up, it names itself
-    // on the X server, where every later window would find it.
-    QList<RunResult> plain;
-    for (const QStringList &run : runs) {
-        plain << runChild(run + QStringList{QStringLiteral("--markers")}, env, clock);
-        if (!plain.constLast().ok)
-            *rc = 1;
-    }
-
     Helper sessionBus;
     QString sessionAddress;
     if (!sessionBus.start(dbusDaemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                        QStringLiteral("--print-address=1")},
-                          env, &sessionAddress)) {
+                          busEnv, &sessionAddress)) {
         *why = QStringLiteral("the session bus did not start");
         return true;
     }
-    // Starts at-spi2-core's bus as a screen reader's first call does.
-    QString a11yAddress;
-    {
-        QDBusConnection session = QDBusConnection::connectToBus(sessionAddress, QStringLiteral("bench-session"));
-        const QDBusMessage reply = session.call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, 20000);
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-            a11yAddress = reply.arguments().constFirst().toString();
-        else
-            *why = QStringLiteral("at-spi2-core's bus did not start (Debian: at-spi2-core): ") + reply.errorMessage();
-    }
+    const QString a11yAddress = startA11yBus(sessionAddress, why);
     if (a11yAddress.isEmpty())
         return true;
     qputenv("DBUS_SESSION_BUS_ADDRESS", sessionAddress.toUtf8());
-    qputenv("DISPLAY", env.value(QStringLiteral("DISPLAY")).toUtf8());
+    qputenv("DISPLAY", busEnv.value(QStringLiteral("DISPLAY")).toUtf8());
     ScreenReader reader;
     if (!reader.start(a11yAddress, why))
         return true;
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress);
-    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    busEnv.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress);
+    busEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
 
-    std::printf("\nwith the accessibility bus (%s) and a listener on it:\n", qPrintable(a11yAddress));
+    std::printf("without the bus on Xvfb %s, with the accessibility bus (%s) and a listener on it on Xvfb %s (xcb);"
+                " %d pair(s) of runs\n\n",
+                qPrintable(plainEnv.value(QStringLiteral("DISPLAY"))), qPrintable(a11yAddress),
+                qPrintable(busEnv.value(QStringLiteral("DISPLAY"))), pairs);
     std::fflush(stdout);
-    for (int i = 0; i < runs.size(); ++i) {
-        reader.reset(&clock);
-        const RunResult bus =
-            runChild(runs.at(i) + QStringList{QStringLiteral("--markers"), QStringLiteral("--show-box")}, env, clock);
-        if (!bus.ok)
-            *rc = 1;
-        const RunResult &before = plain.at(i);
-        const bool seen = reader.boxAt() >= 0 && !bus.message.isEmpty()
-                          && squeezed(reader.boxTexts().join(QString())).contains(squeezed(bus.message));
-        std::printf("  %s pictures%s: whole job without the bus %.1f s, with it %.1f s: %.2fx (at most 1.3x);"
-                    " longest event-loop block %lld / %lld ms\n"
-                    "    listener, %d events in all, from the press to the message: progress list %s;"
-                    " progress bar %s; status labels %s\n"
-                    "    completion message read by the listener: %s%s\n",
-                    qPrintable(runs.at(i).at(1)), runs.at(i).contains(QStringLiteral("--pane")) ? " (pane)" : "",
-                    before.jobMs / 1000.0, bus.jobMs / 1000.0, double(bus.jobMs) / qMax<qint64>(1, before.jobMs),
-                    static_cast<long long>(before.longestMs), static_cast<long long>(bus.longestMs),
-                    reader.events(), cadence(reader.times(ScreenReader::List), bus.pressAt, bus.endAt).constData(),
-                    cadence(reader.times(ScreenReader::Bar), bus.pressAt, bus.endAt).constData(),
-                    cadence(reader.times(ScreenReader::Status), bus.pressAt, bus.endAt).constData(),
-                    seen ? "yes" : "no", reader.pressedOk() ? ", OK pressed through the bus" : "");
+    QElapsedTimer clock;
+    clock.start();
+    SaveFolders folders;
+    const QStringList markers{QStringLiteral("--markers")};
+    for (const QStringList &run : runs) {
+        QList<double> ratios;
+        for (int pair = 0; pair < pairs; ++pair) {
+            RunResult plain;
+            RunResult bus;
+            int heardPlain = 0;
+            int heardBus = 0;
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (pair % 2 == 0)) {
+                    const int before = reader.events();
+                    plain = runChild(run + markers + folders.next(), plainEnv, clock);
+                    heardPlain = reader.events() - before;
+                } else {
+                    reader.reset(&clock);
+                    bus = runChild(run + markers + QStringList{QStringLiteral("--show-box")} + folders.next(),
+                                   busEnv, clock);
+                    heardBus = reader.events();
+                }
+            }
+            if (!plain.ok || !bus.ok)
+                *rc = 1;
+            printBusRun(run, plain, bus, reader, heardBus, pair % 2 == 1);
+            if (heardPlain > 0)
+                std::printf("    the listener heard %d events from the run without the bus\n", heardPlain);
+            ratios << double(bus.jobMs) / qMax<qint64>(1, plain.jobMs);
+        }
+        std::sort(ratios.begin(), ratios.end());
+        std::printf("  %s pictures: median ratio of %lld pair(s) %.2fx (at most 1.3x)\n\n", qPrintable(run.at(1)),
+                    static_cast<long long>(ratios.size()), ratios.at(ratios.size() / 2));
         std::fflush(stdout);
     }
     return true;
@@ -664,7 +750,7 @@ bool runOnBus(const QList<QStringList> &runs, int *rc, QString *why)
 #endif
 
 // Each size in a child process of its own, one after another.
-int runAll(const QList<int> &sizes, bool paneToo, bool bus)
+int runAll(const QList<int> &sizes, bool paneToo, bool bus, int pairs)
 {
     std::printf("fast mode, %d at once, through the window, demo site on 127.0.0.1;\n"
                 "memory: the window process's peak resident size above its size at the press\n",
@@ -679,12 +765,13 @@ int runAll(const QList<int> &sizes, bool paneToo, bool bus)
     }
     QString why = QStringLiteral("left out (--no-bus)");
 #if defined(QUILLMOOR_BENCH_ATSPI)
-    if (bus && (why.clear(), runOnBus(runs, &rc, &why))) {
+    if (bus && (why.clear(), runOnBus(runs, pairs, &rc, &why))) {
         if (!why.isEmpty())
             std::printf("\naccessibility bus run skipped: %s\n", qPrintable(why));
         return why.isEmpty() ? rc : 1;
     }
 #else
+    Q_UNUSED(pairs);
     if (bus)
         why = QStringLiteral("built without libatspi (Debian: libatspi2.0-dev)");
 #endif
@@ -693,8 +780,9 @@ int runAll(const QList<int> &sizes, bool paneToo, bool bus)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QElapsedTimer clock;
     clock.start();
+    SaveFolders folders;
     for (const QStringList &run : runs)
-        if (!runChild(run, env, clock).ok)
+        if (!runChild(run + folders.next(), env, clock).ok)
             rc = 1;
     return rc;
 }
@@ -714,15 +802,20 @@ int main(int argc, char *argv[])
     int rc = 0;
     if (args.size() >= 2 && args.constFirst() == QLatin1String("--one")) {
         g_markers = args.contains(QStringLiteral("--markers"));
+        const int at = args.indexOf(QStringLiteral("--save-folder"));
         rc = runOne(args.at(1).toInt(), args.contains(QStringLiteral("--pane")),
-                    args.contains(QStringLiteral("--show-box")));
+                    args.contains(QStringLiteral("--show-box")), at > 0 ? args.value(at + 1) : QString());
     } else {
         QList<int> sizes;
-        for (const QString &arg : args)
-            if (arg.toInt() > 0)
-                sizes << arg.toInt();
+        int pairs = 3;
+        for (int i = 0; i < args.size(); ++i) {
+            if (args.at(i) == QLatin1String("--pairs") && i + 1 < args.size())
+                pairs = qMax(1, args.at(++i).toInt());
+            else if (args.at(i).toInt() > 0)
+                sizes << args.at(i).toInt();
+        }
         rc = runAll(sizes.isEmpty() ? QList<int>{200, 5000, 20000} : sizes,
-                    args.contains(QStringLiteral("--pane-too")), !args.contains(QStringLiteral("--no-bus")));
+                    args.contains(QStringLiteral("--pane-too")), !args.contains(QStringLiteral("--no-bus")), pairs);
     }
     BrowserProfile::shutdown();
     return rc;

@@ -16,9 +16,11 @@
 #include "windowtesting.h"
 
 #include <QDir>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -39,7 +41,8 @@ const QByteArray Seed = R"({ "members": [ { "id": "7", "albums": [
 
 // Every answer waits, so the order of pages and pictures shows.
 const QByteArray SlowSeed = R"({ "delayMs": 150, "members": [ { "id": "7", "albums": [
-    { "id": "61", "name": "慢", "pages": 3, "perPage": 6 }
+    { "id": "61", "name": "慢", "pages": 3, "perPage": 6 },
+    { "id": "62", "name": "慢八页", "pages": 8, "perPage": 2 }
 ] } ] })";
 
 // What one album's queue did, and the folder it left.
@@ -412,6 +415,55 @@ private slots:
         QVERIFY2(rows.contains(why), qPrintable(rows.join(u'\n')));
         QCOMPARE(files(save.path() + QStringLiteral("/脚本")).size(), 4);
         delete w;
+    }
+
+    // While the album is collected, the bar's value moves with the pictures
+    // done of those collected so far, and its text says the count will grow.
+    void windowBarCountsWhatIsCollectedSoFar()
+    {
+        ScriptedDialogs dialogs;
+        QTemporaryDir appDir, save;
+        setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
+        const std::unique_ptr<MainForm> w(new MainForm(appDir.path()));
+        w->TxtPath->setText(save.path());
+        w->Fast->setChecked(true);
+        w->show();
+        const QString address = albumUrl(m_slow, QStringLiteral("62"));
+        w->WebBrowser1->navigate(address);
+        QVERIFY(waitForDocument(w->WebBrowser1, address));
+        QVERIFY(waitUntil([&] { return w->CmdStartDown->isEnabled(); }));
+        struct Seen {
+            int value, maximum;
+            QString text;
+            bool collecting;
+        };
+        QList<Seen> seen;
+        connect(w->JobProgress, &QProgressBar::valueChanged, this, [&](int value) {
+            const DownloadJob *job = w->albumJob();
+            seen.append({value, w->JobProgress->maximum(), w->JobProgress->format(),
+                         job && job->state() == DownloadJob::State::Collecting});
+        });
+        w->CmdStartDown->Click();
+        QVERIFY(waitUntil([&] { return !dialogs.messages.isEmpty(); }, JobTimeout));
+        QCOMPARE(dialogs.lastText(), QStringLiteral("下载完毕\n保存在 《慢八页》"));
+        const auto whileCollecting = std::count_if(seen.cbegin(), seen.cend(),
+                                                   [](const Seen &s) { return s.collecting && s.maximum > 0; });
+        QVERIFY2(whileCollecting > 0, "the bar's value did not move while the album was collected");
+        for (const Seen &s : seen) {
+            const QString at = QStringLiteral("%1/%2 %3").arg(s.value).arg(s.maximum).arg(s.text);
+            // Busy at the start, until the first page is counted.
+            if (s.maximum == 0) {
+                QVERIFY2(s.value == 0, qPrintable(at));
+                continue;
+            }
+            QVERIFY2(s.value <= s.maximum && s.text.startsWith(QStringLiteral("%1/%2 张").arg(s.value).arg(s.maximum)),
+                     qPrintable(at));
+            // The pages' pairs so far while collecting, the album's 16 after.
+            QVERIFY2(s.collecting ? s.maximum % 2 == 0 && s.maximum <= 16 : s.maximum == 16, qPrintable(at));
+            QVERIFY2(s.text.contains(QStringLiteral("仍在采集")) == s.collecting, qPrintable(at));
+            QVERIFY2(!(s.collecting && s.text.contains(QStringLiteral("剩余"))), qPrintable(at));
+        }
+        QCOMPARE(seen.constLast().value, 16);
     }
 };
 

@@ -213,6 +213,10 @@ private slots:
         s.albums = 5;
         s.paused = true;
         QCOMPARE(ProgressText::progressBarText(s), QString("相册 2/5，3/300 张，已暂停"));
+        // Of the pictures collected so far: no time left until all are known.
+        s.paused = false;
+        s.collecting = true;
+        QCOMPARE(ProgressText::progressBarText(s), QString("相册 2/5，3/300 张，仍在采集，1.2 张/秒"));
     }
 };
 

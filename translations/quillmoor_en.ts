@@ -910,6 +910,10 @@ The %2 pictures Quillmoor downloaded and the album records go to the trash; your
         <translation>, paused</translation>
     </message>
     <message>
+        <source>，仍在采集</source>
+        <translation>, still collecting</translation>
+    </message>
+    <message>
         <source>，%1 张/秒</source>
         <translation>, %1 pictures/s</translation>
     </message>

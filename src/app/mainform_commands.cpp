@@ -129,7 +129,7 @@ void MainForm::resetProgressBar()
         m_clock.start();
     m_estimate.reset(0, m_clock.elapsed());
     m_runningStatus.clear();
-    // Busy until the album's pictures are known.
+    // Busy until the album's first pictures are collected.
     JobProgress->setRange(0, 0);
     JobProgress->setValue(0);
     JobProgress->show();
@@ -150,10 +150,14 @@ void MainForm::updateProgressBar()
     bar.perSecond = m_estimate.rate();
     bar.remainingMs = m_estimate.remainingMs();
     bar.paused = m_queue->isPaused();
+    bar.collecting = albumJob() && albumJob()->state() == DownloadJob::State::Collecting;
+    // The text first: a screen reader told of the new value reads it.
+    JobProgress->setFormat(ProgressText::progressBarText(bar));
+    JobProgress->setToolTip(JobProgress->format());
+    // While collecting, of the pictures collected so far: its value moves
+    // with the pictures done, and a screen reader hears of that.
     if (bar.total > 0) {
         JobProgress->setRange(0, bar.total);
         JobProgress->setValue(qMin(bar.done, bar.total));
     }
-    JobProgress->setFormat(ProgressText::progressBarText(bar));
-    JobProgress->setToolTip(JobProgress->format());
 }

@@ -95,8 +95,11 @@ AlbumQueue *MainForm::startQueue(::JobSource source, const QList<AlbumQueue::Alb
 void MainForm::connectQueue(AlbumQueue *queue)
 {
     connect(queue, &AlbumQueue::albumStarted, this, &MainForm::onAlbumStarted);
-    connect(queue, &AlbumQueue::pageCollected, this,
-            [this](int collected) { setCollectingText(ProgressText::collectedSoFar(collected)); });
+    connect(queue, &AlbumQueue::pageCollected, this, [this](int collected) {
+        // The bar counts what is collected so far; it follows with the row.
+        m_estimate.setTotal(collected);
+        setCollectingText(ProgressText::collectedSoFar(collected));
+    });
     connect(queue, &AlbumQueue::collectionStopped, this, &MainForm::addStoppedRow);
     connect(queue, &AlbumQueue::collectionFinished, this, &MainForm::onCollectionFinished);
     connect(queue, &AlbumQueue::pictureDone, this, &MainForm::onPictureDone);

@@ -75,6 +75,7 @@ void MainForm::setCollectingText(const QString &text)
         return;
     }
     progressRows(progressList())->setText(m_collectingRow, text);
+    updateProgressBar();
     m_rowFlush.start();
 }
 
@@ -91,13 +92,17 @@ void MainForm::flushRows()
 {
     m_rowFlush.stop();
     QTreeView *list = progressList();
-    if (!m_pendingCollecting.isNull()) {
+    const bool collected = !m_pendingCollecting.isNull();
+    if (collected) {
         if (m_collectingRow >= 0)
             progressRows(list)->setText(m_collectingRow, m_pendingCollecting);
         m_pendingCollecting = QString();
     }
-    if (m_pendingPictures.isEmpty())
+    if (m_pendingPictures.isEmpty()) {
+        if (collected)
+            updateProgressBar();
         return;
+    }
     progressRows(list)->addPictures(m_pendingPictures, m_pendingOnlyNew);
     m_pendingPictures.clear();
     showLastRow(list);

@@ -176,11 +176,13 @@ QString progressBarText(const BarState &state)
     QString text = QCoreApplication::translate("ProgressText", "%1/%2 张").arg(state.done).arg(state.total);
     if (state.albums > 1)
         text = QCoreApplication::translate("ProgressText", "相册 %1/%2，").arg(state.album).arg(state.albums) + text;
+    if (state.collecting)
+        text += QCoreApplication::translate("ProgressText", "，仍在采集");
     if (state.paused)
         return text + QCoreApplication::translate("ProgressText", "，已暂停");
     if (state.perSecond)
         text += QCoreApplication::translate("ProgressText", "，%1 张/秒").arg(*state.perSecond, 0, 'f', 1);
-    if (state.remainingMs)
+    if (state.remainingMs && !state.collecting)
         text += QCoreApplication::translate("ProgressText", "，剩余 ") + durationText(*state.remainingMs);
     return text;
 }

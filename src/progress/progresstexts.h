@@ -53,10 +53,12 @@ QString pausedText(HaltReason reason);
 QString durationText(qint64 ms);
 // The progress bar's text: pictures done of the album's total (and the
 // album of a queue), then the pace and time left once known, or that the
-// job is paused.
+// job is paused. While the album is still being collected the total is
+// what was collected so far, and no time left is said.
 struct BarState {
     int done = 0;
     int total = 0;
+    bool collecting = false;
     int album = 1;
     int albums = 1;
     std::optional<double> perSecond;
