@@ -7,6 +7,7 @@
 #include "storage/filesystem.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
+#include "web/picturetransfers.h"
 
 #include <QFile>
 #include <QJsonObject>
@@ -305,19 +306,25 @@ void DownloadJob::startItem(int index)
             }
             // Recorded before captions were kept: its page, once more, says
             // it; the picture itself is not asked for again.
-            return fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
-                             [this, index, known](const PageResult &page) mutable {
-                                 if (page.ok())
-                                     known.caption = ResolvePicture(page.text).caption;
-                                 m_placer.writeCaptionsOfKept(known, m_collection.albumName());
-                                 itemDone(index);
-                             },
+            auto captioned = [this, index, known](const PageResult &page) mutable {
+                if (page.ok())
+                    known.caption = ResolvePicture(page.text).caption;
+                m_placer.writeCaptionsOfKept(known, m_collection.albumName());
+                itemDone(index);
+            };
+            if (m_settings.maxInFlight > 1)
+                return PictureTransfers::forSession(m_settings.network)
+                        ->fetchPage(QStringLiteral("UTF-8"), item.page, m_requests, captioned, m_settings.requests);
+            return fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests, captioned,
                              m_settings.requests);
         }
         item.report.refetched = held;
     }
-    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
-              [this, index](const PageResult &page) { onPage(index, page); }, m_settings.requests);
+    auto read = [this, index](const PageResult &page) { onPage(index, page); };
+    if (m_settings.maxInFlight > 1)
+        return PictureTransfers::forSession(m_settings.network)
+                ->fetchPage(QStringLiteral("UTF-8"), item.page, m_requests, read, m_settings.requests);
+    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests, read, m_settings.requests);
 }
 
 void DownloadJob::onPage(int index, const PageResult &page)
@@ -377,8 +384,7 @@ void DownloadJob::download(int index)
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
     const QString staging = m_staging.partFile(index);
-    downloadPicture(m_settings.network, item.picture, staging, m_requests,
-            [this, index, staging](const DownloadResult &result) {
+    auto saved = [this, index, staging](const DownloadResult &result) {
                 ScheduledPicture &item = m_schedule.at(index);
                 if (result.ok()) {
                     item.staging = staging;
@@ -392,8 +398,11 @@ void DownloadJob::download(int index)
                     m_picturesOnTheWay.remove(item.picture);
                 }
                 itemDone(index);
-            },
-            m_settings.requests);
+            };
+    if (m_settings.maxInFlight > 1)
+        return PictureTransfers::forSession(m_settings.network)
+                ->downloadPicture(item.picture, staging, m_requests, saved, m_settings.requests);
+    downloadPicture(m_settings.network, item.picture, staging, m_requests, saved, m_settings.requests);
 }
 
 void DownloadJob::itemDone(int index)
