@@ -1,6 +1,7 @@
 #include "picturetransfers.h"
 
 #include "cookiejar.h"
+#include "curlnetwork.h"
 #include "transferrequests.h"
 
 #include <QDeadlineTimer>
@@ -205,7 +206,7 @@ public:
     {
         if (!m_network) {
             // Made here, so that it and its replies belong to this thread.
-            m_network = new QNetworkAccessManager(this);
+            m_network = new CurlNetworkManager(this);
             m_jar = new FollowingCookieJar(m_owner, nullptr);
             m_network->setCookieJar(m_jar);
         }
