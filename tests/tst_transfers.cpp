@@ -4,6 +4,7 @@
 #include "web/fetchpage.h"
 #include "web/networksession.h"
 #include "web/picturetransfers.h"
+#include "web/ratelimit.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -212,25 +213,29 @@ void TestTransfers::sameAnswersOnEitherThread_data()
     QTest::addColumn<int>("deadlineMs");
     QTest::addColumn<qint64>("capBytes");
     QTest::addColumn<WebReason>("reason");
+    QTest::addColumn<qint64>("bytesPerSecond");
 
     const qint64 none = 0;
-    QTest::newRow("picture") << true << m_site.url("/test/bytes?n=300000") << 0 << none << WebReason::None;
-    QTest::newRow("dated picture") << true << m_faulty.url(picturePath("930")) << 0 << none << WebReason::None;
-    QTest::newRow("redirected to another host") << true << m_faulty.url(picturePath("923")) << 0 << none << WebReason::None;
-    QTest::newRow("page") << false << m_site.url("/photo/100000001/album-5001") << 0 << none << WebReason::None;
-    QTest::newRow("gzip picture") << true << m_faulty.url(picturePath("906")) << 0 << none << WebReason::None;
-    QTest::newRow("cut gzip") << true << m_faulty.url(picturePath("907")) << 0 << none << WebReason::Truncated;
-    QTest::newRow("206") << true << m_faulty.url(picturePath("909")) << 0 << none << WebReason::PartialContent;
-    QTest::newRow("page for a picture") << true << m_faulty.url(picturePath("910")) << 0 << none << WebReason::PageNotPicture;
-    QTest::newRow("empty") << true << m_faulty.url(picturePath("911")) << 0 << none << WebReason::EmptyBody;
-    QTest::newRow("always failing, retried") << true << m_faulty.url(picturePath("915")) << 0 << none << WebReason::HttpStatus;
-    QTest::newRow("503 for a minute") << false << m_faulty.url("/photo/900/photo-904") << 0 << none << WebReason::RetryTooLate;
-    QTest::newRow("404 page") << false << m_site.url("/test/status?code=404") << 0 << none << WebReason::HttpStatus;
-    QTest::newRow("picture bomb") << true << m_faulty.url(picturePath("920")) << 0 << qint64(1 << 20) << WebReason::TooLarge;
-    QTest::newRow("page bomb") << false << m_faulty.url("/photo/900/photo-921") << 0 << qint64(1 << 20) << WebReason::TooLarge;
-    QTest::newRow("deadline") << true << m_faulty.url(picturePath("924")) << 1500 << none << WebReason::DeadlinePassed;
-    QTest::newRow("https to http") << true << QString("https") << 0 << none << WebReason::InsecureRedirect;
-    QTest::newRow("picture already there") << true << m_site.url("/test/bytes?n=10") << 0 << none << WebReason::FileExists;
+    QTest::newRow("picture") << true << m_site.url("/test/bytes?n=300000") << 0 << none << WebReason::None << none;
+    // Held back by the limit, the transfer pauses and resumes many times.
+    QTest::newRow("rate-limited picture") << true << m_site.url("/test/bytes?n=600000") << 0 << none << WebReason::None
+                                          << qint64(400 << 10);
+    QTest::newRow("dated picture") << true << m_faulty.url(picturePath("930")) << 0 << none << WebReason::None << none;
+    QTest::newRow("redirected to another host") << true << m_faulty.url(picturePath("923")) << 0 << none << WebReason::None << none;
+    QTest::newRow("page") << false << m_site.url("/photo/100000001/album-5001") << 0 << none << WebReason::None << none;
+    QTest::newRow("gzip picture") << true << m_faulty.url(picturePath("906")) << 0 << none << WebReason::None << none;
+    QTest::newRow("cut gzip") << true << m_faulty.url(picturePath("907")) << 0 << none << WebReason::Truncated << none;
+    QTest::newRow("206") << true << m_faulty.url(picturePath("909")) << 0 << none << WebReason::PartialContent << none;
+    QTest::newRow("page for a picture") << true << m_faulty.url(picturePath("910")) << 0 << none << WebReason::PageNotPicture << none;
+    QTest::newRow("empty") << true << m_faulty.url(picturePath("911")) << 0 << none << WebReason::EmptyBody << none;
+    QTest::newRow("always failing, retried") << true << m_faulty.url(picturePath("915")) << 0 << none << WebReason::HttpStatus << none;
+    QTest::newRow("503 for a minute") << false << m_faulty.url("/photo/900/photo-904") << 0 << none << WebReason::RetryTooLate << none;
+    QTest::newRow("404 page") << false << m_site.url("/test/status?code=404") << 0 << none << WebReason::HttpStatus << none;
+    QTest::newRow("picture bomb") << true << m_faulty.url(picturePath("920")) << 0 << qint64(1 << 20) << WebReason::TooLarge << none;
+    QTest::newRow("page bomb") << false << m_faulty.url("/photo/900/photo-921") << 0 << qint64(1 << 20) << WebReason::TooLarge << none;
+    QTest::newRow("deadline") << true << m_faulty.url(picturePath("924")) << 1500 << none << WebReason::DeadlinePassed << none;
+    QTest::newRow("https to http") << true << QString("https") << 0 << none << WebReason::InsecureRedirect << none;
+    QTest::newRow("picture already there") << true << m_site.url("/test/bytes?n=10") << 0 << none << WebReason::FileExists << none;
 }
 
 void TestTransfers::sameAnswersOnEitherThread()
@@ -240,6 +245,7 @@ void TestTransfers::sameAnswersOnEitherThread()
     QFETCH(int, deadlineMs);
     QFETCH(qint64, capBytes);
     QFETCH(WebReason, reason);
+    QFETCH(qint64, bytesPerSecond);
     QSslServer https;
     if (address == "https") {
         QVERIFY(https.listen(QHostAddress::LocalHost));
@@ -254,6 +260,7 @@ void TestTransfers::sameAnswersOnEitherThread()
     options.lowSpeedTimeMs = deadlineMs ? 1000 : options.lowSpeedTimeMs;
     if (capBytes)
         options.maxPageBytes = options.maxPictureBytes = capBytes;
+    options.rateLimit = RateLimiter::make(bytesPerSecond);
 
     std::optional<Seen> seen[2];
     for (const Path path : {Path::CallersThread, Path::TransferThread}) {

@@ -248,7 +248,10 @@ size_t CurlReply::onBody(char *data, size_t size, size_t count, void *self)
     // Past the read buffer, curl holds the bytes until reads make room.
     const qint64 limit = reply->readBufferSize();
     if (limit > 0 && reply->m_body.size() - reply->m_read >= limit) {
+        // Held back by the reader, not silent: the time-out waits too, as
+        // Qt's does while its read buffer is full.
         reply->m_paused = true;
+        reply->m_silence.stop();
         return CURL_WRITEFUNC_PAUSE;
     }
     reply->silence();
@@ -274,6 +277,7 @@ qint64 CurlReply::readData(char *data, qint64 maxSize)
     }
     if (m_paused && m_running) {
         m_paused = false;
+        silence();
         // curl may hand over what it held at once, through onBody.
         curl_easy_pause(m_easy, CURLPAUSE_CONT);
     }
@@ -383,7 +387,9 @@ const QByteArray &CurlNetworkManager::caCertificates()
     // The authorities Qt trusts, so that both backends trust the same sites.
     if (!m_caRead) {
         m_caRead = true;
-        for (const QSslCertificate &certificate : QSslConfiguration::defaultConfiguration().caCertificates())
+        QList<QSslCertificate> trusted = QSslConfiguration::systemCaCertificates();
+        trusted += QSslConfiguration::defaultConfiguration().caCertificates();
+        for (const QSslCertificate &certificate : std::as_const(trusted))
             m_caCertificates += certificate.toPem();
     }
     return m_caCertificates;
