@@ -69,7 +69,9 @@ struct Seen {
 
 enum class Path { CallersThread, TransferThread };
 
-std::optional<Seen> run(Path path, PictureTransfers *transfers, bool picture, const QString &address,
+// One request through the free functions on `session` or through its
+// transfer thread.
+std::optional<Seen> run(Path path, NetworkSession *session, bool picture, const QString &address,
                         RequestOptions options, const QString &folder)
 {
     QObject context;
@@ -92,12 +94,11 @@ std::optional<Seen> run(Path path, PictureTransfers *transfers, bool picture, co
         seen.text = r.text;
         answered = true;
     };
+    PictureTransfers *transfers = PictureTransfers::forSession(session->manager());
     if (path == Path::CallersThread && picture)
-        downloadPicture(transfers->parent() ? qobject_cast<QNetworkAccessManager *>(transfers->parent()) : nullptr,
-                        address, file, &context, pictureDone, options);
+        downloadPicture(session->manager(), address, file, &context, pictureDone, options);
     else if (path == Path::CallersThread)
-        fetchPage(qobject_cast<QNetworkAccessManager *>(transfers->parent()), "UTF-8", address, &context, pageDone,
-                  options);
+        fetchPage(session->manager(), "UTF-8", address, &context, pageDone, options);
     else if (picture)
         transfers->downloadPicture(address, file, &context, pictureDone, options);
     else
@@ -269,7 +270,7 @@ void TestTransfers::sameAnswersOnEitherThread()
             QFile earlier(dir.filePath("p.jpg"));
             QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("mine") == 4);
         }
-        seen[int(path)] = run(path, m_transfers, picture, address, options, dir.path());
+        seen[int(path)] = run(path, m_session, picture, address, options, dir.path());
         QVERIFY2(seen[int(path)], "no answer");
     }
     const Seen &mine = *seen[0];
@@ -295,7 +296,7 @@ void TestTransfers::sameAnswersOnEitherThread()
 void TestTransfers::cookiesFollowTheSession()
 {
     auto sent = [this](const QString &path) {
-        std::optional<Seen> seen = run(Path::TransferThread, m_transfers, false, m_site.url(path), {}, QDir::tempPath());
+        std::optional<Seen> seen = run(Path::TransferThread, m_session, false, m_site.url(path), {}, QDir::tempPath());
         return seen ? seen->text : QStringLiteral("no answer");
     };
     // The thread runs before the cookie exists.
