@@ -19,6 +19,7 @@
 #include "app/mainform.h"
 #include "cli/commandline.h"
 #include "demosite.h"
+#include "download/albumrecord.h"
 #include "platform/browserpane.h"
 #include "scripteddialogs.h"
 #include "windowtesting.h"
@@ -77,6 +78,14 @@ double processCpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
+// CPU of the calling thread alone: the window's, where the job runs.
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
 // CPU of the child processes that have ended and been waited for (curl).
 double childrenCpuSeconds()
 {
@@ -117,6 +126,7 @@ struct Run {
     qint64 finishedMs = 0;  // to the job's end, just before the message
     double cpu = 0;         // this process, press to message
     double downloadCpu = 0; // this process, end of collection to the job's end
+    double windowCpu = 0;   // the window's thread alone, over the same
     int collected = 0;
     int saved = 0;
     // Pictures reported before collection ended (the fast mode starts
@@ -189,26 +199,32 @@ std::optional<Run> runJob(Bench &b, Speed speed, DownloadMode mode, const QStrin
                 run.pages << page;
             }
     };
-    QObject::connect(job, &DownloadJob::pageCollected, job, gatherPages);
-    QObject::connect(job, &DownloadJob::collectionFinished, job, [&](int collected) {
+    // Every handler below writes into this call's locals: none may outlive it.
+    QList<QMetaObject::Connection> handlers;
+    handlers << QObject::connect(job, &DownloadJob::pageCollected, job, gatherPages);
+    handlers << QObject::connect(job, &DownloadJob::collectionFinished, job, [&](int collected) {
         run.collectedMs = clock.elapsed();
         run.downloadCpu = processCpuSeconds();
+        run.windowCpu = threadCpuSeconds();
         run.collected = collected;
         gatherPages();
     });
-    QObject::connect(job, &DownloadJob::pictureDone, job, [&](const PictureReport &report) {
+    handlers << QObject::connect(job, &DownloadJob::pictureDone, job, [&](const PictureReport &report) {
         if (report.kind == PictureReport::Kind::Saved)
             run.pictures << report.address;
         if (run.collectedMs == 0)
             ++run.doneWhileCollecting;
     });
-    QObject::connect(job, &DownloadJob::finished, job, [&](const JobReport &report) {
+    handlers << QObject::connect(job, &DownloadJob::finished, job, [&](const JobReport &report) {
         run.finishedMs = clock.elapsed();
         run.downloadCpu = processCpuSeconds() - run.downloadCpu;
+        run.windowCpu = threadCpuSeconds() - run.windowCpu;
         run.saved = report.saved;
     });
     QTimer::singleShot(600000, &done, &QEventLoop::quit);
     done.exec();
+    for (const QMetaObject::Connection &handler : std::as_const(handlers))
+        QObject::disconnect(handler);
     b.dialogs.onInformation = nullptr;
     if (b.dialogs.messages.isEmpty())
         return std::nullopt;
@@ -415,15 +431,32 @@ bool fastBesideBaseline(Bench &b, Folders &folders, const Run *paced, const QStr
                                         : QStringLiteral("curl --parallel --parallel-max %1");
     std::printf("Fast mode (%d in flight) beside %s, files in %s, %d rounds:\n", InFlight,
                 qPrintable(tool.arg(InFlight)), qPrintable(folders.place()), Rounds);
-    std::printf("  %-6s %8s %8s %8s %6s %8s %8s | %8s %6s %8s | %s\n", "round", "job", "collect", "download", "pic/s",
-                "CPU/pic", "dl CPU", baselineName, "pic/s", "CPU/pic", "ratio");
-    QList<double> wholeJobs, collections, downloads, fastCpus, downloadCpus, baselines, baselineCpus, ratios;
+    std::printf("  %-6s %8s %8s %8s %6s %8s %8s %8s | %8s %6s %8s | %s\n", "round", "job", "collect", "download",
+                "pic/s", "CPU/pic", "dl CPU", "win CPU", baselineName, "pic/s", "CPU/pic", "ratio");
+    QList<double> wholeJobs, collections, downloads, fastCpus, downloadCpus, windowCpus, baselines, baselineCpus,
+            ratios;
     for (int round = 1; round <= Rounds; ++round) {
-        const std::optional<Run> fast = runJob(b, Speed::Fast, DownloadMode::ReplaceAll, folders.fresh());
+        const QString saveFolder = folders.fresh();
+        std::optional<Run> fast = runJob(b, Speed::Fast, DownloadMode::ReplaceAll, saveFolder);
         if (!fast)
             return false;
+        // The pages as the album's record paired them with their pictures:
+        // a fast job can report a page's pictures before the next page's
+        // collection shows them among the pending ones.
+        const QStringList albums = QDir(saveFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (albums.size() == 1) {
+            fast->pages.clear();
+            fast->pictures.clear();
+            const AlbumRecord record = AlbumRecord::load(saveFolder + u'/' + albums.first());
+            for (const AlbumRecord::Entry &entry : record.entries()) {
+                fast->pages << entry.page;
+                fast->pictures << entry.picture;
+            }
+        }
         if (fast->saved != Pictures || fast->pictures.size() != fast->pages.size()) {
-            std::printf("  the fast download saved %d of %d pictures: nothing to compare\n", fast->saved, Pictures);
+            std::printf("  the fast download saved %d of %d pictures (%lld reported saved, %lld picture pages seen): "
+                        "nothing to compare\n",
+                        fast->saved, Pictures, qlonglong(fast->pictures.size()), qlonglong(fast->pages.size()));
             return false;
         }
         // Each page followed by its picture, as the job asks for them.
@@ -437,10 +470,11 @@ bool fastBesideBaseline(Bench &b, Folders &folders, const Run *paced, const QStr
         const Baseline baseline = curl.isEmpty() ? fetchWithPlainLoop(transfers) : fetchWithCurl(curl, transfers, fetched);
         const Requests seen = readRequests(b.site);
         const double ratio = fast->downloadMs() > 0 ? double(baseline.ms) / fast->downloadMs() : 0;
-        std::printf("  %-6d %6.3f s %6.3f s %6.3f s %6.0f %5.2f ms %5.2f ms | %6.3f s %6.0f %5.2f ms | %.2f\n", round,
-                    seconds(fast->totalMs), seconds(fast->collectedMs), seconds(fast->downloadMs()),
+        std::printf("  %-6d %6.3f s %6.3f s %6.3f s %6.0f %5.2f ms %5.2f ms %5.2f ms | %6.3f s %6.0f %5.2f ms | %.2f\n",
+                    round, seconds(fast->totalMs), seconds(fast->collectedMs), seconds(fast->downloadMs()),
                     fast->picturesPerSecond(), 1000.0 * fast->cpu / fast->saved,
-                    1000.0 * fast->downloadCpu / fast->saved, seconds(baseline.ms),
+                    1000.0 * fast->downloadCpu / fast->saved, 1000.0 * fast->windowCpu / fast->saved,
+                    seconds(baseline.ms),
                     baseline.ms > 0 ? Pictures * 1000.0 / baseline.ms : 0.0, 1000.0 * baseline.cpu / Pictures, ratio);
         if (!baseline.error.isEmpty() || baseline.files != transfers.size() || seen.picturePages != Pictures
             || seen.pictures != Pictures)
@@ -453,18 +487,19 @@ bool fastBesideBaseline(Bench &b, Folders &folders, const Run *paced, const QStr
         downloads << seconds(fast->downloadMs());
         fastCpus << 1000.0 * fast->cpu / fast->saved;
         downloadCpus << 1000.0 * fast->downloadCpu / fast->saved;
+        windowCpus << 1000.0 * fast->windowCpu / fast->saved;
         baselines << seconds(baseline.ms);
         baselineCpus << 1000.0 * baseline.cpu / Pictures;
         ratios << ratio;
     }
-    std::printf("  %-6s %6.3f s %6.3f s %6.3f s %6.0f %5.2f ms %5.2f ms | %6.3f s %6.0f %5.2f ms | %.2f\n", "median",
-                median(wholeJobs), median(collections), median(downloads), Pictures / median(downloads),
-                median(fastCpus), median(downloadCpus), median(baselines), Pictures / median(baselines),
+    std::printf("  %-6s %6.3f s %6.3f s %6.3f s %6.0f %5.2f ms %5.2f ms %5.2f ms | %6.3f s %6.0f %5.2f ms | %.2f\n",
+                "median", median(wholeJobs), median(collections), median(downloads), Pictures / median(downloads),
+                median(fastCpus), median(downloadCpus), median(windowCpus), median(baselines), Pictures / median(baselines),
                 median(baselineCpus), median(ratios));
     std::printf("  fast mode's download phase against %s: %.2f of its throughput (median; best %.2f; "
-                "target at least 0.5: %s)\n",
+                "target at least 0.8: %s)\n",
                 baselineName, median(ratios), *std::max_element(ratios.begin(), ratios.end()),
-                verdict(median(ratios) >= 0.5));
+                verdict(median(ratios) >= 0.8));
     std::printf("  fast mode's whole job, collection included: %.2f s (median; target under 2 s: %s)\n",
                 median(wholeJobs), verdict(median(wholeJobs) < 2.0));
     if (paced)
@@ -1055,7 +1090,8 @@ int run(bool useCurl, bool large, bool largeOnly, bool largeCli, bool onlyNew, b
     const char *baselineName = curl.isEmpty() ? "loop" : "curl";
     std::printf("Columns: job: press to completion message; collect: the %d album pages; download: end of collection\n"
                 "to the job's end; CPU/pic: this process's CPU over the job per picture; dl CPU: the same over the\n"
-                "download phase; %s: the same %d picture pages and pictures, its time and its own CPU;\n"
+                "download phase; win CPU: the window's thread alone over it; %s: the same %d picture pages and\n"
+                "pictures, its time and its own CPU;\n"
                 "ratio: fast mode's download-phase throughput / %s's.\n",
                 Pages, baselineName, Pictures, baselineName);
     if (!curl.isEmpty())

@@ -1,4 +1,5 @@
 #include "downpic.h"
+#include "transferrequests.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -47,115 +48,136 @@ WebResult fileFailure(int error, const QString &path)
     }
 }
 
-// The hidden file a picture is written to until it is whole. By hand rather
-// than QTemporaryFile or QSaveFile: the file must get the mode the user's
-// umask gives (QTemporaryFile makes 0600), must never replace an existing
-// picture (QSaveFile does), and a full disk or an over-long name must be
-// told apart, which only errno can.
-class PartFile
+// What a part file answers once its caller has left.
+WebResult abandoned()
 {
-public:
-    // Failures name `target`, the file the user will look for.
-    explicit PartFile(const QString &target) : m_target(target) {}
-    ~PartFile() { discard(); }
+    WebResult result;
+    result.error = WebError::Aborted;
+    result.failure = {WebReason::SessionClosed};
+    return result;
+}
 
-    // A short name of its own, so a picture name that just fits the file
-    // system is never refused because of the temporary one.
-    WebResult create()
-    {
-        const QString folder = QFileInfo(m_target).absolutePath();
-        for (int tries = 0; tries < 16; ++tries) {
-            m_path = folder + QStringLiteral("/.quillmoor-%1.part")
-                                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-            m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0)
-                return {};
-            if (errno != EEXIST)
-                break;
-        }
-        const WebResult failed = fileFailure(errno, m_target);
-        m_path.clear();
-        return failed;
+} // namespace
+
+WebResult PartFile::create()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_abandoned)
+        return abandoned();
+    const QString folder = QFileInfo(m_target).absolutePath();
+    for (int tries = 0; tries < 16; ++tries) {
+        m_path = folder + QStringLiteral("/.quillmoor-%1.part")
+                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            return {};
+        if (errno != EEXIST)
+            break;
     }
+    const WebResult failed = fileFailure(errno, m_target);
+    m_path.clear();
+    return failed;
+}
 
-    WebResult restart()
-    {
-        if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+WebResult PartFile::restart()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_abandoned)
+        return abandoned();
+    if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+        return fileFailure(errno, m_target);
+    return {};
+}
+
+WebResult PartFile::write(QByteArrayView bytes)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_abandoned)
+        return abandoned();
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
             return fileFailure(errno, m_target);
-        return {};
-    }
-
-    WebResult write(QByteArrayView bytes)
-    {
-        const char *data = bytes.data();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t written = ::write(m_fd, data, size_t(left));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return fileFailure(errno, m_target);
-            }
-            data += written;
-            left -= written;
         }
-        return {};
+        data += written;
+        left -= written;
     }
+    return {};
+}
 
-    // Gives the file its final name; an existing file of that name is never
-    // replaced.
-    WebResult place()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        // Some file systems report a full disk only when the file is closed.
-        if (::close(fd) != 0)
-            return fileFailure(errno, m_target);
-        const QByteArray from = QFile::encodeName(m_path);
-        const QByteArray to = QFile::encodeName(m_target);
-        int error = 0;
+WebResult PartFile::place()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_abandoned || m_fd < 0)
+        return abandoned();
+    return placeLocked();
+}
+
+WebResult PartFile::placeLocked()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    // Some file systems report a full disk only when the file is closed.
+    if (::close(fd) != 0)
+        return fileFailure(errno, m_target);
+    const QByteArray from = QFile::encodeName(m_path);
+    const QByteArray to = QFile::encodeName(m_target);
+    int error = 0;
 #ifdef RENAME_NOREPLACE
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-            m_path.clear();
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        m_path.clear();
+        return {};
+    }
+    error = errno;
+#endif
+    // File systems without an atomic no-replace rename: a hard link
+    // fails on an existing name; without hard links (FAT), look first.
+    if (error == 0 || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        if (::link(from.constData(), to.constData()) == 0) {
+            discardLocked();
             return {};
         }
         error = errno;
-#endif
-        // File systems without an atomic no-replace rename: a hard link
-        // fails on an existing name; without hard links (FAT), look first.
-        if (error == 0 || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
-            if (::link(from.constData(), to.constData()) == 0) {
-                discard();
+        if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
+            error = QFileInfo::exists(m_target) ? EEXIST : 0;
+            if (error == 0 && ::rename(from.constData(), to.constData()) == 0) {
+                m_path.clear();
                 return {};
             }
-            error = errno;
-            if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
-                error = QFileInfo::exists(m_target) ? EEXIST : 0;
-                if (error == 0 && ::rename(from.constData(), to.constData()) == 0) {
-                    m_path.clear();
-                    return {};
-                }
-                error = error ? error : errno;
-            }
+            error = error ? error : errno;
         }
-        return fileFailure(error, m_target);
     }
+    return fileFailure(error, m_target);
+}
 
-    void discard()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        if (!m_path.isEmpty())
-            ::unlink(QFile::encodeName(m_path).constData());
-        m_path.clear();
-    }
+void PartFile::discard()
+{
+    const std::lock_guard lock(m_mutex);
+    discardLocked();
+}
 
-private:
-    QString m_target;
-    QString m_path;
-    int m_fd = -1;
-};
+void PartFile::abandon()
+{
+    const std::lock_guard lock(m_mutex);
+    m_abandoned = true;
+    discardLocked();
+}
+
+void PartFile::discardLocked()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_path.isEmpty())
+        ::unlink(QFile::encodeName(m_path).constData());
+    m_path.clear();
+}
+
+namespace {
 
 // The first bytes of the picture formats a site serves: such bytes are a
 // picture whatever the Content-Type says.
@@ -201,104 +223,103 @@ WebReason notAPicture(const QByteArray &head, qint64 size, const QByteArray &con
     return WebReason::None;
 }
 
-// One picture transfer into a hidden part file, renamed to the picture's
-// name only when the picture arrived whole.
-class PictureRequest : public WebTransfer
-{
-public:
-    PictureRequest(QNetworkAccessManager *network, const QString &address, const QString &filePath,
-                   DownloadCallback done, const RequestOptions &options, QObject *context)
-        : WebTransfer(network, address, options, options.maxPictureBytes, context)
-        , m_filePath(filePath)
-        , m_done(std::move(done))
-        , m_part(filePath)
-    {
-    }
-
-protected:
-    WebResult prepare() override
-    {
-        const QFileInfo target(m_filePath);
-        if (target.fileName().isEmpty())
-            return failure(WebError::BadAddress, {WebReason::NoFileName, m_filePath});
-        if (!QFileInfo(target.absolutePath()).isDir())
-            return fileFailure(ENOENT, m_filePath);
-        if (target.exists() || target.isSymLink())
-            return fileFailure(EEXIST, m_filePath);
-        return m_part.create();
-    }
-
-    QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) override
-    {
-        return network->get(request);
-    }
-
-    WebResult restart() override
-    {
-        m_head.clear();
-        m_size = 0;
-        m_hash.reset();
-        return m_part.restart();
-    }
-
-    // Written as it arrives, so a large picture is never held in memory whole.
-    WebResult consume(QByteArrayView bytes) override
-    {
-        if (m_head.size() < 512)
-            m_head += bytes.first(qMin(bytes.size(), 512 - m_head.size()));
-        m_size += bytes.size();
-        m_hash.addData(bytes);
-        return m_part.write(bytes);
-    }
-
-    WebResult complete(const WebResult &response, const QNetworkReply *reply) override
-    {
-        if (!response.ok())
-            return response;
-        const int status = response.httpStatus;
-        WebResult result;
-        // Nothing here asks for a range, so a part is never the picture.
-        if (status == 206)
-            result = failure(WebError::PartialContent, {WebReason::PartialContent});
-        else if (const WebReason wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type"));
-                 wrong != WebReason::None)
-            result = failure(WebError::NotAPicture, {wrong});
-        else
-            result = m_part.place();
-        result.httpStatus = status;
-        if (result.ok())
-            m_lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
-        return result;
-    }
-
-    void deliver(const WebResult &result) override
-    {
-        // A failure leaves nothing for the caller to trip over.
-        m_part.discard();
-        DownloadResult out(result);
-        if (result.ok()) {
-            out.lastModified = m_lastModified;
-            out.size = m_size;
-            out.sha256 = m_hash.result();
-        }
-        DownloadCallback done = std::move(m_done);
-        done(out);
-    }
-
-private:
-    QString m_filePath;
-    DownloadCallback m_done;
-    PartFile m_part;
-    QByteArray m_head; // the first bytes, to tell a page from a picture
-    qint64 m_size = 0;
-    QCryptographicHash m_hash{QCryptographicHash::Sha256};
-    QDateTime m_lastModified;
-};
-
 } // namespace
 
 void downloadPicture(QNetworkAccessManager *network, const QString &address, const QString &filePath,
              QObject *context, DownloadCallback done, const RequestOptions &options)
 {
-    (new PictureRequest(network, address, filePath, std::move(done), options, context))->start();
+    auto placed = [done = std::move(done)](const DownloadResult &checked, const std::shared_ptr<PartFile> &part) {
+        done(placeStaged(checked, *part));
+    };
+    (new PictureRequest(network, address, filePath, std::move(placed), options, context))->start();
+}
+
+PictureRequest::PictureRequest(QNetworkAccessManager *network, const QString &address, const QString &filePath,
+                               Done done, const RequestOptions &options, QObject *context)
+    : WebTransfer(network, address, options, options.maxPictureBytes, context)
+    , m_filePath(filePath)
+    , m_done(std::move(done))
+    , m_part(std::make_shared<PartFile>(filePath))
+{
+}
+
+WebResult PictureRequest::prepare()
+{
+    const QFileInfo target(m_filePath);
+    if (target.fileName().isEmpty())
+        return failure(WebError::BadAddress, {WebReason::NoFileName, m_filePath});
+    if (!QFileInfo(target.absolutePath()).isDir())
+        return fileFailure(ENOENT, m_filePath);
+    if (target.exists() || target.isSymLink())
+        return fileFailure(EEXIST, m_filePath);
+    return m_part->create();
+}
+
+QNetworkReply *PictureRequest::send(QNetworkAccessManager *network, QNetworkRequest &request)
+{
+    return network->get(request);
+}
+
+WebResult PictureRequest::restart()
+{
+    m_head.clear();
+    m_size = 0;
+    m_hash.reset();
+    return m_part->restart();
+}
+
+// Written as it arrives, so a large picture is never held in memory whole.
+WebResult PictureRequest::consume(QByteArrayView bytes)
+{
+    if (m_head.size() < 512)
+        m_head += bytes.first(qMin(bytes.size(), 512 - m_head.size()));
+    m_size += bytes.size();
+    m_hash.addData(bytes);
+    return m_part->write(bytes);
+}
+
+WebResult PictureRequest::complete(const WebResult &response, const QNetworkReply *reply)
+{
+    if (!response.ok())
+        return response;
+    const int status = response.httpStatus;
+    WebResult result;
+    // Nothing here asks for a range, so a part is never the picture.
+    if (status == 206)
+        result = failure(WebError::PartialContent, {WebReason::PartialContent});
+    else if (const WebReason wrong = notAPicture(m_head, m_size, reply->rawHeader("Content-Type"));
+             wrong != WebReason::None)
+        result = failure(WebError::NotAPicture, {wrong});
+    result.httpStatus = status;
+    if (result.ok())
+        m_lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
+    return result;
+}
+
+void PictureRequest::deliver(const WebResult &result)
+{
+    DownloadResult out(result);
+    if (result.ok()) {
+        out.lastModified = m_lastModified;
+        out.size = m_size;
+        out.sha256 = m_hash.result();
+    }
+    Done done = std::move(m_done);
+    done(out, m_part);
+}
+
+DownloadResult placeStaged(const DownloadResult &checked, PartFile &part)
+{
+    if (!checked.ok()) {
+        // A failure leaves nothing for the caller to trip over.
+        part.discard();
+        return checked;
+    }
+    WebResult placed = part.place();
+    if (placed.ok())
+        return checked;
+    placed.httpStatus = checked.httpStatus;
+    placed.attempts = checked.attempts;
+    part.discard();
+    return placed;
 }

@@ -1,73 +1,55 @@
 #include "fetchpage.h"
+#include "transferrequests.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringDecoder>
 
-namespace {
-
-// One page request: keeps the body in memory (up to the page cap) and
-// decodes it at the end.
-class PageRequest : public WebTransfer
+PageRequest::PageRequest(QNetworkAccessManager *network, const QString &address, const QString &charset,
+                         const QString &body, PageCallback done, const RequestOptions &options, QObject *context)
+    : WebTransfer(network, address, options, options.maxPageBytes, context)
+    , m_charset(charset)
+    , m_body(body)
+    , m_done(std::move(done))
 {
-public:
-    PageRequest(QNetworkAccessManager *network, const QString &address, const QString &charset,
-                const QString &body, PageCallback done, const RequestOptions &options, QObject *context)
-        : WebTransfer(network, address, options, options.maxPageBytes, context)
-        , m_charset(charset)
-        , m_body(body)
-        , m_done(std::move(done))
-    {
-    }
+}
 
-protected:
-    QNetworkReply *send(QNetworkAccessManager *network, QNetworkRequest &request) override
-    {
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QByteArrayLiteral("application/x-www-form-urlencoded"));
-        return m_body.isEmpty() ? network->get(request)
-                                : network->sendCustomRequest(request, QByteArrayLiteral("GET"), m_body.toUtf8());
-    }
+QNetworkReply *PageRequest::send(QNetworkAccessManager *network, QNetworkRequest &request)
+{
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    return m_body.isEmpty() ? network->get(request)
+                            : network->sendCustomRequest(request, QByteArrayLiteral("GET"), m_body.toUtf8());
+}
 
-    WebResult restart() override
-    {
-        m_bytes.clear();
-        m_text.clear();
-        return {};
-    }
+WebResult PageRequest::restart()
+{
+    m_bytes.clear();
+    m_text.clear();
+    return {};
+}
 
-    WebResult consume(QByteArrayView bytes) override
-    {
-        m_bytes += bytes;
-        return {};
-    }
+WebResult PageRequest::consume(QByteArrayView bytes)
+{
+    m_bytes += bytes;
+    return {};
+}
 
-    WebResult complete(const WebResult &response, const QNetworkReply *) override
-    {
-        // An error page keeps its text: a caller may want to read it.
-        m_text = m_bytes.isEmpty() ? QString() : BytesToText(m_bytes, m_charset);
-        return response;
-    }
+WebResult PageRequest::complete(const WebResult &response, const QNetworkReply *)
+{
+    // An error page keeps its text: a caller may want to read it.
+    m_text = m_bytes.isEmpty() ? QString() : BytesToText(m_bytes, m_charset);
+    return response;
+}
 
-    void deliver(const WebResult &result) override
-    {
-        PageResult page;
-        static_cast<WebResult &>(page) = result;
-        page.text = m_text;
-        PageCallback done = std::move(m_done);
-        done(page);
-    }
-
-private:
-    QString m_charset;
-    QString m_body;
-    PageCallback m_done;
-    QByteArray m_bytes;
-    QString m_text;
-};
-
-} // namespace
+void PageRequest::deliver(const WebResult &result)
+{
+    PageResult page;
+    static_cast<WebResult &>(page) = result;
+    page.text = m_text;
+    PageCallback done = std::move(m_done);
+    done(page);
+}
 
 void fetchPage(QNetworkAccessManager *network, const QString &charset, const QString &address,
                QObject *context, PageCallback done, const RequestOptions &options)

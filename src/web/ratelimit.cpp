@@ -31,6 +31,7 @@ void RateLimiter::refill()
 
 qint64 RateLimiter::take(qint64 wanted)
 {
+    const std::lock_guard lock(m_mutex);
     refill();
     const qint64 granted = qBound<qint64>(0, qint64(m_budget), qMax<qint64>(0, wanted));
     m_budget -= double(granted);
@@ -39,6 +40,7 @@ qint64 RateLimiter::take(qint64 wanted)
 
 int RateLimiter::waitMs(qint64 wanted)
 {
+    const std::lock_guard lock(m_mutex);
     refill();
     const double missing = double(qMin(qMax<qint64>(1, wanted), m_burst)) - m_budget;
     if (missing <= 0)

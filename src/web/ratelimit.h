@@ -5,13 +5,14 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 // A download speed limit shared by the requests of one job: together they
 // read no more bytes a second than it allows, however many are in flight.
 // A token bucket that fills at the limit and holds a tenth of a second of
 // it, so reads come in steady chunks and a pause never adds up to a burst.
-// One thread: the requests that share it run on the same event loop.
+// Thread-safe: requests on the transfer thread may share it with others.
 class RateLimiter
 {
 public:
@@ -35,6 +36,7 @@ private:
     double m_budget;
     QElapsedTimer m_clock;
     qint64 m_lastNs = 0;
+    std::mutex m_mutex;
 };
 
 // A rate as curl's --limit-rate writes it: a whole number of bytes a second

@@ -1,0 +1,359 @@
+#include "picturetransfers.h"
+
+#include "cookiejar.h"
+#include "curlnetwork.h"
+#include "transferrequests.h"
+
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QThread>
+
+#include <mutex>
+
+namespace {
+
+// What ties a request on the transfer thread to its ticket on the caller's.
+struct Link {
+    std::mutex mutex;
+    bool abandoned = false;     // the caller left, or heard its answer
+    QPointer<QObject> ticket;   // made on the caller's thread; only copied elsewhere
+    QObject *request = nullptr; // the running request, on the transfer thread
+    std::shared_ptr<PartFile> part;
+};
+
+using LinkPtr = std::shared_ptr<Link>;
+
+// Long enough for the transfer thread to abort its replies; it never waits
+// on anything itself.
+constexpr int StopWaitMs = 10000;
+
+} // namespace
+
+// The caller's side of one request: a child of its context, so destroying
+// the context abandons the request.
+class TransferTicket : public QObject
+{
+public:
+    TransferTicket(QObject *context, PictureTransfers *owner)
+        : QObject(context ? context : owner)
+        , m_owner(owner)
+        , link(std::make_shared<Link>())
+    {
+        link->ticket = this;
+        owner->m_tickets.insert(this);
+    }
+
+    ~TransferTicket() override
+    {
+        abandon();
+        if (m_owner)
+            m_owner->m_tickets.remove(this);
+    }
+
+    // Nothing of the request happens any more: the part file is removed at
+    // once, under the lock its writes take, and the request is deleted on
+    // its own thread.
+    void abandon()
+    {
+        const std::lock_guard lock(link->mutex);
+        if (link->abandoned)
+            return;
+        link->abandoned = true;
+        if (link->part)
+            link->part->abandon();
+        if (link->request)
+            link->request->deleteLater();
+    }
+
+    void finishPage(const PageResult &page)
+    {
+        PageCallback done = std::move(pageDone);
+        close();
+        if (done)
+            done(page);
+    }
+
+    void finishPicture(const DownloadResult &result)
+    {
+        DownloadCallback done = std::move(pictureDone);
+        close();
+        if (done)
+            done(result);
+    }
+
+    // The transfer thread stopped under the request.
+    void sessionClosed()
+    {
+        m_owner = nullptr;
+        WebResult closed;
+        closed.error = WebError::Aborted;
+        closed.failure = {WebReason::SessionClosed};
+        PageResult page;
+        static_cast<WebResult &>(page) = closed;
+        if (pageDone)
+            return finishPage(page);
+        finishPicture(DownloadResult(closed));
+    }
+
+    void detachFromOwner() { m_owner = nullptr; }
+
+private:
+    // The callback may delete the context: detach first, delete later.
+    void close()
+    {
+        abandon();
+        setParent(nullptr);
+        deleteLater();
+    }
+
+    QPointer<PictureTransfers> m_owner;
+
+public:
+    LinkPtr link;
+    std::function<void(int)> throttled;
+    PageCallback pageDone;
+    DownloadCallback pictureDone;
+};
+
+namespace {
+
+// Runs `step` on the caller's thread with the ticket, unless the caller has
+// left by then. `owner` outlives the transfer thread.
+void toCaller(const LinkPtr &link, PictureTransfers *owner, std::function<void(TransferTicket *)> step)
+{
+    QPointer<QObject> ticket;
+    {
+        const std::lock_guard lock(link->mutex);
+        if (link->abandoned)
+            return;
+        ticket = link->ticket;
+    }
+    QMetaObject::invokeMethod(
+            owner,
+            [ticket, step = std::move(step)] {
+                if (ticket)
+                    step(static_cast<TransferTicket *>(ticket.data()));
+            },
+            Qt::QueuedConnection);
+}
+
+// The options as the transfer thread uses them: the caller's `throttled`
+// stays on its thread and is reached through the ticket.
+RequestOptions onTransferThread(const RequestOptions &options, const LinkPtr &link, PictureTransfers *owner)
+{
+    RequestOptions out = options;
+    out.throttled = {};
+    if (options.throttled) {
+        out.throttled = [link, owner](int retryAfterMs) {
+            toCaller(link, owner, [retryAfterMs](TransferTicket *ticket) {
+                if (ticket->throttled)
+                    ticket->throttled(retryAfterMs);
+            });
+        };
+    }
+    return out;
+}
+
+} // namespace
+
+// The transfer thread's cookies: the session's as the caller last passed
+// them, plus those the site set here that the session has not taken in yet.
+class FollowingCookieJar : public QNetworkCookieJar
+{
+public:
+    FollowingCookieJar(PictureTransfers *owner, QObject *parent) : QNetworkCookieJar(parent), m_owner(owner) {}
+
+    void follow(const QList<QNetworkCookie> &session, quint64 absorbed)
+    {
+        setAllCookies(session);
+        while (!m_pending.isEmpty() && m_pending.first().batch <= absorbed)
+            m_pending.removeFirst();
+        for (const Pending &p : std::as_const(m_pending))
+            QNetworkCookieJar::setCookiesFromUrl(p.cookies, p.url);
+    }
+
+    bool setCookiesFromUrl(const QList<QNetworkCookie> &cookies, const QUrl &url) override
+    {
+        const bool changed = QNetworkCookieJar::setCookiesFromUrl(cookies, url);
+        const quint64 batch = ++m_sent;
+        m_pending.append({batch, cookies, url});
+        PictureTransfers *owner = m_owner;
+        QMetaObject::invokeMethod(
+                owner, [owner, batch, cookies, url] { owner->absorb(batch, cookies, url); }, Qt::QueuedConnection);
+        return changed;
+    }
+
+private:
+    struct Pending {
+        quint64 batch;
+        QList<QNetworkCookie> cookies;
+        QUrl url;
+    };
+    PictureTransfers *m_owner;
+    QList<Pending> m_pending;
+    quint64 m_sent = 0;
+};
+
+// Lives on the transfer thread: its network manager and the requests on it.
+class TransferHost : public QObject
+{
+public:
+    explicit TransferHost(PictureTransfers *owner) : m_owner(owner) {}
+
+    void follow(const QList<QNetworkCookie> &cookies, quint64 absorbed)
+    {
+        if (!m_network) {
+            // Made here, so that it and its replies belong to this thread.
+            m_network = new CurlNetworkManager(this);
+            m_jar = new FollowingCookieJar(m_owner, nullptr);
+            m_network->setCookieJar(m_jar);
+        }
+        m_jar->follow(cookies, absorbed);
+    }
+
+    QNetworkAccessManager *network() const { return m_network; }
+
+    // Starts `request` unless its caller has left meanwhile.
+    void start(const LinkPtr &link, WebTransfer *request, std::shared_ptr<PartFile> part = {})
+    {
+        {
+            const std::lock_guard lock(link->mutex);
+            if (link->abandoned) {
+                delete request;
+                return;
+            }
+            link->request = request;
+            link->part = std::move(part);
+        }
+        connect(request, &QObject::destroyed, [link] {
+            const std::lock_guard lock(link->mutex);
+            link->request = nullptr;
+        });
+        request->start();
+    }
+
+private:
+    PictureTransfers *m_owner;
+    QNetworkAccessManager *m_network = nullptr;
+    FollowingCookieJar *m_jar = nullptr;
+};
+
+PictureTransfers::PictureTransfers(QNetworkAccessManager *session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+{
+    // Only a jar whose cookies can be read whole can be followed.
+    if (!session || !dynamic_cast<PersistentCookieJar *>(session->cookieJar()))
+        return;
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("PictureTransfers"));
+    m_host = new TransferHost(this);
+    m_host->moveToThread(m_thread);
+    m_thread->start();
+}
+
+PictureTransfers::~PictureTransfers()
+{
+    if (m_thread) {
+        // The host takes its manager, and every request on it, along.
+        QMetaObject::invokeMethod(
+                m_host,
+                [host = m_host] {
+                    delete host;
+                    QThread::currentThread()->quit();
+                },
+                Qt::QueuedConnection);
+        if (m_thread->wait(QDeadlineTimer(StopWaitMs)))
+            delete m_thread;
+        else
+            qWarning("The picture transfer thread did not stop; it is left to the end of the process.");
+    }
+    // Each request still waiting hears once that the session closed, as it
+    // would from the free functions.
+    for (TransferTicket *ticket : std::as_const(m_tickets)) {
+        ticket->detachFromOwner();
+        QMetaObject::invokeMethod(ticket, [ticket] { ticket->sessionClosed(); }, Qt::QueuedConnection);
+    }
+}
+
+PictureTransfers *PictureTransfers::forSession(QNetworkAccessManager *session)
+{
+    if (auto *found = session->findChild<PictureTransfers *>(QString(), Qt::FindDirectChildrenOnly))
+        return found;
+    return new PictureTransfers(session, session);
+}
+
+TransferTicket *PictureTransfers::ticketFor(QObject *context, const RequestOptions &options)
+{
+    auto *ticket = new TransferTicket(context, this);
+    ticket->throttled = options.throttled;
+    return ticket;
+}
+
+void PictureTransfers::absorb(quint64 batch, const QList<QNetworkCookie> &cookies, const QUrl &url)
+{
+    if (m_session && m_session->cookieJar())
+        m_session->cookieJar()->setCookiesFromUrl(cookies, url);
+    m_absorbed = batch;
+}
+
+namespace {
+
+const PersistentCookieJar *followedJar(QNetworkAccessManager *session)
+{
+    return session ? dynamic_cast<const PersistentCookieJar *>(session->cookieJar()) : nullptr;
+}
+
+} // namespace
+
+void PictureTransfers::fetchPage(const QString &charset, const QString &address, QObject *context,
+                                 PageCallback done, const RequestOptions &options)
+{
+    const PersistentCookieJar *jar = followedJar(m_session);
+    if (!m_thread || !jar)
+        return ::fetchPage(m_session, charset, address, context, std::move(done), options);
+    TransferTicket *ticket = ticketFor(context, options);
+    ticket->pageDone = std::move(done);
+    const LinkPtr link = ticket->link;
+    PictureTransfers *owner = this;
+    // The cookies as they are now travel with the request: one set in the
+    // session's jar before this call is sent with it.
+    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, charset, address,
+                options = onTransferThread(options, link, this)] {
+        host->follow(cookies, absorbed);
+        auto answered = [link, owner](const PageResult &page) {
+            toCaller(link, owner, [page](TransferTicket *ticket) { ticket->finishPage(page); });
+        };
+        host->start(link, new PageRequest(host->network(), address, charset, QString(), answered, options, nullptr));
+    };
+    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+}
+
+void PictureTransfers::downloadPicture(const QString &address, const QString &filePath, QObject *context,
+                                       DownloadCallback done, const RequestOptions &options)
+{
+    const PersistentCookieJar *jar = followedJar(m_session);
+    if (!m_thread || !jar)
+        return ::downloadPicture(m_session, address, filePath, context, std::move(done), options);
+    TransferTicket *ticket = ticketFor(context, options);
+    ticket->pictureDone = std::move(done);
+    const LinkPtr link = ticket->link;
+    PictureTransfers *owner = this;
+    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, address, filePath,
+                options = onTransferThread(options, link, this)] {
+        host->follow(cookies, absorbed);
+        auto checked = [link, owner](const DownloadResult &result, const std::shared_ptr<PartFile> &part) {
+            if (!result.ok())
+                part->discard();
+            // Named on the caller's thread, just before the caller hears of it.
+            toCaller(link, owner, [result, part](TransferTicket *ticket) {
+                ticket->finishPicture(placeStaged(result, *part));
+            });
+        };
+        auto *request = new PictureRequest(host->network(), address, filePath, checked, options, nullptr);
+        host->start(link, request, request->part());
+    };
+    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+}
