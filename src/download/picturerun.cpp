@@ -5,6 +5,7 @@
 #include "stagingfolder.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
+#include "web/picturetransfers.h"
 
 PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const StagingFolder &staging,
                        QObject *parent)
@@ -140,8 +141,26 @@ void PictureRun::startItem(int index)
             return keepKnown(index, known);
         item.report.refetched = held;
     }
-    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
-              [this, index](const PageResult &page) { onPage(index, page); }, m_requestOptions);
+    readPage(item.page, [this, index](const PageResult &page) { onPage(index, page); });
+}
+
+void PictureRun::readPage(const QString &page, PageCallback done)
+{
+    // Fast mode's requests and file work run on a transfer thread of their
+    // own, under the same rules; what they mean for the album is decided
+    // here, on the job's thread.
+    if (m_settings.maxInFlight > 1)
+        return PictureTransfers::forSession(m_settings.network)
+            ->fetchPage(QStringLiteral("UTF-8"), page, m_requests, std::move(done), m_requestOptions);
+    fetchPage(m_settings.network, QStringLiteral("UTF-8"), page, m_requests, std::move(done), m_requestOptions);
+}
+
+void PictureRun::fetchPicture(const QString &picture, const QString &file, DownloadCallback done)
+{
+    if (m_settings.maxInFlight > 1)
+        return PictureTransfers::forSession(m_settings.network)
+            ->downloadPicture(picture, file, m_requests, std::move(done), m_requestOptions);
+    downloadPicture(m_settings.network, picture, file, m_requests, std::move(done), m_requestOptions);
 }
 
 void PictureRun::keepKnown(int index, AlbumRecord::Entry known)
@@ -159,14 +178,12 @@ void PictureRun::keepKnown(int index, AlbumRecord::Entry known)
     }
     // Recorded before captions were kept: its page, once more, says it; the
     // picture itself is not asked for again.
-    fetchPage(m_settings.network, QStringLiteral("UTF-8"), item.page, m_requests,
-              [this, index, known](const PageResult &page) mutable {
-                  if (page.ok())
-                      known.caption = ResolvePicture(page.text).caption;
-                  m_placer.writeCaptionsOfKept(known, m_albumName);
-                  itemDone(index);
-              },
-              m_requestOptions);
+    readPage(item.page, [this, index, known](const PageResult &page) mutable {
+        if (page.ok())
+            known.caption = ResolvePicture(page.text).caption;
+        m_placer.writeCaptionsOfKept(known, m_albumName);
+        itemDone(index);
+    });
 }
 
 void PictureRun::onPage(int index, const PageResult &page)
@@ -226,23 +243,21 @@ void PictureRun::download(int index)
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
     const QString staging = m_staging.partFile(index);
-    downloadPicture(m_settings.network, item.picture, staging, m_requests,
-            [this, index, staging](const DownloadResult &result) {
-                ScheduledPicture &item = m_schedule.at(index);
-                if (result.ok()) {
-                    item.staging = staging;
-                    item.size = result.size;
-                    item.sha256 = result.sha256;
-                    item.date = result.lastModified;
-                } else {
-                    item.report.kind = PictureReport::Kind::Failed;
-                    item.report.why = PictureReport::Why::Request;
-                    item.report.failure = result.failure;
-                    m_picturesOnTheWay.remove(item.picture);
-                }
-                itemDone(index);
-            },
-            m_requestOptions);
+    fetchPicture(item.picture, staging, [this, index, staging](const DownloadResult &result) {
+        ScheduledPicture &item = m_schedule.at(index);
+        if (result.ok()) {
+            item.staging = staging;
+            item.size = result.size;
+            item.sha256 = result.sha256;
+            item.date = result.lastModified;
+        } else {
+            item.report.kind = PictureReport::Kind::Failed;
+            item.report.why = PictureReport::Why::Request;
+            item.report.failure = result.failure;
+            m_picturesOnTheWay.remove(item.picture);
+        }
+        itemDone(index);
+    });
 }
 
 void PictureRun::itemDone(int index)

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class AlbumFolder;
 class StagingFolder;
 struct PageResult;
@@ -70,6 +72,9 @@ private:
     void pump();
     void startItem(int index);
     void keepKnown(int index, AlbumRecord::Entry known);
+    void readPage(const QString &page, std::function<void(const PageResult &)> done);
+    void fetchPicture(const QString &picture, const QString &file,
+                      std::function<void(const struct DownloadResult &)> done);
     void onPage(int index, const PageResult &page);
     void download(int index);
     void itemDone(int index);
