@@ -121,6 +121,12 @@ private slots:
         QVERIFY(schedule.nextToReportIsDone());
         schedule.reported();
         QCOMPARE(schedule.next(false, 0).index, 8);
+        // A reported item is gone; the indexes of the others stay, and the
+        // same pages handed again add nothing.
+        schedule.appendPages(pages(20));
+        QCOMPARE(schedule.size(), 20);
+        QCOMPARE(schedule.unreportedPages(), pages(20).mid(1));
+        QCOMPARE(schedule.at(8).stage, ScheduledPicture::Stage::Working);
     }
 
     void scheduleBacksOffAndBuildsUp()

@@ -192,6 +192,9 @@ PictureData ResolvePicture(const QString &pageText)
     match.remove(prefix, Qt::CaseInsensitive);
     match.remove(suffix, Qt::CaseInsensitive);
     match.replace(QStringLiteral("\\/"), QStringLiteral("/"));
+    // Kept for the whole job (the record, the report): without the room the
+    // match had around it.
+    match.squeeze();
     data.address = match;
     return data;
 }

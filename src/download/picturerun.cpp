@@ -286,7 +286,7 @@ bool PictureRun::commit(ScheduledPicture &item)
     if (item.sameAsEarlier) {
         item.sameAsEarlier = false;
         if (!m_placer.saved(item.picture)) {
-            const int index = m_schedule.indexOf(item);
+            const int index = m_schedule.nextToReportIndex();
             // No request while held: it starts again after release().
             if (sendsNothing()) {
                 m_schedule.putBack(index);
@@ -308,11 +308,13 @@ bool PictureRun::commit(ScheduledPicture &item)
     // Found by its name, or under another: the journal learns it at the end.
     if (report.kind == PictureReport::Kind::AlreadyThere)
         m_folder.keep({item.page, item.picture, report.fileName, item.size, item.sha256});
-    m_schedule.reported();
     report.savedCount = m_tally.saved;
+    // The item is gone once reported: its report is sent from here.
+    const PictureReport done = std::move(report);
+    m_schedule.reported();
     // The window may end the job from here (closing it on the report).
     const QPointer<PictureRun> self(this);
-    emit pictureDone(report);
+    emit pictureDone(done);
     return self && m_requests;
 }
 

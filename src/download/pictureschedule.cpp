@@ -10,11 +10,17 @@ PictureSchedule::PictureSchedule(int maxInFlight)
 
 void PictureSchedule::appendPages(const QStringList &pages)
 {
-    for (qsizetype i = m_items.size(); i < pages.size(); ++i) {
+    for (qsizetype i = size(); i < pages.size(); ++i) {
         ScheduledPicture item;
         item.page = pages.at(i);
-        m_items.append(item);
+        m_items.push_back(std::move(item));
     }
+}
+
+void PictureSchedule::reported()
+{
+    m_items.pop_front();
+    ++m_nextToReport;
 }
 
 PictureSchedule::Next PictureSchedule::next(bool collecting, qint64 nowMs)
@@ -24,11 +30,11 @@ PictureSchedule::Next PictureSchedule::next(bool collecting, qint64 nowMs)
     const int limit = collecting ? qMax(1, m_limit - 1) : m_limit;
     // Look ahead a little only: downloaded pictures wait on disk for their
     // turn to be named.
-    while (m_working < limit && m_nextToStart < m_items.size() && m_nextToStart < m_nextToReport + 4 * m_limit) {
+    while (m_working < limit && m_nextToStart < size() && m_nextToStart < m_nextToReport + 4 * m_limit) {
         // An item handed back is started again in its turn; those after it
         // that are on their way or done are passed over.
         const int index = m_nextToStart++;
-        ScheduledPicture &item = m_items[index];
+        ScheduledPicture &item = at(index);
         if (item.stage != ScheduledPicture::Stage::Queued)
             continue;
         item.stage = ScheduledPicture::Stage::Working;
@@ -40,7 +46,7 @@ PictureSchedule::Next PictureSchedule::next(bool collecting, qint64 nowMs)
 
 void PictureSchedule::done(int index, bool failed)
 {
-    m_items[index].stage = ScheduledPicture::Stage::Done;
+    at(index).stage = ScheduledPicture::Stage::Done;
     --m_working;
     if (m_limit < m_max && !failed && ++m_goodSinceThrottle >= 2 * m_limit) {
         // The site has kept up for a while: take one more at once again.
@@ -51,7 +57,7 @@ void PictureSchedule::done(int index, bool failed)
 
 void PictureSchedule::putBack(int index)
 {
-    ScheduledPicture &item = m_items[index];
+    ScheduledPicture &item = at(index);
     if (item.stage == ScheduledPicture::Stage::Working)
         --m_working;
     item.stage = ScheduledPicture::Stage::Queued;
@@ -60,7 +66,7 @@ void PictureSchedule::putBack(int index)
 
 void PictureSchedule::resumeWork(int index)
 {
-    m_items[index].stage = ScheduledPicture::Stage::Working;
+    at(index).stage = ScheduledPicture::Stage::Working;
     ++m_working;
 }
 
@@ -77,16 +83,16 @@ void PictureSchedule::throttled(int retryAfterMs, qint64 nowMs)
 QStringList PictureSchedule::unreportedPages() const
 {
     QStringList out;
-    for (qsizetype i = m_nextToReport; i < m_items.size(); ++i)
-        out << m_items.at(i).page;
+    for (const ScheduledPicture &item : m_items)
+        out << item.page;
     return out;
 }
 
 QStringList PictureSchedule::picturesOnTheirWay() const
 {
     QStringList out;
-    for (qsizetype i = m_nextToReport; i < m_items.size(); ++i)
-        if (!m_items.at(i).picture.isEmpty() && m_items.at(i).stage != ScheduledPicture::Stage::Queued)
-            out << m_items.at(i).picture;
+    for (const ScheduledPicture &item : m_items)
+        if (!item.picture.isEmpty() && item.stage != ScheduledPicture::Stage::Queued)
+            out << item.picture;
     return out;
 }

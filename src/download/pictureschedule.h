@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
+
 // One picture page of an album on its way to a report.
 struct ScheduledPicture {
     enum class Stage { Queued, Working, Done };
@@ -34,7 +36,9 @@ struct ScheduledPicture {
 // are worked on at once and how far ahead of the reports, and how a site
 // that asks to slow down is met (half as many at once and its wait; then
 // one more each time the site has kept up). It owns no timer: the job asks
-// it what to do and keeps the time itself.
+// it what to do and keeps the time itself. An item is known by its index in
+// collection order; once reported it is forgotten, so a large album's items
+// do not stay in memory beside what received their reports.
 class PictureSchedule
 {
 public:
@@ -64,30 +68,33 @@ public:
     // Every transfer in flight was cancelled: none counts as working.
     void dropInFlight() { m_working = 0; }
     // No item is started any more.
-    void closeStarts() { m_nextToStart = int(m_items.size()); }
+    void closeStarts() { m_nextToStart = size(); }
 
     // The site asked to slow down (429/503), waiting `retryAfterMs` (-1:
     // it named no wait).
     void throttled(int retryAfterMs, qint64 nowMs);
 
     // The next item to report, and moving past it.
-    bool hasNextToReport() const { return m_nextToReport < m_items.size(); }
+    bool hasNextToReport() const { return !m_items.empty(); }
     bool nextToReportIsDone() const
     {
-        return hasNextToReport() && m_items.at(m_nextToReport).stage == ScheduledPicture::Stage::Done;
+        return hasNextToReport() && m_items.front().stage == ScheduledPicture::Stage::Done;
     }
-    ScheduledPicture &nextToReport() { return m_items[m_nextToReport]; }
-    void reported() { ++m_nextToReport; }
-    bool allReported() const { return m_nextToReport == m_items.size(); }
+    ScheduledPicture &nextToReport() { return m_items.front(); }
+    int nextToReportIndex() const { return m_nextToReport; }
+    // Moves past the next item to report, which is gone then.
+    void reported();
+    bool allReported() const { return m_items.empty(); }
 
     // The picture pages not yet reported on, and of those the pictures
     // being fetched or waiting for their name.
     QStringList unreportedPages() const;
     QStringList picturesOnTheirWay() const;
-    ScheduledPicture &at(int index) { return m_items[index]; }
-    const ScheduledPicture &at(int index) const { return m_items.at(index); }
-    int indexOf(const ScheduledPicture &item) const { return int(&item - m_items.constData()); }
-    int size() const { return int(m_items.size()); }
+    // An item not yet reported.
+    ScheduledPicture &at(int index) { return m_items[index - m_nextToReport]; }
+    const ScheduledPicture &at(int index) const { return m_items[index - m_nextToReport]; }
+    // Items held so far, reported ones included.
+    int size() const { return m_nextToReport + int(m_items.size()); }
     int inFlight() const { return m_working; }
     int limit() const { return m_limit; }
     int maxInFlight() const { return m_max; }
@@ -96,7 +103,9 @@ public:
     static constexpr int ThrottleWaitMs = 1000;
 
 private:
-    QList<ScheduledPicture> m_items;
+    // The items not yet reported, from m_nextToReport on; a deque keeps
+    // references to them valid as pages are added.
+    std::deque<ScheduledPicture> m_items;
     int m_nextToStart = 0;
     int m_nextToReport = 0;
     int m_working = 0;
