@@ -102,6 +102,22 @@ private:
         return site.url(QStringLiteral("/photo/%1/album-%2").arg(Member, id));
     }
 
+    // The window in fast mode on the album's first page, its start button
+    // ready; none when the page did not come.
+    std::unique_ptr<MainForm> fastWindowOn(const DemoSite &site, const QString &address, const QString &appDir,
+                                           const QString &saveFolder) const
+    {
+        setSiteAddresses(SiteAddresses::forBase(site.base()));
+        auto w = std::make_unique<MainForm>(appDir);
+        w->TxtPath->setText(saveFolder);
+        w->Fast->setChecked(true);
+        w->show();
+        w->WebBrowser1->navigate(address);
+        if (!waitForDocument(w->WebBrowser1, address) || !waitUntil([&] { return w->CmdStartDown->isEnabled(); }))
+            return nullptr;
+        return w;
+    }
+
     JobSettings fastSettings(const DemoSite &site, const QString &saveFolder, JobSource source) const
     {
         JobSettings s;
@@ -396,15 +412,9 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QTemporaryDir appDir, save;
-        setSiteAddresses(SiteAddresses::forBase(m_site.base()));
-        auto *w = new MainForm(appDir.path());
-        w->TxtPath->setText(save.path());
-        w->Fast->setChecked(true);
-        w->show();
         const QString address = albumUrl(m_site, QStringLiteral("56"));
-        w->WebBrowser1->navigate(address);
-        QVERIFY(waitForDocument(w->WebBrowser1, address));
-        QVERIFY(waitUntil([&] { return w->CmdStartDown->isEnabled(); }));
+        const std::unique_ptr<MainForm> w = fastWindowOn(m_site, address, appDir.path(), save.path());
+        QVERIFY(w);
         w->CmdStartDown->Click();
         QVERIFY(waitUntil([&] { return !dialogs.messages.isEmpty(); }, JobTimeout));
         QCOMPARE(dialogs.lastText(), QStringLiteral("下载完毕\n保存在 《脚本》"));
@@ -414,7 +424,6 @@ private slots:
         const QString why = QStringLiteral("图片链接与浏览器所见不同（可能由页面脚本生成），改由浏览器逐页采集：") + address;
         QVERIFY2(rows.contains(why), qPrintable(rows.join(u'\n')));
         QCOMPARE(files(save.path() + QStringLiteral("/脚本")).size(), 4);
-        delete w;
     }
 
     // While the album is collected, the bar's value moves with the pictures
@@ -423,15 +432,9 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QTemporaryDir appDir, save;
-        setSiteAddresses(SiteAddresses::forBase(m_slow.base()));
-        const std::unique_ptr<MainForm> w(new MainForm(appDir.path()));
-        w->TxtPath->setText(save.path());
-        w->Fast->setChecked(true);
-        w->show();
         const QString address = albumUrl(m_slow, QStringLiteral("62"));
-        w->WebBrowser1->navigate(address);
-        QVERIFY(waitForDocument(w->WebBrowser1, address));
-        QVERIFY(waitUntil([&] { return w->CmdStartDown->isEnabled(); }));
+        const std::unique_ptr<MainForm> w = fastWindowOn(m_slow, address, appDir.path(), save.path());
+        QVERIFY(w);
         struct Seen {
             int value, maximum;
             QString text;

@@ -1,5 +1,5 @@
 #include "demosite.h"
-#include "testcertificate.h"
+#include "testservers.h"
 #include "web/cookiejar.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
@@ -133,18 +133,6 @@ void redirectEverything(QSslServer &server, const QString &to)
                 socket->write("HTTP/1.1 302 Found\r\nLocation: " + to.toLatin1() + "\r\nContent-Length: 0\r\n\r\n");
         });
     });
-}
-
-// The first request a server of the test's own receives, once its head is in.
-QTcpSocket *acceptRequest(QTcpServer &server)
-{
-    if (!QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 10000))
-        return nullptr;
-    QTcpSocket *socket = server.nextPendingConnection();
-    QByteArray head;
-    if (!QTest::qWaitFor([&] { return (head += socket->readAll()).contains("\r\n\r\n"); }, 10000))
-        return nullptr;
-    return socket;
 }
 
 } // namespace

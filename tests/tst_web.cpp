@@ -1,6 +1,6 @@
 #include "albums/albumlist.h"
 #include "demosite.h"
-#include "testcertificate.h"
+#include "testservers.h"
 #include "web/downpic.h"
 #include "web/fetchpage.h"
 #include "web/contentdecoder.h"
@@ -191,19 +191,6 @@ QString freePortAddress()
     const quint16 port = server.serverPort();
     server.close();
     return QStringLiteral("http://127.0.0.1:%1/x").arg(port);
-}
-
-// A picture server of the test's own, for transfers the test must hold
-// half-way. Returns the socket of the first request once its head arrived.
-QTcpSocket *acceptRequest(QTcpServer &server)
-{
-    if (!QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 10000))
-        return nullptr;
-    QTcpSocket *socket = server.nextPendingConnection();
-    QByteArray head;
-    if (!QTest::qWaitFor([&] { return (head += socket->readAll()).contains("\r\n\r\n"); }, 10000))
-        return nullptr;
-    return head.startsWith("GET /p.jpg HTTP/1.1") ? socket : nullptr;
 }
 
 QByteArray fileText(const QString &path)
@@ -532,7 +519,7 @@ void TestWeb::fileAppearingMeanwhileIsKept()
     std::optional<DownloadResult> result;
     downloadPicture(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), path, &context,
             [&](const DownloadResult &r) { result = r; });
-    QTcpSocket *socket = acceptRequest(server);
+    QTcpSocket *socket = acceptRequest(server, "GET /p.jpg HTTP/1.1");
     QVERIFY(socket);
 
     // Another picture of the same name lands while this one is on its way.
@@ -560,7 +547,7 @@ void TestWeb::closedContextLeavesNoFile()
     downloadPicture(network(), QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort()), dir.filePath("p.jpg"),
             window, [&](const DownloadResult &) { called = true; });
 
-    QTcpSocket *socket = acceptRequest(server);
+    QTcpSocket *socket = acceptRequest(server, "GET /p.jpg HTTP/1.1");
     QVERIFY(socket);
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 20000\r\n\r\n");
     socket->write(testPattern(10000));

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
 
 // A certificate of 127.0.0.1 for the test's own https server (valid for a
 // hundred years), and its key.
@@ -20,3 +23,17 @@ MIGHAgEAMBMGByqGSM49AgEGCCqGSM49AwEHBG0wawIBAQQgE4mthNVQEc2EURRp
 jIRkG80uCIt827OzY0O6ACG5k12hRANCAAQzWo3JTkF+oKqgHC0ekYzFzcnAQ/5t
 2DV2FuLeq0Db8RWGaB0YvTXRMGUfrCK1YGpEhhug0o+85/HzW9dfbanG
 -----END PRIVATE KEY-----)";
+
+// The first request a server of the test's own receives, once its head is
+// in; none when it does not come within 10 s, or does not start with
+// `requestLine` (when one is given).
+inline QTcpSocket *acceptRequest(QTcpServer &server, const QByteArray &requestLine = {})
+{
+    if (!QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 10000))
+        return nullptr;
+    QTcpSocket *socket = server.nextPendingConnection();
+    QByteArray head;
+    if (!QTest::qWaitFor([&] { return (head += socket->readAll()).contains("\r\n\r\n"); }, 10000))
+        return nullptr;
+    return head.startsWith(requestLine) ? socket : nullptr;
+}
