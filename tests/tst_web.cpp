@@ -430,11 +430,14 @@ void TestWeb::refusedBeforeTransfer_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("name");
     QTest::addColumn<WebError>("error");
+    QTest::addColumn<QString>("there"); // a file or a dangling link made before
 
     const QString bytes = m_site.url("/test/bytes?n=10");
-    QTest::newRow("missing folder") << bytes << "missing/p.jpg" << WebError::NoFolder;
-    QTest::newRow("local file") << "file:///etc/hostname" << "p.jpg" << WebError::BadAddress;
-    QTest::newRow("no host") << "http:///p.jpg" << "p.jpg" << WebError::BadAddress;
+    QTest::newRow("missing folder") << bytes << "missing/p.jpg" << WebError::NoFolder << QString();
+    QTest::newRow("a file for its folder") << bytes << "taken/p.jpg" << WebError::NoFolder << "file:taken";
+    QTest::newRow("a link to nowhere") << bytes << "p.jpg" << WebError::FileExists << "link:p.jpg";
+    QTest::newRow("local file") << "file:///etc/hostname" << "p.jpg" << WebError::BadAddress << QString();
+    QTest::newRow("no host") << "http:///p.jpg" << "p.jpg" << WebError::BadAddress << QString();
 }
 
 void TestWeb::refusedBeforeTransfer()
@@ -442,11 +445,20 @@ void TestWeb::refusedBeforeTransfer()
     QFETCH(QString, address);
     QFETCH(QString, name);
     QFETCH(WebError, error);
+    QFETCH(QString, there);
     QTemporaryDir dir;
+    const QString made = there.section(u':', 1);
+    if (there.startsWith("file:"))
+        QVERIFY(QFile(dir.filePath(made)).open(QIODevice::WriteOnly));
+    else if (there.startsWith("link:"))
+        QVERIFY(QFile::link(dir.filePath("nowhere"), dir.filePath(made)));
     const std::optional<DownloadResult> result = download(address, dir.filePath(name));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
-    QVERIFY(entriesIn(dir.path()).isEmpty()); // not even the missing folder
+    // Not even the missing folder, and what was there stays as it was.
+    QCOMPARE(entriesIn(dir.path()), made.isEmpty() ? QStringList() : QStringList{made});
+    if (!made.isEmpty())
+        QCOMPARE(QFileInfo(dir.filePath(made)).size(), 0);
 }
 
 void TestWeb::failuresCarryTheSystemsWords()

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -248,9 +249,10 @@ WebResult PictureRequest::prepare()
     const QFileInfo target(m_filePath);
     if (target.fileName().isEmpty())
         return failure(WebError::BadAddress, {WebReason::NoFileName, m_filePath});
-    if (!QFileInfo(target.absolutePath()).isDir())
-        return fileFailure(ENOENT, m_filePath);
-    if (target.exists() || target.isSymLink())
+    // One look at the name, a dangling link included: the part file's own
+    // creation then tells a missing folder.
+    struct stat seen;
+    if (::lstat(QFile::encodeName(m_filePath).constData(), &seen) == 0)
         return fileFailure(EEXIST, m_filePath);
     return m_part->create();
 }
