@@ -238,20 +238,28 @@ bool AlbumRecord::namesAlbum(const QStringList &addresses) const
     return false;
 }
 
+qsizetype AlbumRecord::indexOfPage(const QString &key) const
+{
+    for (auto [it, end] = m_byPage.equal_range(qHash(key)); it != end; ++it)
+        if (AddressKey(m_entries.at(*it).page) == key)
+            return *it;
+    return -1;
+}
+
 const AlbumRecord::Entry *AlbumRecord::forPage(const QString &page) const
 {
-    const auto it = m_byPage.constFind(AddressKey(page));
-    return it == m_byPage.cend() ? nullptr : &m_entries.at(*it);
+    const qsizetype index = indexOfPage(AddressKey(page));
+    return index < 0 ? nullptr : &m_entries.at(index);
 }
 
 void AlbumRecord::add(const Entry &entry)
 {
     const QString key = AddressKey(entry.page);
-    if (const auto it = m_byPage.constFind(key); it != m_byPage.cend()) {
-        m_entries[*it] = entry;
+    if (const qsizetype index = indexOfPage(key); index >= 0) {
+        m_entries[index] = entry;
         return;
     }
-    m_byPage.insert(key, m_entries.size());
+    m_byPage.insert(qHash(key), m_entries.size());
     m_entries.append(entry);
 }
 

@@ -104,8 +104,12 @@ private:
     QByteArray stateLine() const;
     static AlbumRecord loadLegacy(const QString &albumFolder);
 
+    qsizetype indexOfPage(const QString &key) const;
+
     QList<Entry> m_entries;
-    QHash<QString, qsizetype> m_byPage;
+    // Entries by the hash of their page's key: a large album's keys are not
+    // kept a second time beside its pages.
+    QMultiHash<size_t, qsizetype> m_byPage;
     QString m_albumAddress;
     QString m_firstPage;
     QString m_title;
