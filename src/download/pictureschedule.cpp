@@ -11,8 +11,8 @@ PictureSchedule::PictureSchedule(int maxInFlight)
 void PictureSchedule::appendPages(const QStringList &pages)
 {
     for (qsizetype i = size(); i < pages.size(); ++i) {
-        ScheduledPicture item;
-        item.page = pages.at(i);
+        auto item = std::make_unique<ScheduledPicture>();
+        item->page = pages.at(i);
         m_items.push_back(std::move(item));
     }
 }
@@ -83,16 +83,16 @@ void PictureSchedule::throttled(int retryAfterMs, qint64 nowMs)
 QStringList PictureSchedule::unreportedPages() const
 {
     QStringList out;
-    for (const ScheduledPicture &item : m_items)
-        out << item.page;
+    for (const auto &item : m_items)
+        out << item->page;
     return out;
 }
 
 QStringList PictureSchedule::picturesOnTheirWay() const
 {
     QStringList out;
-    for (const ScheduledPicture &item : m_items)
-        if (!item.picture.isEmpty() && item.stage != ScheduledPicture::Stage::Queued)
-            out << item.picture;
+    for (const auto &item : m_items)
+        if (!item->picture.isEmpty() && item->stage != ScheduledPicture::Stage::Queued)
+            out << item->picture;
     return out;
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <memory>
 
 // One picture page of an album on its way to a report.
 struct ScheduledPicture {
@@ -78,9 +79,9 @@ public:
     bool hasNextToReport() const { return !m_items.empty(); }
     bool nextToReportIsDone() const
     {
-        return hasNextToReport() && m_items.front().stage == ScheduledPicture::Stage::Done;
+        return hasNextToReport() && m_items.front()->stage == ScheduledPicture::Stage::Done;
     }
-    ScheduledPicture &nextToReport() { return m_items.front(); }
+    ScheduledPicture &nextToReport() { return *m_items.front(); }
     int nextToReportIndex() const { return m_nextToReport; }
     // Moves past the next item to report, which is gone then.
     void reported();
@@ -91,8 +92,8 @@ public:
     QStringList unreportedPages() const;
     QStringList picturesOnTheirWay() const;
     // An item not yet reported.
-    ScheduledPicture &at(int index) { return m_items[index - m_nextToReport]; }
-    const ScheduledPicture &at(int index) const { return m_items[index - m_nextToReport]; }
+    ScheduledPicture &at(int index) { return *m_items[index - m_nextToReport]; }
+    const ScheduledPicture &at(int index) const { return *m_items[index - m_nextToReport]; }
     // Items held so far, reported ones included.
     int size() const { return m_nextToReport + int(m_items.size()); }
     int inFlight() const { return m_working; }
@@ -103,9 +104,10 @@ public:
     static constexpr int ThrottleWaitMs = 1000;
 
 private:
-    // The items not yet reported, from m_nextToReport on; a deque keeps
-    // references to them valid as pages are added.
-    std::deque<ScheduledPicture> m_items;
+    // The items not yet reported, from m_nextToReport on. Each is held on
+    // its own, so references stay valid as pages are added; an item itself
+    // would fill a deque block alone and leave a third of it empty.
+    std::deque<std::unique_ptr<ScheduledPicture>> m_items;
     int m_nextToStart = 0;
     int m_nextToReport = 0;
     int m_working = 0;
