@@ -452,9 +452,11 @@ void TestWeb::refusedBeforeTransfer()
         QVERIFY(QFile(dir.filePath(made)).open(QIODevice::WriteOnly));
     else if (there.startsWith("link:"))
         QVERIFY(QFile::link(dir.filePath("nowhere"), dir.filePath(made)));
+    m_site.requests(true);
     const std::optional<DownloadResult> result = download(address, dir.filePath(name));
     QVERIFY(result.has_value());
     QCOMPARE(result->error, error);
+    QCOMPARE(requestCount(m_site.requests()), 0);
     // Not even the missing folder, and what was there stays as it was.
     QCOMPARE(entriesIn(dir.path()), made.isEmpty() ? QStringList() : QStringList{made});
     if (!made.isEmpty())
