@@ -238,24 +238,27 @@ bool AlbumRecord::namesAlbum(const QStringList &addresses) const
     return false;
 }
 
-qsizetype AlbumRecord::indexOfPage(const QString &key) const
+qsizetype AlbumRecord::indexOfPage(const QString &page, const QString &key) const
 {
-    for (auto [it, end] = m_byPage.equal_range(qHash(key)); it != end; ++it)
-        if (AddressKey(m_entries.at(*it).page) == key)
+    // The same address needs no second reading of its key.
+    for (auto [it, end] = m_byPage.equal_range(qHash(key)); it != end; ++it) {
+        const QString &mine = m_entries.at(*it).page;
+        if (mine == page || AddressKey(mine) == key)
             return *it;
+    }
     return -1;
 }
 
 const AlbumRecord::Entry *AlbumRecord::forPage(const QString &page) const
 {
-    const qsizetype index = indexOfPage(AddressKey(page));
+    const qsizetype index = indexOfPage(page, AddressKey(page));
     return index < 0 ? nullptr : &m_entries.at(index);
 }
 
 void AlbumRecord::add(const Entry &entry)
 {
     const QString key = AddressKey(entry.page);
-    if (const qsizetype index = indexOfPage(key); index >= 0) {
+    if (const qsizetype index = indexOfPage(entry.page, key); index >= 0) {
         m_entries[index] = entry;
         return;
     }

@@ -104,7 +104,7 @@ private:
     QByteArray stateLine() const;
     static AlbumRecord loadLegacy(const QString &albumFolder);
 
-    qsizetype indexOfPage(const QString &key) const;
+    qsizetype indexOfPage(const QString &page, const QString &key) const;
 
     QList<Entry> m_entries;
     // Entries by the hash of their page's key: a large album's keys are not
