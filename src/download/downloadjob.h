@@ -91,7 +91,7 @@ public:
     int collectedCount() const { return int(m_collection.picturePages().size()); }
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const { return m_run.schedule().unreportedPages(); }
-    QStringList pendingPictures() const { return m_run.schedule().picturesOnTheirWay(); }
+    QStringList pendingPictures() const { return m_run.picturesOnTheirWay(); }
     // Picture pages and pictures being fetched now.
     int inFlight() const { return m_run.schedule().inFlight(); }
     // How many pictures the job works on at once now.

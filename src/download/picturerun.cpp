@@ -7,6 +7,50 @@
 #include "web/fetchpage.h"
 #include "web/picturetransfers.h"
 
+#include <QFile>
+#include <QMap>
+
+bool PictureClaims::claim(const QString &picture, int index)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_open || m_holders.contains(picture))
+        return false;
+    m_holders.insert(picture, index);
+    return true;
+}
+
+void PictureClaims::take(const QString &picture, int index)
+{
+    const std::lock_guard lock(m_mutex);
+    m_holders.insert(picture, index);
+}
+
+bool PictureClaims::heldByAnother(const QString &picture, int index) const
+{
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_holders.constFind(picture);
+    return it != m_holders.cend() && *it != index;
+}
+
+void PictureClaims::release(const QString &picture, int index)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const auto it = m_holders.find(picture); it != m_holders.end() && *it == index)
+        m_holders.erase(it);
+}
+
+void PictureClaims::setOpen(bool open)
+{
+    const std::lock_guard lock(m_mutex);
+    m_open = open;
+}
+
+QHash<QString, int> PictureClaims::holders() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_holders;
+}
+
 PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const StagingFolder &staging,
                        QObject *parent)
     : QObject(parent)
@@ -41,6 +85,27 @@ PictureRun::~PictureRun()
     delete m_requests;
 }
 
+QStringList PictureRun::picturesOnTheirWay() const
+{
+    // In the album's order: a picture fetched with its page is on its way
+    // before its item knows its address.
+    QMap<int, QString> claimed;
+    const QHash<QString, int> holders = m_claims->holders();
+    for (auto it = holders.cbegin(); it != holders.cend(); ++it)
+        claimed.insert(it.value(), it.key());
+    QStringList out;
+    for (int index = m_schedule.nextToReportIndex(); index < m_schedule.size(); ++index) {
+        const ScheduledPicture &item = m_schedule.at(index);
+        if (item.stage == ScheduledPicture::Stage::Queued)
+            continue;
+        if (!item.picture.isEmpty())
+            out << item.picture;
+        else if (const auto it = claimed.constFind(index); it != claimed.cend())
+            out << *it;
+    }
+    return out;
+}
+
 void PictureRun::go(bool collecting)
 {
     m_moving = true;
@@ -51,12 +116,14 @@ void PictureRun::go(bool collecting)
 void PictureRun::hold()
 {
     m_held = true;
+    updateClaims();
     m_pace.stop();
 }
 
 void PictureRun::release()
 {
     m_held = false;
+    updateClaims();
     if (m_moving)
         startSoon();
 }
@@ -64,6 +131,7 @@ void PictureRun::release()
 void PictureRun::finishInFlight()
 {
     m_finishing = true;
+    updateClaims();
     m_pace.stop();
     // Each transfer in flight has its own time limits: the wait is bounded.
     checkIdle();
@@ -79,6 +147,7 @@ void PictureRun::cancel()
 {
     m_finishing = false;
     m_held = false;
+    updateClaims();
     m_pace.stop();
     delete m_requests;
     m_requests = new QObject(this);
@@ -141,7 +210,31 @@ void PictureRun::startItem(int index)
             return keepKnown(index, known);
         item.report.refetched = held;
     }
-    readPage(item.page, [this, index](const PageResult &page) { onPage(index, page); });
+    if (m_settings.maxInFlight > 1)
+        return readPageAndPicture(index);
+    readPage(item.page,
+             [this, index](const PageResult &page) { onPage(index, ReadPicturePage(page), page, std::nullopt); });
+}
+
+void PictureRun::readPageAndPicture(int index)
+{
+    // The page is read where it arrives and its picture fetched from there
+    // at once, when the claims let it: no trip through this thread between
+    // the two. What that means for the album is decided here, in onPage().
+    const auto reading = std::make_shared<PicturePageReading>();
+    auto pictureOf = [reading, claims = m_claims, index](const PageResult &page) {
+        *reading = ReadPicturePage(page);
+        const bool fetch = reading->outcome == PicturePageReading::Outcome::Picture
+            && claims->claim(reading->picture.address, index);
+        return fetch ? reading->picture.address : QString();
+    };
+    PictureTransfers::forSession(m_settings.network)
+        ->fetchPageAndPicture(
+                m_schedule.at(index).page, m_staging.partFile(index), std::move(pictureOf), m_requests,
+                [this, index, reading](const PageResult &page, const std::optional<DownloadResult> &fetched) {
+                    onPage(index, *reading, page, fetched);
+                },
+                m_requestOptions);
 }
 
 void PictureRun::readPage(const QString &page, PageCallback done)
@@ -186,20 +279,32 @@ void PictureRun::keepKnown(int index, AlbumRecord::Entry known)
     });
 }
 
-void PictureRun::onPage(int index, const PageResult &page)
+void PictureRun::onPage(int index, const PicturePageReading &reading, const PageResult &page,
+                        std::optional<DownloadResult> fetched)
 {
     ScheduledPicture &item = m_schedule.at(index);
-    const PicturePageReading reading = ReadPicturePage(page);
+    // A picture fetched with its page that the album does not take after all.
+    const auto dropFetched = [&] {
+        if (!fetched)
+            return;
+        if (fetched->ok())
+            QFile::remove(m_staging.partFile(index));
+        m_claims->release(reading.picture.address, index);
+        fetched.reset();
+    };
     switch (reading.outcome) {
     case PicturePageReading::Outcome::Login:
+        dropFetched();
         return loginExpired(index);
     case PicturePageReading::Outcome::Failed:
+        dropFetched();
         item.report.kind = PictureReport::Kind::Failed;
         item.report.pageFailed = true;
         item.report.why = PictureReport::Why::Request;
         item.report.failure = page.failure;
         return itemDone(index);
     case PicturePageReading::Outcome::NoPicture:
+        dropFetched();
         item.report.kind = PictureReport::Kind::Skipped;
         item.report.noPictureAddress = true;
         return itemDone(index);
@@ -213,20 +318,27 @@ void PictureRun::onPage(int index, const PageResult &page)
     // Named once, here: the same name is checked and saved.
     item.fileName = reading.fileName;
     if (reading.outcome == PicturePageReading::Outcome::NoFileName) {
+        dropFetched();
         item.report.kind = PictureReport::Kind::Failed;
         item.report.why = PictureReport::Why::NoFileName;
         return itemDone(index);
     }
     if (m_folder.adoptUnjournalled(item.fileName)) {
+        dropFetched();
         item.report.kind = PictureReport::Kind::AlreadyThere;
         item.report.fileName = item.fileName;
         return itemDone(index);
     }
-    if (m_placer.saved(item.picture) || m_picturesOnTheWay.contains(item.picture)) {
+    if (m_placer.saved(item.picture) || m_claims->heldByAnother(item.picture, index)) {
+        dropFetched();
         // Decided in its turn: skipped if the first one was saved.
         item.sameAsEarlier = true;
         return itemDone(index);
     }
+    // A picture already here is taken even while held: it was in flight.
+    if (fetched && (fetched->ok() || !sendsNothing()))
+        return pictureArrived(index, *fetched);
+    dropFetched();
     if (sendsNothing()) {
         // No new request while held: the picture waits for release(), or is
         // not downloaded when the job is stopping.
@@ -239,25 +351,28 @@ void PictureRun::onPage(int index, const PageResult &page)
 void PictureRun::download(int index)
 {
     ScheduledPicture &item = m_schedule.at(index);
-    m_picturesOnTheWay.insert(item.picture);
+    m_claims->take(item.picture, index);
     // Downloaded under a name of its own, outside the album's folder, so a
     // crash never leaves a part file among the pictures; named in its turn.
-    const QString staging = m_staging.partFile(index);
-    fetchPicture(item.picture, staging, [this, index, staging](const DownloadResult &result) {
-        ScheduledPicture &item = m_schedule.at(index);
-        if (result.ok()) {
-            item.staging = staging;
-            item.size = result.size;
-            item.sha256 = result.sha256;
-            item.date = result.lastModified;
-        } else {
-            item.report.kind = PictureReport::Kind::Failed;
-            item.report.why = PictureReport::Why::Request;
-            item.report.failure = result.failure;
-            m_picturesOnTheWay.remove(item.picture);
-        }
-        itemDone(index);
-    });
+    fetchPicture(item.picture, m_staging.partFile(index),
+                 [this, index](const DownloadResult &result) { pictureArrived(index, result); });
+}
+
+void PictureRun::pictureArrived(int index, const DownloadResult &result)
+{
+    ScheduledPicture &item = m_schedule.at(index);
+    if (result.ok()) {
+        item.staging = m_staging.partFile(index);
+        item.size = result.size;
+        item.sha256 = result.sha256;
+        item.date = result.lastModified;
+    } else {
+        item.report.kind = PictureReport::Kind::Failed;
+        item.report.why = PictureReport::Why::Request;
+        item.report.failure = result.failure;
+        m_claims->release(item.picture, index);
+    }
+    itemDone(index);
 }
 
 void PictureRun::itemDone(int index)
@@ -301,8 +416,10 @@ bool PictureRun::commit(ScheduledPicture &item)
         report.kind = PictureReport::Kind::Skipped;
         report.why = PictureReport::Why::SavedBefore;
     } else if (!item.staging.isEmpty()) {
-        m_picturesOnTheWay.remove(item.picture);
         m_placer.place(item, m_albumName);
+        // Saved, the claim stays and the picture is never fetched again.
+        if (!m_placer.saved(item.picture))
+            m_claims->release(item.picture, m_schedule.nextToReportIndex());
     }
     m_tally.count(report);
     // Found by its name, or under another: the journal learns it at the end.

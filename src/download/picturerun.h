@@ -6,6 +6,7 @@
 #include "pictureschedule.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -13,10 +14,40 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 class AlbumFolder;
 class StagingFolder;
 struct PageResult;
+struct DownloadResult;
+
+// Which item of a run fetches each picture. A picture page read on the
+// transfer thread claims its picture here before the picture's request
+// goes out, so a picture is never fetched twice at once and no request
+// leaves while the run holds still; the run, on its own thread, reads the
+// same claims to tell a repeat from the item that fetches the picture.
+class PictureClaims
+{
+public:
+    // Takes `picture` for `index`, unless another item holds it or the run
+    // sends nothing new.
+    bool claim(const QString &picture, int index);
+    // Takes `picture` for `index` whoever held it.
+    void take(const QString &picture, int index);
+    // True when an item other than `index` holds `picture`.
+    bool heldByAnother(const QString &picture, int index) const;
+    // Frees `picture` if `index` holds it.
+    void release(const QString &picture, int index);
+    void setOpen(bool open);
+    QHash<QString, int> holders() const;
+
+private:
+    mutable std::mutex m_mutex;
+    QHash<QString, int> m_holders;
+    bool m_open = true;
+};
 
 // The pictures of one album, from their pages to their reports: it reads
 // each picture page, downloads the picture into the staging folder, has it
@@ -53,6 +84,9 @@ public:
     void stop();
 
     const PictureSchedule &schedule() const { return m_schedule; }
+    // The pictures being fetched or waiting for their name, those fetched
+    // with their page included.
+    QStringList picturesOnTheirWay() const;
     const JobTally &tally() const { return m_tally; }
     int maxInFlight() const { return m_schedule.maxInFlight(); }
 
@@ -73,10 +107,14 @@ private:
     void startItem(int index);
     void keepKnown(int index, AlbumRecord::Entry known);
     void readPage(const QString &page, std::function<void(const PageResult &)> done);
+    void readPageAndPicture(int index);
     void fetchPicture(const QString &picture, const QString &file,
                       std::function<void(const struct DownloadResult &)> done);
-    void onPage(int index, const PageResult &page);
+    void onPage(int index, const struct PicturePageReading &reading, const PageResult &page,
+                std::optional<DownloadResult> fetched);
     void download(int index);
+    void pictureArrived(int index, const DownloadResult &result);
+    void updateClaims() { m_claims->setOpen(!sendsNothing()); }
     void itemDone(int index);
     void commitReady();
     bool commit(ScheduledPicture &item);
@@ -93,8 +131,9 @@ private:
     QElapsedTimer m_clock;
     JobTally m_tally;
     PicturePlacer m_placer;
-    // Pictures on their way, so a repeat waits for the first.
-    QSet<QString> m_picturesOnTheWay;
+    // Pictures on their way or saved, so a repeat waits for the first; shared
+    // with the transfer thread.
+    std::shared_ptr<PictureClaims> m_claims = std::make_shared<PictureClaims>();
     bool m_moving = false;
     bool m_collecting = false;
     bool m_held = false;

@@ -83,6 +83,14 @@ public:
             done(result);
     }
 
+    void finishBoth(const PageResult &page, const std::optional<DownloadResult> &picture)
+    {
+        PictureTransfers::PageAndPictureCallback done = std::move(bothDone);
+        close();
+        if (done)
+            done(page, picture);
+    }
+
     // The transfer thread stopped under the request.
     void sessionClosed()
     {
@@ -92,6 +100,8 @@ public:
         closed.failure = {WebReason::SessionClosed};
         PageResult page;
         static_cast<WebResult &>(page) = closed;
+        if (bothDone)
+            return finishBoth(page, std::nullopt);
         if (pageDone)
             return finishPage(page);
         finishPicture(DownloadResult(closed));
@@ -115,6 +125,7 @@ public:
     std::function<void(int)> throttled;
     PageCallback pageDone;
     DownloadCallback pictureDone;
+    PictureTransfers::PageAndPictureCallback bothDone;
 };
 
 namespace {
@@ -227,11 +238,22 @@ public:
             link->request = request;
             link->part = std::move(part);
         }
-        connect(request, &QObject::destroyed, [link] {
+        // A link may carry a page's request and then its picture's: only the
+        // running one is forgotten.
+        connect(request, &QObject::destroyed, [link, request] {
             const std::lock_guard lock(link->mutex);
-            link->request = nullptr;
+            if (link->request == request)
+                link->request = nullptr;
         });
         request->start();
+    }
+
+    // The request has delivered and deletes itself: abandoning the link
+    // later need not ask for that from another thread.
+    static void delivered(const LinkPtr &link)
+    {
+        const std::lock_guard lock(link->mutex);
+        link->request = nullptr;
     }
 
 private:
@@ -324,6 +346,7 @@ void PictureTransfers::fetchPage(const QString &charset, const QString &address,
                 options = onTransferThread(options, link, this)] {
         host->follow(cookies, absorbed);
         auto answered = [link, owner](const PageResult &page) {
+            TransferHost::delivered(link);
             toCaller(link, owner, [page](TransferTicket *ticket) { ticket->finishPage(page); });
         };
         host->start(link, new PageRequest(host->network(), address, charset, QString(), answered, options, nullptr));
@@ -345,6 +368,7 @@ void PictureTransfers::downloadPicture(const QString &address, const QString &fi
                 options = onTransferThread(options, link, this)] {
         host->follow(cookies, absorbed);
         auto checked = [link, owner](const DownloadResult &result, const std::shared_ptr<PartFile> &part) {
+            TransferHost::delivered(link);
             if (!result.ok())
                 part->discard();
             // Named on the caller's thread, just before the caller hears of it.
@@ -354,6 +378,56 @@ void PictureTransfers::downloadPicture(const QString &address, const QString &fi
         };
         auto *request = new PictureRequest(host->network(), address, filePath, checked, options, nullptr);
         host->start(link, request, request->part());
+    };
+    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+}
+
+void PictureTransfers::fetchPageAndPicture(const QString &page, const QString &filePath, PictureOfPage pictureOf,
+                                           QObject *context, PageAndPictureCallback done,
+                                           const RequestOptions &options)
+{
+    const QString charset = QStringLiteral("UTF-8");
+    const PersistentCookieJar *jar = followedJar(m_session);
+    if (!m_thread || !jar) {
+        // The same two steps on the caller's thread.
+        const QPointer<QObject> guard(context);
+        QNetworkAccessManager *session = m_session;
+        auto answered = [session, guard, filePath, pictureOf = std::move(pictureOf), done = std::move(done),
+                         options](const PageResult &result) {
+            const QString picture = pictureOf(result);
+            if (picture.isEmpty() || !guard)
+                return done(result, std::nullopt);
+            ::downloadPicture(session, picture, filePath, guard,
+                              [result, done](const DownloadResult &fetched) { done(result, fetched); }, options);
+        };
+        return ::fetchPage(m_session, charset, page, context, std::move(answered), options);
+    }
+    TransferTicket *ticket = ticketFor(context, options);
+    ticket->bothDone = std::move(done);
+    const LinkPtr link = ticket->link;
+    PictureTransfers *owner = this;
+    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, charset, page,
+                filePath, pictureOf = std::move(pictureOf), options = onTransferThread(options, link, this)] {
+        host->follow(cookies, absorbed);
+        auto answered = [host, link, owner, filePath, pictureOf, options](const PageResult &result) {
+            TransferHost::delivered(link);
+            const QString picture = pictureOf(result);
+            if (picture.isEmpty())
+                return toCaller(link, owner,
+                                [result](TransferTicket *ticket) { ticket->finishBoth(result, std::nullopt); });
+            auto checked = [link, owner, result](const DownloadResult &fetched,
+                                                 const std::shared_ptr<PartFile> &part) {
+                TransferHost::delivered(link);
+                if (!fetched.ok())
+                    part->discard();
+                toCaller(link, owner, [result, fetched, part](TransferTicket *ticket) {
+                    ticket->finishBoth(result, placeStaged(fetched, *part));
+                });
+            };
+            auto *request = new PictureRequest(host->network(), picture, filePath, checked, options, nullptr);
+            host->start(link, request, request->part());
+        };
+        host->start(link, new PageRequest(host->network(), page, charset, QString(), answered, options, nullptr));
     };
     QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
 }

@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QUrl>
 
+#include <optional>
+
 class QNetworkAccessManager;
 class QThread;
 class TransferHost;
@@ -50,6 +52,20 @@ public:
                    const RequestOptions &options = {});
     void downloadPicture(const QString &address, const QString &filePath, QObject *context, DownloadCallback done,
                          const RequestOptions &options = {});
+
+    // What a picture page's answer names to fetch next: called once with
+    // every answer, where it arrives (on the transfer thread), so it must be
+    // safe there. An empty address fetches nothing.
+    using PictureOfPage = std::function<QString(const PageResult &)>;
+    // The page's answer and, when it named a picture, the picture's outcome.
+    using PageAndPictureCallback = std::function<void(const PageResult &, const std::optional<DownloadResult> &)>;
+
+    // A picture page and then the picture it names, into `filePath`, in one
+    // step: the picture's request starts as the page's answer arrives, with
+    // no trip through the caller's thread between the two, and the caller
+    // hears once, of both.
+    void fetchPageAndPicture(const QString &page, const QString &filePath, PictureOfPage pictureOf,
+                             QObject *context, PageAndPictureCallback done, const RequestOptions &options = {});
 
     // True when requests run on the transfer thread.
     bool onOwnThread() const { return m_thread != nullptr; }
