@@ -581,9 +581,14 @@ private slots:
         for (const QString album : {"8002", "8003"}) {
             for (const JobSource source : {JobSource::BrowserPane, JobSource::HiddenPane}) {
                 QTemporaryDir paced, quick;
+                m_modes.requests(true);
                 const auto one = run(settings(source, paced.path(), &m_modes), albumUrl(album, &m_modes));
+                const int pacedPictures = m_modes.requests(true).value("pictures").toInt();
                 const auto many = run(fast(settings(source, quick.path(), &m_modes), 8), albumUrl(album, &m_modes));
                 QVERIFY(one->report && many->report);
+                // A repeated link is fetched once, even when its page comes in
+                // while the first is still on its way.
+                QCOMPARE(m_modes.requests().value("pictures").toInt(), pacedPictures);
                 QCOMPARE(described(*many), described(*one));
                 QCOMPARE(many->report->saved, one->report->saved);
                 const QString name = one->report->folderName;

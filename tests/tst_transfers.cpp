@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <optional>
 
 namespace {
@@ -69,6 +70,7 @@ struct Seen {
 };
 
 enum class Path { CallersThread, TransferThread };
+enum class Request { Page, Picture, PageThenPicture };
 
 // One request through the free functions on `session` or through its
 // transfer thread.
@@ -149,6 +151,8 @@ private slots:
     void sameAnswersOnEitherThread_data();
     void sameAnswersOnEitherThread();
     void cookiesFollowTheSession();
+    void pageAndPictureInOneStep_data();
+    void pageAndPictureInOneStep();
     void leavingAbandonsEveryRequest_data();
     void leavingAbandonsEveryRequest();
 
@@ -289,37 +293,117 @@ void TestTransfers::cookiesFollowTheSession()
     QCOMPARE(sent("/test/cookie"), QStringLiteral("set=there"));
 }
 
+void TestTransfers::pageAndPictureInOneStep_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("picture"); // what the page names, if it answers; empty: nothing
+    QTest::addColumn<WebReason>("pageReason");
+    QTest::addColumn<WebReason>("pictureReason");
+
+    const QString page = m_faulty.url("/photo/900/photo-930");
+    QTest::newRow("picture named") << page << m_faulty.url(picturePath("930")) << WebReason::None << WebReason::None;
+    QTest::newRow("nothing named") << page << QString() << WebReason::None << WebReason::None;
+    QTest::newRow("page fails") << m_faulty.url("/test/status?code=404") << m_faulty.url(picturePath("930"))
+                                << WebReason::HttpStatus << WebReason::None;
+    QTest::newRow("picture fails") << page << m_faulty.url(picturePath("915")) << WebReason::None
+                                   << WebReason::HttpStatus;
+}
+
+void TestTransfers::pageAndPictureInOneStep()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, picture);
+    QFETCH(WebReason, pageReason);
+    QFETCH(WebReason, pictureReason);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("p.jpg");
+    RequestOptions options;
+    options.retry.delaysMs = {20};
+    std::atomic<bool> readHere = false;
+    auto pictureOf = [&](const PageResult &answer) {
+        readHere = QThread::currentThread() == qApp->thread();
+        return answer.ok() ? picture : QString();
+    };
+    std::optional<PageResult> pageSeen;
+    std::optional<DownloadResult> pictureSeen;
+    int calls = 0;
+    QObject context;
+    m_faulty.requests(true);
+    m_transfers->fetchPageAndPicture(
+            page, file, pictureOf, &context,
+            [&](const PageResult &p, const std::optional<DownloadResult> &d) {
+                ++calls;
+                pageSeen = p;
+                pictureSeen = d;
+            },
+            options);
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 30000);
+    QVERIFY(!readHere);
+    QCOMPARE(pageSeen->failure.reason, pageReason);
+    const bool named = pageSeen->ok() && !picture.isEmpty();
+    QCOMPARE(pictureSeen.has_value(), named);
+    QCOMPARE(m_faulty.requests().value("pictures").toInt() > 0, named);
+    if (!named) {
+        QVERIFY(entriesIn(dir.path()).isEmpty());
+        return;
+    }
+    QCOMPARE(pictureSeen->failure.reason, pictureReason);
+    QTemporaryDir apart;
+    const std::optional<Seen> alone = run(Path::TransferThread, m_session, true, picture, options, apart.path());
+    QVERIFY(alone);
+    QCOMPARE(pictureSeen->sha256, alone->sha256);
+    QCOMPARE(pictureSeen->lastModified, alone->lastModified);
+    QCOMPARE(entriesIn(dir.path()), alone->leftInFolder);
+    QTest::qWait(0);
+    QCOMPARE(calls, 1);
+}
+
 void TestTransfers::leavingAbandonsEveryRequest_data()
 {
-    QTest::addColumn<bool>("picture");
+    QTest::addColumn<Request>("request");
     QTest::addColumn<int>("leaveAfter"); // -1: in the same turn as the call; else after that many bytes
 
-    QTest::newRow("picture still queued") << true << -1;
-    QTest::newRow("picture half-way") << true << 10000;
-    QTest::newRow("picture whole, not yet named") << true << 20000;
-    QTest::newRow("page still queued") << false << -1;
-    QTest::newRow("page half-way") << false << 10000;
+    QTest::newRow("picture still queued") << Request::Picture << -1;
+    QTest::newRow("picture half-way") << Request::Picture << 10000;
+    QTest::newRow("picture whole, not yet named") << Request::Picture << 20000;
+    QTest::newRow("page still queued") << Request::Page << -1;
+    QTest::newRow("page half-way") << Request::Page << 10000;
+    QTest::newRow("picture after its page, half-way") << Request::PageThenPicture << 10000;
 }
 
 void TestTransfers::leavingAbandonsEveryRequest()
 {
-    QFETCH(bool, picture);
+    QFETCH(Request, request);
     QFETCH(int, leaveAfter);
+    const bool picture = request != Request::Page;
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     QTemporaryDir dir;
     auto *context = new QObject;
     bool called = false;
     const QString address = QStringLiteral("http://127.0.0.1:%1/p.jpg").arg(server.serverPort());
-    if (picture)
+    if (request == Request::Picture)
         m_transfers->downloadPicture(address, dir.filePath("p.jpg"), context, [&](const DownloadResult &) { called = true; });
-    else
+    else if (request == Request::Page)
         m_transfers->fetchPage("UTF-8", address, context, [&](const PageResult &) { called = true; });
+    else
+        m_transfers->fetchPageAndPicture(
+                address, dir.filePath("p.jpg"), [address](const PageResult &) { return address; }, context,
+                [&](const PageResult &, const std::optional<DownloadResult> &) { called = true; });
     const QByteArray body(20000, '\xFF');
     QTcpSocket *socket = nullptr;
-    if (leaveAfter >= 0) {
+    if (request == Request::PageThenPicture) {
+        // The picture's request follows on the same connection, kept alive.
         socket = acceptRequest(server);
         QVERIFY(socket);
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\npage");
+        QByteArray head;
+        QVERIFY(QTest::qWaitFor([&] { return (head += socket->readAll()).contains("\r\n\r\n"); }, 10000));
+    } else if (leaveAfter >= 0) {
+        socket = acceptRequest(server);
+        QVERIFY(socket);
+    }
+    if (leaveAfter >= 0) {
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 20000\r\n\r\n");
         socket->write(body.first(leaveAfter));
         QTRY_COMPARE(socket->bytesToWrite(), qint64(0));
