@@ -369,6 +369,24 @@ private slots:
         QCOMPARE(again.entries().size(), 2);
         QCOMPARE(again.albumAddress(), QString("http://a/photo/1/album-7"));
         QCOMPARE(again.state(), AlbumRecord::State::Finished);
+
+        // Held open for a run of lines: a torn line before it, or lines
+        // others append meanwhile, lose nothing.
+        torn.open(QIODevice::Append);
+        torn.write("{\"page\":\"http://a/photo/1/photo-9\",\"pic");
+        torn.close();
+        RecordJournal journal;
+        const AlbumRecord::Entry fifth{"http://a/photo/1/photo-5", "http://a/pic/5.jpg", "5.jpg"};
+        const AlbumRecord::Entry sixth{"http://a/photo/1/photo-6", "http://a/pic/6.jpg", "6.jpg"};
+        QVERIFY(journal.append(f, AlbumRecord::entryBytes(fifth), nullptr));
+        QVERIFY(AlbumRecord::appendEntry(f, {"http://a/photo/1/photo-7", "http://a/pic/7.jpg", "7.jpg"}));
+        QVERIFY(journal.append(f, AlbumRecord::entryBytes(sixth), nullptr));
+        QCOMPARE(AlbumRecord::load(f).entries().size(), 5);
+        // Once the journal is replaced, the next line opens the new one.
+        journal.close();
+        QVERIFY(again.save(f));
+        QVERIFY(journal.append(f, AlbumRecord::entryBytes(fifth), nullptr));
+        QCOMPARE(AlbumRecord::load(f).entries().size(), 3);
     }
 
     void recordOfEarlierVersionsIsRead()

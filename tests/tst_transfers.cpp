@@ -42,6 +42,8 @@ const QByteArray Seed = R"({ "members": [ { "id": "900", "albums": [ { "id": "90
     {"id": "921", "pageBody": "gzipBomb", "bombMb": 8},
     {"id": "923", "otherHost": true},
     {"id": "924", "trickleMs": 10, "trickleBytes": 12, "padKb": 64},
+    {"id": "925", "trickleMs": 25, "trickleBytes": 100, "padKb": 4},
+    {"id": "926", "trickleMs": 600, "trickleBytes": 1000, "padKb": 4},
     {"id": "930", "date": "2024-05-01T10:00:00Z"}
 ] } ] } ] })";
 
@@ -190,28 +192,35 @@ void TestTransfers::sameAnswersOnEitherThread_data()
     QTest::addColumn<qint64>("capBytes");
     QTest::addColumn<WebReason>("reason");
     QTest::addColumn<qint64>("bytesPerSecond");
+    QTest::addColumn<int>("silenceMs"); // the time-out for no sign of life; 0: 5 s
 
     const qint64 none = 0;
-    QTest::newRow("picture") << true << m_site.url("/test/bytes?n=300000") << 0 << none << WebReason::None << none;
+    QTest::newRow("picture") << true << m_site.url("/test/bytes?n=300000") << 0 << none << WebReason::None << none << 0;
     // Held back by the limit, the transfer pauses and resumes many times.
     QTest::newRow("rate-limited picture") << true << m_site.url("/test/bytes?n=600000") << 0 << none << WebReason::None
-                                          << qint64(400 << 10);
-    QTest::newRow("dated picture") << true << m_faulty.url(picturePath("930")) << 0 << none << WebReason::None << none;
-    QTest::newRow("redirected to another host") << true << m_faulty.url(picturePath("923")) << 0 << none << WebReason::None << none;
-    QTest::newRow("page") << false << m_site.url("/photo/100000001/album-5001") << 0 << none << WebReason::None << none;
-    QTest::newRow("gzip picture") << true << m_faulty.url(picturePath("906")) << 0 << none << WebReason::None << none;
-    QTest::newRow("cut gzip") << true << m_faulty.url(picturePath("907")) << 0 << none << WebReason::Truncated << none;
-    QTest::newRow("206") << true << m_faulty.url(picturePath("909")) << 0 << none << WebReason::PartialContent << none;
-    QTest::newRow("page for a picture") << true << m_faulty.url(picturePath("910")) << 0 << none << WebReason::PageNotPicture << none;
-    QTest::newRow("empty") << true << m_faulty.url(picturePath("911")) << 0 << none << WebReason::EmptyBody << none;
-    QTest::newRow("always failing, retried") << true << m_faulty.url(picturePath("915")) << 0 << none << WebReason::HttpStatus << none;
-    QTest::newRow("503 for a minute") << false << m_faulty.url("/photo/900/photo-904") << 0 << none << WebReason::RetryTooLate << none;
-    QTest::newRow("404 page") << false << m_site.url("/test/status?code=404") << 0 << none << WebReason::HttpStatus << none;
-    QTest::newRow("picture bomb") << true << m_faulty.url(picturePath("920")) << 0 << qint64(1 << 20) << WebReason::TooLarge << none;
-    QTest::newRow("page bomb") << false << m_faulty.url("/photo/900/photo-921") << 0 << qint64(1 << 20) << WebReason::TooLarge << none;
-    QTest::newRow("deadline") << true << m_faulty.url(picturePath("924")) << 1500 << none << WebReason::DeadlinePassed << none;
-    QTest::newRow("https to http") << true << QString("https") << 0 << none << WebReason::InsecureRedirect << none;
-    QTest::newRow("picture already there") << true << m_site.url("/test/bytes?n=10") << 0 << none << WebReason::FileExists << none;
+                                          << qint64(400 << 10) << 0;
+    QTest::newRow("dated picture") << true << m_faulty.url(picturePath("930")) << 0 << none << WebReason::None << none << 0;
+    QTest::newRow("redirected to another host") << true << m_faulty.url(picturePath("923")) << 0 << none << WebReason::None << none << 0;
+    QTest::newRow("page") << false << m_site.url("/photo/100000001/album-5001") << 0 << none << WebReason::None << none << 0;
+    QTest::newRow("gzip picture") << true << m_faulty.url(picturePath("906")) << 0 << none << WebReason::None << none << 0;
+    QTest::newRow("cut gzip") << true << m_faulty.url(picturePath("907")) << 0 << none << WebReason::Truncated << none << 0;
+    QTest::newRow("206") << true << m_faulty.url(picturePath("909")) << 0 << none << WebReason::PartialContent << none << 0;
+    QTest::newRow("page for a picture") << true << m_faulty.url(picturePath("910")) << 0 << none << WebReason::PageNotPicture << none << 0;
+    QTest::newRow("empty") << true << m_faulty.url(picturePath("911")) << 0 << none << WebReason::EmptyBody << none << 0;
+    QTest::newRow("always failing, retried") << true << m_faulty.url(picturePath("915")) << 0 << none << WebReason::HttpStatus << none << 0;
+    QTest::newRow("503 for a minute") << false << m_faulty.url("/photo/900/photo-904") << 0 << none << WebReason::RetryTooLate << none << 0;
+    QTest::newRow("404 page") << false << m_site.url("/test/status?code=404") << 0 << none << WebReason::HttpStatus << none << 0;
+    QTest::newRow("picture bomb") << true << m_faulty.url(picturePath("920")) << 0 << qint64(1 << 20) << WebReason::TooLarge << none << 0;
+    QTest::newRow("page bomb") << false << m_faulty.url("/photo/900/photo-921") << 0 << qint64(1 << 20) << WebReason::TooLarge << none << 0;
+    QTest::newRow("deadline") << true << m_faulty.url(picturePath("924")) << 1500 << none << WebReason::DeadlinePassed << none << 0;
+    QTest::newRow("https to http") << true << QString("https") << 0 << none << WebReason::InsecureRedirect << none << 0;
+    // Bytes 25 ms apart for a second outlive a time-out of 0.15 s for no
+    // sign of life; bytes 0.6 s apart do not.
+    QTest::newRow("trickle, never silent") << true << m_faulty.url(picturePath("925")) << 0 << none << WebReason::None
+                                           << none << 150;
+    QTest::newRow("trickle, silent") << true << m_faulty.url(picturePath("926")) << 0 << none << WebReason::NoData
+                                     << none << 150;
+    QTest::newRow("picture already there") << true << m_site.url("/test/bytes?n=10") << 0 << none << WebReason::FileExists << none << 0;
 }
 
 void TestTransfers::sameAnswersOnEitherThread()
@@ -222,6 +231,7 @@ void TestTransfers::sameAnswersOnEitherThread()
     QFETCH(qint64, capBytes);
     QFETCH(WebReason, reason);
     QFETCH(qint64, bytesPerSecond);
+    QFETCH(int, silenceMs);
     QSslServer https;
     if (address == "https") {
         QVERIFY(https.listen(QHostAddress::LocalHost));
@@ -229,7 +239,7 @@ void TestTransfers::sameAnswersOnEitherThread()
         address = QStringLiteral("https://127.0.0.1:%1/p.jpg").arg(https.serverPort());
     }
     RequestOptions options;
-    options.timeoutMs = 5000;
+    options.timeoutMs = silenceMs ? silenceMs : 5000;
     options.retry.delaysMs = {20, 20};
     options.deadlineMs = deadlineMs;
     options.lowSpeedBytesPerSecond = deadlineMs ? 500 : options.lowSpeedBytesPerSecond;

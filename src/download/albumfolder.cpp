@@ -578,7 +578,7 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
     // Into the journal as it takes its name: after a crash the folder says
     // what it holds.
     FileError failure;
-    if (!m_recordFailed && !AlbumRecord::appendEntry(workPath(), entry, &failure)) {
+    if (!m_recordFailed && !m_journal.append(workPath(), AlbumRecord::entryBytes(entry), &failure)) {
         m_recordFailed = true;
         note(FolderProblem::Step::SaveRecord, workPath(), failure);
     }
@@ -587,6 +587,8 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
 
 FolderFate AlbumFolder::finish(const AlbumEnding &ending)
 {
+    // The journal may be ended, replaced or moved from here on.
+    m_journal.close();
     FolderFate fate;
     fate.folderName = m_work;
     const QString name = AlbumFolderName(ending.title);

@@ -181,6 +181,8 @@ private:
     QSet<QString> m_placedPages;
     bool m_adoptedUnjournalled = false;
     bool m_recordFailed = false;
+    // The working folder's journal, open while pictures take their names.
+    RecordJournal m_journal;
     QList<FolderProblem> m_problems;
 };
 

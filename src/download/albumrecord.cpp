@@ -154,27 +154,50 @@ bool AlbumRecord::appendLine(const QString &albumFolder, const QJsonObject &line
 
 bool AlbumRecord::appendBytes(const QString &albumFolder, QByteArray bytes, FileError *error)
 {
-    QFile file(albumFolder + QLatin1Char('/') + fileName());
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        if (error)
-            *error = reasonFor(file.fileName(), file.errorString());
-        return false;
+    RecordJournal journal;
+    return journal.append(albumFolder, std::move(bytes), error);
+}
+
+bool RecordJournal::append(const QString &albumFolder, QByteArray bytes, FileError *error)
+{
+    if (!m_file || m_folder != albumFolder) {
+        close();
+        auto file = std::make_unique<QFile>(albumFolder + QLatin1Char('/') + AlbumRecord::fileName());
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Append)) {
+            if (error)
+                *error = reasonFor(file->fileName(), file->errorString());
+            return false;
+        }
+        // After a torn line, start a fresh one so this one is not lost with it.
+        if (const qint64 size = file->size(); size > 0 && file->seek(size - 1) && file->read(1) != "\n")
+            bytes.prepend('\n');
+        file->seek(file->size());
+        m_file = std::move(file);
+        m_folder = albumFolder;
     }
-    // After a torn line, start a fresh one so this one is not lost with it.
-    if (const qint64 size = file.size(); size > 0 && file.seek(size - 1) && file.read(1) != "\n")
-        bytes.prepend('\n');
-    file.seek(file.size());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (m_file->write(bytes) != bytes.size() || !m_file->flush()) {
         if (error)
-            *error = reasonFor(file.fileName(), file.errorString());
+            *error = reasonFor(m_file->fileName(), m_file->errorString());
+        close();
         return false;
     }
     return true;
 }
 
+void RecordJournal::close()
+{
+    m_file.reset();
+    m_folder.clear();
+}
+
 bool AlbumRecord::appendEntry(const QString &albumFolder, const Entry &entry, FileError *error)
 {
-    return appendLine(albumFolder, entryLine(entry), error);
+    return appendBytes(albumFolder, entryBytes(entry), error);
+}
+
+QByteArray AlbumRecord::entryBytes(const Entry &entry)
+{
+    return QJsonDocument(entryLine(entry)).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QByteArray AlbumRecord::headerLine() const
@@ -200,7 +223,7 @@ bool AlbumRecord::save(const QString &albumFolder, FileError *error) const
                      .toJson(QJsonDocument::Compact)
             + '\n';
     for (const Entry &e : m_entries)
-        bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
+        bytes += entryBytes(e);
     bytes += stateLine();
     QSaveFile out(albumFolder + QLatin1Char('/') + fileName());
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
@@ -218,7 +241,7 @@ bool AlbumRecord::finish(const QString &albumFolder, const QList<Entry> &notInJo
         return save(albumFolder, error);
     QByteArray bytes;
     for (const Entry &e : notInJournal)
-        bytes += QJsonDocument(entryLine(e)).toJson(QJsonDocument::Compact) + '\n';
+        bytes += entryBytes(e);
     bytes += headerLine() + stateLine();
     if (!appendBytes(albumFolder, bytes, error))
         return false;

@@ -3,11 +3,30 @@
 #include "storage/filesystem.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+
+// An album folder's journal held open for a run of appends: each line then
+// costs one write, where opening it anew costs a dozen calls. Closed before
+// anything replaces the journal, since its lines would go to the old file.
+class RecordJournal
+{
+public:
+    // Appends `bytes` to the journal of `albumFolder`, opening it (and
+    // starting it) when this is the first line or another folder's.
+    bool append(const QString &albumFolder, QByteArray bytes, FileError *error);
+    void close();
+
+private:
+    std::unique_ptr<QFile> m_file; // open while it holds a folder's journal
+    QString m_folder;
+};
 
 // The record of an album folder that Quillmoor filled: which album it holds
 // (its address), what state the download is in, and each picture saved. It
@@ -52,6 +71,8 @@ public:
     // there is none. An error names the record's path and the system's reason.
     static bool appendLine(const QString &albumFolder, const QJsonObject &line, FileError *error = nullptr);
     static bool appendEntry(const QString &albumFolder, const Entry &entry, FileError *error = nullptr);
+    // The journal line of `entry`.
+    static QByteArray entryBytes(const Entry &entry);
     // Writes the whole record under a temporary name and renames it in; the
     // record of an earlier version goes once this one is in place.
     bool save(const QString &albumFolder, FileError *error = nullptr) const;

@@ -1,5 +1,6 @@
 #include "curlnetwork.h"
 
+#include <QElapsedTimer>
 #include <QNetworkCookie>
 #include <QNetworkReply>
 #include <QNetworkCookieJar>
@@ -55,6 +56,7 @@ private:
     qint64 m_signalled = 0; // body bytes readyRead has told of
     qint64 m_received = 0;
     QTimer m_silence;
+    QElapsedTimer m_heardAt; // since the last sign of life
 };
 
 namespace {
@@ -164,6 +166,10 @@ CurlReply::CurlReply(CurlNetworkManager *manager, const QNetworkRequest &request
     curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
     m_silence.setSingleShot(true);
     connect(&m_silence, &QTimer::timeout, this, [this] {
+        // Armed once and checked as it fires: restarting a timer with every
+        // header line and chunk cost more than the transfer's own reads.
+        if (const qint64 left = this->request().transferTimeout() - m_heardAt.elapsed(); left > 0)
+            return m_silence.start(int(left));
         // Qt's transfer time-out ends a reply as cancelled.
         stop(QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled"));
     });
@@ -183,8 +189,11 @@ CurlReply::~CurlReply()
 
 void CurlReply::silence()
 {
-    if (const int ms = request().transferTimeout(); ms > 0 && !m_ended)
-        m_silence.start(ms);
+    if (const int ms = request().transferTimeout(); ms > 0 && !m_ended) {
+        m_heardAt.start();
+        if (!m_silence.isActive())
+            m_silence.start(ms);
+    }
 }
 
 size_t CurlReply::onHeader(char *data, size_t size, size_t count, void *self)
