@@ -562,11 +562,11 @@ QString AlbumFolder::place(const QString &staging, AlbumRecord::Entry entry, con
     FileError sidecarError;
     if (!sidecar.isEmpty() && !FileSystem::RenameNoReplace(stagedSidecar, folder + sidecar, &sidecarError))
         return fail(sidecarError.systemText);
-    if (QFile staged(staging); !staged.rename(folder + name)) {
-        const QString why = staged.errorString();
+    // Never over a file that took the name since it was found free.
+    if (FileError renameError; !FileSystem::RenameNoReplace(staging, folder + name, &renameError)) {
         if (!sidecar.isEmpty())
             QFile::remove(folder + sidecar); // ours, placed just now
-        return fail(why);
+        return fail(renameError.systemText);
     }
     entry.file = name;
     entry.sidecar = !sidecar.isEmpty();

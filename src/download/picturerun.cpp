@@ -39,6 +39,12 @@ void PictureClaims::release(const QString &picture, int index)
         m_holders.erase(it);
 }
 
+int PictureClaims::holder(const QString &picture) const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_holders.value(picture, -1);
+}
+
 void PictureClaims::setOpen(bool open)
 {
     const std::lock_guard lock(m_mutex);
@@ -398,6 +404,8 @@ void PictureRun::commitReady()
 bool PictureRun::commit(ScheduledPicture &item)
 {
     PictureReport &report = item.report;
+    if (item.sameAsEarlier && !m_placer.saved(item.picture) && !takeFromLater(item))
+        return false;
     if (item.sameAsEarlier) {
         item.sameAsEarlier = false;
         if (!m_placer.saved(item.picture)) {
@@ -433,6 +441,30 @@ bool PictureRun::commit(ScheduledPicture &item)
     const QPointer<PictureRun> self(this);
     emit pictureDone(done);
     return self && m_requests;
+}
+
+bool PictureRun::takeFromLater(ScheduledPicture &item)
+{
+    // A later link to the same picture whose page answered first fetched
+    // it: this one, the first in the album, is saved with what that one
+    // fetched, once it is in, as if it had fetched it itself.
+    const int index = m_schedule.nextToReportIndex();
+    const int later = m_claims->holder(item.picture);
+    if (later <= index || later >= m_schedule.size())
+        return true;
+    ScheduledPicture &other = m_schedule.at(later);
+    if (other.stage != ScheduledPicture::Stage::Done)
+        return false; // tried again as that one ends
+    if (!other.staging.isEmpty()) {
+        item.staging = std::exchange(other.staging, QString());
+        item.size = other.size;
+        item.sha256 = other.sha256;
+        item.date = other.date;
+        item.sameAsEarlier = false;
+        other.sameAsEarlier = true;
+        m_claims->take(item.picture, index);
+    }
+    return true;
 }
 
 bool PictureRun::settle(int neverBegun)

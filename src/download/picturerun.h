@@ -38,6 +38,8 @@ public:
     void take(const QString &picture, int index);
     // True when an item other than `index` holds `picture`.
     bool heldByAnother(const QString &picture, int index) const;
+    // The item holding `picture`, or -1.
+    int holder(const QString &picture) const;
     // Frees `picture` if `index` holds it.
     void release(const QString &picture, int index);
     void setOpen(bool open);
@@ -118,6 +120,7 @@ private:
     void itemDone(int index);
     void commitReady();
     bool commit(ScheduledPicture &item);
+    bool takeFromLater(ScheduledPicture &item);
     void loginExpired(int index);
     void checkIdle();
 
