@@ -306,7 +306,8 @@ private slots:
         FileError error;
         QVERIFY(folder.create(&error));
         JobTally tally;
-        PicturePlacer placer(folder, tally, CaptionMode::None);
+        PictureClaims claims;
+        PicturePlacer placer(folder, tally, CaptionMode::None, claims);
         struct Row {
             QString picture, fileName;
             PictureReport::Kind kind;

@@ -22,10 +22,11 @@ QByteArray Sha256OfFile(const QString &path)
 
 } // namespace
 
-PicturePlacer::PicturePlacer(AlbumFolder &folder, JobTally &tally, CaptionMode captions)
+PicturePlacer::PicturePlacer(AlbumFolder &folder, JobTally &tally, CaptionMode captions, PictureClaims &claims)
     : m_folder(folder)
     , m_tally(tally)
     , m_captions(captions)
+    , m_claims(claims)
 {
 }
 
@@ -73,7 +74,7 @@ void PicturePlacer::place(ScheduledPicture &item, const QString &albumName)
         report.failure = details;
         QFile::remove(staging);
     };
-    if (m_saved.contains(item.picture)) {
+    if (m_claims.saved(item.picture)) {
         // An earlier page of the album showed the same picture and its
         // answer came later than this one's: the first in the album wins.
         report.kind = PictureReport::Kind::Skipped;
@@ -119,6 +120,6 @@ void PicturePlacer::place(ScheduledPicture &item, const QString &albumName)
         ++m_tally.sidecarsInstead;
     report.kind = PictureReport::Kind::Saved;
     report.fileName = name;
-    m_saved.insert(item.picture);
+    m_claims.markSaved(item.picture);
     ++m_tally.saved;
 }

@@ -2,11 +2,11 @@
 
 #include "albumfolder.h"
 #include "albumrecord.h"
+#include "pictureclaims.h"
 #include "jobtally.h"
 #include "jobtypes.h"
 #include "pictureschedule.h"
 
-#include <QSet>
 #include <QString>
 
 // Gives each downloaded picture its place in the album's folder, in the
@@ -17,13 +17,14 @@
 class PicturePlacer
 {
 public:
-    PicturePlacer(AlbumFolder &folder, JobTally &tally, CaptionMode captions);
+    // `claims` learns of each picture saved, and answers saved().
+    PicturePlacer(AlbumFolder &folder, JobTally &tally, CaptionMode captions, PictureClaims &claims);
 
     // Sets the item's report: Saved under its name, AlreadyThere, Skipped
     // (the same picture saved before) or Failed; the staged file is gone
     // either way.
     void place(ScheduledPicture &item, const QString &albumName);
-    bool saved(const QString &pictureAddress) const { return m_saved.contains(pictureAddress); }
+    bool saved(const QString &pictureAddress) const { return m_claims.saved(pictureAddress); }
 
     // Whether a picture the folder holds still lacks what the captions choice asks.
     bool wantsCaptions(const AlbumRecord::Entry &entry) const;
@@ -35,7 +36,7 @@ private:
     AlbumFolder &m_folder;
     JobTally &m_tally;
     CaptionMode m_captions;
-    // Pictures saved in this job: a picture the album shows on two pages is
-    // saved once.
-    QSet<QString> m_saved;
+    // Pictures saved in this job among them: a picture the album shows on
+    // two pages is saved once.
+    PictureClaims &m_claims;
 };

@@ -10,53 +10,6 @@
 #include <QFile>
 #include <QMap>
 
-bool PictureClaims::claim(const QString &picture, int index)
-{
-    const std::lock_guard lock(m_mutex);
-    if (!m_open || m_holders.contains(picture))
-        return false;
-    m_holders.insert(picture, index);
-    return true;
-}
-
-void PictureClaims::take(const QString &picture, int index)
-{
-    const std::lock_guard lock(m_mutex);
-    m_holders.insert(picture, index);
-}
-
-bool PictureClaims::heldByAnother(const QString &picture, int index) const
-{
-    const std::lock_guard lock(m_mutex);
-    const auto it = m_holders.constFind(picture);
-    return it != m_holders.cend() && *it != index;
-}
-
-void PictureClaims::release(const QString &picture, int index)
-{
-    const std::lock_guard lock(m_mutex);
-    if (const auto it = m_holders.find(picture); it != m_holders.end() && *it == index)
-        m_holders.erase(it);
-}
-
-int PictureClaims::holder(const QString &picture) const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_holders.value(picture, -1);
-}
-
-void PictureClaims::setOpen(bool open)
-{
-    const std::lock_guard lock(m_mutex);
-    m_open = open;
-}
-
-QHash<QString, int> PictureClaims::holders() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_holders;
-}
-
 PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const StagingFolder &staging,
                        QObject *parent)
     : QObject(parent)
@@ -65,7 +18,7 @@ PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const S
     , m_folder(folder)
     , m_staging(staging)
     , m_schedule(settings.maxInFlight)
-    , m_placer(folder, m_tally, settings.captions)
+    , m_placer(folder, m_tally, settings.captions, *m_claims)
     , m_requests(new QObject(this))
 {
     m_clock.start();
@@ -424,10 +377,9 @@ bool PictureRun::commit(ScheduledPicture &item)
         report.kind = PictureReport::Kind::Skipped;
         report.why = PictureReport::Why::SavedBefore;
     } else if (!item.staging.isEmpty()) {
+        // Saved, the placer marks it in the claims: it is never fetched again.
         m_placer.place(item, m_albumName);
-        // Saved, the claim stays and the picture is never fetched again.
-        if (!m_placer.saved(item.picture))
-            m_claims->release(item.picture, m_schedule.nextToReportIndex());
+        m_claims->release(item.picture, m_schedule.nextToReportIndex());
     }
     m_tally.count(report);
     // Found by its name, or under another: the journal learns it at the end.

@@ -3,6 +3,7 @@
 #include "jobtally.h"
 #include "jobtypes.h"
 #include "pictureplacer.h"
+#include "pictureclaims.h"
 #include "pictureschedule.h"
 
 #include <QElapsedTimer>
@@ -23,33 +24,6 @@ class StagingFolder;
 struct PageResult;
 struct DownloadResult;
 
-// Which item of a run fetches each picture. A picture page read on the
-// transfer thread claims its picture here before the picture's request
-// goes out, so a picture is never fetched twice at once and no request
-// leaves while the run holds still; the run, on its own thread, reads the
-// same claims to tell a repeat from the item that fetches the picture.
-class PictureClaims
-{
-public:
-    // Takes `picture` for `index`, unless another item holds it or the run
-    // sends nothing new.
-    bool claim(const QString &picture, int index);
-    // Takes `picture` for `index` whoever held it.
-    void take(const QString &picture, int index);
-    // True when an item other than `index` holds `picture`.
-    bool heldByAnother(const QString &picture, int index) const;
-    // The item holding `picture`, or -1.
-    int holder(const QString &picture) const;
-    // Frees `picture` if `index` holds it.
-    void release(const QString &picture, int index);
-    void setOpen(bool open);
-    QHash<QString, int> holders() const;
-
-private:
-    mutable std::mutex m_mutex;
-    QHash<QString, int> m_holders;
-    bool m_open = true;
-};
 
 // The pictures of one album, from their pages to their reports: it reads
 // each picture page, downloads the picture into the staging folder, has it
@@ -133,10 +107,10 @@ private:
     // The schedule's clock: it keeps no time of its own.
     QElapsedTimer m_clock;
     JobTally m_tally;
-    PicturePlacer m_placer;
     // Pictures on their way or saved, so a repeat waits for the first; shared
     // with the transfer thread.
     std::shared_ptr<PictureClaims> m_claims = std::make_shared<PictureClaims>();
+    PicturePlacer m_placer;
     bool m_moving = false;
     bool m_collecting = false;
     bool m_held = false;
