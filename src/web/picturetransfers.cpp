@@ -328,6 +328,34 @@ const PersistentCookieJar *followedJar(QNetworkAccessManager *session)
     return session ? dynamic_cast<const PersistentCookieJar *>(session->cookieJar()) : nullptr;
 }
 
+// Runs `start` on the transfer thread once its jar follows the session's.
+// The cookies as they are now travel with it: one set in the session's jar
+// before the call is sent with the request.
+void startThere(TransferHost *host, const PersistentCookieJar &jar, quint64 absorbed, std::function<void()> start)
+{
+    auto run = [host, cookies = jar.storedCookies(), absorbed, start = std::move(start)] {
+        host->follow(cookies, absorbed);
+        start();
+    };
+    QMetaObject::invokeMethod(host, std::move(run), Qt::QueuedConnection);
+}
+
+// What a picture's request hands back on the transfer thread: the part file
+// checked, then named on the caller's thread just before it hears of it.
+auto pictureChecked(const LinkPtr &link, PictureTransfers *owner,
+                    std::function<void(TransferTicket *, const DownloadResult &)> finish)
+{
+    return [link, owner, finish = std::move(finish)](const DownloadResult &result,
+                                                     const std::shared_ptr<PartFile> &part) {
+        TransferHost::delivered(link);
+        if (!result.ok())
+            part->discard();
+        toCaller(link, owner, [result, part, finish](TransferTicket *ticket) {
+            finish(ticket, placeStaged(result, *part));
+        });
+    };
+}
+
 } // namespace
 
 void PictureTransfers::fetchPage(const QString &charset, const QString &address, QObject *context,
@@ -340,18 +368,15 @@ void PictureTransfers::fetchPage(const QString &charset, const QString &address,
     ticket->pageDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    // The cookies as they are now travel with the request: one set in the
-    // session's jar before this call is sent with it.
-    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, charset, address,
-                options = onTransferThread(options, link, this)] {
-        host->follow(cookies, absorbed);
-        auto answered = [link, owner](const PageResult &page) {
-            TransferHost::delivered(link);
-            toCaller(link, owner, [page](TransferTicket *ticket) { ticket->finishPage(page); });
-        };
-        host->start(link, new PageRequest(host->network(), address, charset, QString(), answered, options, nullptr));
-    };
-    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+    startThere(m_host, *jar, m_absorbed,
+               [host = m_host, link, owner, charset, address, options = onTransferThread(options, link, this)] {
+                   auto answered = [link, owner](const PageResult &page) {
+                       TransferHost::delivered(link);
+                       toCaller(link, owner, [page](TransferTicket *ticket) { ticket->finishPage(page); });
+                   };
+                   host->start(link, new PageRequest(host->network(), address, charset, QString(), answered,
+                                                     options, nullptr));
+               });
 }
 
 void PictureTransfers::downloadPicture(const QString &address, const QString &filePath, QObject *context,
@@ -364,22 +389,14 @@ void PictureTransfers::downloadPicture(const QString &address, const QString &fi
     ticket->pictureDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, address, filePath,
-                options = onTransferThread(options, link, this)] {
-        host->follow(cookies, absorbed);
-        auto checked = [link, owner](const DownloadResult &result, const std::shared_ptr<PartFile> &part) {
-            TransferHost::delivered(link);
-            if (!result.ok())
-                part->discard();
-            // Named on the caller's thread, just before the caller hears of it.
-            toCaller(link, owner, [result, part](TransferTicket *ticket) {
-                ticket->finishPicture(placeStaged(result, *part));
-            });
-        };
-        auto *request = new PictureRequest(host->network(), address, filePath, checked, options, nullptr);
-        host->start(link, request, request->part());
-    };
-    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+    startThere(m_host, *jar, m_absorbed,
+               [host = m_host, link, owner, address, filePath, options = onTransferThread(options, link, this)] {
+                   auto checked = pictureChecked(link, owner, [](TransferTicket *ticket, const DownloadResult &r) {
+                       ticket->finishPicture(r);
+                   });
+                   auto *request = new PictureRequest(host->network(), address, filePath, checked, options, nullptr);
+                   host->start(link, request, request->part());
+               });
 }
 
 void PictureTransfers::fetchPageAndPicture(const QString &page, const QString &filePath, PictureOfPage pictureOf,
@@ -406,28 +423,25 @@ void PictureTransfers::fetchPageAndPicture(const QString &page, const QString &f
     ticket->bothDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    auto run = [host = m_host, link, owner, cookies = jar->storedCookies(), absorbed = m_absorbed, charset, page,
-                filePath, pictureOf = std::move(pictureOf), options = onTransferThread(options, link, this)] {
-        host->follow(cookies, absorbed);
-        auto answered = [host, link, owner, filePath, pictureOf, options](const PageResult &result) {
-            TransferHost::delivered(link);
-            const QString picture = pictureOf(result);
-            if (picture.isEmpty())
-                return toCaller(link, owner,
-                                [result](TransferTicket *ticket) { ticket->finishBoth(result, std::nullopt); });
-            auto checked = [link, owner, result](const DownloadResult &fetched,
-                                                 const std::shared_ptr<PartFile> &part) {
-                TransferHost::delivered(link);
-                if (!fetched.ok())
-                    part->discard();
-                toCaller(link, owner, [result, fetched, part](TransferTicket *ticket) {
-                    ticket->finishBoth(result, placeStaged(fetched, *part));
-                });
-            };
-            auto *request = new PictureRequest(host->network(), picture, filePath, checked, options, nullptr);
-            host->start(link, request, request->part());
-        };
-        host->start(link, new PageRequest(host->network(), page, charset, QString(), answered, options, nullptr));
-    };
-    QMetaObject::invokeMethod(m_host, std::move(run), Qt::QueuedConnection);
+    startThere(m_host, *jar, m_absorbed,
+               [host = m_host, link, owner, charset, page, filePath, pictureOf = std::move(pictureOf),
+                options = onTransferThread(options, link, this)] {
+                   auto answered = [host, link, owner, filePath, pictureOf, options](const PageResult &result) {
+                       TransferHost::delivered(link);
+                       const QString picture = pictureOf(result);
+                       if (picture.isEmpty())
+                           return toCaller(link, owner, [result](TransferTicket *ticket) {
+                               ticket->finishBoth(result, std::nullopt);
+                           });
+                       auto checked = pictureChecked(link, owner,
+                                                     [result](TransferTicket *ticket, const DownloadResult &r) {
+                                                         ticket->finishBoth(result, r);
+                                                     });
+                       auto *request = new PictureRequest(host->network(), picture, filePath, checked, options,
+                                                          nullptr);
+                       host->start(link, request, request->part());
+                   };
+                   host->start(link, new PageRequest(host->network(), page, charset, QString(), answered, options,
+                                                     nullptr));
+               });
 }
