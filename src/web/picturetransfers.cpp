@@ -406,15 +406,15 @@ void PictureTransfers::fetchPageAndPicture(const QString &page, const QString &f
     const QString charset = QStringLiteral("UTF-8");
     const PersistentCookieJar *jar = followedJar(m_session);
     if (!m_thread || !jar) {
-        // The same two steps on the caller's thread.
-        const QPointer<QObject> guard(context);
+        // The same two steps on the caller's thread; a page's answer comes
+        // only while `context` lives.
         QNetworkAccessManager *session = m_session;
-        auto answered = [session, guard, filePath, pictureOf = std::move(pictureOf), done = std::move(done),
+        auto answered = [session, context, filePath, pictureOf = std::move(pictureOf), done = std::move(done),
                          options](const PageResult &result) {
             const QString picture = pictureOf(result);
-            if (picture.isEmpty() || !guard)
+            if (picture.isEmpty())
                 return done(result, std::nullopt);
-            ::downloadPicture(session, picture, filePath, guard,
+            ::downloadPicture(session, picture, filePath, context,
                               [result, done](const DownloadResult &fetched) { done(result, fetched); }, options);
         };
         return ::fetchPage(m_session, charset, page, context, std::move(answered), options);
