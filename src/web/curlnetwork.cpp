@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QTimerEvent>
 
 #include <mutex>
 
@@ -34,7 +35,7 @@ protected:
 private:
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onBody(char *data, size_t size, size_t count, void *self);
-    void headerLine(QByteArray line);
+    void headerLine(QByteArrayView line);
     void headersComplete();
     void stop(QNetworkReply::NetworkError error, const QString &text);
     void silence();
@@ -55,8 +56,11 @@ private:
     qsizetype m_read = 0;
     qint64 m_signalled = 0; // body bytes readyRead has told of
     qint64 m_received = 0;
-    QTimer m_silence;
+    QBasicTimer m_silence;
     QElapsedTimer m_heardAt; // since the last sign of life
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
 };
 
 namespace {
@@ -123,7 +127,7 @@ QNetworkReply::NetworkError statusError(int status)
 CurlReply::CurlReply(CurlNetworkManager *manager, const QNetworkRequest &request)
     : QNetworkReply(manager)
     , m_manager(manager)
-    , m_easy(curl_easy_init())
+    , m_easy(manager->takeHandle())
 {
     setRequest(request);
     setUrl(request.url());
@@ -145,7 +149,8 @@ CurlReply::CurlReply(CurlNetworkManager *manager, const QNetworkRequest &request
     curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
     if (request.url().scheme() == QLatin1String("https")) {
         const QByteArray &certificates = manager->caCertificates();
-        curl_blob blob{const_cast<char *>(certificates.constData()), size_t(certificates.size()), CURL_BLOB_COPY};
+        // The manager keeps the bytes as long as any of its handles.
+        curl_blob blob{const_cast<char *>(certificates.constData()), size_t(certificates.size()), CURL_BLOB_NOCOPY};
         curl_easy_setopt(m_easy, CURLOPT_CAINFO_BLOB, &blob);
     }
     bool agent = false;
@@ -164,15 +169,6 @@ CurlReply::CurlReply(CurlNetworkManager *manager, const QNetworkRequest &request
             m_headers = curl_slist_append(m_headers, ("Cookie: " + cookies).constData());
     }
     curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
-    m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this, [this] {
-        // Armed once and checked as it fires: restarting a timer with every
-        // header line and chunk cost more than the transfer's own reads.
-        if (const qint64 left = this->request().transferTimeout() - m_heardAt.elapsed(); left > 0)
-            return m_silence.start(int(left));
-        // Qt's transfer time-out ends a reply as cancelled.
-        stop(QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled"));
-    });
     silence();
     m_running = curl_multi_add_handle(manager->m_multi, m_easy) == CURLM_OK;
     if (!m_running)
@@ -183,8 +179,21 @@ CurlReply::~CurlReply()
 {
     if (m_running)
         curl_multi_remove_handle(m_manager->m_multi, m_easy);
-    curl_easy_cleanup(m_easy);
+    m_manager->giveBack(m_easy);
     curl_slist_free_all(m_headers);
+}
+
+void CurlReply::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_silence.timerId())
+        return QNetworkReply::timerEvent(event);
+    // Armed once and checked as it fires: restarting a timer with every
+    // header line and chunk cost more than the transfer's own reads.
+    m_silence.stop();
+    if (const qint64 left = request().transferTimeout() - m_heardAt.elapsed(); left > 0)
+        return m_silence.start(int(left), this);
+    // Qt's transfer time-out ends a reply as cancelled.
+    stop(QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled"));
 }
 
 void CurlReply::silence()
@@ -192,32 +201,35 @@ void CurlReply::silence()
     if (const int ms = request().transferTimeout(); ms > 0 && !m_ended) {
         m_heardAt.start();
         if (!m_silence.isActive())
-            m_silence.start(ms);
+            m_silence.start(ms, this);
     }
 }
 
 size_t CurlReply::onHeader(char *data, size_t size, size_t count, void *self)
 {
-    static_cast<CurlReply *>(self)->headerLine(QByteArray(data, qsizetype(size * count)));
+    static_cast<CurlReply *>(self)->headerLine(QByteArrayView(data, qsizetype(size * count)));
     return size * count;
 }
 
-void CurlReply::headerLine(QByteArray line)
+void CurlReply::headerLine(QByteArrayView line)
 {
     silence();
     line = line.trimmed();
     if (line.startsWith("HTTP/")) {
         // A new answer (after a 100 Continue): forget the last one's headers.
-        const QList<QByteArray> parts = line.split(' ');
-        m_status = parts.value(1).toInt();
-        m_reason = parts.mid(2).join(' ');
+        // "HTTP/1.1 200 OK": the status, then the reason as it stands.
+        const qsizetype afterVersion = line.indexOf(' ');
+        const QByteArrayView rest = afterVersion < 0 ? QByteArrayView() : line.sliced(afterVersion + 1);
+        const qsizetype space = rest.indexOf(' ');
+        m_status = (space < 0 ? rest : rest.first(space)).toInt();
+        m_reason = space < 0 ? QByteArray() : rest.sliced(space + 1).trimmed().toByteArray();
         m_heard.clear();
         return;
     }
     if (!line.isEmpty()) {
         const qsizetype colon = line.indexOf(':');
         if (colon > 0)
-            m_heard.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+            m_heard.append({line.first(colon).trimmed().toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()});
         return;
     }
     if (m_status >= 200)
@@ -375,6 +387,8 @@ CurlNetworkManager::~CurlNetworkManager()
 {
     // Their handles go before the multi handle they are in.
     qDeleteAll(findChildren<CurlReply *>(QString(), Qt::FindDirectChildrenOnly));
+    for (CURL *easy : std::as_const(m_spareHandles))
+        curl_easy_cleanup(easy);
     for (const Watch &w : std::as_const(m_watches)) {
         delete w.read;
         delete w.write;
@@ -389,6 +403,22 @@ QNetworkReply *CurlNetworkManager::createRequest(Operation op, const QNetworkReq
     if (op != GetOperation || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
     return new CurlReply(this, request);
+}
+
+CURL *CurlNetworkManager::takeHandle()
+{
+    return m_spareHandles.isEmpty() ? curl_easy_init() : m_spareHandles.takeLast();
+}
+
+void CurlNetworkManager::giveBack(CURL *easy)
+{
+    // As many as may be in flight at once are worth keeping.
+    constexpr qsizetype Spare = 16;
+    if (m_spareHandles.size() >= Spare)
+        return curl_easy_cleanup(easy);
+    // Its options go; the connections stay in the multi handle's cache.
+    curl_easy_reset(easy);
+    m_spareHandles.append(easy);
 }
 
 const QByteArray &CurlNetworkManager::caCertificates()

@@ -40,6 +40,10 @@ private:
     void settle();
     void dirty(CurlReply *reply);
     const QByteArray &caCertificates();
+    // Easy handles are kept for the next reply: making one per request cost
+    // more than its transfer.
+    CURL *takeHandle();
+    void giveBack(CURL *easy);
 
     struct Watch {
         QSocketNotifier *read = nullptr;
@@ -50,6 +54,7 @@ private:
     QTimer m_timer;
     QHash<curl_socket_t, Watch> m_watches;
     QList<QPointer<CurlReply>> m_dirty;
+    QList<CURL *> m_spareHandles;
     QByteArray m_caCertificates;
     bool m_caRead = false;
 };

@@ -8,7 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
+#include <QTimerEvent>
 
 namespace {
 
@@ -174,22 +174,28 @@ WebTransfer::WebTransfer(QNetworkAccessManager *network, const QString &address,
     , m_url(WebRequest::siteUrl(address))
     , m_address(address)
     , m_options(options)
-    , m_retryTimer(new QTimer(this))
-    , m_speedTimer(new QTimer(this))
-    , m_readTimer(new QTimer(this))
-    , m_deadlineTimer(new QTimer(this))
     , m_maxBodyBytes(maxBodyBytes)
 {
-    m_retryTimer->setSingleShot(true);
-    m_readTimer->setSingleShot(true);
-    m_deadlineTimer->setSingleShot(true);
-    connect(m_retryTimer, &QTimer::timeout, this, &WebTransfer::sendAttempt);
-    connect(m_speedTimer, &QTimer::timeout, this, &WebTransfer::onSpeedTick);
-    connect(m_readTimer, &QTimer::timeout, this, [this] {
+}
+
+void WebTransfer::timerEvent(QTimerEvent *event)
+{
+    const int id = event->timerId();
+    if (id == m_retryTimer.timerId()) {
+        m_retryTimer.stop();
+        sendAttempt();
+    } else if (id == m_speedTimer.timerId()) {
+        onSpeedTick();
+    } else if (id == m_readTimer.timerId()) {
+        m_readTimer.stop();
         if (!m_finished && m_reply && readAllowed() && m_replyDone && !m_finished)
             endAttempt();
-    });
-    connect(m_deadlineTimer, &QTimer::timeout, this, &WebTransfer::onDeadline);
+    } else if (id == m_deadlineTimer.timerId()) {
+        m_deadlineTimer.stop();
+        onDeadline();
+    } else {
+        QObject::timerEvent(event);
+    }
 }
 
 WebTransfer::~WebTransfer()
@@ -218,7 +224,7 @@ void WebTransfer::start()
     if (refused.ok()) {
         m_clock.start();
         if (m_options.deadlineMs > 0)
-            m_deadlineTimer->start(m_options.deadlineMs);
+            m_deadlineTimer.start(m_options.deadlineMs, this);
         sendAttempt();
         return;
     }
@@ -244,8 +250,8 @@ void WebTransfer::sendRequest()
     m_decodedBytes = 0;
     m_tooSlow = false;
     m_replyDone = false;
-    m_speedTimer->stop();
-    m_readTimer->stop();
+    m_speedTimer.stop();
+    m_readTimer.stop();
     holdBack(false);
     m_decoder.reset();
 
@@ -322,7 +328,7 @@ bool WebTransfer::readAllowed()
     if (allowed < waiting) {
         // The rest waits in Qt's bounded buffer until the limit allows it.
         holdBack(true);
-        m_readTimer->start(m_options.rateLimit->waitMs(waiting - allowed));
+        m_readTimer.start(m_options.rateLimit->waitMs(waiting - allowed), this);
         return false;
     }
     holdBack(false);
@@ -351,7 +357,7 @@ void WebTransfer::onDeadline()
     const qint64 left = m_options.deadlineMs - countedMs();
     if (left > 0) {
         // The rate limit held the reads back meanwhile: that time is added.
-        m_deadlineTimer->start(int(qMin<qint64>(left, INT_MAX)));
+        m_deadlineTimer.start(int(qMin<qint64>(left, INT_MAX)), this);
         return;
     }
     const int status = m_reply ? m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
@@ -374,16 +380,16 @@ bool WebTransfer::takeDecoded(QByteArrayView piece, WebResult *refused)
 void WebTransfer::watchSpeed()
 {
     const int window = m_options.lowSpeedTimeMs;
-    if (m_speedTimer->isActive() || m_options.lowSpeedBytesPerSecond <= 0 || window <= 0)
+    if (m_speedTimer.isActive() || m_options.lowSpeedBytesPerSecond <= 0 || window <= 0)
         return;
     m_speedSamples = {m_rawBytes};
-    m_speedTimer->start(qMax(1, window / SpeedTicksPerWindow));
+    m_speedTimer.start(qMax(1, window / SpeedTicksPerWindow), this);
 }
 
 void WebTransfer::onSpeedTick()
 {
     if (!m_reply) {
-        m_speedTimer->stop();
+        m_speedTimer.stop();
         return;
     }
     // Bytes the rate limit held back are no sign of a slow site: only a
@@ -401,7 +407,7 @@ void WebTransfer::onSpeedTick()
     const int window = m_options.lowSpeedTimeMs;
     if (moved * 1000 >= qint64(m_options.lowSpeedBytesPerSecond) * window)
         return;
-    m_speedTimer->stop();
+    m_speedTimer.stop();
     // The abort ends the reply through onFinished(), which reports the
     // time-out and retries like any other.
     m_tooSlow = true;
@@ -424,8 +430,8 @@ void WebTransfer::onFinished()
 
 void WebTransfer::endAttempt()
 {
-    m_speedTimer->stop();
-    m_readTimer->stop();
+    m_speedTimer.stop();
+    m_readTimer.stop();
     holdBack(false);
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
@@ -511,7 +517,7 @@ void WebTransfer::retryOrFinish(WebResult result, bool transient, const QNetwork
             result.failure = {WebReason::RetryTooLate, {}, {}, retryAfter, m_options.retry.maxRetryAfterMs};
         return finish(result);
     }
-    m_retryTimer->start(*delay);
+    m_retryTimer.start(*delay, this);
 }
 
 void WebTransfer::finish(WebResult result)
@@ -520,10 +526,10 @@ void WebTransfer::finish(WebResult result)
         return;
     m_finished = true;
     WebRequest::dropReply(m_reply);
-    m_retryTimer->stop();
-    m_speedTimer->stop();
-    m_readTimer->stop();
-    m_deadlineTimer->stop();
+    m_retryTimer.stop();
+    m_speedTimer.stop();
+    m_readTimer.stop();
+    m_deadlineTimer.stop();
     result.attempts = m_attempts;
     // `deliver` may delete the context: detach first and delete later.
     setParent(nullptr);

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
+#include <QBasicTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -21,7 +22,6 @@ class RateLimiter;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
-class QTimer;
 
 // What went wrong with a request, shared by the page fetch and the picture
 // download.
@@ -176,6 +176,8 @@ protected:
 
     static WebResult failure(WebError error, const WebFailure &why, int httpStatus = 0);
 
+    void timerEvent(QTimerEvent *event) override;
+
 private:
     void sendAttempt();
     void sendRequest();
@@ -201,10 +203,12 @@ private:
     RequestOptions m_options;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<ContentDecoder> m_decoder;
-    QTimer *m_retryTimer;
-    QTimer *m_speedTimer;
-    QTimer *m_readTimer;     // reads again once the rate limit allows
-    QTimer *m_deadlineTimer;
+    // Timers without objects of their own: a transfer is made for every
+    // page and picture, and four timer objects each cost more than its reads.
+    QBasicTimer m_retryTimer;
+    QBasicTimer m_speedTimer;
+    QBasicTimer m_readTimer; // reads again once the rate limit allows
+    QBasicTimer m_deadlineTimer;
     QElapsedTimer m_clock;   // since the first attempt was sent
     qint64 m_heldMs = 0;     // time the rate limit held the reads back
     qint64 m_heldSince = -1; // when the current hold began, or -1
