@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin
-    libcpp-httplib-dev libgumbo-dev libcurl4-openssl-dev libgl-dev libxkbcommon-dev zlib1g-dev libexiv2-dev
+    libcpp-httplib-dev libgumbo-dev libcurl4-openssl-dev libssl-dev libgl-dev libxkbcommon-dev zlib1g-dev libexiv2-dev
     fonts-wqy-microhei fonts-dejavu-extra
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dbus-daemon

@@ -7,8 +7,10 @@
 #include "web/cookiejar.h"
 #include "web/networksession.h"
 #include "web/ratelimit.h"
+#include "web/sha256.h"
 #include "web/textutil.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -415,6 +417,11 @@ void TestWeb::pictureSavedByteForByte()
     QCOMPARE(file.readAll(), testPattern(100000));
     file.close();
     QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"}); // no temporary file left
+    // The digest recorded as it arrived, and read back from the file, is
+    // the picture's own (Qt's hash as the reference).
+    const QByteArray digest = QCryptographicHash::hash(testPattern(100000), QCryptographicHash::Sha256);
+    QCOMPARE(first->sha256, digest);
+    QCOMPARE(Sha256::ofFile(path), digest);
 
     // Saving again under the same name keeps the first picture.
     const std::optional<DownloadResult> second = download(m_site.url("/test/bytes?n=10"), path);

@@ -4,6 +4,7 @@
 #include "jobrules.h"
 #include "metadata/picturemetadata.h"
 #include "storage/filesystem.h"
+#include "web/sha256.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -362,8 +363,7 @@ FolderCheck CheckAlbumFolder(const QString &saveFolder, const QString &name)
         } else if (entry.size >= 0 && info.size() != entry.size) {
             check.changed << entry.file;
         } else if (!entry.sha256.isEmpty()) {
-            QCryptographicHash hash(QCryptographicHash::Sha256);
-            if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || hash.result() != entry.sha256)
+            if (Sha256::ofFile(file.fileName()) != entry.sha256)
                 check.changed << entry.file;
         }
     }
@@ -503,10 +503,8 @@ QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, con
     const QString &name = fileName;
     if (m_target.isEmpty() || sha256.isEmpty() || !m_record.userFiles().contains(name))
         return {};
-    QFile theirs(targetPath() + QLatin1Char('/') + name);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (theirs.size() != size || !theirs.open(QIODevice::ReadOnly) || !hash.addData(&theirs)
-        || hash.result() != sha256)
+    const QString theirs = targetPath() + QLatin1Char('/') + name;
+    if (QFileInfo(theirs).size() != size || Sha256::ofFile(theirs) != sha256)
         return {};
     return name;
 }

@@ -1,7 +1,7 @@
 #include "pictureplacer.h"
 #include "captionwriter.h"
+#include "web/sha256.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,13 +12,6 @@ namespace {
 
 // The picture count is shown as a 16-bit number.
 constexpr int MaxSavedPictures = std::numeric_limits<qint16>::max();
-
-QByteArray Sha256OfFile(const QString &path)
-{
-    QFile in(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return in.open(QIODevice::ReadOnly) && hash.addData(&in) ? hash.result() : QByteArray();
-}
 
 } // namespace
 
@@ -48,7 +41,7 @@ void PicturePlacer::writeCaptionsOfKept(AlbumRecord::Entry entry, const QString 
     // Only the very picture the record names is rewritten: a file changed
     // since, or one of an older record without its hash, stays as it is.
     const QString path = m_folder.heldPath() + QLatin1Char('/') + entry.file;
-    if (entry.sha256.isEmpty() || QFileInfo(path).size() != entry.size || Sha256OfFile(path) != entry.sha256)
+    if (entry.sha256.isEmpty() || QFileInfo(path).size() != entry.size || Sha256::ofFile(path) != entry.sha256)
         return;
     const CaptionsWritten written = WriteCaptionsOfSaved(m_captions, m_folder.heldPath(), entry, albumName);
     if (!written.result.ok())
@@ -57,7 +50,7 @@ void PicturePlacer::writeCaptionsOfKept(AlbumRecord::Entry entry, const QString 
     entry.embedded = m_captions == CaptionMode::Embed && !written.sidecarInstead;
     if (entry.embedded) {
         entry.size = QFileInfo(path).size();
-        entry.sha256 = Sha256OfFile(path);
+        entry.sha256 = Sha256::ofFile(path);
     }
     if (written.sidecarInstead)
         ++m_tally.sidecarsInstead;
@@ -103,7 +96,7 @@ void PicturePlacer::place(ScheduledPicture &item, const QString &albumName)
     const bool embedded = m_captions == CaptionMode::Embed && stagedSidecar.isEmpty();
     if (embedded) {
         // The caption changed the bytes: the record proves the file as written.
-        if (const QByteArray hash = Sha256OfFile(staging); !hash.isEmpty()) {
+        if (const QByteArray hash = Sha256::ofFile(staging); !hash.isEmpty()) {
             item.size = QFileInfo(staging).size();
             item.sha256 = hash;
         }

@@ -396,6 +396,15 @@ CurlNetworkManager::~CurlNetworkManager()
     curl_multi_cleanup(m_multi);
 }
 
+QNetworkReply *CurlNetworkManager::get(QNetworkAccessManager *network, const QNetworkRequest &request)
+{
+    auto *curl = dynamic_cast<CurlNetworkManager *>(network);
+    const QString scheme = request.url().scheme();
+    if (!curl || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return network->get(request);
+    return new CurlReply(curl, request);
+}
+
 QNetworkReply *CurlNetworkManager::createRequest(Operation op, const QNetworkRequest &request,
                                                  QIODevice *outgoingData)
 {

@@ -26,6 +26,12 @@ public:
     explicit CurlNetworkManager(QObject *parent = nullptr);
     ~CurlNetworkManager() override;
 
+    // A GET, straight to libcurl when `network` is one of these: without
+    // what QNetworkAccessManager::get() wraps around each reply (a hook on
+    // its end and the signals of Qt's TLS, connected by name), which cost
+    // more than the transfer. Any other manager does its own get().
+    static QNetworkReply *get(QNetworkAccessManager *network, const QNetworkRequest &request);
+
 protected:
     QNetworkReply *createRequest(Operation op, const QNetworkRequest &request,
                                  QIODevice *outgoingData = nullptr) override;

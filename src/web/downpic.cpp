@@ -1,7 +1,7 @@
 #include "downpic.h"
+#include "curlnetwork.h"
 #include "transferrequests.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -259,7 +259,7 @@ WebResult PictureRequest::prepare()
 
 QNetworkReply *PictureRequest::send(QNetworkAccessManager *network, QNetworkRequest &request)
 {
-    return network->get(request);
+    return CurlNetworkManager::get(network, request);
 }
 
 WebResult PictureRequest::restart()

@@ -1,4 +1,5 @@
 #include "fetchpage.h"
+#include "curlnetwork.h"
 #include "transferrequests.h"
 
 #include <QNetworkAccessManager>
@@ -18,7 +19,7 @@ PageRequest::PageRequest(QNetworkAccessManager *network, const QString &address,
 QNetworkReply *PageRequest::send(QNetworkAccessManager *network, QNetworkRequest &request)
 {
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    return m_body.isEmpty() ? network->get(request)
+    return m_body.isEmpty() ? CurlNetworkManager::get(network, request)
                             : network->sendCustomRequest(request, QByteArrayLiteral("GET"), m_body.toUtf8());
 }
 

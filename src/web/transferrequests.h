@@ -6,9 +6,9 @@
 
 #include "downpic.h"
 #include "fetchpage.h"
+#include "sha256.h"
 #include "webrequest.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QString>
 
@@ -108,7 +108,7 @@ private:
     std::shared_ptr<PartFile> m_part;
     QByteArray m_head; // the first bytes, to tell a page from a picture
     qint64 m_size = 0;
-    QCryptographicHash m_hash{QCryptographicHash::Sha256};
+    Sha256 m_hash;
     QDateTime m_lastModified;
 };
 
