@@ -146,7 +146,7 @@ private:
             DownloadJob *job = queue.currentJob();
             if (job->state() == DownloadJob::State::Collecting) {
                 ++run.picturesBeforeCollected;
-                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
+                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->transferring());
             }
             run.reported << (picture.fileName.isEmpty() ? FailureText::pictureReason(picture) : picture.fileName);
         });
@@ -185,7 +185,7 @@ private:
         // Polled too: the in-flight count while the job collects.
         waitUntil([&] {
             if (DownloadJob *job = queue.currentJob(); job && job->state() == DownloadJob::State::Collecting)
-                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->inFlight());
+                run.maxInFlightCollecting = qMax(run.maxInFlightCollecting, job->transferring());
             return run.ended;
         }, JobTimeout);
         // The walk leaves the pane on a blank page once a picture is

@@ -22,7 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 
@@ -157,6 +159,7 @@ private slots:
     void pageAndPictureInOneStep();
     void leavingAbandonsEveryRequest_data();
     void leavingAbandonsEveryRequest();
+    void aLaneKeepsItsStepsToItsCap();
 
 private:
     DemoSite m_site;
@@ -366,6 +369,59 @@ void TestTransfers::pageAndPictureInOneStep()
     QCOMPARE(entriesIn(dir.path()), alone->leftInFolder);
     QTest::qWait(0);
     QCOMPARE(calls, 1);
+}
+
+void TestTransfers::aLaneKeepsItsStepsToItsCap()
+{
+    // Slow pages naming no picture, more of them than the cap: never more
+    // than the cap at once, the next begun as one ends; halted, none begins
+    // until it goes on; those taken back never begin or answer.
+    for (const bool ownThread : {true, false}) {
+        QNetworkAccessManager plain;
+        PictureTransfers here(&plain);
+        PictureTransfers *transfers = ownThread ? m_transfers : &here;
+        QCOMPARE(transfers->onOwnThread(), ownThread);
+        const std::shared_ptr<TransferLane> lane = transfers->lane(2);
+        QObject context;
+        QTemporaryDir dir;
+        QList<int> answered;
+        int mostAtOnce = 0;
+        const auto ask = [&](int key) {
+            transfers->fetchPageAndPicture(
+                    m_site.url("/test/slow?ms=300"), dir.filePath(QString::number(key)),
+                    [](const PageResult &) { return QString(); }, &context,
+                    [&, key](const PageResult &page, const std::optional<DownloadResult> &) {
+                        QVERIFY(page.ok());
+                        answered << key;
+                    },
+                    {}, lane, key);
+        };
+        for (int key = 0; key < 5; ++key)
+            ask(key);
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, [&] { mostAtOnce = qMax(mostAtOnce, lane->running()); });
+        sample.start(5);
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(lane->running(), 2, 10000);
+        lane->halt();
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 4, 10000);
+        QTest::qWait(500);
+        QCOMPARE(answered.size(), 4);
+        QCOMPARE(lane->running(), 0);
+        lane->goOn();
+        QTRY_COMPARE_WITH_TIMEOUT(lane->running(), 1, 10000);
+        lane->halt();
+        ask(5);
+        ask(6);
+        QCOMPARE(lane->takeBackWaiting(), (QList<int>{5, 6}));
+        lane->goOn();
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 5, 10000);
+        QTest::qWait(500);
+        std::sort(answered.begin(), answered.end());
+        QCOMPARE(answered, (QList<int>{0, 1, 2, 3, 4}));
+        QCOMPARE(mostAtOnce, 2);
+        QCOMPARE(lane->waiting(), 0);
+    }
 }
 
 void TestTransfers::leavingAbandonsEveryRequest_data()

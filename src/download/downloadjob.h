@@ -92,8 +92,10 @@ public:
     // Picture pages not yet reported on, and pictures on their way.
     QStringList pendingPages() const { return m_run.schedule().unreportedPages(); }
     QStringList pendingPictures() const { return m_run.picturesOnTheirWay(); }
-    // Picture pages and pictures being fetched now.
-    int inFlight() const { return m_run.schedule().inFlight(); }
+    // Picture pages and pictures begun whose answers have yet to come in,
+    // and of those the ones being transferred now: never more than the limit.
+    int inFlight() const { return m_run.inFlight(); }
+    int transferring() const { return m_run.transferring(); }
     // How many pictures the job works on at once now.
     int inFlightLimit() const { return m_run.schedule().limit(); }
 

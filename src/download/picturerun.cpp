@@ -17,7 +17,7 @@ PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const S
     , m_requestOptions(settings.requests)
     , m_folder(folder)
     , m_staging(staging)
-    , m_schedule(settings.maxInFlight)
+    , m_schedule(settings.maxInFlight, settings.maxInFlight > 1)
     , m_placer(folder, m_tally, settings.captions, *m_claims)
     , m_requests(new QObject(this))
 {
@@ -26,8 +26,16 @@ PictureRun::PictureRun(const JobSettings &settings, AlbumFolder &folder, const S
     const QPointer<PictureRun> self(this);
     const auto callerThrottled = settings.requests.throttled;
     m_requestOptions.throttled = [self, callerThrottled](int retryAfterMs) {
-        if (self)
+        if (self) {
             self->m_schedule.throttled(retryAfterMs, self->m_clock.elapsed());
+            if (self->m_lane) {
+                // Nothing new until the site's wait is over, nor what waits
+                // in the lane: it starts again when the schedule lets it.
+                self->takeBackWaiting();
+                self->updateLane();
+                self->startSoon();
+            }
+        }
         if (callerThrottled)
             callerThrottled(retryAfterMs);
     };
@@ -65,10 +73,35 @@ QStringList PictureRun::picturesOnTheirWay() const
     return out;
 }
 
+int PictureRun::inFlight() const
+{
+    return m_schedule.inFlight() - (m_lane ? m_lane->waiting() : 0);
+}
+
+int PictureRun::transferring() const
+{
+    return m_lane ? m_lane->running() : inFlight();
+}
+
+void PictureRun::updateLane()
+{
+    if (m_lane)
+        m_lane->setCap(m_schedule.wireLimit(m_collecting));
+}
+
+void PictureRun::takeBackWaiting()
+{
+    if (!m_lane)
+        return;
+    for (const int index : m_lane->takeBackWaiting())
+        m_schedule.putBack(index);
+}
+
 void PictureRun::go(bool collecting)
 {
     m_moving = true;
     m_collecting = collecting;
+    updateLane();
     startSoon();
 }
 
@@ -77,12 +110,15 @@ void PictureRun::hold()
     m_held = true;
     updateClaims();
     m_pace.stop();
+    takeBackWaiting();
 }
 
 void PictureRun::release()
 {
     m_held = false;
     updateClaims();
+    if (m_lane)
+        m_lane->goOn();
     if (m_moving)
         startSoon();
 }
@@ -92,6 +128,7 @@ void PictureRun::finishInFlight()
     m_finishing = true;
     updateClaims();
     m_pace.stop();
+    takeBackWaiting();
     // Each transfer in flight has its own time limits: the wait is bounded.
     checkIdle();
 }
@@ -108,6 +145,8 @@ void PictureRun::cancel()
     m_held = false;
     updateClaims();
     m_pace.stop();
+    if (m_lane)
+        m_lane->takeBackWaiting();
     delete m_requests;
     m_requests = new QObject(this);
     m_schedule.dropInFlight();
@@ -117,6 +156,8 @@ void PictureRun::stop()
 {
     m_moving = false;
     m_pace.stop();
+    if (m_lane)
+        m_lane->takeBackWaiting();
     delete m_requests;
 }
 
@@ -180,20 +221,28 @@ void PictureRun::readPageAndPicture(int index)
     // The page is read where it arrives and its picture fetched from there
     // at once, when the claims let it: no trip through this thread between
     // the two. What that means for the album is decided here, in onPage().
+    PictureTransfers *transfers = PictureTransfers::forSession(m_settings.network);
+    if (!m_lane)
+        m_lane = transfers->lane(m_schedule.wireLimit(m_collecting));
     const auto reading = std::make_shared<PicturePageReading>();
-    auto pictureOf = [reading, claims = m_claims, index](const PageResult &page) {
+    auto pictureOf = [reading, claims = m_claims, lane = std::weak_ptr<TransferLane>(m_lane),
+                      index](const PageResult &page) {
         *reading = ReadPicturePage(page);
+        // The next pages would meet the login too: none begins before the
+        // job has heard of this one.
+        if (reading->outcome == PicturePageReading::Outcome::Login)
+            if (const std::shared_ptr<TransferLane> halted = lane.lock())
+                halted->halt();
         const bool fetch = reading->outcome == PicturePageReading::Outcome::Picture
             && claims->claim(reading->picture.address, index);
         return fetch ? reading->picture.address : QString();
     };
-    PictureTransfers::forSession(m_settings.network)
-        ->fetchPageAndPicture(
-                m_schedule.at(index).page, m_staging.partFile(index), std::move(pictureOf), m_requests,
-                [this, index, reading](const PageResult &page, const std::optional<DownloadResult> &fetched) {
-                    onPage(index, *reading, page, fetched);
-                },
-                m_requestOptions);
+    transfers->fetchPageAndPicture(
+            m_schedule.at(index).page, m_staging.partFile(index), std::move(pictureOf), m_requests,
+            [this, index, reading](const PageResult &page, const std::optional<DownloadResult> &fetched) {
+                onPage(index, *reading, page, fetched);
+            },
+            m_requestOptions, m_lane, index);
 }
 
 void PictureRun::readPage(const QString &page, PageCallback done)
@@ -337,6 +386,7 @@ void PictureRun::pictureArrived(int index, const DownloadResult &result)
 void PictureRun::itemDone(int index)
 {
     m_schedule.done(index, m_schedule.at(index).report.kind == PictureReport::Kind::Failed);
+    updateLane();
     const QPointer<PictureRun> self(this);
     commitReady();
     if (self && m_finishing)

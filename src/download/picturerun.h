@@ -20,6 +20,7 @@
 #include <optional>
 
 class AlbumFolder;
+class TransferLane;
 class StagingFolder;
 struct PageResult;
 struct DownloadResult;
@@ -65,6 +66,10 @@ public:
     QStringList picturesOnTheirWay() const;
     const JobTally &tally() const { return m_tally; }
     int maxInFlight() const { return m_schedule.maxInFlight(); }
+    // Pictures begun whose answers have yet to come in.
+    int inFlight() const;
+    // Of those, the ones being transferred now.
+    int transferring() const;
 
 signals:
     void pictureDone(const PictureReport &report);
@@ -91,6 +96,9 @@ private:
     void download(int index);
     void pictureArrived(int index, const DownloadResult &result);
     void updateClaims() { m_claims->setOpen(!sendsNothing()); }
+    void updateLane();
+    // Pictures handed to the lane that have not begun come back to the schedule.
+    void takeBackWaiting();
     void itemDone(int index);
     void commitReady();
     bool commit(ScheduledPicture &item);
@@ -118,4 +126,7 @@ private:
     QTimer m_pace;
     // Every request answers to this object; deleting it abandons them.
     QPointer<QObject> m_requests;
+    // With several at once, the transfers' own cap on them: the next begins
+    // as one ends, without waiting for this thread.
+    std::shared_ptr<TransferLane> m_lane;
 };

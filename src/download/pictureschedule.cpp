@@ -2,9 +2,10 @@
 
 #include <QtGlobal>
 
-PictureSchedule::PictureSchedule(int maxInFlight)
+PictureSchedule::PictureSchedule(int maxInFlight, bool handOver)
     : m_max(qBound(1, maxInFlight, JobSettings::MaxInFlight))
     , m_limit(m_max)
+    , m_handOver(handOver)
 {
 }
 
@@ -27,7 +28,7 @@ PictureSchedule::Next PictureSchedule::next(bool collecting, qint64 nowMs)
 {
     if (nowMs < m_throttledUntilMs)
         return {-1, int(qMax<qint64>(1, m_throttledUntilMs - nowMs))};
-    const int limit = collecting ? qMax(1, m_limit - 1) : m_limit;
+    const int limit = wireLimit(collecting) * (m_handOver ? 2 : 1);
     // Look ahead a little only: downloaded pictures wait on disk for their
     // turn to be named.
     while (m_working < limit && m_nextToStart < size() && m_nextToStart < m_nextToReport + 4 * m_limit) {

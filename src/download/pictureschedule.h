@@ -48,7 +48,9 @@ public:
         int waitMs = 0; // else, when > 0: ask again after this long
     };
 
-    explicit PictureSchedule(int maxInFlight = 1);
+    // With `handOver`, as many again as the limit may be working: handed
+    // to a transfer lane that holds them to the limit itself.
+    explicit PictureSchedule(int maxInFlight = 1, bool handOver = false);
 
     // Adds the picture pages not yet held, in order.
     void appendPages(const QStringList &pages);
@@ -98,6 +100,8 @@ public:
     int size() const { return m_nextToReport + int(m_items.size()); }
     int inFlight() const { return m_working; }
     int limit() const { return m_limit; }
+    // How many may be transferred at once now.
+    int wireLimit(bool collecting) const { return collecting ? qMax(1, m_limit - 1) : m_limit; }
     int maxInFlight() const { return m_max; }
 
     // Default wait when the site names none.
@@ -113,6 +117,7 @@ private:
     int m_working = 0;
     int m_max = 1;
     int m_limit = 1;
+    bool m_handOver = false;
     int m_goodSinceThrottle = 0;
     qint64 m_throttledUntilMs = -1;
 };

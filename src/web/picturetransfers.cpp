@@ -31,6 +31,149 @@ constexpr int StopWaitMs = 10000;
 
 } // namespace
 
+// A lane's place, held by one step while it runs: given up once, as the
+// step ends where it runs, or when its requests go without an answer.
+class LaneSeat
+{
+public:
+    explicit LaneSeat(std::shared_ptr<TransferLane> lane) : m_lane(std::move(lane)) {}
+    ~LaneSeat()
+    {
+        // Not from inside a request's destruction: the next begins later.
+        if (m_lane)
+            m_lane->ended(false);
+    }
+    LaneSeat(const LaneSeat &) = delete;
+    LaneSeat &operator=(const LaneSeat &) = delete;
+
+    void leave()
+    {
+        if (m_lane)
+            std::exchange(m_lane, {})->ended(true);
+    }
+
+private:
+    std::shared_ptr<TransferLane> m_lane;
+};
+
+using SeatPtr = std::shared_ptr<LaneSeat>;
+
+TransferLane::TransferLane(PictureTransfers *owner, QObject *runner, int cap)
+    : m_owner(owner)
+    , m_runner(runner)
+    , m_runnerIsOwner(runner == owner)
+    , m_cap(qMax(1, cap))
+{
+}
+
+void TransferLane::setCap(int cap)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (qMax(1, cap) == m_cap)
+            return;
+        m_cap = qMax(1, cap);
+    }
+    beginSoon();
+}
+
+void TransferLane::halt()
+{
+    const std::lock_guard lock(m_mutex);
+    m_halted = true;
+}
+
+void TransferLane::goOn()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_halted)
+            return;
+        m_halted = false;
+    }
+    beginSoon();
+}
+
+QList<int> TransferLane::takeBackWaiting()
+{
+    std::deque<Step> taken;
+    {
+        const std::lock_guard lock(m_mutex);
+        taken.swap(m_waiting);
+    }
+    QList<int> keys;
+    for (Step &step : taken) {
+        keys << step.key;
+        if (step.drop)
+            step.drop();
+    }
+    return keys;
+}
+
+int TransferLane::running() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+int TransferLane::waiting() const
+{
+    const std::lock_guard lock(m_mutex);
+    return int(m_waiting.size());
+}
+
+void TransferLane::ask(Step step)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.push_back(std::move(step));
+    }
+    beginSoon();
+}
+
+void TransferLane::ended(bool beginNext)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_running;
+    }
+    if (beginNext)
+        beginWhatFits();
+    else
+        beginSoon();
+}
+
+void TransferLane::beginSoon()
+{
+    // The owner guarantees the runner, and is read on its own thread; a
+    // runner of its own thread lives while that thread runs.
+    if ((m_runnerIsOwner || QThread::currentThread() != m_runner->thread()) && !m_owner)
+        return;
+    QMetaObject::invokeMethod(
+            m_runner, [lane = weak_from_this()] {
+                if (const std::shared_ptr<TransferLane> self = lane.lock())
+                    self->beginWhatFits();
+            },
+            Qt::QueuedConnection);
+}
+
+void TransferLane::beginWhatFits()
+{
+    for (;;) {
+        Step step;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_halted || m_running >= m_cap || m_waiting.empty())
+                return;
+            step = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            ++m_running;
+        }
+        // The seat ends the step's turn, however the step ends.
+        step.begin(std::make_shared<LaneSeat>(shared_from_this()));
+    }
+}
+
 // The caller's side of one request: a child of its context, so destroying
 // the context abandons the request.
 class TransferTicket : public QObject
@@ -213,7 +356,9 @@ class TransferHost : public QObject
 public:
     explicit TransferHost(PictureTransfers *owner) : m_owner(owner) {}
 
-    void follow(const QList<QNetworkCookie> &cookies, quint64 absorbed)
+    // The session's cookies as they were at the caller's `turn`: a request
+    // that waited in a lane brings older ones than the last, which are kept.
+    void follow(const QList<QNetworkCookie> &cookies, quint64 absorbed, quint64 turn)
     {
         if (!m_network) {
             // Made here, so that it and its replies belong to this thread.
@@ -221,6 +366,9 @@ public:
             m_jar = new FollowingCookieJar(m_owner, nullptr);
             m_network->setCookieJar(m_jar);
         }
+        if (turn < m_turn)
+            return;
+        m_turn = turn;
         m_jar->follow(cookies, absorbed);
     }
 
@@ -260,6 +408,7 @@ private:
     PictureTransfers *m_owner;
     QNetworkAccessManager *m_network = nullptr;
     FollowingCookieJar *m_jar = nullptr;
+    quint64 m_turn = 0;
 };
 
 PictureTransfers::PictureTransfers(QNetworkAccessManager *session, QObject *parent)
@@ -331,10 +480,11 @@ const PersistentCookieJar *followedJar(QNetworkAccessManager *session)
 // Runs `start` on the transfer thread once its jar follows the session's.
 // The cookies as they are now travel with it: one set in the session's jar
 // before the call is sent with the request.
-void startThere(TransferHost *host, const PersistentCookieJar &jar, quint64 absorbed, std::function<void()> start)
+void startThere(TransferHost *host, const PersistentCookieJar &jar, quint64 absorbed, quint64 turn,
+                std::function<void()> start)
 {
-    auto run = [host, cookies = jar.storedCookies(), absorbed, start = std::move(start)] {
-        host->follow(cookies, absorbed);
+    auto run = [host, cookies = jar.storedCookies(), absorbed, turn, start = std::move(start)] {
+        host->follow(cookies, absorbed, turn);
         start();
     };
     QMetaObject::invokeMethod(host, std::move(run), Qt::QueuedConnection);
@@ -343,16 +493,18 @@ void startThere(TransferHost *host, const PersistentCookieJar &jar, quint64 abso
 // What a picture's request hands back on the transfer thread: the part file
 // checked, then named on the caller's thread just before it hears of it.
 auto pictureChecked(const LinkPtr &link, PictureTransfers *owner,
-                    std::function<void(TransferTicket *, const DownloadResult &)> finish)
+                    std::function<void(TransferTicket *, const DownloadResult &)> finish, SeatPtr seat = {})
 {
-    return [link, owner, finish = std::move(finish)](const DownloadResult &result,
-                                                     const std::shared_ptr<PartFile> &part) {
+    return [link, owner, finish = std::move(finish), seat](const DownloadResult &result,
+                                                           const std::shared_ptr<PartFile> &part) {
         TransferHost::delivered(link);
         if (!result.ok())
             part->discard();
         toCaller(link, owner, [result, part, finish](TransferTicket *ticket) {
             finish(ticket, placeStaged(result, *part));
         });
+        if (seat)
+            seat->leave();
     };
 }
 
@@ -368,7 +520,7 @@ void PictureTransfers::fetchPage(const QString &charset, const QString &address,
     ticket->pageDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    startThere(m_host, *jar, m_absorbed,
+    startThere(m_host, *jar, m_absorbed, ++m_cookieTurn,
                [host = m_host, link, owner, charset, address, options = onTransferThread(options, link, this)] {
                    auto answered = [link, owner](const PageResult &page) {
                        TransferHost::delivered(link);
@@ -389,7 +541,7 @@ void PictureTransfers::downloadPicture(const QString &address, const QString &fi
     ticket->pictureDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    startThere(m_host, *jar, m_absorbed,
+    startThere(m_host, *jar, m_absorbed, ++m_cookieTurn,
                [host = m_host, link, owner, address, filePath, options = onTransferThread(options, link, this)] {
                    auto checked = pictureChecked(link, owner, [](TransferTicket *ticket, const DownloadResult &r) {
                        ticket->finishPicture(r);
@@ -399,49 +551,73 @@ void PictureTransfers::downloadPicture(const QString &address, const QString &fi
                });
 }
 
+std::shared_ptr<TransferLane> PictureTransfers::lane(int cap)
+{
+    QObject *runner = m_thread ? static_cast<QObject *>(m_host) : this;
+    return std::shared_ptr<TransferLane>(new TransferLane(this, runner, cap));
+}
+
 void PictureTransfers::fetchPageAndPicture(const QString &page, const QString &filePath, PictureOfPage pictureOf,
                                            QObject *context, PageAndPictureCallback done,
-                                           const RequestOptions &options)
+                                           const RequestOptions &options, const std::shared_ptr<TransferLane> &lane,
+                                           int key)
 {
-    const QString charset = QStringLiteral("UTF-8");
     const PersistentCookieJar *jar = followedJar(m_session);
     if (!m_thread || !jar) {
         // The same two steps on the caller's thread; a page's answer comes
         // only while `context` lives.
-        QNetworkAccessManager *session = m_session;
-        auto answered = [session, context, filePath, pictureOf = std::move(pictureOf), done = std::move(done),
-                         options](const PageResult &result) {
-            const QString picture = pictureOf(result);
-            if (picture.isEmpty())
-                return done(result, std::nullopt);
-            ::downloadPicture(session, picture, filePath, context,
-                              [result, done](const DownloadResult &fetched) { done(result, fetched); }, options);
+        auto begin = [session = m_session, context = QPointer<QObject>(context), page, filePath,
+                      pictureOf = std::move(pictureOf), done = std::move(done), options](SeatPtr seat) {
+            if (!context)
+                return;
+            auto answered = [session, context, filePath, pictureOf, done, options, seat](const PageResult &result) {
+                const QString picture = pictureOf(result);
+                if (picture.isEmpty()) {
+                    if (seat)
+                        seat->leave();
+                    return done(result, std::nullopt);
+                }
+                ::downloadPicture(session, picture, filePath, context,
+                                  [result, done, seat](const DownloadResult &fetched) {
+                                      if (seat)
+                                          seat->leave();
+                                      done(result, fetched);
+                                  },
+                                  options);
+            };
+            ::fetchPage(session, QStringLiteral("UTF-8"), page, context, std::move(answered), options);
         };
-        return ::fetchPage(m_session, charset, page, context, std::move(answered), options);
+        if (lane)
+            return lane->ask({key, std::move(begin), {}});
+        return begin(nullptr);
     }
     TransferTicket *ticket = ticketFor(context, options);
     ticket->bothDone = std::move(done);
     const LinkPtr link = ticket->link;
     PictureTransfers *owner = this;
-    startThere(m_host, *jar, m_absorbed,
-               [host = m_host, link, owner, charset, page, filePath, pictureOf = std::move(pictureOf),
-                options = onTransferThread(options, link, this)] {
-                   auto answered = [host, link, owner, filePath, pictureOf, options](const PageResult &result) {
-                       TransferHost::delivered(link);
-                       const QString picture = pictureOf(result);
-                       if (picture.isEmpty())
-                           return toCaller(link, owner, [result](TransferTicket *ticket) {
-                               ticket->finishBoth(result, std::nullopt);
-                           });
-                       auto checked = pictureChecked(link, owner,
-                                                     [result](TransferTicket *ticket, const DownloadResult &r) {
-                                                         ticket->finishBoth(result, r);
-                                                     });
-                       auto *request = new PictureRequest(host->network(), picture, filePath, checked, options,
-                                                          nullptr);
-                       host->start(link, request, request->part());
-                   };
-                   host->start(link, new PageRequest(host->network(), page, charset, QString(), answered, options,
-                                                     nullptr));
-               });
+    auto begin = [host = m_host, link, owner, page, filePath, pictureOf = std::move(pictureOf),
+                  options = onTransferThread(options, link, this), cookies = jar->storedCookies(),
+                  absorbed = m_absorbed, turn = ++m_cookieTurn](SeatPtr seat) {
+        host->follow(cookies, absorbed, turn);
+        auto answered = [host, link, owner, filePath, pictureOf, options, seat](const PageResult &result) {
+            TransferHost::delivered(link);
+            const QString picture = pictureOf(result);
+            if (picture.isEmpty()) {
+                toCaller(link, owner, [result](TransferTicket *ticket) { ticket->finishBoth(result, std::nullopt); });
+                if (seat)
+                    seat->leave();
+                return;
+            }
+            auto checked = pictureChecked(
+                    link, owner,
+                    [result](TransferTicket *ticket, const DownloadResult &r) { ticket->finishBoth(result, r); }, seat);
+            auto *request = new PictureRequest(host->network(), picture, filePath, checked, options, nullptr);
+            host->start(link, request, request->part());
+        };
+        host->start(link, new PageRequest(host->network(), page, QStringLiteral("UTF-8"), QString(), answered,
+                                          options, nullptr));
+    };
+    if (lane)
+        return lane->ask({key, std::move(begin), [ticket = QPointer<TransferTicket>(ticket)] { delete ticket.data(); }});
+    QMetaObject::invokeMethod(m_host, [begin = std::move(begin)] { begin(nullptr); }, Qt::QueuedConnection);
 }

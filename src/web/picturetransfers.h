@@ -10,12 +10,65 @@
 #include <QSet>
 #include <QUrl>
 
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 class QNetworkAccessManager;
+class LaneSeat;
+class PictureTransfers;
 class QThread;
 class TransferHost;
 class TransferTicket;
+
+// A cap on a caller's page-and-picture steps, kept where they run: no more
+// than the cap at once, the rest waiting in the order they were asked for,
+// each begun there as one ends, with no trip through the caller's thread
+// between the two. A caller may hand over more steps than the cap and take
+// back those that still wait. Thread-safe.
+class TransferLane : public std::enable_shared_from_this<TransferLane>
+{
+public:
+    // A larger cap begins waiting steps at once.
+    void setCap(int cap);
+    // No waiting step begins until goOn(): from wherever a step's answer
+    // says that more would be wasted (a login page), until its caller decides.
+    void halt();
+    void goOn();
+    // The keys of the steps still waiting, which now never begin: their
+    // callers never hear of them. From the caller's thread.
+    QList<int> takeBackWaiting();
+    // Steps begun and not yet ended where they run.
+    int running() const;
+    int waiting() const;
+
+private:
+    friend class PictureTransfers;
+    friend class LaneSeat;
+    struct Step {
+        int key = -1;
+        // Where the steps run, with the seat it holds until it ends.
+        std::function<void(std::shared_ptr<LaneSeat>)> begin;
+        std::function<void()> drop; // on the caller's thread, when taken back
+    };
+
+    TransferLane(PictureTransfers *owner, QObject *runner, int cap);
+    void ask(Step step);
+    void ended(bool beginNext);
+    void beginWhatFits();
+    void beginSoon();
+
+    mutable std::mutex m_mutex;
+    QPointer<PictureTransfers> m_owner; // read on the caller's thread only
+    QObject *m_runner;                  // lives as long as the owner
+    bool m_runnerIsOwner;
+    int m_cap;
+    int m_running = 0;
+    bool m_halted = false;
+    std::deque<Step> m_waiting;
+};
 
 // Page fetches and picture downloads of a session on a thread of their own,
 // so that the window's thread neither reads sockets nor writes part files.
@@ -64,8 +117,13 @@ public:
     // step: the picture's request starts as the page's answer arrives, with
     // no trip through the caller's thread between the two, and the caller
     // hears once, of both.
+    // With a `lane`, the step waits its turn in it under `key`.
     void fetchPageAndPicture(const QString &page, const QString &filePath, PictureOfPage pictureOf,
-                             QObject *context, PageAndPictureCallback done, const RequestOptions &options = {});
+                             QObject *context, PageAndPictureCallback done, const RequestOptions &options = {},
+                             const std::shared_ptr<TransferLane> &lane = {}, int key = -1);
+
+    // A lane for page-and-picture steps of these transfers, `cap` at once.
+    std::shared_ptr<TransferLane> lane(int cap);
 
     // True when requests run on the transfer thread.
     bool onOwnThread() const { return m_thread != nullptr; }
@@ -75,6 +133,11 @@ private:
     friend class FollowingCookieJar;
 
     TransferTicket *ticketFor(QObject *context, const RequestOptions &options);
+    // The transfer thread's part of a page and its picture; false when its
+    // caller left before it began.
+    std::function<bool()> pageAndPictureThere(const QString &page, const QString &filePath, PictureOfPage pictureOf,
+                                              TransferTicket *ticket, const RequestOptions &options,
+                                              const std::shared_ptr<TransferLane> &lane);
     // Cookies the site set on the transfer thread, taken into the session's jar.
     void absorb(quint64 batch, const QList<QNetworkCookie> &cookies, const QUrl &url);
 
@@ -83,4 +146,5 @@ private:
     TransferHost *m_host = nullptr;
     QSet<TransferTicket *> m_tickets;
     quint64 m_absorbed = 0; // the last batch of cookies taken in
+    quint64 m_cookieTurn = 0; // each request's turn, so its cookies are never older than the last sent
 };
