@@ -64,8 +64,6 @@ DownloadJob *AlbumQueue::beginAlbum(JobStartFailure *failure)
     m_state = State::Running;
     m_walk = new PageWalk(job, m_source);
     m_walk->setBlankWhenDone(m_current + 1 >= m_report.albums.size());
-    // The window shows the album again in its own pane once the job is over.
-    m_walk->setBlankAtEnd(m_settings.source != JobSource::BrowserPane);
     if (!m_html && m_settings.readPagesAsHtml) {
         // The fast mode's reader, the same for every front end.
         auto *html = new HtmlPageSource(m_settings.network, this);

@@ -4,33 +4,12 @@
 #include "jobrules.h"
 #include "pagesource.h"
 
-namespace {
-
-// How long pictures come in before the pane goes blank: a long download
-// stops the album page's scripts, a short one spends nothing on loading a
-// page it leaves again at its end.
-constexpr int BlankAfterMs = 1000;
-
-} // namespace
-
 PageWalk::PageWalk(DownloadJob *job, PageSource *source)
     : QObject(job)
     , m_job(job)
     , m_source(source)
 {
-    m_blankTimer.setSingleShot(true);
-    m_blankTimer.setInterval(BlankAfterMs);
-    connect(&m_blankTimer, &QTimer::timeout, this, &PageWalk::blank);
     connect(job, &DownloadJob::collectionFinished, this, &PageWalk::finish);
-    // Before whoever hears of the job's end: a blank still to come is loaded
-    // first, so the source is blank once the album is over.
-    connect(job, &DownloadJob::finished, this, [this] {
-        if (!m_blankTimer.isActive())
-            return;
-        m_blankTimer.stop();
-        if (m_blankAtEnd)
-            blank();
-    });
     // After a pause the job names the album page to load again.
     connect(job, &DownloadJob::pageWanted, this, &PageWalk::ask);
 }
@@ -172,29 +151,19 @@ void PageWalk::finish()
     // scripts) while the pictures download. An album with nothing left to
     // fetch (a second run over an unchanged one) ends at once: its pane is
     // not sent to a blank page it would leave again straight away.
-    // While a login waits the pane is the user's; it is not blanked after.
-    connect(m_job, &DownloadJob::paused, this, [this] {
-        disconnect(m_blankOnFetch);
-        m_blankTimer.stop();
-    });
     if (m_job->inFlight() > 0)
-        return blankSoon();
+        return blank();
     m_blankOnFetch = connect(m_job, &DownloadJob::pictureDone, this, [this](const PictureReport &report) {
         if (report.kind == PictureReport::Kind::Saved || report.kind == PictureReport::Kind::Failed)
-            blankSoon();
+            blank();
     });
-}
-
-void PageWalk::blankSoon()
-{
-    disconnect(m_blankOnFetch);
-    m_blankTimer.start();
+    // While a login waits the pane is the user's; it is not blanked after.
+    connect(m_job, &DownloadJob::paused, this, [this] { disconnect(m_blankOnFetch); });
 }
 
 void PageWalk::blank()
 {
     disconnect(m_blankOnFetch);
-    m_blankTimer.stop();
     if (m_source)
         m_source->load(QStringLiteral("about:blank"));
 }

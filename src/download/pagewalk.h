@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QString>
 
 #include <optional>
@@ -25,10 +24,9 @@ class PageSource;
 // later page is not taken for the album's end.
 //
 // The walk is a child of its job and ends with it. A source it had to load
-// pages into is left on a blank page once pictures have been fetched for a
-// while after the album is read, or at the job's end; one it never asked
-// (the album was read from the page already shown), or whose album had
-// nothing left to fetch, is left as it is.
+// pages into is left on a blank page once pictures are fetched after the
+// album is read; one it never asked (the album was read from the page
+// already shown), or whose album had nothing left to fetch, is left as it is.
 class PageWalk : public QObject
 {
     Q_OBJECT
@@ -50,10 +48,6 @@ public:
     // queue keeps it for its last album: blanking between albums would race
     // the next album's first load in the same page.
     void setBlankWhenDone(bool blank) { m_blankWhenDone = blank; }
-    // Whether a blank page still to come is loaded at the job's end: not in
-    // a pane its window sends back to the album itself, where a second load
-    // so soon after the first would be folded into it.
-    void setBlankAtEnd(bool blank) { m_blankAtEnd = blank; }
     // Whether the album's later pages are being read as HTML.
     bool readsHtml() const { return m_mode == Mode::Html; }
 
@@ -70,7 +64,6 @@ private:
     void decide();
     void ask(const QString &address);
     void finish();
-    void blankSoon();
     void blank();
 
     QPointer<DownloadJob> m_job;
@@ -79,12 +72,10 @@ private:
     QMetaObject::Connection m_pages;
     QMetaObject::Connection m_htmlPages;
     QMetaObject::Connection m_blankOnFetch;
-    QTimer m_blankTimer;
     Mode m_mode = Mode::Pane;
     std::optional<PageSnapshot> m_paneFirst;
     std::optional<PageSnapshot> m_htmlFirst;
     bool m_asked = false;
     bool m_paneAsked = false;
     bool m_blankWhenDone = true;
-    bool m_blankAtEnd = true;
 };
