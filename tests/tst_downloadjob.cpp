@@ -776,11 +776,21 @@ private slots:
     {
         QTemporaryDir save;
         int throttles = 0;
+        // Picture pages asked just after the first slow-down, and most of
+        // the site's wait later.
+        int atFirst = -1;
+        int inTheWait = -1;
+        QObject readings;
         JobSettings s = fast(settings(JobSource::HiddenPane, save.path(), &m_throttled));
         s.requests.throttled = [&](int retryAfterMs) {
             QCOMPARE(retryAfterMs, 1000);
-            ++throttles;
+            if (++throttles > 1)
+                return;
+            const auto pages = [&] { return m_throttled.requests().value("picturePages").toInt(); };
+            QTimer::singleShot(0, &readings, [&, pages] { atFirst = pages(); });
+            QTimer::singleShot(700, &readings, [&, pages] { inTheWait = pages(); });
         };
+        m_throttled.requests(true);
         auto r = run(s, albumUrl("8101", &m_throttled), false);
         int lowest = r->job->inFlightLimit();
         connect(r->job.get(), &DownloadJob::pictureDone, r->job.get(),
@@ -789,6 +799,10 @@ private slots:
         // It took fewer at once, waited as asked, and lost nothing.
         QVERIFY(throttles > 0);
         QVERIFY2(lowest < JobSettings::DefaultFastInFlight, qPrintable(QString::number(lowest)));
+        // Nothing new began while the site's wait lasted, not even what was
+        // already handed to the transfers (one may have begun as it said so).
+        QVERIFY(atFirst > 0);
+        QVERIFY2(inTheWait - atFirst <= 1, qPrintable(QStringLiteral("%1 then %2").arg(atFirst).arg(inTheWait)));
         QCOMPARE(r->report->saved, 12);
         QCOMPARE(r->report->failed, 0);
     }
