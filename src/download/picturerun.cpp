@@ -145,8 +145,7 @@ void PictureRun::cancel()
     m_held = false;
     updateClaims();
     m_pace.stop();
-    if (m_lane)
-        m_lane->takeBackWaiting();
+    takeBackWaiting();
     delete m_requests;
     m_requests = new QObject(this);
     m_schedule.dropInFlight();
@@ -156,8 +155,7 @@ void PictureRun::stop()
 {
     m_moving = false;
     m_pace.stop();
-    if (m_lane)
-        m_lane->takeBackWaiting();
+    takeBackWaiting();
     delete m_requests;
 }
 

@@ -31,6 +31,7 @@ public:
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
@@ -58,9 +59,6 @@ private:
     qint64 m_received = 0;
     QBasicTimer m_silence;
     QElapsedTimer m_heardAt; // since the last sign of life
-
-protected:
-    void timerEvent(QTimerEvent *event) override;
 };
 
 namespace {
