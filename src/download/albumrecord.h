@@ -141,3 +141,7 @@ private:
     bool m_exists = false;
     bool m_legacy = false;
 };
+
+// Its members are all relocatable: a large album's list of entries grows in
+// place (realloc) instead of holding an old and a new copy at once.
+Q_DECLARE_TYPEINFO(AlbumRecord::Entry, Q_RELOCATABLE_TYPE);
