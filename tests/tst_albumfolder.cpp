@@ -43,7 +43,7 @@ void albumFolder(const QString &path, AlbumRecord::State state, const QStringLis
         const QByteArray bytes = path.toUtf8() + name.toUtf8();
         writeFile(path + "/" + name, bytes);
         record.add({Album + "/photo-" + name, "http://pic/" + name, name, bytes.size(),
-                    QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)});
+                    Sha256Digest::fromBytes(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256))});
     }
     for (const QString &name : extra)
         writeFile(path + "/" + name, "mine");
@@ -180,6 +180,21 @@ private slots:
         QCOMPARE(folder.holds(Album + "/photo-a.jpg", &entry), AlbumFolder::Held::Yes);
         QVERIFY(CheckAlbumFolder(save.path(), "旅行").intact());
 
+        // A digest damaged in the record vouches for no file, and stays
+        // damaged when the record is written again.
+        const QString recordPath = save.filePath("旅行/" + AlbumRecord::fileName());
+        const QByteArray intact = readFile(recordPath);
+        const QByteArray aHash = QCryptographicHash::hash(save.filePath("旅行").toUtf8() + "a.jpg",
+                                                          QCryptographicHash::Sha256).toHex();
+        for (const QByteArray &damage : {aHash.left(63), aHash + "0", aHash.left(63) + "g"}) {
+            writeFile(recordPath, QByteArray(intact).replace(aHash, damage));
+            QCOMPARE(CheckAlbumFolder(save.path(), "旅行").changed, QStringList{"a.jpg"});
+            AlbumRecord reread = AlbumRecord::load(save.filePath("旅行"));
+            QVERIFY(reread.save(save.filePath("旅行")));
+            QCOMPARE(CheckAlbumFolder(save.path(), "旅行").changed, QStringList{"a.jpg"});
+        }
+        writeFile(recordPath, intact);
+
         // Deleted, cut short, changed in place at the same size.
         QFile::remove(save.filePath("旅行/a.jpg"));
         const QByteArray b = readFile(save.filePath("旅行/b.jpg"));
@@ -213,7 +228,7 @@ private slots:
         AlbumRecord::Entry entry;
         QCOMPARE(folder.holds(Album + "/photo-a.jpg", &entry), AlbumFolder::Held::No);
         const QByteArray picture = "the picture";
-        const QByteArray hash = QCryptographicHash::hash(picture, QCryptographicHash::Sha256);
+        const auto hash = Sha256Digest::fromBytes(QCryptographicHash::hash(picture, QCryptographicHash::Sha256));
         QCOMPARE(folder.userFileWithBytes("a.jpg", picture.size(), hash), QString("a.jpg"));
         QCOMPARE(folder.userFileWithBytes("b.jpg", picture.size(), hash), QString());
 

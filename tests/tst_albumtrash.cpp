@@ -41,7 +41,7 @@ bool makeAlbum(const QString &folder, bool withUserFiles)
         if (!write(folder + "/" + name, bytes))
             return false;
         record.add({Address + "/" + name, Address + "/" + name, name, bytes.size(),
-                    QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)});
+                    Sha256Digest::fromBytes(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256))});
     }
     if (withUserFiles) {
         // The user's: one there before the album was adopted (and named in

@@ -331,7 +331,7 @@ private slots:
             item.fileName = row.fileName;
             item.staging = staging;
             item.size = part.size();
-            item.sha256 = QCryptographicHash::hash("jpeg" + QByteArray::number(i), QCryptographicHash::Sha256);
+            item.sha256 = Sha256Digest::fromBytes(QCryptographicHash::hash("jpeg" + QByteArray::number(i), QCryptographicHash::Sha256));
             placer.place(item, QStringLiteral("album"));
             QCOMPARE(item.report.kind, row.kind);
             QCOMPARE(item.report.fileName, row.savedAs);

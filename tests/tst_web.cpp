@@ -419,7 +419,7 @@ void TestWeb::pictureSavedByteForByte()
     QCOMPARE(entriesIn(m_dir.path()), QStringList{"p1.jpg"}); // no temporary file left
     // The digest recorded as it arrived, and read back from the file, is
     // the picture's own (Qt's hash as the reference).
-    const QByteArray digest = QCryptographicHash::hash(testPattern(100000), QCryptographicHash::Sha256);
+    const auto digest = Sha256Digest::fromBytes(QCryptographicHash::hash(testPattern(100000), QCryptographicHash::Sha256));
     QCOMPARE(first->sha256, digest);
     QCOMPARE(Sha256::ofFile(path), digest);
 

@@ -498,7 +498,7 @@ bool AlbumFolder::adoptUnjournalled(const QString &fileName)
     return true;
 }
 
-QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, const QByteArray &sha256) const
+QString AlbumFolder::userFileWithBytes(const QString &fileName, qint64 size, const Sha256Digest &sha256) const
 {
     const QString &name = fileName;
     if (m_target.isEmpty() || sha256.isEmpty() || !m_record.userFiles().contains(name))

@@ -122,7 +122,7 @@ public:
     // An adopted folder's file of the user's under `fileName` that holds
     // exactly these bytes: it is the picture, so nothing is added. The name
     // the folder holds it under, or the empty text.
-    QString userFileWithBytes(const QString &fileName, qint64 size, const QByteArray &sha256) const;
+    QString userFileWithBytes(const QString &fileName, qint64 size, const Sha256Digest &sha256) const;
     // The folder of the pictures the album held before this run: the one
     // added to, or the one gone on with.
     QString heldPath() const;

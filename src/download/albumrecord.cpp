@@ -65,7 +65,7 @@ AlbumRecord::Entry entryFrom(const QJsonObject &o)
     entry.sidecar = o.value(u"sidecar").toBool();
     entry.embedded = o.value(u"embedded").toBool();
     entry.size = qint64(o.value(u"size").toDouble(-1));
-    entry.sha256 = QByteArray::fromHex(o.value(u"sha256").toString().toLatin1());
+    entry.sha256 = Sha256Digest::fromHex(o.value(u"sha256").toString().toLatin1());
     return entry;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/filesystem.h"
+#include "web/sha256.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -51,7 +52,7 @@ public:
         // As saved: what proves the file whole later. -1 and empty in the
         // records of versions that kept neither.
         qint64 size = -1;
-        QByteArray sha256;
+        Sha256Digest sha256;
         QString caption; // the site's caption; empty when it had none
         QDateTime date;  // the site's date of the picture (Last-Modified); invalid when none
         // Quillmoor wrote the picture's XMP sidecar, sidecarFile(), beside it.

@@ -96,7 +96,7 @@ void PicturePlacer::place(ScheduledPicture &item, const QString &albumName)
     const bool embedded = m_captions == CaptionMode::Embed && stagedSidecar.isEmpty();
     if (embedded) {
         // The caption changed the bytes: the record proves the file as written.
-        if (const QByteArray hash = Sha256::ofFile(staging); !hash.isEmpty()) {
+        if (const Sha256Digest hash = Sha256::ofFile(staging); !hash.isEmpty()) {
             item.size = QFileInfo(staging).size();
             item.sha256 = hash;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jobtypes.h"
+#include "web/sha256.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,7 +26,7 @@ struct ScheduledPicture {
     // size and hash as it came.
     QString staging;
     qint64 size = -1;
-    QByteArray sha256;
+    Sha256Digest sha256;
     // What the picture page and the picture's answer said of it.
     QString caption;
     QDateTime date;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sha256.h"
 #include "webrequest.h"
 
 #include <QDateTime>
@@ -18,7 +19,7 @@ struct DownloadResult : WebResult {
     DownloadResult(const WebResult &result) : WebResult(result) {}
     QDateTime lastModified; // the answer's Last-Modified; invalid when missing or unreadable
     qint64 size = 0;
-    QByteArray sha256;
+    Sha256Digest sha256;
 };
 using DownloadCallback = std::function<void(const DownloadResult &)>;
 

@@ -3,7 +3,44 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <algorithm>
+#include <cctype>
+
 #include <openssl/evp.h>
+
+Sha256Digest Sha256Digest::fromBytes(QByteArrayView bytes)
+{
+    Sha256Digest digest;
+    if (bytes.size() != qsizetype(digest.m_bytes.size()))
+        return digest;
+    std::copy(bytes.begin(), bytes.end(), digest.m_bytes.begin());
+    digest.m_state = State::Whole;
+    return digest;
+}
+
+Sha256Digest Sha256Digest::fromHex(QByteArrayView hex)
+{
+    // QByteArray::fromHex skips what is not a digit: a damaged text would
+    // become another digest instead of none.
+    if (hex.isEmpty())
+        return {};
+    const bool digits = std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)); });
+    if (digits && hex.size() == 64)
+        return fromBytes(QByteArray::fromHex(hex.toByteArray()));
+    Sha256Digest damaged;
+    damaged.m_state = State::Damaged;
+    return damaged;
+}
+
+QByteArray Sha256Digest::toByteArray() const
+{
+    return m_state == State::Whole ? QByteArray(m_bytes.data(), qsizetype(m_bytes.size())) : QByteArray();
+}
+
+QByteArray Sha256Digest::toHex() const
+{
+    return m_state == State::Damaged ? QByteArrayLiteral("damaged") : toByteArray().toHex();
+}
 
 void Sha256::Free::operator()(evp_md_ctx_st *context) const
 {
@@ -42,21 +79,20 @@ bool Sha256::addData(QIODevice *device)
     }
 }
 
-QByteArray Sha256::result()
+Sha256Digest Sha256::result()
 {
     // A digest that could not be made is none: never one that looks right.
-    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (m_failed || EVP_DigestFinal_ex(m_context.get(), reinterpret_cast<unsigned char *>(digest.data()), &size) != 1)
+    if (m_failed || EVP_DigestFinal_ex(m_context.get(), digest, &size) != 1)
         size = 0;
-    digest.resize(size);
     reset();
-    return digest;
+    return Sha256Digest::fromBytes(QByteArrayView(digest, qsizetype(size)));
 }
 
-QByteArray Sha256::ofFile(const QString &path)
+Sha256Digest Sha256::ofFile(const QString &path)
 {
     QFile in(path);
     Sha256 hash;
-    return in.open(QIODevice::ReadOnly) && hash.addData(&in) ? hash.result() : QByteArray();
+    return in.open(QIODevice::ReadOnly) && hash.addData(&in) ? hash.result() : Sha256Digest();
 }

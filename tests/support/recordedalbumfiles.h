@@ -41,7 +41,7 @@ inline bool makeRecordedAlbum(const QString &saveFolder, const MadeAlbum &album,
     const QString folder = saveFolder + QLatin1Char('/') + album.folder;
     if (!QDir().mkpath(folder))
         return false;
-    const QByteArray sha = QCryptographicHash::hash(jpeg, QCryptographicHash::Sha256);
+    const auto sha = Sha256Digest::fromBytes(QCryptographicHash::hash(jpeg, QCryptographicHash::Sha256));
     QByteArray legacyPictures;
     AlbumRecord record;
     for (int i = 1; i <= album.pictures; ++i) {
