@@ -20,8 +20,8 @@ Sha256Digest Sha256Digest::fromBytes(QByteArrayView bytes)
 
 Sha256Digest Sha256Digest::fromHex(QByteArrayView hex)
 {
-    // QByteArray::fromHex skips what is not a digit: a damaged text would
-    // become another digest instead of none.
+    // Checked first: QByteArray::fromHex skips what is not a digit, so a
+    // damaged text would read as some other digest.
     if (hex.isEmpty())
         return {};
     const bool digits = std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)); });

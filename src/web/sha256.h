@@ -24,7 +24,6 @@ public:
     static Sha256Digest fromHex(QByteArrayView hex);
 
     bool isEmpty() const { return m_state == State::None; }
-    bool isDamaged() const { return m_state == State::Damaged; }
     // Empty unless whole.
     QByteArray toByteArray() const;
     // A damaged digest writes a text that reads back as damaged.
