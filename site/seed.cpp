@@ -121,7 +121,8 @@ bool readPicture(const QJsonObject &object, const SeedAlbum &album, SeedPicture 
     picture->status = object.value(u"status").toInt(200);
     if (picture->status < 200 || picture->status > 599)
         return fail(error, QStringLiteral("picture status out of range in album %1").arg(album.id));
-    picture->cut = object.value(u"cut").toBool(false);
+    const QJsonValue cut = object.value(u"cut");
+    picture->cuts.count = cut.isBool() ? (cut.toBool() ? -1 : 0) : qMax(0, cut.toInt());
     picture->width = qBound(0, object.value(u"width").toInt(0), MaxSide);
     picture->height = qBound(0, object.value(u"height").toInt(0), MaxSide);
     if (!readFailures(object, "pageFails", "pageStatus", "pageRetryAfter", &picture->pageFailures)

@@ -27,7 +27,8 @@
 //   <base> and a relative real one, link texts with nested markup),
 //   "titleSpaces" (the title wrapped in line breaks and tabs).
 // picture: "id", "file", "kind", "width", "height", "status" (the bytes
-//   answer it), "cut" (half the bytes, then the connection drops),
+//   answer it), "cut" (half the bytes, then the connection drops: true for
+//   every request, a number for that many first ones),
 //   "pageFails" / "pageStatus" (500) / "pageRetryAfter" for the picture page
 //   and "fails" / "failStatus" (500) / "retryAfter" for the bytes (see
 //   Failures), "body" (plain, gzip, gzipCut, deflateCut, partial, html,
@@ -81,7 +82,7 @@ struct SeedPicture
     QString file; // name in the picture address; for Both, the jpg's name
     PictureKind kind = PictureKind::Jpg;
     int status = 200;
-    bool cut = false;
+    Failures cuts; // count: the first requests cut; -1 every one
     int width = 0;
     int height = 0;
     Failures pageFailures;    // of the picture page

@@ -430,7 +430,7 @@ void DemoServer::installRoutes()
                                                                                 picture->trickleBytes));
         switch (picture->body) {
         case PictureBody::Plain:
-            if (picture->cut)
+            if (failsNow(QStringLiteral("cut/") + albumId + u'/' + pictureId, picture->cuts))
                 return setCutContent(res, ss(bytes), type);
             return res.set_content(ss(bytes), type);
         case PictureBody::Gzip:

@@ -77,7 +77,8 @@ const QByteArray FaultySeed = R"({ "members": [ { "id": "900", "albums": [ { "id
     {"id": "921", "pageBody": "gzipBomb", "bombMb": 8},
     {"id": "922", "pageBody": "gzipBomb"},
     {"id": "923", "otherHost": true},
-    {"id": "924", "trickleMs": 10, "trickleBytes": 12, "padKb": 64}
+    {"id": "924", "trickleMs": 10, "trickleBytes": 12, "padKb": 64},
+    {"id": "925", "cut": 1, "padKb": 64}
 ] } ] } ] })";
 
 QString picturePath(const QString &id)
@@ -649,6 +650,7 @@ void TestWeb::transientFailuresAreRetried_data()
                                     << 1;
     QTest::newRow("page refused") << false << freePortAddress() << 5000 << WebError::Network << 3;
     QTest::newRow("picture failing twice") << true << m_faulty.url(picturePath("905")) << 5000 << WebError::None << 3;
+    QTest::newRow("picture cut once") << true << m_faulty.url(picturePath("925")) << 5000 << WebError::None << 2;
     QTest::newRow("picture cut") << true << m_faulty.url(picturePath("907")) << 5000 << WebError::Truncated << 3;
     QTest::newRow("picture timing out") << true << m_faulty.url("/test/hang") << 300 << WebError::Timeout << 3;
     QTest::newRow("picture not found") << true << m_faulty.url("/test/status?code=403") << 5000
@@ -687,6 +689,17 @@ void TestWeb::transientFailuresAreRetried()
         QVERIFY2(text.contains(QStringLiteral("status %1").arg(result->httpStatus)), qPrintable(text));
     if (picture)
         QCOMPARE(entriesIn(dir.path()), result->ok() ? QStringList{"p.jpg"} : QStringList());
+    if (picture && result->ok() && result->attempts > 1) {
+        // The saved picture is the last try's bytes alone, byte for byte as
+        // a later whole answer gives them.
+        std::optional<WebResult> again;
+        const QString whole = dir.filePath("whole.jpg");
+        downloadPicture(network(), address, whole, &context, [&](const DownloadResult &r) { again = r; },
+                quickRetries(timeoutMs));
+        QTRY_VERIFY_WITH_TIMEOUT(again.has_value(), 15000);
+        QVERIFY(again->ok());
+        QCOMPARE(Sha256::ofFile(path), Sha256::ofFile(whole));
+    }
 }
 
 void TestWeb::throttledAnswersWaitAsAsked()

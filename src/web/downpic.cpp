@@ -70,8 +70,10 @@ WebResult PartFile::create()
         m_path = folder + QStringLiteral("/.quillmoor-%1.part")
                                   .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0)
+        if (m_fd >= 0) {
+            m_written = false;
             return {};
+        }
         if (errno != EEXIST)
             break;
     }
@@ -85,8 +87,11 @@ WebResult PartFile::restart()
     const std::lock_guard lock(m_mutex);
     if (m_abandoned)
         return abandoned();
+    if (!m_written)
+        return {};
     if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
         return fileFailure(errno, m_target);
+    m_written = false;
     return {};
 }
 
@@ -97,6 +102,7 @@ WebResult PartFile::write(QByteArrayView bytes)
         return abandoned();
     const char *data = bytes.data();
     qsizetype left = bytes.size();
+    m_written = m_written || left > 0;
     while (left > 0) {
         const ssize_t written = ::write(m_fd, data, size_t(left));
         if (written < 0) {

@@ -55,6 +55,10 @@ private:
     QString m_target;
     QString m_path;
     int m_fd = -1;
+    // Nothing written yet: a restart need not truncate. On ext4 truncating
+    // even an empty file makes its close write it out at once, and that
+    // close held the window back for over 50 ms while pictures were written.
+    bool m_written = false;
 };
 
 // One page request: keeps the body in memory (up to the page cap) and
